@@ -1,0 +1,41 @@
+// The four supported browsers and their fixed names: the raw name used in item ids and
+// stored records, the application identifier, the name a script addresses, the name the
+// person reads, and the window property that says whether a window is minimized.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tervane {
+
+enum class BrowserKind { chrome, safari, brave, edge };
+
+inline constexpr std::array<BrowserKind, 4> kAllBrowserKinds = {
+    BrowserKind::chrome, BrowserKind::safari, BrowserKind::brave, BrowserKind::edge};
+
+struct BrowserInfo {
+  std::string_view rawValue;
+  std::string_view bundleId;
+  std::string_view appName;
+  std::string_view displayName;
+  std::string_view minimizedProperty;
+  bool isChromium;
+};
+
+const BrowserInfo& info(BrowserKind kind);
+inline std::string rawValue(BrowserKind kind) { return std::string(info(kind).rawValue); }
+inline std::string bundleId(BrowserKind kind) { return std::string(info(kind).bundleId); }
+inline std::string appName(BrowserKind kind) { return std::string(info(kind).appName); }
+inline std::string displayName(BrowserKind kind) { return std::string(info(kind).displayName); }
+
+std::optional<BrowserKind> browserKindFromRaw(std::string_view raw);
+std::optional<BrowserKind> browserKindForBundleId(std::string_view bundleId);
+
+namespace BrowserKinds {
+// Whether the application identifier is one of the four browsers (exact comparison).
+bool is(std::string_view bundleId);
+}  // namespace BrowserKinds
+
+}  // namespace tervane

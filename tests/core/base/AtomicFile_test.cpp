@@ -1,0 +1,63 @@
+#include "base/AtomicFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "support/TempDir.h"
+
+namespace tervane {
+using testing::listFolder;
+using testing::modeOf;
+using testing::readText;
+using testing::TempDir;
+
+TEST(AtomicFile, CreatesMissingPrivateFoldersAndAPrivateFile) {
+  TempDir dir;
+  const auto file = dir / "a" / "b" / "state.json";
+  ASSERT_TRUE(writeFileAtomically(file, "one").ok());
+  EXPECT_EQ(readText(file), "one");
+  EXPECT_EQ(modeOf(file), 0600u);
+  EXPECT_EQ(modeOf(dir / "a"), 0700u);
+  EXPECT_EQ(modeOf(dir / "a" / "b"), 0700u);
+  EXPECT_EQ(listFolder(dir / "a" / "b"), std::vector<std::string>{"state.json"});
+}
+
+TEST(AtomicFile, EveryInjectedFailureKeepsTheOldFileAndLeavesNoTemporary) {
+  for (auto failing : {AtomicWriteStep::createFolder, AtomicWriteStep::openTemporary,
+                       AtomicWriteStep::write, AtomicWriteStep::syncFile,
+                       AtomicWriteStep::rename}) {
+    TempDir dir;
+    const auto file = dir / "state.json";
+    ASSERT_TRUE(writeFileAtomically(file, "old").ok());
+    AtomicWriteOptions options;
+    options.inject = [&](AtomicWriteStep s) -> std::optional<int> {
+      if (s == failing) return ENOSPC;
+      return std::nullopt;
+    };
+    auto result = writeFileAtomically(file, "new", options);
+    ASSERT_FALSE(result.ok()) << static_cast<int>(failing);
+    EXPECT_EQ(result.error().code, ENOSPC);
+    EXPECT_EQ(readText(file), "old");
+    EXPECT_EQ(listFolder(dir.path()), std::vector<std::string>{"state.json"});
+  }
+}
+
+TEST(AtomicFile, ATargetThatIsAFolderIsAnErrorAndStaysAFolder) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "state.json");
+  EXPECT_FALSE(writeFileAtomically(dir / "state.json", "x").ok());
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "state.json"));
+  EXPECT_EQ(listFolder(dir.path()), std::vector<std::string>{"state.json"});
+  EXPECT_FALSE(readFile(dir / "state.json").ok());
+}
+
+TEST(AtomicFile, AFolderPathThroughAFileCannotBeCreated) {
+  TempDir dir;
+  testing::writeText(dir / "plain", "x");
+  auto result = writeFileAtomically(dir / "plain" / "state.json", "x");
+  EXPECT_FALSE(result.ok());
+  EXPECT_EQ(readText(dir / "plain"), "x");
+}
+
+}  // namespace tervane

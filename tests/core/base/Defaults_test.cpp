@@ -1,0 +1,68 @@
+#include "base/Defaults.h"
+
+#include <gtest/gtest.h>
+
+#include "support/TempDir.h"
+
+namespace tervane {
+using nlohmann::json;
+using testing::listFolder;
+using testing::readText;
+using testing::TempDir;
+using testing::writeText;
+
+TEST(FileDefaults, ValuesSurviveAReloadInAPrivateFile) {
+  TempDir dir;
+  const auto file = dir / "config" / "standard.json";
+  {
+    FileDefaults defaults(file);
+    defaults.set("flag", true);
+    defaults.set("seconds", 1735787045.25);
+    defaults.set("map", json{{"a", "keep"}});
+    defaults.set("gone", "x");
+    defaults.remove("gone");
+    EXPECT_FALSE(defaults.lastError().has_value());
+  }
+  FileDefaults again(file);
+  EXPECT_EQ(again.getBool("flag"), true);
+  EXPECT_EQ(again.get("seconds"), json(1735787045.25));
+  EXPECT_EQ(again.get("map"), (json{{"a", "keep"}}));
+  EXPECT_EQ(again.get("gone"), std::nullopt);
+  EXPECT_EQ(again.getString("flag"), std::nullopt);  // wrong type reads as none
+  EXPECT_EQ(testing::modeOf(file), 0600u);
+  EXPECT_EQ(testing::modeOf(dir / "config"), 0700u);
+}
+
+TEST(FileDefaults, AnUnreadableFileReadsEmptyAndIsMovedAsideBeforeTheNextWrite) {
+  for (const char* content : {"{not json", "[1,2,3]", "\"just a string\""}) {
+    TempDir dir;
+    const auto file = dir / "standard.json";
+    writeText(file, content);
+    FileDefaults defaults(file);
+    EXPECT_EQ(defaults.get("anything"), std::nullopt);
+    EXPECT_EQ(readText(file), content) << "reading must not touch the file";
+
+    defaults.set("flag", false);
+    ASSERT_TRUE(defaults.setAside().has_value());
+    EXPECT_EQ(readText(*defaults.setAside()), content);
+    EXPECT_EQ(FileDefaults(file).getBool("flag"), false);
+    EXPECT_EQ(listFolder(dir.path()).size(), 2u);
+  }
+}
+
+TEST(FileDefaults, AFailedWriteKeepsTheValueInMemoryAndReportsIt) {
+  TempDir dir;
+  AtomicWriteOptions options;
+  options.inject = [](AtomicWriteStep s) -> std::optional<int> {
+    if (s == AtomicWriteStep::rename) return EACCES;
+    return std::nullopt;
+  };
+  FileDefaults defaults(dir / "standard.json", options);
+  defaults.set("flag", true);
+  EXPECT_EQ(defaults.getBool("flag"), true);
+  ASSERT_TRUE(defaults.lastError().has_value());
+  EXPECT_EQ(defaults.lastError()->code, EACCES);
+  EXPECT_TRUE(listFolder(dir.path()).empty());
+}
+
+}  // namespace tervane

@@ -1,0 +1,62 @@
+#include "base/MainQueue.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "base/OffMainRunning.h"
+
+namespace tervane {
+
+TEST(ManualMainQueue, TimersFireInTimeOrderAsTheClockAdvances) {
+  ManualClock clock;
+  ManualMainQueue queue(clock);
+  const auto start = clock.now();
+  std::vector<std::string> order;
+  queue.postAfter(3.0, [&] { order.push_back("fallback@" + std::to_string(secondsBetween(start, clock.now()))); });
+  queue.postAfter(0.8, [&] {
+    order.push_back("moved");
+    queue.postAfter(0.1, [&] { order.push_back("nested"); });
+  });
+  queue.post([&] { order.push_back("posted"); });
+
+  EXPECT_EQ(queue.advance(0.5), 1);
+  EXPECT_EQ(order, std::vector<std::string>{"posted"});
+  queue.advance(2.4);  // now at 2.9: moved and nested, not the fallback
+  EXPECT_EQ(order, (std::vector<std::string>{"posted", "moved", "nested"}));
+  queue.advance(0.1);
+  ASSERT_EQ(order.size(), 4u);
+  EXPECT_EQ(order[3].rfind("fallback@3.0", 0), 0u) << order[3];
+  EXPECT_EQ(queue.pending(), 0u);
+}
+
+TEST(ManualMainQueue, WorkPostedFromAnotherThreadRunsOnTheMainThread) {
+  ManualClock clock;
+  ManualMainQueue queue(clock);
+  bool ranOnMain = false;
+  std::thread([&] {
+    EXPECT_FALSE(queue.isMainThread());
+    queue.post([&] { ranOnMain = queue.isMainThread(); });
+  }).join();
+  EXPECT_EQ(queue.drain(), 1);
+  EXPECT_TRUE(ranOnMain);
+}
+
+TEST(RunLoopMainQueue, RunsBackgroundCompletionsAndTimersUntilQuit) {
+  SystemClock clock;
+  auto loop = std::make_shared<RunLoopMainQueue>(clock);
+  DetachedRunner runner(loop);
+  std::vector<int> seen;
+  runner.run<int>([] { return 42; }, [&](int value) {
+    EXPECT_TRUE(loop->isMainThread());
+    seen.push_back(value);
+    loop->postAfter(0.01, [&] {
+      seen.push_back(1);
+      loop->quit();
+    });
+  });
+  loop->run();
+  EXPECT_EQ(seen, (std::vector<int>{42, 1}));
+}
+
+}  // namespace tervane

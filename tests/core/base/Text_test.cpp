@@ -1,0 +1,37 @@
+#include "base/Text.h"
+
+#include <gtest/gtest.h>
+
+namespace tervane {
+
+TEST(Text, TrimsUnicodeWhiteSpaceAndLineBreaksAtBothEndsOnly) {
+  EXPECT_EQ(Text::trimmed("  \t\r\n write the report \n"), "write the report");
+  // No-break space, ideographic space, line and paragraph separators, next line.
+  EXPECT_EQ(Text::trimmed("\u00A0\u3000\u2028x y\u2029\u0085"), "x y");
+  EXPECT_EQ(Text::trimmed(" \n\t "), "");
+  // A zero-width space is a format character, not white space.
+  EXPECT_EQ(Text::trimmed("\u200Bx"), "\u200Bx");
+  EXPECT_TRUE(Text::isBlank("\u2003\n"));
+  EXPECT_FALSE(Text::isBlank(" a "));
+}
+
+TEST(Text, CountsAndCutsUserPerceivedCharacters) {
+  const std::string family = "\U0001F468\u200D\U0001F469\u200D\U0001F467";  // one character
+  const std::string flag = "\U0001F1E9\U0001F1EA";                           // one character
+  const std::string accented = "e\u0301";                                    // one character
+  EXPECT_EQ(Text::characterCount(family + flag + accented + "ab"), 5u);
+  EXPECT_EQ(Text::prefix(family + flag + accented + "ab", 2), family + flag);
+  EXPECT_EQ(Text::prefix("abc", 0), "");
+  EXPECT_EQ(Text::prefix("abc", 10), "abc");
+  EXPECT_EQ(Text::characterCount(""), 0u);
+}
+
+TEST(Text, InvalidUtf8CountsOneCharacterPerBadByteAndNeverLoops) {
+  const std::string bad = std::string("a\xFF\xC3") + "b\x80";
+  EXPECT_EQ(Text::characterCount(bad), 5u);
+  EXPECT_EQ(Text::prefix(bad, 2), "a\xFF");
+  EXPECT_EQ(Text::trimmed(std::string(" \xFF ")), "\xFF");
+  EXPECT_EQ(Text::lowercased(std::string("\xFF" "AB\xC3\x89")), std::string("\xFF" "ab\xC3\xA9"));
+}
+
+}  // namespace tervane
