@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <system_error>
 
 #include "base/Json.h"
 
@@ -44,6 +45,9 @@ Status StageJournal::write(const StageSnapshot& snapshot) {
 }
 
 std::optional<StageSnapshot> StageJournal::open() const {
+  std::error_code ec;
+  const auto size = fs::file_size(fileURL(), ec);
+  if (ec || size > kLargestJournalBytes) return std::nullopt;
   auto text = readFile(fileURL());
   if (!text) return std::nullopt;
   auto parsed = jsonread::parse(text.value());

@@ -9,6 +9,7 @@
 // Main thread only; every call blocks for its file operation.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 
@@ -21,6 +22,8 @@ namespace tervane {
 class StageJournal {
  public:
   static constexpr const char* kFileName = "open-stage.json";
+  // A real stage is well under a megabyte; anything far larger is not read into memory.
+  static constexpr std::uintmax_t kLargestJournalBytes = 32u << 20;
 
   // `options` sets the file and folder modes (0600, 0700), whether to sync, and lets a
   // test inject a failure at any step of a write.
@@ -35,7 +38,7 @@ class StageJournal {
   // Creates the folder and its missing parents, then replaces the journal with the
   // snapshot (keys sorted, pretty-printed).
   [[nodiscard]] Status write(const StageSnapshot& snapshot);
-  // The stored snapshot; none for a missing, unreadable or undecodable file.
+  // The stored snapshot; none for a missing, unreadable, oversized or undecodable file.
   std::optional<StageSnapshot> open() const;
   // Removes the journal; no file is success.
   [[nodiscard]] Status close();

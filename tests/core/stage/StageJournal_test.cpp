@@ -119,6 +119,15 @@ TEST(StageJournal, AnUndecodableJournalIsNoStageAndIsLeftUntouched) {
   std::filesystem::create_directory(journal.fileURL());
   EXPECT_EQ(journal.open(), std::nullopt);
   EXPECT_TRUE(std::filesystem::is_directory(journal.fileURL()));
+
+  TempDir big;
+  StageJournal oversized(big.path());
+  ASSERT_TRUE(oversized.write(fullSnapshot()).ok());
+  auto padded = readText(oversized.fileURL());
+  padded.resize(StageJournal::kLargestJournalBytes + 1, ' ');  // still a valid snapshot
+  writeText(oversized.fileURL(), padded);
+  EXPECT_EQ(oversized.open(), std::nullopt);
+  EXPECT_EQ(std::filesystem::file_size(oversized.fileURL()), padded.size());
 }
 
 TEST(StageJournal, AFailedWriteKeepsThePreviousSnapshotAndLeavesNoTemporaryFile) {
