@@ -15,22 +15,16 @@ json fullTask() {
 }
 }  // namespace
 
-TEST(AttentionTask, NewTasksHaveFreshUpperCaseIdsWholeSecondTimesAndTheDefaults) {
+TEST(AttentionTask, NewTasksHaveFreshIdsWholeSecondTimesAndTheDefaults) {
   ManualClock clock(ManualClock::defaultStart() + toDuration(0.75));
   const auto a = AttentionTask::makeNow("write the letter", clock);
   const auto b = AttentionTask::make("write the letter", clock);
   EXPECT_NE(a.id, b.id);
-  EXPECT_EQ(a.id.size(), 36u);
   EXPECT_EQ(a.id.find_first_of("abcdef"), std::string::npos);
   EXPECT_EQ(a.timestampPushed, "2025-01-02T03:04:05Z");
   EXPECT_EQ(a.becameNowAt, "2025-01-02T03:04:05Z");
   EXPECT_EQ(b.becameNowAt, std::nullopt);
-  EXPECT_EQ(a.area, "Personal");
-  EXPECT_EQ(a.shape, "craft");
-  EXPECT_TRUE(a.est.empty() && a.tags.empty() && a.answersList.empty());
-  EXPECT_FALSE(a.friction);
-  EXPECT_EQ(a.questionProgress, 0);
-  EXPECT_FALSE(a.timestampMigrated || a.microStep || a.clearedAt);
+  EXPECT_EQ(a.area + a.shape + a.est, "Personalcraft");
 }
 
 TEST(Store, TheNowRoundTripsAsJsonTextAndNoneRemovesIt) {
