@@ -166,6 +166,11 @@ TEST(StageJournal, CloseFailsOnAFolderInTheJournalsPlaceAndLeavesIt) {
   std::filesystem::create_directory(journal.fileURL());
   EXPECT_FALSE(journal.close().ok());
   EXPECT_TRUE(std::filesystem::is_directory(journal.fileURL()));
+
+  TempDir other;  // the file went, but the removal could not be made durable
+  ASSERT_TRUE(StageJournal(other.path()).write(fullSnapshot()).ok());
+  auto unsynced = StageJournal(other.path(), failingAt(AtomicWriteStep::syncFolder, EIO)).close();
+  EXPECT_FALSE(unsynced.ok());
 }
 
 TEST(StageJournalFolder, FollowsXdgStateHomeElseHome) {
