@@ -17,13 +17,7 @@ void Store::setTheNow(const std::optional<AttentionTask>& task) {
     defaults_.remove(kTheNowTaskKey);
     return;
   }
-  std::string text;
-  try {
-    text = toJson(*task).dump();
-  } catch (const nlohmann::json::exception&) {
-    return;  // text that is not UTF-8 cannot be stored as JSON
-  }
-  defaults_.set(kTheNowTaskKey, std::move(text));
+  defaults_.set(kTheNowTaskKey, jsonread::dumpText(toJson(*task)));
 }
 
 bool Store::hasSeenMacFirstRun() const {

@@ -31,15 +31,9 @@ StageJournal::StageJournal(fs::path directory, AtomicWriteOptions options)
     : directory_(std::move(directory)), options_(std::move(options)) {}
 
 Status StageJournal::write(const StageSnapshot& snapshot) {
-  std::string bytes;
-  try {
-    // nlohmann's objects keep their keys sorted, so every object comes out in ascending
-    // key order.
-    bytes = toJson(snapshot).dump(2);
-  } catch (const nlohmann::json::exception& e) {
-    // Text that is not UTF-8 cannot be written as JSON; nothing is written.
-    return Error{std::string("cannot encode the stage: ") + e.what(), EILSEQ};
-  }
+  // nlohmann's objects keep their keys sorted, so every object comes out in ascending
+  // key order.
+  std::string bytes = jsonread::dumpText(toJson(snapshot), 2);
   bytes += '\n';
   return writeFileAtomically(fileURL(), bytes, options_);
 }

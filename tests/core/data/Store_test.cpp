@@ -43,10 +43,12 @@ TEST(Store, TheNowRoundTripsAsJsonTextAndNoneRemovesIt) {
   EXPECT_FALSE(stored.contains("clearedAt")) << "absent optionals are left out";
   EXPECT_EQ(store.theNow(), task);
 
-  auto bad = task;
-  bad.textContent = "\xff\xfe";  // not UTF-8: cannot be encoded, the old task stays
-  store.setTheNow(bad);
-  EXPECT_EQ(store.theNow(), task);
+  auto odd = task;
+  odd.textContent = "a\xff";  // not UTF-8: stored with a replacement character
+  store.setTheNow(odd);
+  ASSERT_TRUE(store.theNow().has_value());
+  EXPECT_EQ(store.theNow()->textContent, "a\xEF\xBF\xBD");
+  store.setTheNow(task);
 
   store.setTheNow(std::nullopt);
   EXPECT_EQ(defaults.get(Store::kTheNowTaskKey), std::nullopt);
