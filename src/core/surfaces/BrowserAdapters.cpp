@@ -145,17 +145,18 @@ AppleScriptResult<std::vector<WindowFacts>> BrowserAdapter::readWindows(
 }
 
 std::vector<WindowFacts> BrowserAdapter::windowsFromReply(const ReplyDescriptor& reply) const {
-  if (reply.type() != ReplyDescriptor::Type::list || reply.numberOfItems() != 6) return {};
-  const auto at = [&](int index) { return reply.item(index).value_or(ReplyDescriptor()); };
-  return assemble(at(1).intList(), at(2).boolList(), at(3).intList(), at(4).stringList(),
-                  at(5).stringList(), at(6).boolList());
+  const auto* lists = reply.items();
+  if (lists == nullptr || lists->size() != 6) return {};
+  const auto& at = *lists;  // read in place: the tab lists of a large browser are long
+  return assemble(at[0].intList(), at[1].boolList(), at[2].intList(), at[3].stringList(),
+                  at[4].stringList(), at[5].boolList());
 }
 
 std::vector<WindowFacts> BrowserAdapter::assemble(const std::vector<std::int64_t>& windowIds,
                                                   const std::vector<bool>& minimized,
                                                   const std::vector<std::int64_t>& tabCounts,
-                                                  const std::vector<std::string>& titles,
-                                                  const std::vector<std::string>& urls,
+                                                  std::vector<std::string> titles,
+                                                  std::vector<std::string> urls,
                                                   const std::vector<bool>& actives) const {
   if (minimized.size() != windowIds.size() || tabCounts.size() != windowIds.size()) return {};
   if (urls.size() != titles.size() || actives.size() != titles.size()) return {};
@@ -175,8 +176,9 @@ std::vector<WindowFacts> BrowserAdapter::assemble(const std::vector<std::int64_t
     WindowFacts window;
     window.browser = kind();
     window.windowId = windowIds[i];
+    window.tabs.reserve(count);
     for (std::size_t t = offset; t < offset + count; ++t) {
-      window.tabs.push_back(TabFacts{titles[t], urls[t], actives[t]});
+      window.tabs.push_back(TabFacts{std::move(titles[t]), std::move(urls[t]), actives[t]});
     }
     window.isFrontmost = i == 0;
     window.isMinimized = minimized[i];

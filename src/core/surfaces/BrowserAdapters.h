@@ -42,8 +42,7 @@ class BrowserAdapter {
   std::vector<WindowFacts> assemble(const std::vector<std::int64_t>& windowIds,
                                     const std::vector<bool>& minimized,
                                     const std::vector<std::int64_t>& tabCounts,
-                                    const std::vector<std::string>& titles,
-                                    const std::vector<std::string>& urls,
+                                    std::vector<std::string> titles, std::vector<std::string> urls,
                                     const std::vector<bool>& actives) const;
 };
 
