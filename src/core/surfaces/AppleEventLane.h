@@ -34,6 +34,7 @@ class AppleEventLane {
   // Runs `work` on the browser's worker and waits at most `budgetSeconds` for it. Gives the
   // work's result, or nothing when the browser is refused or the time ran out (the work
   // then still runs, and its result is dropped). Never runs `work` on the calling thread.
+  // `work` must be copyable and own what it uses: it may outlive the caller and the lane.
   template <class Work, class T = std::invoke_result_t<Work&>>
   std::optional<T> run(BrowserKind kind, double budgetSeconds, Work work) {
     static_assert(!std::is_void_v<T>, "the work must give a value");

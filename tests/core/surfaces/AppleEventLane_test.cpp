@@ -14,7 +14,7 @@ using testing::Gate;
 
 // Long enough never to run out for work that returns at once; short enough for work that
 // is held at a gate.
-constexpr double kPlenty = 60.0;
+constexpr double kPlenty = 10.0;
 constexpr double kShort = 0.02;
 
 // Work that waits at the gate, then answers `value`.

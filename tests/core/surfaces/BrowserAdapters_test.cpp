@@ -164,30 +164,15 @@ TEST(BrowserAdapters, AssembleBuildsWindowsOnlyFromListsThatLineUp) {
 }
 
 TEST(BrowserAdapters, AReplyOfTheWrongShapeGivesNoWindows) {
-  const SafariAdapter safari;
   using R = ReplyDescriptor;
-  const auto ints = [](std::vector<std::int64_t> values) {
-    std::vector<R> items;
-    for (auto v : values) items.push_back(R::integer(v));
-    return R::list(items);
-  };
-  const auto texts = [](std::vector<std::string> values) {
-    std::vector<R> items;
-    for (auto& v : values) items.push_back(R::string(v));
-    return R::list(items);
-  };
-  const auto flags = [](std::vector<bool> values) {
-    std::vector<R> items;
-    for (bool v : values) items.push_back(R::boolean(v));
-    return R::list(items);
-  };
-  std::vector<R> six = {ints({5}),
-                        flags({false}),
-                        ints({2}),
-                        texts({"Mail", "News"}),
-                        texts({"https://mail.example.com/", ""}),
-                        flags({false, true})};
-
+  const auto list = [](std::vector<R> items) { return R::list(std::move(items)); };
+  std::vector<R> six = {list({R::integer(5)}),
+                        list({R::boolean(false)}),
+                        list({R::integer(2)}),
+                        list({R::string("Mail"), R::string("News")}),
+                        list({R::string("https://mail.example.com/"), R::string("")}),
+                        list({R::boolean(false), R::boolean(true)})};
+  const SafariAdapter safari;
   const auto windows = safari.windowsFromReply(R::list(six));
   ASSERT_EQ(windows.size(), 1u);
   EXPECT_EQ(windows[0].browser, BrowserKind::safari);
@@ -197,9 +182,8 @@ TEST(BrowserAdapters, AReplyOfTheWrongShapeGivesNoWindows) {
   five.pop_back();
   EXPECT_TRUE(safari.windowsFromReply(R::list(five)).empty());
   EXPECT_TRUE(safari.windowsFromReply(R::integer(6)).empty());
-  auto missingTitles = six;
-  missingTitles[3] = R::missing();
-  EXPECT_TRUE(safari.windowsFromReply(R::list(missingTitles)).empty());
+  six[3] = R::missing();  // reads as an empty list, so the tab lists no longer line up
+  EXPECT_TRUE(safari.windowsFromReply(R::list(six)).empty());
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ using Auth = BrowserAuthorization;
 struct BrowserPermissionTest : ::testing::Test {
   std::shared_ptr<AppleEventLane> lane = std::make_shared<AppleEventLane>();
   std::shared_ptr<FakeAutomationPermission> platform = std::make_shared<FakeAutomationPermission>();
-  BrowserPermission permission{lane, platform, 60.0};
+  BrowserPermission permission{lane, platform, 10.0};
 };
 
 TEST_F(BrowserPermissionTest, PresenceListsRunningBrowsersInTheirFixedOrder) {

@@ -26,7 +26,7 @@ struct BrowserSurfaceTest : ::testing::Test {
   std::shared_ptr<AppleEventLane> lane = std::make_shared<AppleEventLane>();
   std::shared_ptr<FakeScriptExecutor> executor = std::make_shared<FakeScriptExecutor>();
   std::shared_ptr<FakeAutomationPermission> platform = std::make_shared<FakeAutomationPermission>();
-  BrowserSurface surface = surfaceWithPermissionBudget(60.0);
+  BrowserSurface surface = surfaceWithPermissionBudget(10.0);
 };
 
 R twoWindowReply() {
