@@ -1,0 +1,45 @@
+#include "data/Store.h"
+
+#include "base/Json.h"
+
+namespace tervane {
+
+std::optional<AttentionTask> Store::theNow() const {
+  auto text = defaults_.getString(kTheNowTaskKey);
+  if (!text) return std::nullopt;
+  auto parsed = jsonread::parse(*text);
+  if (!parsed) return std::nullopt;
+  return decodeAttentionTask(*parsed);
+}
+
+void Store::setTheNow(const std::optional<AttentionTask>& task) {
+  if (!task) {
+    defaults_.remove(kTheNowTaskKey);
+    return;
+  }
+  std::string text;
+  try {
+    text = toJson(*task).dump();
+  } catch (const nlohmann::json::exception&) {
+    return;  // text that is not UTF-8 cannot be stored as JSON
+  }
+  defaults_.set(kTheNowTaskKey, std::move(text));
+}
+
+bool Store::hasSeenMacFirstRun() const {
+  return defaults_.getBool(kHasSeenFirstRunKey).value_or(false);
+}
+
+void Store::setHasSeenMacFirstRun(bool seen) {
+  defaults_.set(kHasSeenFirstRunKey, seen);
+}
+
+std::string Store::selectedTintId() const {
+  return defaults_.getString(kSelectedTintKey).value_or(kDefaultTintId);
+}
+
+void Store::setSelectedTintId(const std::string& tintId) {
+  defaults_.set(kSelectedTintKey, tintId);
+}
+
+}  // namespace tervane
