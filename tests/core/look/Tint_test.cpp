@@ -48,8 +48,6 @@ TEST(TMacMotion, RowDelaysStaggerBy22MillisecondsUpTo260) {
   EXPECT_DOUBLE_EQ(TMacMotion::delay(0), 0);
   EXPECT_DOUBLE_EQ(TMacMotion::delay(3), 0.066);
   EXPECT_DOUBLE_EQ(TMacMotion::delay(20), 0.26);
-  EXPECT_EQ(TMacMotion::settle, Motion::spring(0.42, 0.92));
-  EXPECT_EQ(TMacMotion::hover.curve, Motion::Curve::easeOut);
 }
 
 }  // namespace tervane
