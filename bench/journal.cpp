@@ -80,6 +80,16 @@ void JournalWrite(benchmark::State& state, bool sync) {
 BENCHMARK_CAPTURE(JournalWrite, fsync, true)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(JournalWrite, no_fsync, false)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
+// The CPU part of a write: building the JSON and printing it.
+void JournalEncode(benchmark::State& state) {
+  const auto snapshot = largeSnapshot();
+  for (auto _ : state) {
+    auto bytes = toJson(snapshot).dump(2);
+    benchmark::DoNotOptimize(bytes);
+  }
+}
+BENCHMARK(JournalEncode)->UseRealTime()->Unit(benchmark::kMicrosecond);
+
 void JournalOpen(benchmark::State& state) {
   Folder folder;
   StageJournal journal(folder.path);

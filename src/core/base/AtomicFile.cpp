@@ -78,7 +78,9 @@ Status writeFileAtomically(const fs::path& file, std::string_view bytes,
     return errnoError("cannot create folder", folder, e);
   }
 
-  std::string pattern = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
+  std::string pattern = folder / file.filename();
+  pattern.insert(pattern.size() - file.filename().native().size(), 1, '.');
+  pattern.append(".XXXXXX");
   int fd = -1;
   if (int e = step(options, AtomicWriteStep::openTemporary, [&] {
         fd = ::mkostemp(pattern.data(), O_CLOEXEC);

@@ -12,6 +12,8 @@ constexpr utf8proc_int32_t kInvalid = -1;
 
 // Decodes one code point at `at`; an invalid sequence yields kInvalid and one byte.
 std::pair<utf8proc_int32_t, std::size_t> decode(std::string_view text, std::size_t at) {
+  const auto first = static_cast<unsigned char>(text[at]);
+  if (first < 0x80) return {first, 1};
   utf8proc_int32_t cp = 0;
   const auto n = utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(text.data() + at),
                                   static_cast<utf8proc_ssize_t>(text.size() - at), &cp);
@@ -21,7 +23,8 @@ std::pair<utf8proc_int32_t, std::size_t> decode(std::string_view text, std::size
 
 bool isSpace(utf8proc_int32_t cp) {
   if (cp == kInvalid) return false;
-  if ((cp >= 0x09 && cp <= 0x0D) || cp == 0x85) return true;
+  if (cp < 0x80) return cp == ' ' || (cp >= 0x09 && cp <= 0x0D);
+  if (cp == 0x85) return true;
   switch (utf8proc_category(cp)) {
     case UTF8PROC_CATEGORY_ZS:
     case UTF8PROC_CATEGORY_ZL:
@@ -59,11 +62,17 @@ std::string trimmed(std::string_view text) {
     if (!isSpace(cp)) break;
     start += length;
   }
-  std::size_t end = start;
-  for (std::size_t at = start; at < text.size();) {
-    auto [cp, length] = decode(text, at);
-    at += length;
-    if (!isSpace(cp)) end = at;
+  std::size_t end = text.size();
+  while (end > start) {
+    // Step back to the lead byte of the last code point (at most three continuation bytes).
+    std::size_t lead = end - 1;
+    while (lead > start && end - lead < 4 && (static_cast<unsigned char>(text[lead]) & 0xC0) == 0x80) {
+      --lead;
+    }
+    auto [cp, length] = decode(text, lead);
+    if (lead + length != end) break;  // a stray continuation byte: not white space
+    if (!isSpace(cp)) break;
+    end = lead;
   }
   return std::string(text.substr(start, end - start));
 }
@@ -94,6 +103,9 @@ std::string prefix(std::string_view text, std::size_t count) {
 }
 
 std::string lowercased(std::string_view text) {
+  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return asciiLower(text);
+  }
   std::string out;
   out.reserve(text.size());
   for (std::size_t at = 0; at < text.size();) {

@@ -25,6 +25,18 @@ std::optional<TimePoint> timeFromStored(const json& value) {
       std::chrono::seconds(static_cast<std::int64_t>(whole)) + std::chrono::nanoseconds(nanos)));
 }
 
+// Identifiers come from the desktop (an X11 class name may hold any bytes); one that is
+// empty or not UTF-8 cannot be a key of the stored map and is not recorded.
+bool isRecordable(const std::string& bundleId) {
+  if (bundleId.empty()) return false;
+  try {
+    (void)json(bundleId).dump();
+    return true;
+  } catch (const json::exception&) {
+    return false;
+  }
+}
+
 double storedFromTime(TimePoint t) {
   const auto since = t.time_since_epoch();
   const auto whole = std::chrono::floor<std::chrono::seconds>(since);
@@ -60,6 +72,7 @@ struct ActivationLog::State {
   }
 
   void record(const std::string& bundleId) {
+    if (!isRecordable(bundleId)) return;
     if (auto it = lastUsed.find(bundleId); it != lastUsed.end()) {
       previous[bundleId] = it->second;
     } else {
@@ -83,12 +96,11 @@ struct ActivationLog::State {
 ActivationLog::ActivationLog(Defaults& defaults, const Clock& clock, ActivationSource& source)
     : state_(std::make_shared<State>(defaults, clock)) {
   state_->load();
-  if (auto front = source.frontmostApplication(); front && !front->empty()) {
+  if (auto front = source.frontmostApplication(); front && isRecordable(*front)) {
     state_->lastUsed[*front] = clock.now();
   }
   std::weak_ptr<State> weak = state_;
   subscription_ = source.onActivation([weak](const std::string& bundleId) {
-    if (bundleId.empty()) return;
     if (auto state = weak.lock()) state->record(bundleId);
   });
 }

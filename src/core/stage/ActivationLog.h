@@ -33,7 +33,8 @@ class ActivationLog {
   ActivationLog(const ActivationLog&) = delete;
   ActivationLog& operator=(const ActivationLog&) = delete;
 
-  // The application became active now; stores the map.
+  // The application became active now; stores the map. An empty or non-UTF-8
+  // identifier is ignored.
   void record(const std::string& bundleId);
   // Undoes the latest `record` for the application (one step only: a second revert
   // forgets the application altogether); stores the map.

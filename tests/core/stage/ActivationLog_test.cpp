@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "support/FakeActivationSource.h"
+#include "support/TempDir.h"
 
 namespace tervane {
 using nlohmann::json;
@@ -77,13 +78,16 @@ TEST(ActivationLog, TheFrontmostAppCountsAsJustUsedButIsNotWritten) {
   EXPECT_TRUE(later.lastUsed().empty()) << "lost unless something was recorded";
 }
 
-TEST(ActivationLog, RecordsActivationsOnlyWhileItLives) {
-  MemoryDefaults defaults;
+TEST(ActivationLog, RecordsUsableActivationsOnlyWhileItLives) {
+  testing::TempDir dir;
+  FileDefaults defaults(dir / "standard.json");
   ManualClock clock;
   FakeActivationSource source;
   auto log = std::make_unique<ActivationLog>(defaults, clock, source);
   source.activate("");
+  source.activate("Caf\xe9");  // Latin-1, not UTF-8: cannot be a stored key
   EXPECT_EQ(defaults.get(ActivationLog::kDefaultsKey), std::nullopt);
+  EXPECT_TRUE(log->lastUsed().empty());
   source.activate(kMail);
   clock.advance(2);
   EXPECT_EQ(log->secondsSinceLastUse(kMail), 2.0);

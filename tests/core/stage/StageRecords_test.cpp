@@ -1,0 +1,152 @@
+#include "stage/StageRecords.h"
+
+#include <gtest/gtest.h>
+
+namespace tervane {
+using nlohmann::json;
+
+static TabFacts tab(std::string title, std::string url, bool active = false) {
+  return TabFacts{std::move(title), std::move(url), active};
+}
+
+TEST(TabFacts, HostIsLowerCasedWithoutWwwForHttpAndHttpsOnly) {
+  EXPECT_EQ(tab("", "HTTPS://WWW.Example.COM/Path").host(), "example.com");
+  EXPECT_EQ(tab("", "http://www2.example.com/").host(), "www2.example.com");
+  EXPECT_EQ(tab("", "https://docs.example.com:8443/x?y#z").host(), "docs.example.com");
+  EXPECT_EQ(tab("", "http://[::1]:8080/").host(), "::1");
+  EXPECT_EQ(tab("", "https://www.").host(), "");
+  EXPECT_EQ(tab("", "https://user:pw@Mail.Example.com/").host(), "mail.example.com");
+  EXPECT_EQ(tab("", "https://ex%41mple.com/").host(), "example.com");
+  for (const char* noHost : {"ftp://example.com/", "file:///etc/hosts", "about:blank",
+                             "chrome://settings", "example.com/path", "", "http://",
+                             "http://exa mple.com/", "https://[::1/"}) {
+    EXPECT_EQ(tab("", noHost).host(), "") << noHost;
+  }
+}
+
+TEST(TabFacts, ReadableNameFallsBackFromTitleToHostToUrl) {
+  EXPECT_EQ(tab("  Inbox \n", "https://mail.example.com/").readableName(), "Inbox");
+  EXPECT_EQ(tab("   ", "https://www.example.com/").readableName(), "example.com");
+  EXPECT_EQ(tab(" ", "file:///tmp/notes.txt").readableName(), "file:///tmp/notes.txt");
+  EXPECT_EQ(tab("\t", "").readableName(), "");
+}
+
+TEST(WindowFacts, DerivedNamesHostsAndItems) {
+  WindowFacts one{BrowserKind::safari, 7, {tab("A", "https://a.com/x")}, false, false};
+  WindowFacts none{BrowserKind::chrome, 4711, {}, false, false};
+  WindowFacts two{BrowserKind::edge, 3, {tab("A", "https://a.com/1"), tab("B", "https://www.a.com/2", true)}, true, false};
+  EXPECT_EQ(one.readableName(), "Safari window, 1 tab");
+  EXPECT_EQ(none.readableName(), "Chrome window, 0 tabs");
+  EXPECT_EQ(none.stageId(), "chrome:4711");
+  EXPECT_EQ(two.hosts(), std::set<std::string>{"a.com"});
+  const WindowFacts noHosts{BrowserKind::brave, 1, {tab("x", "about:blank")}, false, false};
+  EXPECT_TRUE(noHosts.hosts().empty());
+  EXPECT_EQ(two.activeTab()->title, "B");
+  EXPECT_EQ(one.activeTab()->title, "A");
+  EXPECT_FALSE(none.activeTab().has_value());
+
+  auto items = StageItem::forWindow(two);
+  ASSERT_EQ(items.size(), 3u);
+  EXPECT_EQ(items[0].id, "edge:3");
+  EXPECT_EQ(items[0].kind, StageItem::Kind::window);
+  EXPECT_EQ(items[0].tabCount, 2);
+  EXPECT_EQ(items[0].browser, "edge");
+  EXPECT_FALSE(items[0].parentId.has_value());
+  EXPECT_EQ(items[2].id, "edge:3#1");
+  EXPECT_EQ(items[2].parentId, "edge:3");
+  EXPECT_EQ(items[2].url, "https://www.a.com/2");
+  EXPECT_FALSE(items[2].isActionable());
+  EXPECT_FALSE(items[2].tabCount.has_value());
+}
+
+TEST(BrowserKind, FixedTableAndExactIdentifierMatch) {
+  EXPECT_EQ(appName(BrowserKind::brave), "Brave Browser");
+  EXPECT_EQ(info(BrowserKind::safari).minimizedProperty, "miniaturized");
+  EXPECT_TRUE(info(BrowserKind::edge).isChromium);
+  EXPECT_TRUE(BrowserKinds::is("com.microsoft.edgemac"));
+  EXPECT_FALSE(BrowserKinds::is("com.google.chrome"));
+  EXPECT_EQ(browserKindFromRaw("safari"), BrowserKind::safari);
+  EXPECT_EQ(browserKindFromRaw("Safari"), std::nullopt);
+  StageItem item = StageItem::app("x", "X");
+  item.browser = "firefox";
+  EXPECT_EQ(item.browserKind(), std::nullopt);
+  item.browser = "brave";
+  EXPECT_EQ(item.browserKind(), BrowserKind::brave);
+}
+
+TEST(StageSnapshot, OptionalKeysAreLeftOutAndReadBackAbsent) {
+  const json stored = json::parse(R"({
+    "takenAt": "2025-01-02T03:04:05Z", "actionText": "write the report",
+    "stowed": [{"id": "com.example.Mail", "kind": "app", "name": "Mail"}],
+    "kept": []})");
+  auto snapshot = decodeStageSnapshot(stored);
+  ASSERT_TRUE(snapshot.has_value());
+  EXPECT_FALSE(snapshot->guardEvents.has_value());
+  EXPECT_TRUE(snapshot->events().empty());
+  EXPECT_FALSE(snapshot->isParked());
+  EXPECT_FALSE(snapshot->mark.has_value());
+  EXPECT_EQ(toJson(*snapshot), stored);
+  EXPECT_EQ(toJson(snapshot->stowed[0]).size(), 3u);
+}
+
+TEST(StageSnapshot, FullRoundTripKeepsEveryField) {
+  WindowFacts w{BrowserKind::chrome, 9, {tab("T", "https://t.com/")}, false, false};
+  StageSnapshot s{"2025-01-02T03:04:05Z", "plan", StageItem::forWindow(w),
+                  {StageItem::app("a", "A")},
+                  std::vector<GuardEvent>{{"chrome:9", "Chrome window, 1 tab", true, "2025-01-02T03:05:00Z"}},
+                  "2025-01-02T03:06:00Z",
+                  ResumeMark{"com.google.Chrome", "Google Chrome", "chrome", 9, 1, "https://t.com/"}};
+  auto back = decodeStageSnapshot(json::parse(toJson(s).dump()));
+  ASSERT_TRUE(back.has_value());
+  EXPECT_EQ(*back, s);
+  EXPECT_TRUE(back->isParked());
+  EXPECT_EQ(back->mark->browserKind(), BrowserKind::chrome);
+}
+
+TEST(StageSnapshot, WrongShapesFailToDecodeWithoutCrashing) {
+  for (const char* text : {
+           "{}", "[]", "null", "42",
+           R"({"takenAt":"t","actionText":"a","stowed":{},"kept":[]})",
+           R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[{"id":"x","kind":"folder","name":"n"}]})",
+           R"({"takenAt":"t","actionText":1,"stowed":[],"kept":[]})",
+           R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[{"id":"x","kind":"window","name":"n","tabCount":1.5}]})",
+           R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[],"guardEvents":[{"itemId":"x","name":"n","letThrough":true}]})",
+           R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[],"mark":{"bundleId":"x"}})",
+           R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[],"parkedAt":false})"}) {
+    EXPECT_FALSE(decodeStageSnapshot(json::parse(text)).has_value()) << text;
+  }
+  // Null optionals read as absent; unknown keys are ignored.
+  auto lenient = decodeStageSnapshot(json::parse(
+      R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[],"parkedAt":null,"extra":1})"));
+  ASSERT_TRUE(lenient.has_value());
+  EXPECT_FALSE(lenient->isParked());
+}
+
+TEST(GuardEvent, NeedsAllFourKeysAndIsIdentifiedByItemAndTime) {
+  ManualClock clock;
+  auto first = GuardEvent::make("com.example.Mail", "Mail", false, clock);
+  EXPECT_EQ(first.at, "2025-01-02T03:04:05Z");
+  EXPECT_EQ(first.id(), "com.example.Mail@2025-01-02T03:04:05Z");
+  clock.advance(60);
+  auto second = GuardEvent::make("com.example.Mail", "Mail", false, clock);
+  EXPECT_NE(first.id(), second.id());
+  EXPECT_NE(first, second);
+
+  auto j = toJson(first);
+  EXPECT_EQ(decodeGuardEvent(j), first);
+  for (const char* key : {"itemId", "name", "letThrough", "at"}) {
+    auto missing = j;
+    missing.erase(key);
+    EXPECT_FALSE(decodeGuardEvent(missing).has_value()) << key;
+  }
+}
+
+TEST(WindowFacts, JsonRoundTripAndUnknownBrowser) {
+  WindowFacts w{BrowserKind::brave, 12, {tab("a", "https://a/", true)}, true, false};
+  EXPECT_EQ(decodeWindowFacts(toJson(w)), w);
+  auto j = toJson(w);
+  j["browser"] = "firefox";
+  EXPECT_FALSE(decodeWindowFacts(j).has_value());
+}
+
+}  // namespace tervane
