@@ -254,7 +254,10 @@ Status SimulatedBrowser::connect() {
   if (auto error = begin(lock)) return *std::move(error);
   if (connectDelay_.count() > 0) {
     const auto generation = releases_;
+    ++waiting_;
+    changed_.notify_all();
     changed_.wait_for(lock, connectDelay_, [&] { return releases_ != generation; });
+    --waiting_;
   }
   return success();
 }

@@ -74,7 +74,7 @@ class SimulatedBrowser final : public ScriptableBrowser {
   // While held, every call waits before answering; `release` lets them all go.
   void hold();
   void release();
-  // Blocks until `count` calls are waiting on the hold.
+  // Blocks until `count` calls are waiting on the hold or the connect delay.
   void awaitHeldCalls(int count) const;
   // Each script waits this long in `connect` before the first answer; `release` cuts the
   // wait short.
