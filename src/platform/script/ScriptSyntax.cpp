@@ -77,6 +77,12 @@ struct SyntaxError {
   throw SyntaxError{"line " + std::to_string(line) + ": " + what};
 }
 
+std::string quoted(std::string_view text) {
+  std::string out = "\"";
+  out.append(text).append("\"");
+  return out;
+}
+
 bool isLetter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
 }
@@ -130,7 +136,7 @@ class Tokenizer {
 
   static std::string describeByte(char c) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte < 0x7F) return "\"" + std::string(1, c) + "\"";
+    if (byte >= 0x20 && byte < 0x7F) return quoted(std::string_view(&c, 1));
     static constexpr char kHex[] = "0123456789ABCDEF";
     return std::string("byte 0x") + kHex[byte >> 4] + kHex[byte & 0xF];
   }
@@ -234,8 +240,7 @@ class Tokenizer {
     const std::size_t start = pos_;
     while (pos_ < s_.size() && isDigit(s_[pos_])) ++pos_;
     if (pos_ < s_.size() && (isLetter(s_[pos_]) || s_[pos_] == '.')) {
-      failAt(line_,
-             "\"" + std::string(s_.substr(start, pos_ + 1 - start)) + "\" is not a whole number");
+      failAt(line_, quoted(s_.substr(start, pos_ + 1 - start)) + " is not a whole number");
     }
     std::int64_t value = 0;
     auto [end, error] = std::from_chars(s_.data() + start, s_.data() + pos_, value);
@@ -311,11 +316,11 @@ class Parser {
     failAt(peek().line, "expected " + what + " but found " + describe(peek()));
   }
   void expectWord(std::string_view word) {
-    if (!isWord(0, word)) expected("\"" + std::string(word) + "\"");
+    if (!isWord(0, word)) expected(quoted(word));
     next();
   }
   void expectSymbol(char c) {
-    if (!isSymbol(c)) expected("\"" + std::string(1, c) + "\"");
+    if (!isSymbol(c)) expected(quoted(std::string_view(&c, 1)));
     next();
   }
   void expectLineEnd() {
