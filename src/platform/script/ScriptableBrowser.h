@@ -66,6 +66,8 @@ class ScriptableBrowser {
   [[nodiscard]] virtual Result<int> windowIndex(std::int64_t window) = 0;
   [[nodiscard]] virtual Result<bool> isMinimized(std::int64_t window) = 0;
   [[nodiscard]] virtual Status setMinimized(std::int64_t window, bool minimized) = 0;
+  // Whether the browser shows the window at all. A minimized window still counts as visible;
+  // invisible ones are those the browser keeps off screen altogether.
   [[nodiscard]] virtual Result<bool> isVisible(std::int64_t window) = 0;
   // Puts the window first among the browser's windows; does not activate the browser.
   [[nodiscard]] virtual Status bringToFront(std::int64_t window) = 0;

@@ -49,7 +49,10 @@ SimulatedWindow decodeWindow(const json& j, const std::string& where) {
   onlyKeys(j, where, {"id", "minimized", "visible", "activeTabIndex", "tabs"});
   SimulatedWindow window;
   auto id = j.find("id");
-  if (id == j.end() || !id->is_number_integer()) bad(where, "\"id\" must be a whole number");
+  if (id == j.end() || !id->is_number_integer() ||
+      (id->is_number_unsigned() && id->get<std::uint64_t>() > INT64_MAX)) {
+    bad(where, "\"id\" must be a whole number");
+  }
   window.id = id->get<std::int64_t>();
   const std::string named = where + " (id " + std::to_string(window.id) + ")";
   window.minimized = optionalBool(j, "minimized", false, named);

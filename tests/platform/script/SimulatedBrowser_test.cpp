@@ -29,6 +29,7 @@ TEST(SimulatedBrowser, InvalidStatesAreRefusedWithAClearReason) {
       {"{}", "\"windows\" must be a list"},
       {R"({"windows":[{"id":"7","tabs":[]}]})", "window 1: \"id\" must be a whole number"},
       {R"({"windows":[{"id":7,"tabs":[]},{"id":7,"tabs":[]}]})", "id 7 is used twice"},
+      {R"({"windows":[{"id":18446744073709551615,"tabs":[]}]})", "\"id\" must be a whole number"},
       {R"({"windows":[{"id":7,"activeTabIndex":2,"tabs":[{"title":"a"}]}]})",
        "\"activeTabIndex\" 2 is not between 0 and 1"},
       {R"({"windows":[{"id":7,"minimised":true,"tabs":[]}]})", "unknown field \"minimised\""},
