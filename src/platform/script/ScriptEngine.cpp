@@ -202,6 +202,9 @@ class Runtime {
   struct TellScope {
     TellScope(Runtime& r, Target target) : runtime(r) {
       runtime.tells_.push_back(target.browser.get());
+      for (const auto& held : runtime.targets_) {
+        if (held.browser == target.browser) return;
+      }
       runtime.targets_.push_back(std::move(target));
     }
     ~TellScope() { runtime.tells_.pop_back(); }
