@@ -4,9 +4,8 @@
 // what parsing and interpreting the script costs; a second baseline builds it from one copy
 // of the whole state.
 //
-// The full path (BrowserSurface → AppleScriptRunner → AppleEventLane → ScriptEngine) is one
-// more benchmark over the same `BigBrowsers` fixture: build the surface over a runner whose
-// executor is `BigBrowsers::engine`, and time `windows(of:)` for BrowserKind::chrome.
+// The full path times `windows(of:)` through BrowserSurface → permission check →
+// AppleScriptRunner → AppleEventLane → ScriptEngine, down to `WindowFacts`.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -15,6 +14,8 @@
 #include "script/BrowserRegistry.h"
 #include "script/ScriptEngine.h"
 #include "script/SimulatedBrowser.h"
+#include "surfaces/AppleScriptRunner.h"
+#include "surfaces/BrowserSurface.h"
 
 namespace {
 
@@ -205,6 +206,28 @@ void BM_EngineSafariRead(benchmark::State& st) {
   runRead(st, kSafariReadScript);
 }
 
+// Every running browser is allowed, as on an X11 desktop.
+class AllowAll final : public AutomationPermission {
+ public:
+  std::vector<std::string> runningApplicationIds() override { return {"com.google.Chrome"}; }
+  std::optional<int> automationStatus(const std::string&, bool) override { return 0; }
+};
+
+void BM_SurfaceChromiumWindows(benchmark::State& st) {
+  auto lane = std::make_shared<AppleEventLane>();
+  auto runner = std::make_shared<AppleScriptRunner>(lane, browsers().engine);
+  auto permission = std::make_shared<BrowserPermission>(lane, std::make_shared<AllowAll>());
+  BrowserSurface surface(runner, permission);
+  for (auto _ : st) {
+    auto windows = surface.windows(BrowserKind::chrome);
+    if (!windows || windows.value().size() != kWindows) {
+      st.SkipWithError("the surface did not read the windows");
+      break;
+    }
+    benchmark::DoNotOptimize(windows);
+  }
+}
+
 void BM_ParseChromiumRead(benchmark::State& st) {
   const auto script = chromiumReadScript("Google Chrome");
   for (auto _ : st) benchmark::DoNotOptimize(ScriptEngine::check(script));
@@ -219,6 +242,7 @@ TERVANE_READ_BENCHMARK(BM_SixListsFromBrowserCalls, benchmark::kMillisecond);
 TERVANE_READ_BENCHMARK(BM_SixListsFromStateCopy, benchmark::kMillisecond);
 TERVANE_READ_BENCHMARK(BM_EngineChromiumRead, benchmark::kMillisecond);
 TERVANE_READ_BENCHMARK(BM_EngineSafariRead, benchmark::kMillisecond);
+TERVANE_READ_BENCHMARK(BM_SurfaceChromiumWindows, benchmark::kMillisecond);
 TERVANE_READ_BENCHMARK(BM_ParseChromiumRead, benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();
