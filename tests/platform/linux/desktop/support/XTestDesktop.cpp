@@ -163,7 +163,7 @@ XTestDesktop::XTestDesktop() {
   windowManager_ = ChildProcess::start({"openbox", "--sm-disable"},
                                        {"DISPLAY=" + display_, "HOME=" + home_.path().string(),
                                         "XDG_CONFIG_HOME=" + (home_ / "config").string()});
-  const bool managed = waitUntil(
+  const bool annexed = waitUntil(
       [&] {
         auto reply = watcher_->reply(
             xcb_get_property_reply,
@@ -172,7 +172,53 @@ XTestDesktop::XTestDesktop() {
         return reply && xcb_get_property_value_length(reply.get()) > 0;
       },
       30);
-  if (!managed) throw std::runtime_error("openbox did not start on " + display_);
+  if (!annexed) throw std::runtime_error("openbox did not start on " + display_);
+  waitForWindowManagerLoop();
+}
+
+void XTestDesktop::waitForWindowManagerLoop() {
+  // openbox announces itself before it enters its event loop, and a request that reaches
+  // it in between (a client's map request) can wait unhandled until some later event
+  // arrives. Nothing tells when the loop has started, so a probe window is mapped and a
+  // root property changed (an event openbox always receives) until the probe is managed.
+  const xcb_window_t probe = createUnmanagedProbe();
+  const xcb_atom_t kick = [&] {
+    const char* name = "TERVANE_TEST_KICK";
+    auto reply = watcher_->reply(xcb_intern_atom_reply,
+                                 xcb_intern_atom(watcher_->raw(), 0, std::strlen(name), name));
+    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+  }();
+  const auto deadline = deadlineAfter(30);
+  for (std::uint32_t round = 0; secondsLeft(deadline) > 0; ++round) {
+    xcb_change_property(watcher_->raw(), XCB_PROP_MODE_REPLACE, watcher_->root(), kick,
+                        XCB_ATOM_CARDINAL, 32, 1, &round);
+    watcher_->flush();
+    const bool managed = waitUntil(
+        [&] {
+          const auto list = clients();
+          return std::find(list.begin(), list.end(), probe) != list.end();
+        },
+        std::min(0.25, secondsLeft(deadline)));
+    if (managed) {
+      xcb_destroy_window(watcher_->raw(), probe);
+      xcb_delete_property(watcher_->raw(), watcher_->root(), kick);
+      watcher_->flush();
+      waitUntil([&] { return clients().empty(); });
+      return;
+    }
+  }
+  throw std::runtime_error("openbox does not manage windows on " + display_);
+}
+
+xcb_window_t XTestDesktop::createUnmanagedProbe() {
+  xcb_connection_t* c = watcher_->raw();
+  const xcb_window_t window = xcb_generate_id(c);
+  const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+  xcb_create_window(c, XCB_COPY_FROM_PARENT, window, watcher_->root(), 0, 0, 10, 10, 0,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+  xcb_map_window(c, window);
+  watcher_->flush();
+  return window;
 }
 
 XTestDesktop::~XTestDesktop() {
@@ -241,6 +287,60 @@ bool XTestDesktop::waitUntil(const std::function<bool()>& condition, double seco
     if (condition()) return true;
     if (!watcher_->waitForEvent(secondsLeft(deadline))) return condition();
     watcher_->dispatch();
+  }
+}
+
+xcb_window_t XTestDesktop::createWindow(const WindowSpec& spec) {
+  xcb_connection_t* c = watcher_->raw();
+  const auto& atoms = watcher_->atoms();
+  const xcb_window_t window = xcb_generate_id(c);
+  const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+  xcb_create_window(c, XCB_COPY_FROM_PARENT, window, watcher_->root(), 10, 10, 200, 120, 0,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+  if (!spec.className.empty()) {
+    // WM_CLASS is the instance name and the class, each ended by a NUL.
+    const std::string value = spec.className + '\0' + spec.className + '\0';
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                        static_cast<std::uint32_t>(value.size()), value.data());
+  }
+  if (spec.pid) {
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atoms._NET_WM_PID, XCB_ATOM_CARDINAL, 32,
+                        1, &*spec.pid);
+  }
+  if (spec.dialog) {
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atoms._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM,
+                        32, 1, &atoms._NET_WM_WINDOW_TYPE_DIALOG);
+  }
+  if (spec.skipTaskbar) {
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atoms._NET_WM_STATE, XCB_ATOM_ATOM, 32, 1,
+                        &atoms._NET_WM_STATE_SKIP_TASKBAR);
+  }
+  xcb_map_window(c, window);
+  watcher_->flush();
+  const bool managed = waitUntil([&] {
+    const auto list = clients();
+    return std::find(list.begin(), list.end(), window) != list.end();
+  });
+  if (!managed) throw std::runtime_error("the window manager did not take the test window");
+  return window;
+}
+
+void XTestDesktop::settle(x11::XConnection& connection) {
+  // Events the server sent before answering this round trip arrive before the answer.
+  connection.sync();
+  connection.dispatch();
+}
+
+bool XTestDesktop::pumpUntil(x11::XConnection& connection, const std::function<bool()>& condition,
+                             double seconds) {
+  const auto deadline = deadlineAfter(seconds);
+  for (;;) {
+    connection.dispatch();
+    if (condition()) return true;
+    if (!connection.waitForEvent(secondsLeft(deadline))) {
+      connection.dispatch();
+      return condition();
+    }
   }
 }
 

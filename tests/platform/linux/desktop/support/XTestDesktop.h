@@ -67,9 +67,24 @@ class XTestDesktop {
   // Runs a command to its end (e.g. xdotool); its exit status.
   int run(const std::vector<std::string>& argv, double seconds = 30);
 
+  // A window of the test process itself, managed by openbox.
+  struct WindowSpec {
+    std::string className;  // none when empty
+    std::optional<std::uint32_t> pid;
+    bool dialog = false;
+    bool skipTaskbar = false;
+  };
+  xcb_window_t createWindow(const WindowSpec& spec);
+
   // Re-evaluates `condition` after every X event on the root or a client window until it
   // holds or `seconds` pass.
   bool waitUntil(const std::function<bool()>& condition, double seconds = 20);
+  // Makes sure `connection` has received every event the server sent it so far, and
+  // dispatches them to its handlers.
+  static void settle(x11::XConnection& connection);
+  // Dispatches `connection`'s events as they come until `condition` holds.
+  static bool pumpUntil(x11::XConnection& connection, const std::function<bool()>& condition,
+                        double seconds = 20);
 
   // Server state, read through the test connection.
   std::optional<x11::ClientWindow> client(xcb_window_t window);
@@ -81,6 +96,8 @@ class XTestDesktop {
 
  private:
   void watchClients();
+  void waitForWindowManagerLoop();
+  xcb_window_t createUnmanagedProbe();
 
   TempDir home_;
   std::string display_;
