@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "base/ISOTime.h"
+#include "base/Json.h"
 
 namespace tervane {
 namespace fs = std::filesystem;
@@ -82,7 +83,7 @@ void FileDefaults::store() {
     setAside_ = aside;
     unreadable_ = false;
   }
-  auto written = writeFileAtomically(file_, values_.dump(2) + "\n", options_);
+  auto written = writeFileAtomically(file_, jsonread::dumpText(values_, 2) + "\n", options_);
   if (written) {
     lastError_.reset();
   } else {

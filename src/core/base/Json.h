@@ -69,6 +69,12 @@ std::optional<T> tryDecode(Fn&& decoder) noexcept {
   return std::nullopt;
 }
 
+// JSON text of a value. Bytes that are not UTF-8 (a window title may hold any) become
+// U+FFFD instead of failing the whole write: one odd title must never cost a stage.
+inline std::string dumpText(const json& value, int indent = -1) {
+  return value.dump(indent, ' ', false, json::error_handler_t::replace);
+}
+
 // Parses text into JSON, or none when it is not JSON.
 inline std::optional<json> parse(std::string_view text) {
   json parsed = json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);

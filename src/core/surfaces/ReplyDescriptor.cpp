@@ -83,22 +83,38 @@ bool ReplyDescriptor::booleanValue() const {
   return false;
 }
 
+// The list readers walk the items in place (1...n in order): window replies carry tens
+// of thousands of tab items, and copying each one first would dominate a read.
 std::vector<std::string> ReplyDescriptor::stringList() const {
   std::vector<std::string> out;
-  for (int i = 1; i <= numberOfItems(); ++i) out.push_back(item(i)->stringValue().value_or(""));
+  const auto* list = items();
+  if (!list) return out;
+  out.reserve(list->size());
+  for (const auto& d : *list) {
+    if (const auto* s = std::get_if<std::string>(&d.value_)) {
+      out.push_back(*s);
+    } else {
+      out.push_back(d.stringValue().value_or(""));
+    }
+  }
   return out;
 }
 
 std::vector<std::int64_t> ReplyDescriptor::intList() const {
   std::vector<std::int64_t> out;
-  for (int i = 1; i <= numberOfItems(); ++i) out.push_back(item(i)->int32Value());
+  const auto* list = items();
+  if (!list) return out;
+  out.reserve(list->size());
+  for (const auto& d : *list) out.push_back(d.int32Value());
   return out;
 }
 
 std::vector<bool> ReplyDescriptor::boolList() const {
   std::vector<bool> out;
-  for (int i = 1; i <= numberOfItems(); ++i) {
-    const auto d = *item(i);
+  const auto* list = items();
+  if (!list) return out;
+  out.reserve(list->size());
+  for (const auto& d : *list) {
     if (d.type() == Type::missing) {
       out.push_back(false);
     } else if (d.type() == Type::boolean) {

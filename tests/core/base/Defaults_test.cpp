@@ -19,6 +19,7 @@ TEST(FileDefaults, ValuesSurviveAReloadInAPrivateFile) {
     defaults.set("flag", true);
     defaults.set("seconds", 1735787045.25);
     defaults.set("map", json{{"a", "keep"}});
+    defaults.set("title", "Mail \xC3");  // not UTF-8: kept with a replacement character
     defaults.set("gone", "x");
     defaults.remove("gone");
     EXPECT_FALSE(defaults.lastError().has_value());
@@ -28,6 +29,7 @@ TEST(FileDefaults, ValuesSurviveAReloadInAPrivateFile) {
   EXPECT_EQ(again.get("seconds"), json(1735787045.25));
   EXPECT_EQ(again.get("map"), (json{{"a", "keep"}}));
   EXPECT_EQ(again.get("gone"), std::nullopt);
+  EXPECT_EQ(again.getString("title"), "Mail \xEF\xBF\xBD");
   EXPECT_EQ(again.getString("flag"), std::nullopt);  // wrong type reads as none
   EXPECT_EQ(testing::modeOf(file), 0600u);
   EXPECT_EQ(testing::modeOf(dir / "config"), 0700u);

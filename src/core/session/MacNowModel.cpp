@@ -1,0 +1,760 @@
+#include "session/MacNowModel.h"
+
+#include <algorithm>
+#include <cassert>
+#include <charconv>
+#include <cmath>
+
+#include "base/ISOTime.h"
+#include "base/Text.h"
+#include "base/Uuid.h"
+
+namespace tervane {
+namespace {
+
+using Remembered = StagePlanner::Remembered;
+
+// The window id after the last ":" of a window item's id, when it is a decimal number.
+std::optional<std::int64_t> windowNumber(const std::string& itemId) {
+  const auto colon = itemId.rfind(':');
+  if (colon == std::string::npos || colon + 1 >= itemId.size()) return std::nullopt;
+  std::int64_t value = 0;
+  const char* first = itemId.data() + colon + 1;
+  const char* last = itemId.data() + itemId.size();
+  auto [end, error] = std::from_chars(first, last, value);
+  if (error != std::errc() || end != last) return std::nullopt;
+  return value;
+}
+
+std::string joinNames(const std::vector<BrowserKind>& kinds) {
+  std::string text;
+  for (std::size_t i = 0; i < kinds.size(); ++i) {
+    if (i > 0) text += " and ";
+    text += displayName(kinds[i]);
+  }
+  return text;
+}
+
+template <class T>
+std::vector<T> appended(std::vector<T> list, const std::vector<T>& more) {
+  list.insert(list.end(), more.begin(), more.end());
+  return list;
+}
+
+bool contains(const std::vector<StageItem>& items, const StageItem& item) {
+  return std::find(items.begin(), items.end(), item) != items.end();
+}
+
+// Moves `item` and `evidence` out of `from` and onto the end of `to`, the item first.
+void moveItems(const StageItem& item, const std::vector<StageItem>& evidence,
+               std::vector<StageItem>& from, std::vector<StageItem>& to) {
+  auto moved = [&](const StageItem& candidate) {
+    return candidate == item || contains(evidence, candidate);
+  };
+  from.erase(std::remove_if(from.begin(), from.end(), moved), from.end());
+  to.push_back(item);
+  to.insert(to.end(), evidence.begin(), evidence.end());
+}
+
+}  // namespace
+
+std::shared_ptr<MacNowModel> MacNowModel::make(Dependencies dependencies) {
+  return std::make_shared<MacNowModel>(Passkey{}, std::move(dependencies));
+}
+
+MacNowModel::MacNowModel(Passkey, Dependencies d)
+    : main_(std::move(d.main)),
+      clock_(std::move(d.clock)),
+      platform_(std::move(d.platform)),
+      standardDefaults_(std::move(d.standardDefaults)),
+      store_(std::move(d.store)),
+      journal_(std::move(d.journal)),
+      memory_(std::move(d.memory)),
+      browsers_(std::move(d.browsers)),
+      monitor_(std::move(d.monitor)),
+      shield_(std::move(d.shield)),
+      offMain_(std::move(d.offMain)),
+      picker_(std::move(d.picker)),
+      startToken_(newUuid()),
+      act_(newUuid()) {
+  activationSource_ = platform_->activationSource();
+  activation_ = std::make_shared<ActivationLog>(*standardDefaults_, *clock_, *activationSource_);
+  surface_ = d.surface ? std::move(d.surface) : platform_->appSurface(activation_);
+  if (!browsers_) browsers_ = platform_->browserSurface();
+  if (!shield_) shield_ = platform_->shield();
+  if (!picker_) picker_ = std::make_shared<NoPicker>();
+  now_.set(store_->theNow());
+}
+
+void MacNowModel::assertMain() const { assert(main_->isMainThread()); }
+
+bool MacNowModel::isTervaneMoving() const { return clock_->now() < movingUntil_; }
+
+void MacNowModel::setMovingFromNow() { movingUntil_ = clock_->now() + toDuration(kMovingSeconds); }
+
+void MacNowModel::moving(const std::function<void()>& body) {
+  setMovingFromNow();
+  body();
+  setMovingFromNow();
+}
+
+void MacNowModel::closeJournal() {
+  // A journal that cannot be removed is left for the next launch to find; the stage has
+  // already ended on screen, and recovering it again is harmless.
+  (void)journal_->close();
+}
+
+// ---- Staging ------------------------------------------------------------------------
+
+void MacNowModel::capture(const std::string& line) {
+  assertMain();
+  const auto text = Text::trimmed(line);
+  if (text.empty()) return;
+  auto task = AttentionTask::makeNow(text, *clock_);
+  store_->setTheNow(task);
+  now_.set(std::move(task));
+  pendingQuestion_.set(std::nullopt);
+  justFinished_.set(std::nullopt);
+}
+
+void MacNowModel::set(const SeedRule& rule) {
+  assertMain();
+  if (starting_) return;
+  const std::string line = now_.get() ? Text::trimmed(now_.get()->textContent) : "";
+  if (line.empty() || !picker_->isAvailable()) {
+    stage(rule, line, std::nullopt, {}, std::nullopt);
+    return;
+  }
+
+  std::vector<std::string> appNames;
+  for (const auto& app : surface_->runningApps()) {
+    if (app.canHide && !app.isFrontmost && !BrowserKinds::is(app.bundleId)) {
+      appNames.push_back(app.name);
+    }
+  }
+  const auto running = browsers_->runningBrowsers();
+  const auto token = newUuid();
+  startToken_ = token;
+  starting_ = true;
+
+  main_->postAfter(kStartFallbackSeconds, [weak = weak(), token, rule, line] {
+    auto self = weak.lock();
+    if (!self || self->startToken_ != token || !self->starting_) return;
+    self->starting_ = false;
+    self->stage(rule, line, std::nullopt, {}, std::nullopt);
+  });
+
+  offMain_->run<PickedBeforeStaging>(
+      [browsers = browsers_, picker = picker_, running, appNames, line] {
+        return BrowserPasses::readAndPick(running, *browsers, appNames, *picker, line);
+      },
+      [weak = weak(), token, rule, line](PickedBeforeStaging picked) {
+        auto self = weak.lock();
+        if (!self || self->startToken_ != token || !self->starting_) return;
+        self->starting_ = false;
+        self->stage(rule, line, picked.wantedApps, picked.wantedBrowsers, picked.pass);
+      });
+}
+
+// A stage that replaces an open one must not forget what the open one put away and the
+// new plan does not mention: minimized windows are skipped by the window planner, so
+// without this they would never be brought back by Show everything.
+StageSnapshot MacNowModel::carryOverFromOpenStage(StageSnapshot next) const {
+  if (!openStage_.get()) return next;
+  for (const auto& item : openStage_.get()->stowed) {
+    if (contains(next.stowed, item) || contains(next.kept, item)) continue;
+    next.stowed.push_back(item);
+  }
+  return next;
+}
+
+void MacNowModel::stage(const SeedRule& rule, const std::string& line,
+                        const std::optional<std::set<std::string>>& wanted,
+                        const std::set<std::string>& wantedBrowsers,
+                        const std::optional<BrowserPass>& prefetched) {
+  assertMain();
+  const double idle = surface_->humanIdleSeconds();
+  const auto apps = surface_->runningApps();
+  const auto plan = StagePlanner::plan(apps, rule, idle, memory_->choices(), wanted, wantedBrowsers);
+
+  deniedBrowsers_.set({});
+  busyBrowsers_.set({});
+  plainBecause_ = plan.because;
+
+  StageSnapshot snapshot;
+  snapshot.takenAt = ISOTime::now(*clock_);
+  snapshot.actionText = now_.get() ? now_.get()->textContent : "";
+  snapshot.stowed = plan.stowed;
+  snapshot.kept = plan.kept;
+
+  if (idle >= rule.meetingVeto && plan.stowed.empty()) {
+    lastBecause_.set(withRefusals(plainBecause_));
+    return;
+  }
+
+  snapshot = carryOverFromOpenStage(std::move(snapshot));
+  if (!journal_->write(snapshot)) return;
+
+  act_ = newUuid();
+  moving([&] {
+    for (const auto& item : plan.stowed) surface_->hide(item.id);
+  });
+  openStage_.set(snapshot);
+  lastBecause_.set(withRefusals(plainBecause_));
+  startGuard();
+  if (onActBegan) onActBegan(snapshot);
+
+  if (prefetched) {
+    join(*prefetched, rule, idle);
+    if (!prefetched->needConsent.empty()) {
+      askAndStageBrowsers(prefetched->needConsent, rule, idle, line);
+    }
+    return;
+  }
+  const auto running = browsers_->runningBrowsers();
+  if (running.empty()) return;
+  stageBrowsers(running, rule, idle, line);
+}
+
+void MacNowModel::prewarmPicker() {
+  assertMain();
+  if (!picker_->isAvailable()) return;
+  offMain_->runTask([picker = picker_] { picker->prewarm(); }, [] {});
+}
+
+// ---- The browser half -------------------------------------------------------------
+
+void MacNowModel::stageBrowsers(const std::vector<BrowserKind>& running, const SeedRule& rule,
+                                double idle, const std::string& line) {
+  const auto act = act_;
+  offMain_->run<BrowserPass>(
+      [browsers = browsers_, picker = picker_, running, line] {
+        auto pass = BrowserPasses::readAllowed(running, *browsers);
+        BrowserPasses::pickTabs(line, *picker, pass);
+        return pass;
+      },
+      [weak = weak(), act, rule, idle, line](BrowserPass pass) {
+        auto self = weak.lock();
+        if (!self || self->act_ != act) return;
+        self->join(pass, rule, idle);
+        if (!pass.needConsent.empty()) self->askAndStageBrowsers(pass.needConsent, rule, idle, line);
+      });
+}
+
+void MacNowModel::askAndStageBrowsers(const std::vector<BrowserKind>& kinds, const SeedRule& rule,
+                                      double idle, const std::string& line) {
+  const auto act = act_;
+  offMain_->run<BrowserPass>(
+      [browsers = browsers_, picker = picker_, kinds, line] {
+        return BrowserPasses::askConsentAndRead(kinds, *browsers, *picker, line);
+      },
+      [weak = weak(), act, rule, idle](BrowserPass pass) {
+        auto self = weak.lock();
+        if (!self || self->act_ != act) return;
+        // Consent is asked once per stage: this pass is joined and never asked again.
+        self->join(pass, rule, idle);
+      });
+}
+
+void MacNowModel::join(const BrowserPass& pass, const SeedRule& rule, double idle) {
+  assertMain();
+  deniedBrowsers_.set(appended(deniedBrowsers_.get(), pass.denied));
+  busyBrowsers_.set(appended(busyBrowsers_.get(), pass.busy));
+  if (!openStage_.get() || pass.windows.empty()) {
+    lastBecause_.set(withRefusals(plainBecause_));
+    return;
+  }
+
+  std::set<std::string> stowedAppIds;
+  for (const auto& item : openStage_.get()->stowed) {
+    if (item.kind == StageItem::Kind::app) stowedAppIds.insert(item.id);
+  }
+  const auto plan = StagePlanner::planWindows(pass.windows, stowedAppIds, rule, idle,
+                                              memory_->choices(), pass.wantedTabs);
+  auto copy = *openStage_.get();
+  copy.stowed = appended(copy.stowed, plan.stowedItems());
+  copy.kept = appended(copy.kept, plan.keptItems());
+  if (!apply(copy)) return;
+
+  if (!plan.because.empty()) {
+    plainBecause_ = plainBecause_.empty() ? plan.because : plainBecause_ + " " + plan.because;
+  }
+  lastBecause_.set(withRefusals(plainBecause_));
+  minimizeOffMain(plan.stowByBrowser());
+}
+
+void MacNowModel::minimizeOffMain(const std::map<BrowserKind, std::vector<std::int64_t>>& windows) {
+  if (windows.empty()) return;
+  setMovingFromNow();
+  offMain_->runTask(
+      [browsers = browsers_, windows] {
+        for (const auto& [kind, ids] : windows) {
+          if (!ids.empty()) (void)browsers->minimize(ids, kind);  // a failure skips to the next
+        }
+      },
+      [weak = weak()] {
+        if (auto self = weak.lock()) self->setMovingFromNow();
+      });
+}
+
+std::string MacNowModel::withRefusals(const std::string& text) const {
+  std::vector<std::string> parts;
+  if (!text.empty()) parts.push_back(text);
+  if (!deniedBrowsers_.get().empty()) {
+    parts.push_back(joinNames(deniedBrowsers_.get()) +
+                    " did not give permission, so its tabs stayed exactly where they were. "
+                    "System Settings, Privacy & Security, Automation.");
+  }
+  if (!busyBrowsers_.get().empty()) {
+    parts.push_back(joinNames(busyBrowsers_.get()) +
+                    " did not answer, so its tabs stayed exactly where they were.");
+  }
+  std::string joined;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    if (i > 0) joined += " ";
+    joined += parts[i];
+  }
+  return joined;
+}
+
+std::map<BrowserKind, std::vector<std::int64_t>> MacNowModel::windowIds(
+    const std::vector<StageItem>& items) {
+  std::map<BrowserKind, std::vector<std::int64_t>> groups;
+  for (const auto& item : items) {
+    if (item.kind != StageItem::Kind::window) continue;
+    auto kind = item.browserKind();
+    auto number = windowNumber(item.id);
+    if (kind && number) groups[*kind].push_back(*number);
+  }
+  return groups;
+}
+
+// ---- Ending and pausing -------------------------------------------------------------
+
+bool MacNowModel::apply(const StageSnapshot& snapshot) {
+  assertMain();
+  if (!journal_->write(snapshot)) return false;
+  openStage_.set(snapshot);
+  return true;
+}
+
+void MacNowModel::stopGuard() {
+  monitor_->stop();
+  shield_->dismiss();
+  pendingSubject_.reset();
+  passed_.clear();
+  lastBrowserCheck_.clear();
+}
+
+void MacNowModel::startGuard() {
+  if (monitor_->isRunning()) return;
+  monitor_->start([weak = weak()](const std::string& bundleId) {
+    if (auto self = weak.lock()) self->cameForward(bundleId);
+  });
+}
+
+std::optional<int> MacNowModel::parkedMinutes() const {
+  const auto& stage = openStage_.get();
+  if (!stage || !stage->parkedAt) return std::nullopt;
+  auto parkedAt = ISOTime::parse(*stage->parkedAt);
+  if (!parkedAt) return std::nullopt;
+  const double minutes = std::trunc(secondsBetween(*parkedAt, clock_->now()) / 60.0);
+  return std::max(0, static_cast<int>(minutes));
+}
+
+void MacNowModel::park() {
+  assertMain();
+  if (!openStage_.get() || openStage_.get()->isParked()) return;
+  auto copy = *openStage_.get();
+  copy.parkedAt = ISOTime::now(*clock_);
+
+  std::optional<AppFacts> frontmost;
+  for (const auto& app : surface_->runningApps()) {
+    if (app.isFrontmost) {
+      frontmost = app;
+      break;
+    }
+  }
+  copy.mark.reset();
+  if (frontmost) copy.mark = ResumeMark{frontmost->bundleId, frontmost->name, {}, {}, {}, {}};
+
+  if (!apply(copy)) return;
+  stopGuard();
+  lastBecause_.set("Paused. Your apps are still hidden, and I will not stop you opening anything.");
+  if (frontmost) refineMark(*frontmost);
+}
+
+void MacNowModel::refineMark(const AppFacts& frontmost) {
+  auto kind = browserKindForBundleId(frontmost.bundleId);
+  if (!kind || !openStage_.get()) return;
+  const auto act = act_;
+  const auto parkedAt = openStage_.get()->parkedAt;
+  offMain_->run<std::optional<ResumeMark>>(
+      [browsers = browsers_, kind = *kind, frontmost]() -> std::optional<ResumeMark> {
+        if (!browsers->authorization(kind).canRead()) return std::nullopt;
+        auto windows = browsers->windows(kind);
+        if (!windows) return std::nullopt;
+        for (const auto& window : windows.value()) {
+          if (!window.isFrontmost) continue;
+          for (std::size_t i = 0; i < window.tabs.size(); ++i) {
+            if (!window.tabs[i].isActive) continue;
+            return ResumeMark{frontmost.bundleId, frontmost.name, rawValue(kind), window.windowId,
+                              static_cast<int>(i + 1), window.tabs[i].url};
+          }
+          return std::nullopt;
+        }
+        return std::nullopt;
+      },
+      [weak = weak(), act, parkedAt](std::optional<ResumeMark> mark) {
+        auto self = weak.lock();
+        if (!mark || !self || self->act_ != act || !self->openStage_.get() ||
+            self->openStage_.get()->parkedAt != parkedAt) {
+          return;
+        }
+        auto copy = *self->openStage_.get();
+        copy.mark = std::move(mark);
+        (void)self->apply(copy);
+      });
+}
+
+void MacNowModel::resume() {
+  assertMain();
+  if (!openStage_.get() || !openStage_.get()->isParked()) return;
+  auto copy = *openStage_.get();
+  const auto mark = copy.mark;
+  copy.parkedAt.reset();
+  copy.mark.reset();
+  if (!apply(copy)) return;
+
+  moving([&] {
+    for (const auto& item : copy.stowed) {
+      if (item.kind == StageItem::Kind::app) surface_->hide(item.id);
+    }
+  });
+  startGuard();
+  lastBecause_.set("Back to it. Everything you were not using is hidden again.");
+
+  const auto windows = windowIds(copy.stowed);
+  struct TabTarget {
+    BrowserKind kind;
+    std::int64_t windowId;
+    int tabIndex;
+  };
+  std::optional<TabTarget> target;
+  if (mark && mark->browserKind() && mark->windowId && mark->tabIndex) {
+    target = TabTarget{*mark->browserKind(), *mark->windowId, *mark->tabIndex};
+  }
+  offMain_->runTask(
+      [browsers = browsers_, windows, target] {
+        for (const auto& [kind, ids] : windows) (void)browsers->minimize(ids, kind);
+        if (target) (void)browsers->focus(target->windowId, target->tabIndex, target->kind);
+      },
+      [weak = weak(), mark] {
+        auto self = weak.lock();
+        if (!self) return;
+        self->moving([&] {
+          if (mark) self->surface_->activate(mark->bundleId);
+        });
+      });
+}
+
+void MacNowModel::bringBack(bool waitingForBrowsers) {
+  assertMain();
+  if (!openStage_.get()) return;
+  const auto stage = *openStage_.get();
+  stopGuard();
+  act_ = newUuid();
+
+  moving([&] {
+    for (const auto& item : stage.stowed) {
+      if (item.kind == StageItem::Kind::app) surface_->unhide(item.id);
+    }
+  });
+
+  const auto windows = windowIds(stage.stowed);
+  if (windows.empty()) {
+    closeJournal();
+  } else if (waitingForBrowsers) {
+    moving([&] {
+      for (const auto& [kind, ids] : windows) (void)browsers_->restore(ids, kind);
+    });
+    closeJournal();
+  } else {
+    moving([] {});
+    offMain_->runTask(
+        [browsers = browsers_, windows] {
+          for (const auto& [kind, ids] : windows) (void)browsers->restore(ids, kind);
+        },
+        [weak = weak(), journal = journal_, act = act_] {
+          auto self = weak.lock();
+          // A stage begun while the windows were coming back owns the journal now; closing
+          // it here would throw that stage's record away.
+          if (self && self->act_ != act) return;
+          (void)journal->close();
+          if (self) self->moving([] {});
+        });
+  }
+
+  openStage_.set(std::nullopt);
+  lastBecause_.set("");
+  deniedBrowsers_.set({});
+  busyBrowsers_.set({});
+}
+
+void MacNowModel::done() {
+  assertMain();
+  if (openStage_.get()) {
+    observe(*openStage_.get());
+    bringBack(false);
+  }
+  justFinished_.set(now_.get() ? std::optional<std::string>(now_.get()->textContent)
+                               : std::nullopt);
+  store_->setTheNow(std::nullopt);
+  now_.set(std::nullopt);
+}
+
+void MacNowModel::undoFinish() {
+  assertMain();
+  if (!justFinished_.get()) return;
+  auto task = AttentionTask::makeNow(*justFinished_.get(), *clock_);
+  store_->setTheNow(task);
+  now_.set(std::move(task));
+  justFinished_.set(std::nullopt);
+}
+
+void MacNowModel::recoverIfNeeded() {
+  assertMain();
+  auto stage = journal_->open();
+  openStage_.set(stage);
+  if (stage && !stage->stowed.empty()) {
+    const auto n = std::count_if(stage->stowed.begin(), stage->stowed.end(),
+                                 [](const StageItem& item) { return item.kind != StageItem::Kind::tab; });
+    const std::string phrase = std::to_string(n) + " thing" + (n == 1 ? " is" : "s are");
+    lastBecause_.set(stage->isParked()
+                         ? "Tervane stopped while you were stepped out. Your " + phrase +
+                               " still put away, waiting."
+                         : "Tervane stopped while this was open. Your " + phrase +
+                               " still put away, safe.");
+  }
+  if (stage && !stage->isParked()) startGuard();
+}
+
+void MacNowModel::prepareToQuit() {
+  assertMain();
+  if (openStage_.get()) bringBack(true);
+}
+
+// ---- The guard and corrections ------------------------------------------------------
+
+GuardVerdict MacNowModel::decide(const GuardPolicy::Trigger& trigger) const {
+  const auto& stage = openStage_.get();
+  return GuardPolicy::decide(trigger, stage, passed_, stage && stage->isParked(),
+                             isTervaneMoving());
+}
+
+void MacNowModel::cameForward(const std::string& bundleId) {
+  assertMain();
+  const auto verdict = decide(GuardPolicy::Trigger::app(bundleId));
+  if (verdict.isShield()) {
+    raise(*verdict.item());
+  } else if (verdict.reason() == GuardVerdict::Reason::notOurs) {
+    // A kept browser came forward: one of its stowed windows may be what the person opened.
+    if (auto kind = browserKindForBundleId(bundleId)) checkBrowserWindows(*kind);
+  }
+}
+
+void MacNowModel::raise(const StageItem& item) {
+  assertMain();
+  if (shield_->isShowing()) return;
+  pendingSubject_ = item;
+  std::string text;
+  if (openStage_.get()) {
+    text = openStage_.get()->actionText;
+  } else if (now_.get()) {
+    text = now_.get()->textContent;
+  }
+  shield_->present(item, text, [weak = weak()](bool letThrough) {
+    if (auto self = weak.lock()) self->answer(letThrough);
+  });
+}
+
+void MacNowModel::checkBrowserWindows(BrowserKind kind) {
+  assertMain();
+  const auto& stage = openStage_.get();
+  if (!stage || stage->isParked()) return;
+  std::set<std::int64_t> ids;
+  for (const auto& item : stage->stowed) {
+    if (item.kind != StageItem::Kind::window || item.browser != rawValue(kind)) continue;
+    if (auto number = windowNumber(item.id)) ids.insert(*number);
+  }
+  if (ids.empty()) return;
+
+  const auto nowTime = clock_->now();
+  auto last = lastBrowserCheck_.find(kind);
+  if (last != lastBrowserCheck_.end() &&
+      secondsBetween(last->second, nowTime) < kBrowserCheckThrottleSeconds) {
+    return;
+  }
+  lastBrowserCheck_[kind] = nowTime;
+
+  offMain_->run<std::optional<std::string>>(
+      [browsers = browsers_, kind, ids]() -> std::optional<std::string> {
+        if (!browsers->authorization(kind).canRead()) return std::nullopt;
+        auto windows = browsers->windows(kind);
+        if (!windows) return std::nullopt;
+        for (const auto& window : windows.value()) {
+          if (ids.count(window.windowId) > 0 && !window.isMinimized) return window.stageId();
+        }
+        return std::nullopt;
+      },
+      [weak = weak()](std::optional<std::string> itemId) {
+        auto self = weak.lock();
+        if (!itemId || !self) return;
+        const auto verdict = self->decide(GuardPolicy::Trigger::window(*itemId));
+        if (verdict.isShield()) self->raise(*verdict.item());
+      });
+}
+
+void MacNowModel::answer(bool letThrough) {
+  assertMain();
+  shield_->dismiss();
+  auto subject = std::move(pendingSubject_);
+  pendingSubject_.reset();
+  if (!subject || !openStage_.get()) return;
+
+  auto copy = *openStage_.get();
+  if (!copy.guardEvents) copy.guardEvents.emplace();
+  copy.guardEvents->push_back(GuardEvent::make(subject->id, subject->name, letThrough, *clock_));
+
+  if (!letThrough) {
+    if (!apply(copy)) return;
+    moving([&] { act(Remembered::stow, *subject); });
+    if (subject->kind == StageItem::Kind::app) activation_->revertLastActivation(subject->id);
+    lastBecause_.set(subject->name + " is hidden again, where it was.");
+    return;
+  }
+
+  std::vector<StageItem> tabs;
+  for (const auto& item : copy.stowed) {
+    if (item.parentId == subject->id) tabs.push_back(item);
+  }
+  moveItems(*subject, tabs, copy.stowed, copy.kept);
+  if (!apply(copy)) return;
+  passed_.insert(subject->id);
+  moving([&] { surface_->activate(activationTarget(*subject)); });
+  lastBecause_.set(subject->name + " is back on your screen. The rest is still hidden.");
+}
+
+std::string MacNowModel::activationTarget(const StageItem& item) {
+  if (item.kind == StageItem::Kind::window) {
+    if (auto kind = item.browserKind()) return bundleId(*kind);
+  }
+  return item.id;
+}
+
+std::vector<StageItem> MacNowModel::evidence(const StageItem& item,
+                                             const std::vector<StageItem>& items) {
+  std::vector<StageItem> tabs;
+  if (item.kind != StageItem::Kind::window) return tabs;
+  for (const auto& candidate : items) {
+    if (candidate.parentId == item.id) tabs.push_back(candidate);
+  }
+  return tabs;
+}
+
+void MacNowModel::act(Remembered choice, const StageItem& item) {
+  const bool keep = choice == Remembered::keep;
+  switch (item.kind) {
+    case StageItem::Kind::app:
+      keep ? surface_->unhide(item.id) : surface_->hide(item.id);
+      break;
+    case StageItem::Kind::window: {
+      auto kind = item.browserKind();
+      auto number = windowNumber(item.id);
+      if (!kind || !number) break;
+      // One window, on the main thread: the lane's time limits bound the wait.
+      if (keep) {
+        (void)browsers_->restore({*number}, *kind);
+      } else {
+        (void)browsers_->minimize({*number}, *kind);
+      }
+      break;
+    }
+    case StageItem::Kind::tab: break;
+  }
+}
+
+void MacNowModel::keepAnyway(const StageItem& item) {
+  assertMain();
+  if (!openStage_.get() || !contains(openStage_.get()->stowed, item)) return;
+  auto copy = *openStage_.get();
+  moveItems(item, evidence(item, copy.stowed), copy.stowed, copy.kept);
+  if (!apply(copy)) return;
+  act(Remembered::keep, item);
+  remember(Remembered::keep, item, copy);
+  lastBecause_.set(item.name + " stays from now on, because you said so.");
+}
+
+void MacNowModel::stowAlso(const StageItem& item) {
+  assertMain();
+  if (!openStage_.get() || !contains(openStage_.get()->kept, item)) return;
+  auto copy = *openStage_.get();
+  moveItems(item, evidence(item, copy.kept), copy.kept, copy.stowed);
+  if (!apply(copy)) return;
+  act(Remembered::stow, item);
+  remember(Remembered::stow, item, copy);
+  lastBecause_.set("I will hide " + item.name + " from now on, because you said so.");
+}
+
+void MacNowModel::remember(Remembered choice, const StageItem& item, const StageSnapshot& stage) {
+  switch (item.kind) {
+    case StageItem::Kind::app: memory_->remember(choice, item.id); break;
+    case StageItem::Kind::window:
+      for (const auto* list : {&stage.stowed, &stage.kept}) {
+        for (const auto& tab : *list) {
+          if (tab.parentId != item.id || !tab.url) continue;
+          const auto host = TabFacts{"", *tab.url, false}.host();
+          if (host.empty()) continue;
+          memory_->remember(choice, StageMemory::hostKey(host));
+          return;
+        }
+      }
+      break;
+    case StageItem::Kind::tab: break;
+  }
+}
+
+void MacNowModel::observe(const StageSnapshot& stage) {
+  std::set<std::string> stowable;
+  for (const auto& app : surface_->runningApps()) {
+    if (app.canHide) stowable.insert(app.bundleId);
+  }
+  auto observation = ObservationLog::observe(
+      stage, [&](const std::string& id) { return wasReachedFor(id, stage); }, stowable,
+      memory_->choices());
+  if (observation.isEmpty()) {
+    pendingQuestion_.set(std::nullopt);
+  } else {
+    pendingQuestion_.set(std::move(observation));
+  }
+}
+
+bool MacNowModel::wasReachedFor(const std::string& bundleId, const StageSnapshot& stage) const {
+  auto takenAt = ISOTime::parse(stage.takenAt);
+  if (!takenAt) return true;
+  auto sinceUse = activation_->secondsSinceLastUse(bundleId);
+  if (!sinceUse) return false;
+  return secondsBetween(*takenAt, clock_->now()) >= *sinceUse;
+}
+
+void MacNowModel::answerQuestion(bool yes) {
+  assertMain();
+  if (yes && pendingQuestion_.get()) {
+    const auto question = *pendingQuestion_.get();
+    for (const auto& item : question.putAwayNextTime) memory_->remember(Remembered::stow, item.id);
+    for (const auto& item : question.keepNextTime) memory_->remember(Remembered::keep, item.id);
+  }
+  pendingQuestion_.set(std::nullopt);
+}
+
+}  // namespace tervane

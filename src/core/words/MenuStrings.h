@@ -1,0 +1,45 @@
+// The words of the bee's menu and of the help panel's system line. The platform and the
+// versions are handed in: "Linux" and the distribution on Linux builds, so the same lines
+// read "Tervane Now for Linux 1.4 (212)" there.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tervane {
+
+// Which build is running, as the platform layer reads it.
+struct AppIdentity {
+  std::string platformName;  // "Linux"
+  std::string shortVersion;  // "1.4", empty when unknown
+  std::string buildVersion;  // "212", empty when unknown
+};
+
+// The operating system, as the platform layer reads it: "Debian GNU/Linux" and "12".
+struct SystemIdentity {
+  std::string name;
+  std::string version;
+
+  // NAME and VERSION_ID of an os-release file's text; "Linux" when NAME is missing.
+  static SystemIdentity fromOsRelease(std::string_view text);
+};
+
+namespace MenuStrings {
+// "Tervane Now for Linux 1.4 (212)".
+std::string version(const AppIdentity& app);
+// "Bring everything back and quit" while a stage is open (running or paused), otherwise
+// "Quit Tervane Now".
+std::string quit(bool hasOpenStage);
+
+inline constexpr std::string_view howItWorks = "How Tervane Now works…";
+inline constexpr std::string_view help = "Help";
+inline constexpr std::string_view checkForUpdates = "Check for updates…";
+inline constexpr std::string_view openAtLogin = "Open at login";
+}  // namespace MenuStrings
+
+namespace TervaneContact {
+// "Tervane Now for Linux 1.4 (212), Debian GNU/Linux 12".
+std::string systemLine(const AppIdentity& app, const SystemIdentity& system);
+}  // namespace TervaneContact
+
+}  // namespace tervane

@@ -1,0 +1,30 @@
+// The sentences that sum up a stage: what it put away, that it is paused, and the
+// Finished label and confirmation. Built in one place so the card and the started note
+// say exactly the same thing for the same stage.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "stage/StageRecords.h"
+
+namespace tervane::StageWords {
+
+// What the stage put away, counting hidden apps and minimized browser windows; tabs
+// travel with their windows and are not counted.
+std::string whatIDid(const StageSnapshot& stage);
+
+// `minutes`: whole minutes since the stage was parked; less than 1 leaves the time out.
+std::string paused(int minutes);
+
+// The label of the Finished button for the person's line.
+std::string finished(std::string_view line);
+
+// The confirmation shown once the stage is finished.
+std::string finishedAndUndone(std::string_view line);
+
+// The line trimmed and, from 29 user-perceived characters on, cut to 27 followed by "…",
+// so a shown line is never longer than 28 characters.
+std::string shortened(std::string_view line);
+
+}  // namespace tervane::StageWords

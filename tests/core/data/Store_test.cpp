@@ -1,0 +1,96 @@
+#include "data/Store.h"
+
+#include <gtest/gtest.h>
+
+#include "base/Json.h"
+
+namespace tervane {
+using nlohmann::json;
+
+namespace {
+json fullTask() {
+  return json::parse(R"({"id":"A1","textContent":"write the letter",
+    "timestampPushed":"2025-01-02T03:04:05Z","area":"Personal","tags":["x"],"shape":"craft",
+    "est":"","friction":false,"questionProgress":0,"answersList":[],"becameNowAt":null})");
+}
+}  // namespace
+
+TEST(AttentionTask, NewTasksHaveFreshIdsWholeSecondTimesAndTheDefaults) {
+  ManualClock clock(ManualClock::defaultStart() + toDuration(0.75));
+  const auto a = AttentionTask::makeNow("write the letter", clock);
+  const auto b = AttentionTask::make("write the letter", clock);
+  EXPECT_NE(a.id, b.id);
+  EXPECT_EQ(a.id.find_first_of("abcdef"), std::string::npos);
+  EXPECT_EQ(a.timestampPushed, "2025-01-02T03:04:05Z");
+  EXPECT_EQ(a.becameNowAt, "2025-01-02T03:04:05Z");
+  EXPECT_EQ(b.becameNowAt, std::nullopt);
+  EXPECT_EQ(a.area + a.shape + a.est, "Personalcraft");
+}
+
+TEST(Store, TheNowRoundTripsAsJsonTextAndNoneRemovesIt) {
+  MemoryDefaults defaults;
+  Store store(defaults);
+  store.setTheNow(std::nullopt);  // nothing stored: nothing changes
+  EXPECT_EQ(defaults.get(Store::kTheNowTaskKey), std::nullopt);
+
+  ManualClock clock;
+  const auto task = AttentionTask::makeNow("write the letter", clock);
+  store.setTheNow(task);
+  const auto text = defaults.getString(Store::kTheNowTaskKey);
+  ASSERT_TRUE(text.has_value());
+  const auto stored = json::parse(*text);
+  EXPECT_TRUE(stored.contains("area") && stored.contains("answersList"));
+  EXPECT_FALSE(stored.contains("clearedAt")) << "absent optionals are left out";
+  EXPECT_EQ(store.theNow(), task);
+
+  auto odd = task;
+  odd.textContent = "a\xff";  // not UTF-8: stored with a replacement character
+  store.setTheNow(odd);
+  ASSERT_TRUE(store.theNow().has_value());
+  EXPECT_EQ(store.theNow()->textContent, "a\xEF\xBF\xBD");
+  store.setTheNow(task);
+
+  store.setTheNow(std::nullopt);
+  EXPECT_EQ(defaults.get(Store::kTheNowTaskKey), std::nullopt);
+  EXPECT_EQ(store.theNow(), std::nullopt);
+}
+
+TEST(Store, UndecodableTasksReadAsNoneAndStayInPlace) {
+  MemoryDefaults defaults;
+  Store store(defaults);
+
+  auto task = fullTask();
+  defaults.set(Store::kTheNowTaskKey, task.dump());
+  ASSERT_TRUE(store.theNow().has_value()) << "a null optional decodes as absent";
+  EXPECT_EQ(store.theNow()->becameNowAt, std::nullopt);
+
+  auto missingArea = task;
+  missingArea.erase("area");
+  auto wrongType = task;
+  wrongType["questionProgress"] = "0";
+  for (const json& stored : {json(missingArea.dump()), json(wrongType.dump()), json("{not json"),
+                             json(task) /* an object, not text */}) {
+    defaults.set(Store::kTheNowTaskKey, stored);
+    EXPECT_EQ(store.theNow(), std::nullopt) << stored.dump();
+    EXPECT_EQ(defaults.get(Store::kTheNowTaskKey), stored);
+  }
+}
+
+TEST(Store, SettingsHaveTheirDefaultsAndUseTheSharedSuiteWhenItOpened) {
+  MemoryDefaults shared, standard;
+  Store store(&shared, standard);
+  EXPECT_FALSE(store.hasSeenMacFirstRun());
+  EXPECT_EQ(store.selectedTintId(), "CARBON");
+  store.setHasSeenMacFirstRun(true);
+  store.setSelectedTintId("MOSS");
+  EXPECT_TRUE(store.hasSeenMacFirstRun());
+  EXPECT_EQ(store.selectedTintId(), "MOSS");
+  EXPECT_EQ(shared.getString(Store::kSelectedTintKey), "MOSS");
+  EXPECT_EQ(standard.get(Store::kSelectedTintKey), std::nullopt);
+
+  Store fallback(nullptr, standard);
+  fallback.setHasSeenMacFirstRun(true);
+  EXPECT_EQ(standard.getBool(Store::kHasSeenFirstRunKey), true);
+}
+
+}  // namespace tervane

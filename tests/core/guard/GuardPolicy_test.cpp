@@ -1,0 +1,99 @@
+#include "guard/GuardPolicy.h"
+
+#include <gtest/gtest.h>
+
+namespace tervane {
+
+void PrintTo(const GuardVerdict& verdict, std::ostream* out) {
+  if (verdict.isShield()) {
+    *out << "shield(" << verdict.item()->id << ")";
+  } else {
+    *out << "letBe(" << rawValue(*verdict.reason()) << ")";
+  }
+}
+
+namespace {
+
+using GuardPolicy::Trigger;
+using Reason = GuardVerdict::Reason;
+
+StageItem item(std::string id, StageItem::Kind kind, std::string name) {
+  StageItem item;
+  item.id = std::move(id);
+  item.kind = kind;
+  item.name = std::move(name);
+  return item;
+}
+
+StageItem tab(std::string id, std::string parent) {
+  StageItem tab = item(std::move(id), StageItem::Kind::tab, "A tab");
+  tab.parentId = std::move(parent);
+  return tab;
+}
+
+StageItem window(std::string id) {
+  StageItem window = item(std::move(id), StageItem::Kind::window, "Chrome window, 1 tab");
+  window.browser = "chrome";
+  return window;
+}
+
+// Slack and Music stowed with a Chrome window and its tab; Mail kept.
+StageSnapshot stage() {
+  StageSnapshot s;
+  s.actionText = "write the report";
+  s.stowed = {StageItem::app("com.tinyspeck.slackmacgap", "Slack"), window("chrome:7"),
+              tab("chrome:7#1", "chrome:7"), StageItem::app("com.apple.Music", "Music")};
+  s.kept = {StageItem::app("com.apple.mail", "Mail")};
+  return s;
+}
+
+GuardVerdict decide(const Trigger& trigger, const std::set<std::string>& passed = {},
+                    bool parked = false, bool moving = false) {
+  return GuardPolicy::decide(trigger, stage(), passed, parked, moving);
+}
+
+}  // namespace
+
+TEST(GuardPolicy, RulesApplyInOrderAndTheFirstWins) {
+  const auto slack = Trigger::app("com.tinyspeck.slackmacgap");
+  // No stage beats moving and parked.
+  EXPECT_EQ(GuardPolicy::decide(slack, std::nullopt, {}, true, true),
+            GuardVerdict::letBe(Reason::noOpenStage));
+  // Moving beats parked and a shield.
+  EXPECT_EQ(decide(slack, {}, true, true), GuardVerdict::letBe(Reason::tervaneIsMoving));
+  // Parked beats a shield, and holds for every trigger.
+  EXPECT_EQ(decide(slack, {}, true), GuardVerdict::letBe(Reason::parked));
+  EXPECT_EQ(decide(Trigger::app("com.unknown"), {}, true), GuardVerdict::letBe(Reason::parked));
+  EXPECT_EQ(decide(Trigger::window("chrome:7#1"), {}, true), GuardVerdict::letBe(Reason::parked));
+  // A tab is evidence even when its id was let through.
+  EXPECT_EQ(decide(Trigger::window("chrome:7#1"), {"chrome:7#1"}),
+            GuardVerdict::letBe(Reason::evidenceOnly));
+  EXPECT_EQ(decide(slack), GuardVerdict::shield(stage().stowed[0]));
+}
+
+TEST(GuardPolicy, OnlyStowedItemsAreOursAndAppTriggersMatchOnlyApps) {
+  EXPECT_EQ(decide(Trigger::app("com.apple.mail")), GuardVerdict::letBe(Reason::notOurs))
+      << "a kept app is not ours";
+  EXPECT_EQ(decide(Trigger::app("chrome:7")), GuardVerdict::letBe(Reason::notOurs))
+      << "an app trigger never matches a window item";
+  EXPECT_EQ(decide(Trigger::app("com.tinyspeck.Slackmacgap")), GuardVerdict::letBe(Reason::notOurs))
+      << "ids compare exactly";
+  const auto verdict = decide(Trigger::window("chrome:7"));
+  ASSERT_TRUE(verdict.isShield());
+  EXPECT_EQ(verdict.item()->kind, StageItem::Kind::window);
+  EXPECT_EQ(verdict.reason(), std::nullopt);
+  EXPECT_EQ(decide(Trigger::window("com.apple.Music")), GuardVerdict::shield(stage().stowed[3]))
+      << "a window trigger matches an item of any kind";
+}
+
+TEST(GuardPolicy, APassedItemIsLetBeWhileAnotherStillShields) {
+  const std::set<std::string> passed = {"com.tinyspeck.slackmacgap"};
+  const auto slack = decide(Trigger::app("com.tinyspeck.slackmacgap"), passed);
+  EXPECT_EQ(slack, GuardVerdict::letBe(Reason::alreadyPassed));
+  EXPECT_EQ(slack.item(), nullptr);
+  EXPECT_EQ(decide(Trigger::app("com.apple.Music"), passed),
+            GuardVerdict::shield(stage().stowed[3]));
+  EXPECT_NE(GuardVerdict::shield(stage().stowed[0]), GuardVerdict::shield(stage().stowed[3]));
+}
+
+}  // namespace tervane

@@ -1,0 +1,155 @@
+#include "learning/ObservationLog.h"
+
+#include <gtest/gtest.h>
+
+namespace tervane {
+namespace {
+
+using ObservationLog::Observation;
+using ObservationLog::Prompt;
+using R = StagePlanner::Remembered;
+
+StageItem app(const std::string& name) {
+  return StageItem::app("com." + name, name);
+}
+
+std::vector<std::string> ids(const std::vector<StageItem>& items) {
+  std::vector<std::string> out;
+  for (const auto& i : items) out.push_back(i.id);
+  return out;
+}
+
+GuardEvent event(const std::string& id, bool letThrough) {
+  return GuardEvent{id, id, letThrough, "2025-01-01T10:00:00Z"};
+}
+
+Observation putAway(std::vector<std::string> names, std::string line = "write the report") {
+  Observation o;
+  for (const auto& n : names) o.putAwayNextTime.push_back(app(n));
+  o.actionText = std::move(line);
+  return o;
+}
+
+}  // namespace
+
+TEST(ObservationLog, ConditionsPickKeptAppsInOrderAndAskTheUsageTestLast) {
+  StageSnapshot stage;
+  stage.actionText = "write the report";
+  StageItem window = StageItem::app("chrome:7", "Chrome window");
+  window.kind = StageItem::Kind::window;
+  stage.kept = {app("Music"), app("Slack"), app("Notes"), app("Mail"),   app("Maps"),
+                window,       app("Fixed"), app("Used"),  app("Photos"), app("Kept")};
+  stage.stowed = {app("Stowed")};
+  stage.guardEvents = std::vector<GuardEvent>{event("com.Slack", false), event("com.Slack", true),
+                                              event("com.Photos", true), event("com.Kept", true),
+                                              event("com.Maps", false)};
+  const std::set<std::string> stowable = {"com.Music", "com.Notes", "com.Mail",  "com.Maps",
+                                          "chrome:7",  "com.Used",  "com.Slack", "com.Stowed"};
+  const RememberedChoices remembered = {{"com.Notes", R::stow},
+                                        {"com.Music", R::keep},
+                                        {"com.Kept", R::keep},
+                                        {"com.Photos", R::stow}};
+
+  std::vector<std::string> asked;
+  auto reached = [&](const std::string& id) {
+    asked.push_back(id);
+    return id == "com.Used";
+  };
+  const Observation o = ObservationLog::observe(stage, reached, stowable, remembered);
+
+  // Music: remembered keep does not stop hiding. Mail, Maps (answered no only): unused.
+  EXPECT_EQ(ids(o.putAwayNextTime),
+            (std::vector<std::string>{"com.Music", "com.Mail", "com.Maps"}));
+  // Slack was let through (after an earlier no) though stowable and unused; Photos is
+  // remembered stow, which a let-through overrules; Kept is already remembered keep.
+  EXPECT_EQ(ids(o.keepNextTime), (std::vector<std::string>{"com.Slack", "com.Photos"}));
+  EXPECT_EQ(asked, (std::vector<std::string>{"com.Music", "com.Mail", "com.Maps", "com.Used"}))
+      << "never for let-through, unstowable (Fixed), remembered-stow (Notes) or non-app items";
+  EXPECT_EQ(o.actionText, "write the report");
+  EXPECT_FALSE(o.isEmpty());
+}
+
+TEST(ObservationLog, NothingToLearnGivesNoPrompt) {
+  StageSnapshot stage;
+  stage.kept = {app("Used"), app("Fixed")};
+  stage.stowed = {app("Gone")};
+  // The model says every app was reached when the stage time cannot be read.
+  const auto o = ObservationLog::observe(stage, [](const std::string&) { return true; },
+                                         {"com.Used", "com.Gone"}, {});
+  EXPECT_TRUE(o.isEmpty());
+  EXPECT_EQ(ObservationLog::prompt(o), std::nullopt);
+  EXPECT_TRUE(ObservationLog::observe(stage, nullptr, {"com.Used"}, {}).isEmpty())
+      << "a missing usage test proposes nothing";
+}
+
+TEST(ObservationLog, EachRowOfTheQuestion) {
+  Observation keepOne;
+  keepOne.keepNextTime = {app("Slack")};
+  keepOne.actionText = "write the report";
+  EXPECT_EQ(ObservationLog::prompt(keepOne),
+            (Prompt{"While you were on write the report I hid Slack and you went and got it back. "
+                    "Should I stop hiding Slack?",
+                    "Stop hiding Slack", "Keep hiding"}));
+
+  Observation keepTwo;
+  keepTwo.keepNextTime = {app("Slack"), app("Mail")};
+  EXPECT_EQ(ObservationLog::prompt(keepTwo),
+            (Prompt{"Last time I hid Slack and Mail and you went and got them back. "
+                    "Should I stop hiding Slack and Mail?",
+                    "Stop hiding Slack and Mail", "Keep hiding"}));
+
+  Observation both = putAway({"Music", "Maps", "Notes"});
+  both.keepNextTime = {app("Slack")};
+  EXPECT_EQ(ObservationLog::prompt(both),
+            (Prompt{"While you were on write the report you did not open Music, Maps and Notes, "
+                    "and you went and got Slack back. Next time, should I hide Music, Maps and "
+                    "Notes and leave Slack on your screen?",
+                    "Yes, do that", "Not this time"}));
+
+  EXPECT_EQ(ObservationLog::prompt(putAway({"Music"})),
+            (Prompt{"You did not open Music at all while you were on write the report. "
+                    "Should I hide it for you next time, right at the start?",
+                    "Yes, hide next time", "No, leave alone"}));
+  EXPECT_EQ(ObservationLog::prompt(putAway({"Music", "Maps"}, " \n\t ")),
+            (Prompt{"You did not open Music and Maps at all last time. "
+                    "Should I hide them for you next time, right at the start?",
+                    "Yes, hide next time", "No, leave alone"}));
+}
+
+TEST(ObservationLog, ManyNamesReadAsTheFirstTwoAndTheOthers) {
+  for (std::vector<std::string> names : {std::vector<std::string>{"A", "B", "C", "D"},
+                                         std::vector<std::string>{"A", "B", "C", "D", "E"}}) {
+    EXPECT_EQ(ObservationLog::prompt(putAway(names, ""))->question,
+              "You did not open A, B and the others at all last time. "
+              "Should I hide them for you next time, right at the start?")
+        << names.size();
+  }
+}
+
+TEST(ObservationLog, LongLinesAreCutTo39CharactersAndAnEllipsis) {
+  const auto question = [](const std::string& line) {
+    return ObservationLog::prompt(putAway({"Music"}, line))->question;
+  };
+  const std::string forty = "0123456789012345678901234567890123456789";
+  EXPECT_EQ(question("  " + forty + "\n"),
+            "You did not open Music at all while you were on " + forty +
+                ". Should I hide it for you next time, right at the start?");
+  EXPECT_EQ(question(forty + "X"),
+            "You did not open Music at all while you were on " + forty.substr(0, 39) +
+                "\u2026. Should I hide it for you next time, right at the start?");
+  EXPECT_EQ(question(forty + "abcde"), question(forty + "X"));
+
+  // Characters as the reader sees them: 45 flags and accented letters, cut after 39.
+  std::string flags;
+  for (int i = 0; i < 45; ++i) flags += (i % 2 ? "\U0001F1EB\U0001F1F7" : "e\u0301");
+  Observation o = putAway({}, flags);
+  o.keepNextTime = {app("Slack")};
+  const std::string cut = ObservationLog::prompt(o)->question;
+  std::string expected;
+  for (int i = 0; i < 39; ++i) expected += (i % 2 ? "\U0001F1EB\U0001F1F7" : "e\u0301");
+  EXPECT_EQ(cut,
+            "While you were on " + expected +
+                "\u2026 I hid Slack and you went and got it back. Should I stop hiding Slack?");
+}
+
+}  // namespace tervane

@@ -1,0 +1,117 @@
+#include "look/BeeShape.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <set>
+
+#include "look/BeeDrift.h"
+
+namespace tervane {
+namespace {
+
+std::set<char> commandLetters(std::string_view text) {
+  std::set<char> letters;
+  for (const char c : text) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
+      if (c != 'e' && c != 'E') letters.insert(c);
+    }
+  }
+  return letters;
+}
+
+// The outline as the views will see it, flattened, as an SVG file for a person to open.
+void writeLookingGlass(const BeeShape& bee, const std::string& name) {
+  std::ofstream out(std::string(TERVANE_TEST_BUILD_DIR) + "/" + name);
+  out << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"750\" height=\"750\" "
+         "viewBox=\"0 0 750 750\"><rect width=\"750\" height=\"750\" fill=\"#0e1014\"/>"
+         "<path fill=\"#b39cfb\" d=\"";
+  for (const auto& polygon : bee.designPath().flattened()) {
+    char command = 'M';
+    for (const auto& p : polygon.points) {
+      out << command << p.x << ',' << p.y << ' ';
+      command = 'L';
+    }
+    if (polygon.closed) out << 'Z';
+  }
+  out << "\"/></svg>\n";
+}
+
+}  // namespace
+
+TEST(BeeShape, BothPosesAreClosedOutlinesInsideTheDesignSquare) {
+  for (const bool open : {true, false}) {
+    const BeeShape bee{open};
+    const auto& elements = bee.designPath().elements();
+    ASSERT_FALSE(elements.empty());
+    EXPECT_EQ(elements.front().kind, PathElement::Kind::move);
+    EXPECT_EQ(elements.back().kind, PathElement::Kind::close);
+    for (const auto& polygon : bee.designPath().flattened()) {
+      EXPECT_TRUE(polygon.closed);
+      for (const auto& p : polygon.points) {
+        EXPECT_TRUE(p.x >= 0 && p.x <= 750 && p.y >= 0 && p.y <= 750) << p.x << "," << p.y;
+      }
+    }
+    // A bee, not a speck: it fills most of the square's height.
+    EXPECT_GT(bee.designPath().bounds().height, 600);
+    writeLookingGlass(bee, open ? "bee-open.svg" : "bee-closed.svg");
+  }
+}
+
+TEST(BeeShape, EachPoseUsesItsOwnCommandSet) {
+  const BeeShape open{true};
+  const BeeShape closed{false};
+  EXPECT_EQ(commandLetters(open.pathText()), (std::set<char>{'M', 'L', 'C', 'l', 'c', 'z'}));
+  EXPECT_EQ(commandLetters(closed.pathText()), (std::set<char>{'M', 'L', 'l', 'c', 'a', 'z'}));
+  EXPECT_EQ(std::count(closed.pathText().begin(), closed.pathText().end(), 'a'), 10);
+  EXPECT_NEAR(static_cast<double>(open.pathText().size()), 1672, 170);
+  EXPECT_NEAR(static_cast<double>(closed.pathText().size()), 1683, 170);
+}
+
+TEST(BeeShape, ScalesByTheShorterSideAboutTheOrigin) {
+  const BeeShape bee{true};
+  const Rect frame{40, 50, 13, 26};
+  EXPECT_DOUBLE_EQ(BeeShape::scale(frame), 13.0 / 750);
+  const auto scaled = bee.path(frame);
+  const auto& design = bee.designPath().elements();
+  ASSERT_EQ(scaled.elements().size(), design.size());
+  // Not moved to the frame's corner: the drawing view places the bee.
+  EXPECT_DOUBLE_EQ(scaled.elements()[0].to.x, design[0].to.x * 13 / 750);
+  EXPECT_DOUBLE_EQ(scaled.elements()[0].to.y, design[0].to.y * 13 / 750);
+  EXPECT_LE(scaled.bounds().maxY(), 13.0);
+}
+
+TEST(BeeDrift, FliesRightMirroredThenBackBobbingAndBeating) {
+  const double width = 500;
+  const double size = 20;
+  // Standing still at speed 0: just outside the left edge, wings open.
+  for (const double seconds : {0.0, 1234567.0, 8.1e8}) {
+    const auto still = BeeDrift::pose(seconds, width, size, 0);
+    EXPECT_DOUBLE_EQ(still.frame.x, -4 - size);
+    EXPECT_DOUBLE_EQ(still.frame.y, 37);
+    EXPECT_TRUE(still.open);
+    EXPECT_TRUE(still.mirrored);
+  }
+  const auto quarter = BeeDrift::pose(6.5, width, size, 1);
+  EXPECT_DOUBLE_EQ(quarter.frame.x, (-4 - size + width + 4) / 2);
+  EXPECT_TRUE(quarter.mirrored);
+  const auto turned = BeeDrift::pose(13, width, size, 1);
+  EXPECT_DOUBLE_EQ(turned.frame.x, width + 4);
+  EXPECT_FALSE(turned.mirrored);
+  // Twice as fast reaches the turn in half the time.
+  EXPECT_DOUBLE_EQ(BeeDrift::pose(6.5, width, size, 2).frame.x, width + 4);
+
+  EXPECT_NEAR(BeeDrift::pose(5.5 / 4, width, size, 1).frame.y, 46, 1e-9);
+  EXPECT_NEAR(BeeDrift::pose(5.5 * 3 / 4, width, size, 1).frame.y, 28, 1e-9);
+  EXPECT_FALSE(BeeDrift::pose(0.3, width, size, 1).open);
+  EXPECT_TRUE(BeeDrift::pose(0.5, width, size, 1).open);
+  EXPECT_EQ(BeeDrift::pose(0.3, width, size, 1).centre().x,
+            BeeDrift::pose(0.3, width, size, 1).frame.x + size / 2);
+
+  // Timed from the first moment of 2001, UTC.
+  const TimePoint reference{std::chrono::seconds(978307200)};
+  EXPECT_DOUBLE_EQ(BeeDrift::secondsSinceReferenceDate(reference + std::chrono::seconds(13)), 13);
+}
+
+}  // namespace tervane

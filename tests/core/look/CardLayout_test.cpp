@@ -1,0 +1,119 @@
+#include "look/CardLayout.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "look/ShieldLayout.h"
+
+namespace tervane {
+namespace {
+
+StageItem app(const std::string& name) {
+  return StageItem::app("com.example." + name, name);
+}
+
+StageItem window(const std::string& id, std::optional<int> tabCount = std::nullopt) {
+  StageItem item;
+  item.id = id;
+  item.kind = StageItem::Kind::window;
+  item.name = "Chrome window";
+  item.tabCount = tabCount;
+  return item;
+}
+
+StageItem tab(const std::string& parent, const std::string& name, std::optional<std::string> url) {
+  StageItem item;
+  item.id = parent + "#" + name;
+  item.kind = StageItem::Kind::tab;
+  item.name = name;
+  item.url = std::move(url);
+  item.parentId = parent;
+  return item;
+}
+
+std::vector<GuardEvent> events(int count) {
+  return std::vector<GuardEvent>(count, GuardEvent{"com.example.x", "X", true, ""});
+}
+
+}  // namespace
+
+TEST(Receipt, HeightCountsRowsSectionsAndGuardEventsButNeverTabs) {
+  StageSnapshot stage;
+  stage.kept = {app("a"), app("b")};
+  stage.stowed = {app("c"), app("d"), app("e")};
+  EXPECT_EQ(Receipt::receiptHeight(stage), 5 * 22 + 2 * 27 + 1 * 22);  // 186
+
+  stage.guardEvents = events(4);
+  EXPECT_EQ(Receipt::receiptHeight(stage), 300);  // 323, capped
+
+  stage.guardEvents = events(1);
+  EXPECT_EQ(Receipt::receiptHeight(stage), 6 * 22 + 3 * 27 + 2 * 22);
+
+  StageSnapshot onlyStowed;
+  onlyStowed.stowed = {window("chrome:1", 2), tab("chrome:1", "a", std::nullopt),
+                       tab("chrome:1", "b", std::nullopt), app("c")};
+  EXPECT_EQ(Receipt::receiptHeight(onlyStowed), 2 * 22 + 27);
+
+  EXPECT_EQ(Receipt::receiptHeight(StageSnapshot{}), 0);
+}
+
+TEST(Receipt, RowsListAppsThenWindowsWithTheirOwnTabs) {
+  const auto rows = Receipt::rows({window("chrome:1"), tab("chrome:1", "one", std::nullopt),
+                                   app("mail"), tab("chrome:2", "elsewhere", std::nullopt),
+                                   window("chrome:3"), tab("chrome:1", "two", std::nullopt)});
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].item.name, "mail");
+  EXPECT_TRUE(rows[0].tabs.empty());
+  EXPECT_EQ(rows[1].item.id, "chrome:1");
+  ASSERT_EQ(rows[1].tabs.size(), 2u);
+  EXPECT_EQ(rows[1].tabs[1].name, "two");
+  EXPECT_EQ(rows[2].item.id, "chrome:3");
+  EXPECT_TRUE(rows[2].tabs.empty());
+}
+
+TEST(Receipt, ByHostCountsLargerFirstThenByKeyAndFallsBackToTheTabName) {
+  const auto hosts = Receipt::byHost({
+      tab("w", "Issue", "https://github.com/a"),
+      tab("w", "Docs", "https://www.example.org/"),
+      tab("w", "PR", "https://github.com/b"),
+      tab("w", "Notes", "file:///home/me/notes.txt"),
+      tab("w", "Blank", std::nullopt),
+      tab("w", "Notes", "about:blank"),
+      tab("w", "Actions", "https://GitHub.com/c"),
+  });
+  EXPECT_EQ(hosts, (std::vector<Receipt::HostCount>{
+                       {"github.com", 3}, {"Notes", 2}, {"Blank", 1}, {"example.org", 1}}));
+  EXPECT_EQ(hosts[0].label(), "github.com  3");
+  EXPECT_EQ(hosts[3].label(), "example.org");
+}
+
+TEST(LineLimit, CutsAt160AndCountsFrom96UserPerceivedCharacters) {
+  EXPECT_EQ(LineLimit::cut(std::string(200, 'x')), std::string(160, 'x'));
+  EXPECT_EQ(LineLimit::cut(std::string(160, 'x')), std::string(160, 'x'));
+
+  std::string accents;  // e + combining acute: one character in two code points
+  for (int i = 0; i < 170; ++i) accents += "e\u0301";
+  const auto kept = LineLimit::cut(accents);
+  EXPECT_EQ(kept.size(), 160 * std::string("e\u0301").size());
+  EXPECT_EQ(LineLimit::counter(kept), "160/160");
+
+  EXPECT_EQ(LineLimit::counter(std::string(95, 'x')), std::nullopt);
+  EXPECT_EQ(LineLimit::counter(std::string(96, 'x')), "96/160");
+}
+
+TEST(ShieldLayout, ScaleIsClampedAndTheFrameFallsBackToAFixedRectangle) {
+  EXPECT_DOUBLE_EQ(ShieldLayout::scale(1440, 900), 1.4);
+  EXPECT_DOUBLE_EQ(ShieldLayout::scale(1280, 720), 1.15);
+  EXPECT_DOUBLE_EQ(ShieldLayout::scale(800, 1920), 1.25);
+  EXPECT_DOUBLE_EQ(ShieldLayout::scale(0, 0), 1.15);
+  EXPECT_DOUBLE_EQ(ShieldLayout::scale(std::nan(""), 900), 1.15);
+
+  const Rect main{0, 0, 2560, 1440};
+  const Rect side{2560, 0, 1920, 1080};
+  EXPECT_EQ(ShieldLayout::screenFrame(main, {side, main}), main);
+  EXPECT_EQ(ShieldLayout::screenFrame(std::nullopt, {side, main}), side);
+  EXPECT_EQ(ShieldLayout::screenFrame(std::nullopt, {}), (Rect{0, 0, 1280, 800}));
+}
+
+}  // namespace tervane

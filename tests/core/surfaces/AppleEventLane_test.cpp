@@ -1,0 +1,125 @@
+#include "surfaces/AppleEventLane.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "core/surfaces/SurfaceFakes.h"
+
+namespace tervane {
+namespace {
+
+using testing::Gate;
+
+// Long enough never to run out for work that returns at once; short enough for work that
+// is held at a gate.
+constexpr double kPlenty = 10.0;
+constexpr double kShort = 0.02;
+
+// Work that waits at the gate, then answers `value`.
+auto heldWork(std::shared_ptr<Gate> gate, int value) {
+  return [gate, value] {
+    gate->wait();
+    return value;
+  };
+}
+
+TEST(AppleEventLane, RunsEachBrowserOnItsOwnLabelledWorker) {
+  AppleEventLane lane;
+  EXPECT_EQ(AppleEventLane::queueLabel(BrowserKind::safari), "org.tervane.now.ae.safari");
+
+  auto onChrome = lane.run(BrowserKind::chrome, kPlenty, [] {
+    return std::make_pair(AppleEventLane::currentQueueLabel(), std::this_thread::get_id());
+  });
+  auto againOnChrome =
+      lane.run(BrowserKind::chrome, kPlenty, [] { return std::this_thread::get_id(); });
+  auto onEdge =
+      lane.run(BrowserKind::edge, kPlenty, [] { return AppleEventLane::currentQueueLabel(); });
+
+  ASSERT_TRUE(onChrome && againOnChrome && onEdge);
+  EXPECT_EQ(onChrome->first, "org.tervane.now.ae.chrome");
+  EXPECT_EQ(*onEdge, "org.tervane.now.ae.edge");
+  EXPECT_NE(onChrome->second, std::this_thread::get_id());
+  EXPECT_EQ(onChrome->second, *againOnChrome);
+  EXPECT_EQ(AppleEventLane::currentQueueLabel(), std::nullopt);
+  EXPECT_EQ(lane.stuck(BrowserKind::chrome), 0);
+}
+
+TEST(AppleEventLane, TimedOutCallIsDroppedAndTheNextCallGetsAFreshWorker) {
+  AppleEventLane lane;
+  auto gate = std::make_shared<Gate>();
+
+  EXPECT_EQ(lane.run(BrowserKind::chrome, kShort, heldWork(gate, 1)), std::nullopt);
+  EXPECT_EQ(lane.stuck(BrowserKind::chrome), 1);
+  // The hung call still holds its worker; this one only returns on a new worker.
+  EXPECT_EQ(lane.run(BrowserKind::chrome, kPlenty, [] { return 2; }), 2);
+
+  gate->open();
+  lane.waitUntilStuckAtMost(BrowserKind::chrome, 0);
+  EXPECT_EQ(lane.run(BrowserKind::chrome, kPlenty, [] { return 3; }), 3);
+  lane.joinAbandonedWorkers();
+}
+
+TEST(AppleEventLane, TwoHungCallsRefuseOnlyThatBrowserUntilOneReturns) {
+  AppleEventLane lane;
+  auto first = std::make_shared<Gate>();
+  auto second = std::make_shared<Gate>();
+  EXPECT_EQ(lane.run(BrowserKind::safari, kShort, heldWork(first, 1)), std::nullopt);
+  EXPECT_EQ(lane.run(BrowserKind::safari, kShort, heldWork(second, 2)), std::nullopt);
+  EXPECT_EQ(lane.stuck(BrowserKind::safari), 2);
+
+  // Refused without being sent: a budget this long would otherwise let the work answer.
+  std::atomic<bool> sent = false;
+  EXPECT_EQ(lane.run(BrowserKind::safari, kPlenty, [&] { return sent = true; }), std::nullopt);
+  EXPECT_FALSE(sent);
+  EXPECT_EQ(lane.run(BrowserKind::brave, kPlenty, [] { return 7; }), 7);
+
+  first->open();
+  lane.waitUntilStuckAtMost(BrowserKind::safari, 1);
+  EXPECT_EQ(lane.run(BrowserKind::safari, kPlenty, [] { return 8; }), 8);
+  EXPECT_EQ(lane.stuck(BrowserKind::safari), 1);
+
+  second->open();
+  lane.joinAbandonedWorkers();
+  EXPECT_EQ(lane.stuck(BrowserKind::safari), 0);
+}
+
+// A call that ends right at its deadline: whichever side wins, a call that ended is never
+// left counted as hung, so once every late call has returned nothing is stuck.
+TEST(AppleEventLane, ACallThatEndedIsNeverCountedAsHung) {
+  AppleEventLane lane;
+  int late = 0;
+  for (int i = 0; i < 2000; ++i) {
+    ASSERT_EQ(lane.run(BrowserKind::edge, kPlenty, [] { return 1; }), 1);  // a waiting worker
+    if (!lane.run(BrowserKind::edge, 0.0, [] { return 2; })) ++late;
+    lane.joinAbandonedWorkers();
+    ASSERT_EQ(lane.stuck(BrowserKind::edge), 0) << "round " << i << ", " << late << " late";
+  }
+}
+
+TEST(AppleEventLane, AHungCallMayReturnAfterTheLaneIsGone) {
+  auto gate = std::make_shared<Gate>();
+  auto released = std::make_shared<Gate>();
+  // Opens `released` when the last copy of the work (on the worker) is destroyed, which
+  // is after the late call has reported its return to the lane's state.
+  struct OnRelease {
+    std::shared_ptr<Gate> gate;
+    ~OnRelease() { gate->open(); }
+  };
+  {
+    AppleEventLane lane;
+    auto marker = std::shared_ptr<OnRelease>(new OnRelease{released});
+    EXPECT_EQ(lane.run(BrowserKind::chrome, kShort,
+                       [gate, marker] {
+                         gate->wait();
+                         return 1;
+                       }),
+              std::nullopt);
+  }
+  gate->open();
+  released->wait();
+}
+
+}  // namespace
+}  // namespace tervane

@@ -1,0 +1,85 @@
+#include "words/StageWords.h"
+
+#include <gtest/gtest.h>
+
+#include "base/Text.h"
+#include "words/ClearingStrings.h"
+#include "words/GuardStrings.h"
+
+namespace tervane {
+namespace {
+
+StageItem item(std::string id, StageItem::Kind kind) {
+  StageItem item = StageItem::app(std::move(id), "Item");
+  item.kind = kind;
+  return item;
+}
+
+StageSnapshot stowing(int apps, int windows, int tabs, const std::string& firstApp = "Slack") {
+  StageSnapshot s;
+  for (int i = 0; i < tabs; ++i)
+    s.stowed.push_back(item("chrome:1#" + std::to_string(i), StageItem::Kind::tab));
+  for (int i = 0; i < apps; ++i)
+    s.stowed.push_back(StageItem::app("com." + std::to_string(i), i ? "Other" : firstApp));
+  for (int i = 0; i < windows; ++i)
+    s.stowed.push_back(item("chrome:" + std::to_string(i), StageItem::Kind::window));
+  return s;
+}
+
+}  // namespace
+
+TEST(StageWords, WhatIDidCountsAppsAndWindowsButNotTabs) {
+  EXPECT_EQ(StageWords::whatIDid(stowing(0, 0, 0)),
+            "Your screen was already clear, so I hid nothing.");
+  EXPECT_EQ(StageWords::whatIDid(stowing(0, 0, 3)),
+            "Your screen was already clear, so I hid nothing.");
+  EXPECT_EQ(StageWords::whatIDid(stowing(1, 0, 2, " Slack, \u201Cbeta\u201D ")),
+            "I hid  Slack, \u201Cbeta\u201D .")
+      << "the name goes in unchanged";
+  EXPECT_EQ(StageWords::whatIDid(stowing(1, 1, 0, "Mail")),
+            "I hid Mail and minimized 1 browser window.");
+  EXPECT_EQ(StageWords::whatIDid(stowing(2, 0, 0)), "I hid 2 apps.");
+  EXPECT_EQ(StageWords::whatIDid(stowing(0, 2, 5)), "I minimized 2 browser windows.");
+  EXPECT_EQ(StageWords::whatIDid(stowing(12, 1, 0)),
+            "I hid 12 apps and minimized 1 browser window.");
+  EXPECT_EQ(StageWords::whatIDid(stowing(1, 4, 0, "Mail")),
+            "I hid Mail and minimized 4 browser windows.");
+}
+
+TEST(StageWords, PausedNamesWholeMinutesFromOne) {
+  EXPECT_EQ(StageWords::paused(0), "Paused. Your apps are still hidden.");
+  EXPECT_EQ(StageWords::paused(-3), "Paused. Your apps are still hidden.");
+  EXPECT_EQ(StageWords::paused(1), "Paused for 1 minute. Your apps are still hidden.");
+  EXPECT_EQ(StageWords::paused(25), "Paused for 25 minutes. Your apps are still hidden.");
+}
+
+TEST(StageWords, FinishedTrimsAndCutsTheLineAt28Characters) {
+  const std::string twentyEight = "abcdefghijklmnopqrstuvwxyz01";
+  EXPECT_EQ(StageWords::finished(twentyEight), "Finished: " + twentyEight);
+  EXPECT_EQ(StageWords::finished(twentyEight + "2"),
+            "Finished: " + twentyEight.substr(0, 27) + "\u2026");
+  EXPECT_EQ(StageWords::finishedAndUndone(twentyEight + "234"),
+            "Finished: " + twentyEight.substr(0, 27) + "\u2026. Your apps are back.");
+  EXPECT_EQ(StageWords::finished("  write the report \n"), "Finished: write the report");
+  EXPECT_EQ(StageWords::finishedAndUndone("\twrite the report  "),
+            "Finished: write the report. Your apps are back.");
+  EXPECT_EQ(StageWords::finished(" \n \u00A0"), "Finished this one");
+  EXPECT_EQ(StageWords::finishedAndUndone(""), "Finished. Your apps are back.");
+
+  // Emoji and accented letters count as one character each.
+  std::string accented;
+  for (int i = 0; i < 28; ++i) accented += i % 2 ? "\U0001F469\u200D\U0001F4BB" : "e\u0301";
+  EXPECT_EQ(StageWords::shortened(accented), accented);
+  EXPECT_EQ(StageWords::shortened(accented + "x"), Text::prefix(accented, 27) + "\u2026");
+  EXPECT_EQ(Text::characterCount(StageWords::shortened(accented + "x")), 28u);
+}
+
+TEST(StageWords, ShieldTextsAndHeadline) {
+  EXPECT_EQ(ClearingStrings::shieldHeadline(""), "Whatever you are doing.");
+  EXPECT_EQ(ClearingStrings::shieldHeadline("   "), "   ");
+  EXPECT_EQ(ClearingStrings::shieldHeadline("write the report"), "write the report");
+  EXPECT_EQ(GuardStrings::youPutThisAway("Slack"), "You hid Slack for this one.");
+  EXPECT_EQ(GuardStrings::goBack, "Back to it");
+}
+
+}  // namespace tervane

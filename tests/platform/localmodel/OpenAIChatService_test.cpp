@@ -1,0 +1,300 @@
+#include "localmodel/OpenAIChatService.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <deque>
+#include <latch>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace tervane {
+namespace {
+using nlohmann::json;
+
+// A chat server on a loopback port of its own, answering with whatever the test says.
+class LoopbackServer {
+ public:
+  using Reply = std::function<void(const httplib::Request&, httplib::Response&)>;
+
+  explicit LoopbackServer(int port = 0) {
+    port_ = port == 0 ? server_.bind_to_any_port("127.0.0.1")
+                      : (server_.bind_to_port("127.0.0.1", port) ? port : -1);
+    EXPECT_GT(port_, 0);
+    auto record = [this](const httplib::Request& request, httplib::Response& response) {
+      {
+        std::lock_guard lock(mutex_);
+        received_.push_back({request.method + " " + request.path, request.body});
+      }
+      reply_(request, response);
+    };
+    server_.Post(".*", record);
+    server_.Get(".*", record);
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    // Returns once the server loop runs, so stopping it later cannot come too early.
+    EXPECT_TRUE(httplib::Client("127.0.0.1", port_).Get("/ready"));
+  }
+  ~LoopbackServer() {
+    server_.stop();
+    thread_.join();
+  }
+
+  std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+  void reply(Reply reply) { reply_ = std::move(reply); }
+  void answer(int status, std::string body) {
+    reply_ = [status, body](const httplib::Request&, httplib::Response& response) {
+      response.status = status;
+      response.set_content(body, "application/json");
+    };
+  }
+  void answerContent(const std::string& content) {
+    answer(
+        200,
+        json{{"choices", {{{"message", {{"role", "assistant"}, {"content", content}}}}}}}.dump());
+  }
+  // Requests other than the readiness probe, as "METHOD /path" and body.
+  std::vector<std::pair<std::string, std::string>> received() const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::pair<std::string, std::string>> found;
+    for (const auto& r : received_) {
+      if (r.first != "GET /ready") found.push_back(r);
+    }
+    return found;
+  }
+
+ private:
+  httplib::Server server_;
+  int port_ = -1;
+  std::thread thread_;
+  Reply reply_ = [](const httplib::Request&, httplib::Response& response) {
+    response.status = 200;
+  };
+  mutable std::mutex mutex_;
+  std::vector<std::pair<std::string, std::string>> received_;
+};
+
+// Background checks run only when the test says so.
+struct ManualSpawn {
+  std::shared_ptr<std::deque<std::function<void()>>> tasks =
+      std::make_shared<std::deque<std::function<void()>>>();
+  OpenAIChatService::Spawn spawn() {
+    return [tasks = tasks](std::function<void()> work) { tasks->push_back(std::move(work)); };
+  }
+  void runAll() {
+    while (!tasks->empty()) {
+      auto task = std::move(tasks->front());
+      tasks->pop_front();
+      task();
+    }
+  }
+};
+
+LocalModelSettings at(const std::string& url, bool allowRemote = false) {
+  LocalModelSettings settings;
+  settings.baseUrl = url;
+  settings.model = "qwen3";
+  settings.allowRemote = allowRemote;
+  return settings;
+}
+
+const StructuredRequest kRequest{"Pick few.", "The one thing: write\n\nOpen now:\n- app: Mail",
+                                 ListSchema{"Keep", "keep", "The exact names."}};
+
+Result<std::vector<std::string>> ask(OpenAIChatService& service) {
+  return service.respond(kRequest, std::stop_token{});
+}
+
+TEST(OpenAIChatService, SendsTheChatRequestAndReadsTheKeepList) {
+  LoopbackServer server;
+  server.answerContent(R"({"keep": ["app: Mail", "tab: Inbox"]})");
+  ManualSpawn spawn;
+  OpenAIChatService service(at(server.base() + "/"), spawn.spawn());
+
+  auto answer = ask(service);
+  ASSERT_TRUE(answer.ok()) << answer.error().message;
+  EXPECT_EQ(answer.value(), (std::vector<std::string>{"app: Mail", "tab: Inbox"}));
+
+  const auto received = server.received();
+  ASSERT_EQ(received.size(), 1u);
+  EXPECT_EQ(received[0].first, "POST /v1/chat/completions");
+  const auto body = json::parse(received[0].second);
+  EXPECT_EQ(body["model"], "qwen3");
+  EXPECT_EQ(body["messages"], json::parse(R"([{"role":"system","content":"Pick few."},
+      {"role":"user","content":"The one thing: write\n\nOpen now:\n- app: Mail"}])"));
+  EXPECT_EQ(body["temperature"], 0);
+  EXPECT_FALSE(body.contains("max_tokens"));
+  EXPECT_EQ(body["response_format"], json::parse(R"({"type":"json_schema","json_schema":{
+      "name":"Keep","schema":{"type":"object","properties":{"keep":{"type":"array",
+      "items":{"type":"string"},"description":"The exact names."}},"required":["keep"],
+      "additionalProperties":false}}})"));
+
+  service.prewarm("Pick few.");
+  ASSERT_EQ(server.received().size(), 1u) << "prewarm works in the background";
+  spawn.runAll();
+  const auto warm = server.received().at(1);
+  EXPECT_EQ(warm.first, "POST /v1/chat/completions");
+  EXPECT_EQ(json::parse(warm.second)["messages"][0]["content"], "Pick few.");
+}
+
+TEST(OpenAIChatService, RepliesWithoutAKeepListAreFailuresThatSayWhy) {
+  LoopbackServer server;
+  OpenAIChatService service(at(server.base()));
+  const std::vector<std::pair<std::function<void()>, std::string>> cases{
+      {[&] { server.answer(500, "model crashed"); },
+       "the model server answered HTTP 500: "
+       "model crashed"},
+      {[&] { server.answer(200, "<html>"); }, "the model server's reply is not JSON: <html>"},
+      {[&] { server.answer(200, R"({"choices": []})"); }, "holds no message content"},
+      {[&] { server.answerContent("Mail and Inbox"); },
+       "the model's answer is not JSON: Mail and Inbox"},
+      {[&] { server.answerContent(R"({"items": ["app: Mail"]})"); }, "no \"keep\" list"},
+      {[&] { server.answerContent(R"({"keep": "app: Mail"})"); }, "no \"keep\" list"},
+      {[&] { server.answerContent(R"({"keep": ["app: Mail", 3]})"); }, "no \"keep\" list"},
+  };
+  for (const auto& [arrange, expected] : cases) {
+    arrange();
+    auto answer = ask(service);
+    ASSERT_FALSE(answer.ok()) << expected;
+    EXPECT_NE(answer.error().message.find(expected), std::string::npos) << answer.error().message;
+  }
+  EXPECT_TRUE(service.availability().available) << "a server that answers is reachable";
+}
+
+// A port bound but not listening refuses connections, and no other test can take it.
+class RefusingPort {
+ public:
+  RefusingPort() {
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&address), length), 0);
+    EXPECT_EQ(::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    port_ = ntohs(address.sin_port);
+  }
+  ~RefusingPort() { release(); }
+  int port() const { return port_; }
+  void release() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+
+TEST(OpenAIChatService, AnUnreachableServerIsUnavailableUntilACheckConnects) {
+  RefusingPort refusing;
+  const auto base = "http://127.0.0.1:" + std::to_string(refusing.port());
+  ManualSpawn spawn;
+  OpenAIChatService service(at(base), spawn.spawn());
+  EXPECT_TRUE(service.availability().available) << "configured and not yet failed";
+
+  auto answer = ask(service);
+  ASSERT_FALSE(answer.ok());
+  const auto expected = "cannot reach the model server at " + base + ": could not connect";
+  EXPECT_EQ(answer.error().message, expected);
+  EXPECT_EQ(service.availability().reason, expected);
+  EXPECT_FALSE(service.availability().available);
+  EXPECT_EQ(spawn.tasks->size(), 1u) << "one check at a time";
+  spawn.runAll();
+  EXPECT_FALSE(service.availability().available);
+
+  refusing.release();
+  LoopbackServer server(refusing.port());
+  spawn.runAll();
+  EXPECT_TRUE(service.availability().available);
+  ASSERT_EQ(server.received().size(), 1u);
+  EXPECT_EQ(server.received()[0].first, "GET /v1/models");
+}
+
+TEST(OpenAIChatService, AStoppedRequestEndsAtOnceAndLeavesTheServerReachable) {
+  LoopbackServer server;
+  std::stop_source stop;
+  std::latch handled{1};
+  server.reply([&](const httplib::Request&, httplib::Response&) {
+    stop.request_stop();  // the picker gives up while the model is still thinking
+    handled.wait();
+  });
+  auto settings = at(server.base());
+  settings.readTimeout = 600;  // only the stop can end the wait in good time
+  OpenAIChatService service(settings);
+  auto answer = service.respond(kRequest, stop.get_token());
+  handled.count_down();
+  ASSERT_FALSE(answer.ok());
+  EXPECT_EQ(answer.error().message, "cancelled");
+  EXPECT_TRUE(service.availability().available);
+}
+
+TEST(OpenAIChatService, OnlyLoopbackAddressesUnlessRemoteIsAllowed) {
+  for (const char* url : {"http://localhost:11434", "http://127.4.5.6:1", "http://[::1]:8080/",
+                          "https://LOCALHOST/base"}) {
+    EXPECT_TRUE(OpenAIChatService(at(url)).availability().available) << url;
+  }
+  // 192.0.2.1 is reserved for documentation: nothing answers there, so only a refusal
+  // that sends nothing can give this message quickly.
+  ManualSpawn spawn;
+  for (const char* url :
+       {"http://192.0.2.1:11434", "http://localhost.example.com", "http://[2001:db8::1]:80"}) {
+    OpenAIChatService service(at(url), spawn.spawn());
+    const auto availability = service.availability();
+    EXPECT_FALSE(availability.available) << url;
+    EXPECT_NE(availability.reason.find("is not on this computer and picker_allow_remote is not "
+                                       "set"),
+              std::string::npos)
+        << availability.reason;
+    service.prewarm("Pick few.");
+    auto answer = ask(service);
+    ASSERT_FALSE(answer.ok());
+    EXPECT_EQ(answer.error().message, availability.reason);
+    EXPECT_TRUE(OpenAIChatService(at(url, true)).availability().available) << url;
+  }
+  EXPECT_TRUE(spawn.tasks->empty());
+
+  EXPECT_EQ(OpenAIChatService(at("")).availability().reason, "not configured");
+  for (const char* url : {"ftp://127.0.0.1", "127.0.0.1:8080", "http://127.0.0.1:99999",
+                          "http://127.0.0.1/?q=1", "http://user@127.0.0.1"}) {
+    const auto availability = OpenAIChatService(at(url)).availability();
+    EXPECT_FALSE(availability.available) << url;
+    EXPECT_NE(availability.reason.find("not an http or https URL"), std::string::npos) << url;
+  }
+}
+
+TEST(LocalModelSettings, TheEnvironmentOverridesTheDefaults) {
+  MemoryDefaults defaults;
+  std::map<std::string, std::string> environment;
+  auto read = [&] {
+    return LocalModelSettings::read(defaults, [&](const char* name) -> std::optional<std::string> {
+      auto it = environment.find(name);
+      if (it == environment.end()) return std::nullopt;
+      return it->second;
+    });
+  };
+  EXPECT_EQ(read().baseUrl, "");
+  EXPECT_EQ(OpenAIChatService(read()).availability().reason, "not configured");
+
+  defaults.set("picker_url", "http://127.0.0.1:8080");
+  defaults.set("picker_model", "llama");
+  defaults.set("picker_allow_remote", true);
+  environment["TERVANE_PICKER_MODEL"] = "  ";
+  auto settings = read();
+  EXPECT_EQ(settings.baseUrl, "http://127.0.0.1:8080");
+  EXPECT_EQ(settings.model, "llama");
+  EXPECT_TRUE(settings.allowRemote);
+
+  environment["TERVANE_PICKER_URL"] = " http://localhost:11434\n";
+  environment["TERVANE_PICKER_MODEL"] = "qwen3";
+  settings = read();
+  EXPECT_EQ(settings.baseUrl, "http://localhost:11434");
+  EXPECT_EQ(settings.model, "qwen3");
+}
+
+}  // namespace
+}  // namespace tervane

@@ -1,0 +1,211 @@
+#include "support/ModelFixture.h"
+
+#include "base/ISOTime.h"
+
+namespace tervane::testing {
+namespace {
+
+using Move = FakeBrowsers::Move;
+const SeedRule kRule = SeedRule::defaultRule();
+
+class Ending : public ModelFixture {
+ protected:
+  void SetUp() override {
+    picker->available = false;
+    addApp("com.example.Editor", 5, /*front=*/true);
+    addApp("com.example.Mail", 3000);
+    addApp("com.example.Music", std::nullopt);
+    addApp("com.google.Chrome", 10);
+    browsers->setRunning({BrowserKind::chrome});
+    browsers->setWindows(BrowserKind::chrome, {window(BrowserKind::chrome, 8, {"front"}, true),
+                                               window(BrowserKind::chrome, 7, {"a", "b"})});
+  }
+
+  void openStage() {
+    build();
+    model->capture("write the report");
+    model->set(kRule);
+    settle();
+    ASSERT_TRUE(model->openStage().has_value());
+    ASSERT_EQ(browsers->windowsNow(BrowserKind::chrome)[1].isMinimized, true);
+  }
+};
+
+TEST_F(Ending, ParkKeepsEverythingHiddenStopsTheGuardAndMarksTheFrontTab) {
+  openStage();
+  desktop->personActivates("com.google.Chrome");
+  main->advance(1);
+  model->park();
+  ASSERT_TRUE(model->openStage()->isParked());
+  EXPECT_FALSE(monitor->isRunning());
+  EXPECT_TRUE(hidden("com.example.Mail"));
+  EXPECT_EQ(model->lastBecause(),
+            "Paused. Your apps are still hidden, and I will not stop you opening anything.");
+  EXPECT_EQ(model->openStage()->mark,
+            (ResumeMark{"com.google.Chrome", "App Chrome", {}, {}, {}, {}}));
+  settle();  // the mark is refined to the front window's active tab
+  EXPECT_EQ(model->openStage()->mark,
+            (ResumeMark{"com.google.Chrome", "App Chrome", "chrome", 8, 1, "https://front.example.com/"}));
+  EXPECT_EQ(onDisk(), model->openStage());
+
+  const auto parked = *model->openStage();
+  model->park();  // parking a parked stage does nothing
+  EXPECT_EQ(model->openStage(), parked);
+}
+
+TEST_F(Ending, ParkedMinutesTruncateAndNeverGoBelowZero) {
+  openStage();
+  model->park();
+  EXPECT_EQ(model->parkedMinutes(), 0);
+  main->advance(90);
+  EXPECT_EQ(model->parkedMinutes(), 1);
+  auto future = *model->openStage();
+  future.parkedAt = ISOTime::format(clock->now() + std::chrono::hours(1));
+  ASSERT_TRUE(model->apply(future));
+  EXPECT_EQ(model->parkedMinutes(), 0);
+  model->resume();
+  EXPECT_EQ(model->parkedMinutes(), std::nullopt);
+}
+
+TEST_F(Ending, ResumeHidesAgainRestartsTheGuardAndReturnsToTheMarkedTab) {
+  openStage();
+  desktop->personActivates("com.google.Chrome");
+  main->advance(1);
+  model->park();
+  settle();
+  desktop->personActivates("com.example.Mail");  // the person opens anything while paused
+  EXPECT_FALSE(hidden("com.example.Mail"));
+  EXPECT_FALSE(shield->isShowing());
+
+  model->resume();
+  EXPECT_FALSE(model->openStage()->isParked());
+  EXPECT_FALSE(model->openStage()->mark.has_value());
+  EXPECT_TRUE(hidden("com.example.Mail"));
+  EXPECT_TRUE(monitor->isRunning());
+  EXPECT_EQ(model->lastBecause(), "Back to it. Everything you were not using is hidden again.");
+  settle();
+  const auto moves = browsers->moves();
+  ASSERT_GE(moves.size(), 2u);
+  EXPECT_EQ(moves[moves.size() - 2], (Move{Move::Kind::minimize, BrowserKind::chrome, {7}, 0}));
+  EXPECT_EQ(moves.back(), (Move{Move::Kind::focus, BrowserKind::chrome, {8}, 1}));
+  EXPECT_EQ(desktop->frontmost(), "com.google.Chrome");
+  EXPECT_EQ(onDisk(), model->openStage());
+}
+
+TEST_F(Ending, AFailedJournalWriteLeavesParkAndResumeUndone) {
+  openStage();
+  const auto open = *model->openStage();
+  journalFails = true;
+  model->park();
+  EXPECT_EQ(model->openStage(), open);
+  EXPECT_TRUE(monitor->isRunning());
+  journalFails = false;
+  model->park();
+  const auto parked = *model->openStage();
+  journalFails = true;
+  model->resume();
+  EXPECT_EQ(model->openStage(), parked);
+  EXPECT_FALSE(monitor->isRunning());
+}
+
+TEST_F(Ending, ShowEverythingBringsAppsAndWindowsBackAndClosesTheJournal) {
+  openStage();
+  model->bringBack(false);
+  EXPECT_FALSE(model->openStage().has_value());
+  EXPECT_FALSE(hidden("com.example.Mail"));
+  EXPECT_FALSE(hidden("com.example.Music"));
+  EXPECT_FALSE(monitor->isRunning());
+  EXPECT_EQ(model->lastBecause(), "");
+  EXPECT_TRUE(onDisk().has_value()) << "closed once the windows are back";
+  settle();
+  EXPECT_FALSE(browsers->windowsNow(BrowserKind::chrome)[1].isMinimized);
+  EXPECT_FALSE(onDisk().has_value());
+  EXPECT_FALSE(std::filesystem::exists(journal->fileURL()));
+}
+
+TEST_F(Ending, ALateRestoreDoesNotCloseTheJournalOfANewerStage) {
+  openStage();
+  model->bringBack(false);
+  auto restoreDone = [this] {
+    offMain->runWorkHoldCompletion()();
+  };
+  model->set(kRule);  // a new stage begins before the windows are back
+  const auto newer = *model->openStage();
+  restoreDone();
+  EXPECT_EQ(onDisk(), newer);
+}
+
+TEST_F(Ending, DoneObservesBringsBackAndClearsTheLineAndUndoRestoresIt) {
+  openStage();
+  model->done();
+  EXPECT_FALSE(model->openStage().has_value());
+  EXPECT_FALSE(model->now().has_value());
+  EXPECT_FALSE(shared->get("the_now_task").has_value());
+  EXPECT_EQ(model->justFinished(), "write the report");
+  // Editor was kept, never left in front since the stage began? It was used 5 s before.
+  model->undoFinish();
+  ASSERT_TRUE(model->now().has_value());
+  EXPECT_EQ(model->now()->textContent, "write the report");
+  EXPECT_EQ(store->theNow(), model->now());
+  EXPECT_FALSE(model->justFinished().has_value());
+  EXPECT_TRUE(hidden("com.example.Mail") == false) << "undo never hides again";
+}
+
+TEST_F(Ending, FinishingWithoutAStageStillClearsTheLine) {
+  build();
+  model->capture("read");
+  model->done();
+  EXPECT_EQ(model->justFinished(), "read");
+  EXPECT_FALSE(model->now().has_value());
+}
+
+TEST_F(Ending, QuitWaitsForTheBrowsersAndLeavesNoJournal) {
+  openStage();
+  model->park();
+  model->prepareToQuit();
+  EXPECT_FALSE(browsers->windowsNow(BrowserKind::chrome)[1].isMinimized)
+      << "restored on the calling thread before quitting";
+  EXPECT_FALSE(onDisk().has_value());
+  EXPECT_FALSE(hidden("com.example.Mail"));
+}
+
+TEST_F(Ending, RecoveryTakesUpAStageLeftByARunThatDied) {
+  openStage();
+  model->park();
+  settle();
+  const auto left = *model->openStage();
+  model.reset();  // the run dies: nothing brought back
+
+  build();
+  model->recoverIfNeeded();
+  EXPECT_EQ(model->openStage(), left);
+  EXPECT_EQ(model->lastBecause(),
+            "Tervane stopped while you were stepped out. Your 3 things are still put away, waiting.");
+  EXPECT_FALSE(monitor->isRunning());
+  model->bringBack(true);
+  EXPECT_FALSE(hidden("com.example.Mail"));
+  EXPECT_FALSE(onDisk().has_value());
+}
+
+TEST_F(Ending, RecoveryOfAnOpenStageWatchesAndCountsOneThing) {
+  build();
+  StageSnapshot s{"2025-01-02T03:04:05Z", "x", {StageItem::app("com.example.Mail", "Mail")}, {}, {}, {}, {}};
+  ASSERT_TRUE(journal->write(s).ok());
+  build();
+  model->recoverIfNeeded();
+  EXPECT_EQ(model->lastBecause(),
+            "Tervane stopped while this was open. Your 1 thing is still put away, safe.");
+  EXPECT_TRUE(monitor->isRunning());
+}
+
+TEST_F(Ending, AnUndecodableJournalMeansNoStageAndStaysOnDisk) {
+  build();
+  std::filesystem::create_directories(journal->directory());
+  writeText(journal->fileURL(), "{\"takenAt\": 3}");
+  model->recoverIfNeeded();
+  EXPECT_FALSE(model->openStage().has_value());
+  EXPECT_EQ(readText(journal->fileURL()), "{\"takenAt\": 3}");
+}
+
+}  // namespace
+}  // namespace tervane::testing

@@ -1,0 +1,222 @@
+#include "support/ModelFixture.h"
+
+namespace tervane::testing {
+namespace {
+
+using Move = FakeBrowsers::Move;
+using R = StagePlanner::Remembered;
+const SeedRule kRule = SeedRule::defaultRule();
+
+class Guard : public ModelFixture {
+ protected:
+  void SetUp() override {
+    picker->available = false;
+    addApp("com.example.Editor", 5, /*front=*/true);
+    addApp("com.example.Mail", 3000);
+    addApp("com.example.Music", std::nullopt);
+    addApp("com.google.Chrome", 10);
+    browsers->setRunning({BrowserKind::chrome});
+    auto mixed = window(BrowserKind::chrome, 7, {"a", "b"});
+    mixed.tabs[0].url = "about:blank";
+    mixed.tabs[1].url = "https://www.Docs.example.com/x";
+    browsers->setWindows(BrowserKind::chrome, {window(BrowserKind::chrome, 8, {"front"}, true), mixed});
+  }
+
+  void openStage() {
+    build();
+    model->capture("write the report");
+    model->set(kRule);
+    settle();
+    main->advance(1);  // past the model's own moves
+  }
+
+  StageItem stowedItem(const std::string& id) const {
+    for (const auto& item : model->openStage()->stowed) {
+      if (item.id == id) return item;
+    }
+    ADD_FAILURE() << id << " is not stowed";
+    return {};
+  }
+  StageItem keptItem(const std::string& id) const {
+    for (const auto& item : model->openStage()->kept) {
+      if (item.id == id) return item;
+    }
+    ADD_FAILURE() << id << " is not kept";
+    return {};
+  }
+};
+
+TEST_F(Guard, AStowedAppComingForwardRaisesOneShieldAtATime) {
+  openStage();
+  desktop->personActivates("com.example.Mail");
+  desktop->personActivates("com.example.Editor");
+  desktop->personActivates("com.example.Mail");
+  ASSERT_EQ(shield->presented().size(), 1u);
+  EXPECT_EQ(shield->presented()[0].item.id, "com.example.Mail");
+  EXPECT_EQ(shield->presented()[0].actionText, "write the report");
+  EXPECT_EQ(model->pendingSubject()->id, "com.example.Mail");
+}
+
+TEST_F(Guard, NothingIsShieldedWhileTheModelMovesThings) {
+  build();
+  model->capture("write");
+  model->set(kRule);
+  desktop->personActivates("com.example.Mail");  // within 0.8 s of the hide
+  EXPECT_TRUE(shield->presented().empty());
+}
+
+TEST_F(Guard, BackToItHidesAgainRevertsTheActivationAndJournalsTheAnswer) {
+  openStage();
+  const auto before = model->activation().secondsSinceLastUse("com.example.Mail");
+  desktop->personActivates("com.example.Mail");
+  EXPECT_NEAR(*model->activation().secondsSinceLastUse("com.example.Mail"), 0, 1e-9);
+  ASSERT_TRUE(shield->personAnswers(false));
+  EXPECT_FALSE(shield->isShowing());
+  EXPECT_TRUE(hidden("com.example.Mail"));
+  EXPECT_EQ(model->activation().secondsSinceLastUse("com.example.Mail"), before);
+  EXPECT_EQ(model->lastBecause(), "App Mail is hidden again, where it was.");
+  ASSERT_EQ(model->openStage()->events().size(), 1u);
+  EXPECT_FALSE(model->openStage()->events()[0].letThrough);
+  EXPECT_EQ(onDisk(), model->openStage());
+
+  main->advance(1);
+  desktop->personActivates("com.example.Mail");
+  EXPECT_EQ(shield->presented().size(), 2u) << "a no does not let it through";
+}
+
+TEST_F(Guard, INeedThisMovesTheItemToKeptAndLetsItThroughForTheStage) {
+  openStage();
+  desktop->personActivates("com.example.Music");
+  ASSERT_TRUE(shield->personAnswers(true));
+  EXPECT_EQ(idsOf(model->openStage()->kept).back(), "com.example.Music");
+  EXPECT_FALSE(hidden("com.example.Music"));
+  EXPECT_EQ(model->lastBecause(), "App Music is back on your screen. The rest is still hidden.");
+  EXPECT_EQ(model->passed(), std::set<std::string>{"com.example.Music"});
+  EXPECT_EQ(onDisk(), model->openStage());
+}
+
+TEST_F(Guard, AStowedWindowFoundInFrontIsShieldedAndYesTakesItsTabs) {
+  openStage();
+  auto windows = browsers->windowsNow(BrowserKind::chrome);
+  windows[1].isMinimized = false;  // the person restored window 7
+  browsers->setWindows(BrowserKind::chrome, windows);
+  desktop->personActivates("com.google.Chrome");
+  desktop->personActivates("com.example.Editor");
+  main->advance(1);
+  desktop->personActivates("com.google.Chrome");  // within 3 s: read once
+  settle();
+  EXPECT_EQ(browsers->reads(BrowserKind::chrome), 2) << "one staging read, one check";
+  ASSERT_EQ(shield->presented().size(), 1u);
+  EXPECT_EQ(shield->presented()[0].item.id, "chrome:7");
+
+  ASSERT_TRUE(shield->personAnswers(true));
+  const auto kept = idsOf(model->openStage()->kept);
+  EXPECT_EQ(std::vector<std::string>(kept.end() - 3, kept.end()),
+            (std::vector<std::string>{"chrome:7", "chrome:7#0", "chrome:7#1"}));
+  EXPECT_EQ(desktop->frontmost(), "com.google.Chrome");
+
+  main->advance(5);
+  desktop->personActivates("com.example.Editor");
+  desktop->personActivates("com.google.Chrome");
+  settle();
+  EXPECT_EQ(shield->presented().size(), 1u) << "the window is kept now";
+}
+
+TEST_F(Guard, AnAnswerAfterTheGuardStoppedRecordsNothing) {
+  openStage();
+  desktop->personActivates("com.example.Mail");
+  model->park();
+  EXPECT_FALSE(shield->isShowing());
+  model->answer(true);
+  EXPECT_TRUE(model->openStage()->events().empty());
+}
+
+TEST_F(Guard, AFailedJournalWriteOnAnAnswerChangesNothing) {
+  openStage();
+  const auto before = *model->openStage();
+  desktop->personActivates("com.example.Music");
+  journalFails = true;
+  ASSERT_TRUE(shield->personAnswers(true));
+  EXPECT_EQ(model->openStage(), before);
+  EXPECT_FALSE(shield->isShowing());
+  EXPECT_TRUE(model->passed().empty());
+}
+
+TEST_F(Guard, KeepAnywayOnAWindowRemembersTheFirstTabWithAHost) {
+  openStage();
+  model->keepAnyway(stowedItem("chrome:7"));
+  EXPECT_EQ(memory->choices().at("host:docs.example.com"), R::keep);
+  EXPECT_EQ(model->lastBecause(), "Chrome window, 2 tabs stays from now on, because you said so.");
+  EXPECT_EQ(browsers->moves().back(), (Move{Move::Kind::restore, BrowserKind::chrome, {7}, 0}));
+  const auto kept = idsOf(model->openStage()->kept);
+  EXPECT_EQ(kept.back(), "chrome:7#1");
+  EXPECT_EQ(onDisk(), model->openStage());
+  EXPECT_FALSE(model->isTervaneMoving()) << "corrections bring nothing forward";
+}
+
+TEST_F(Guard, StowAlsoHidesAKeptAppAndRemembersIt) {
+  openStage();
+  model->stowAlso(keptItem("com.google.Chrome"));
+  EXPECT_TRUE(hidden("com.google.Chrome"));
+  EXPECT_EQ(memory->choices().at("com.google.Chrome"), R::stow);
+  EXPECT_EQ(model->lastBecause(), "I will hide App Chrome from now on, because you said so.");
+  // An item no longer listed is ignored.
+  const auto before = *model->openStage();
+  model->stowAlso(StageItem::app("com.example.Gone", "Gone"));
+  EXPECT_EQ(model->openStage(), before);
+}
+
+TEST_F(Guard, FinishingAsksOneQuestionAndYesIsRemembered) {
+  addApp("com.example.Calendar", 30);  // kept, hideable, never used during the stage
+  openStage();
+  desktop->personActivates("com.example.Music");
+  ASSERT_TRUE(shield->personAnswers(true));
+  main->advance(60);
+  model->done();
+  ASSERT_TRUE(model->pendingQuestion().has_value());
+  const auto& q = *model->pendingQuestion();
+  EXPECT_EQ(idsOf(q.keepNextTime), std::vector<std::string>{"com.example.Music"});
+  // Chrome and Calendar stayed on screen and were never opened during the stage.
+  EXPECT_EQ(idsOf(q.putAwayNextTime),
+            (std::vector<std::string>{"com.google.Chrome", "com.example.Calendar"}));
+  model->answerQuestion(true);
+  EXPECT_EQ(memory->choices().at("com.example.Music"), R::keep);
+  EXPECT_EQ(memory->choices().at("com.example.Calendar"), R::stow);
+  EXPECT_FALSE(model->pendingQuestion().has_value());
+}
+
+TEST_F(Guard, NoToTheQuestionChangesNoMemory) {
+  addApp("com.example.Calendar", 30);
+  openStage();
+  model->done();
+  ASSERT_TRUE(model->pendingQuestion().has_value());
+  model->answerQuestion(false);
+  EXPECT_FALSE(model->pendingQuestion().has_value());
+  EXPECT_TRUE(memory->choices().empty());
+}
+
+TEST_F(Guard, WasReachedForComparesLastUseWithTheStageStart) {
+  openStage();
+  const auto stage = *model->openStage();
+  EXPECT_FALSE(model->wasReachedFor("com.example.Unknown", stage));
+  EXPECT_FALSE(model->wasReachedFor("com.example.Mail", stage));
+  main->advance(10);
+  desktop->personActivates("com.example.Editor");
+  desktop->personActivates("com.example.Mail");
+  EXPECT_TRUE(model->wasReachedFor("com.example.Mail", stage));
+  auto undated = stage;
+  undated.takenAt = "yesterday";
+  EXPECT_TRUE(model->wasReachedFor("com.example.Unknown", undated));
+}
+
+TEST(ActivationTarget, AWindowActivatesItsBrowserAndAnythingElseItsId) {
+  const auto items = StageItem::forWindow(window(BrowserKind::edge, 3, {"a"}));
+  EXPECT_EQ(MacNowModel::activationTarget(items[0]), "com.microsoft.edgemac");
+  EXPECT_EQ(MacNowModel::activationTarget(items[1]), "edge:3#0");
+  EXPECT_EQ(MacNowModel::activationTarget(StageItem::app("x.y", "Y")), "x.y");
+  EXPECT_EQ(MacNowModel::evidence(items[0], items).size(), 1u);
+  EXPECT_TRUE(MacNowModel::evidence(items[1], items).empty());
+}
+
+}  // namespace
+}  // namespace tervane::testing

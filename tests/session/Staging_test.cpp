@@ -1,0 +1,289 @@
+#include "support/ModelFixture.h"
+
+namespace tervane::testing {
+namespace {
+
+using Move = FakeBrowsers::Move;
+const SeedRule kRule = SeedRule::defaultRule();
+
+class Staging : public ModelFixture {
+ protected:
+  void SetUp() override {
+    addApp("com.example.Editor", 5, /*front=*/true);
+    addApp("com.example.Mail", 3000);
+    addApp("com.example.Music", std::nullopt);
+    addApp("com.example.Notes", 60);
+    addApp("com.example.Pinned", 9999, false, /*canHide=*/false);
+    picker->available = false;
+  }
+};
+
+TEST_F(Staging, CaptureStoresATrimmedLineAndIgnoresABlankOne) {
+  build();
+  model->capture(" \n\t ");
+  EXPECT_FALSE(model->now().has_value());
+  EXPECT_FALSE(shared->get("the_now_task").has_value());
+
+  int changes = 0;
+  auto c = model->nowChanged().connect([&](const auto&) { ++changes; });
+  model->capture("  write the report \n");
+  ASSERT_TRUE(model->now().has_value());
+  EXPECT_EQ(model->now()->textContent, "write the report");
+  EXPECT_EQ(store->theNow(), model->now());
+  EXPECT_EQ(changes, 1);
+}
+
+TEST_F(Staging, WithoutAPickerStagesAtOnceHidesOldAppsAndJournalsFirst) {
+  build();
+  model->capture("write the report");
+  std::vector<StageSnapshot> began;
+  model->onActBegan = [&](const StageSnapshot& s) { began.push_back(s); };
+  model->set(kRule);
+
+  ASSERT_TRUE(model->openStage().has_value());
+  EXPECT_EQ(idsOf(model->openStage()->stowed),
+            (std::vector<std::string>{"com.example.Mail", "com.example.Music"}));
+  EXPECT_TRUE(hidden("com.example.Mail"));
+  EXPECT_TRUE(hidden("com.example.Music"));
+  EXPECT_FALSE(hidden("com.example.Notes"));
+  EXPECT_FALSE(hidden("com.example.Pinned"));
+  EXPECT_EQ(onDisk(), model->openStage());
+  EXPECT_EQ(model->openStage()->actionText, "write the report");
+  EXPECT_EQ(model->lastBecause(), "You had not used them in the last 20 minutes.");
+  EXPECT_TRUE(monitor->isRunning());
+  ASSERT_EQ(began.size(), 1u);
+  EXPECT_TRUE(picker->asked.empty());
+
+  EXPECT_TRUE(model->isTervaneMoving());
+  main->advance(0.79);
+  EXPECT_TRUE(model->isTervaneMoving());
+  main->advance(0.02);
+  EXPECT_FALSE(model->isTervaneMoving());
+}
+
+TEST_F(Staging, NoCurrentTaskStagesWithAnEmptyLine) {
+  picker->available = true;
+  build();
+  model->set(kRule);
+  ASSERT_TRUE(model->openStage().has_value());
+  EXPECT_EQ(model->openStage()->actionText, "");
+  EXPECT_EQ(offMain->pending(), 0u) << "the picker is never asked for an empty line";
+}
+
+TEST_F(Staging, AJournalThatCannotBeWrittenHidesNothingAndOpensNoStage) {
+  build();
+  model->capture("write");
+  journalFails = true;
+  model->set(kRule);
+  EXPECT_FALSE(model->openStage().has_value());
+  EXPECT_FALSE(hidden("com.example.Mail"));
+  EXPECT_FALSE(monitor->isRunning());
+  EXPECT_EQ(model->lastBecause(), "");
+  EXPECT_FALSE(onDisk().has_value());
+}
+
+TEST_F(Staging, AwayWithNothingToStowOpensNoStage) {
+  build();
+  model->capture("write");
+  desktop->setIdleSeconds(1200);
+  model->set(kRule);
+  EXPECT_FALSE(model->openStage().has_value());
+  EXPECT_EQ(model->lastBecause(), "You have been away a while, so nothing was put away.");
+  EXPECT_FALSE(hidden("com.example.Music"));
+  EXPECT_FALSE(onDisk().has_value());
+}
+
+TEST_F(Staging, ThePickerChoosesAppsAndTabsAndASecondStartWaits) {
+  picker->available = true;
+  browsers->setRunning({BrowserKind::chrome});
+  browsers->setWindows(BrowserKind::chrome,
+                       {window(BrowserKind::chrome, 1, {"docs"}, true),
+                        window(BrowserKind::chrome, 2, {"news", "docs"}),
+                        window(BrowserKind::chrome, 3, {"video"}, false, /*minimized=*/true)});
+  addApp("com.google.Chrome", 9000);
+  build();
+  model->capture("write the report");
+  picker->answer = std::set<std::string>{"app: App Music", "tab: news"};
+
+  model->set(kRule);
+  EXPECT_TRUE(model->starting());
+  model->set(kRule);  // ignored while the request is in flight
+  EXPECT_EQ(offMain->pending(), 1u);
+  EXPECT_FALSE(model->openStage().has_value());
+
+  offMain->runNext();
+  ASSERT_EQ(picker->asked.size(), 1u);
+  EXPECT_EQ(picker->asked[0].second,
+            (std::vector<std::string>{"app: App Mail", "app: App Music", "app: App Notes",
+                                      "tab: docs", "tab: news"}));
+  ASSERT_TRUE(model->openStage().has_value());
+  EXPECT_FALSE(model->starting());
+  // Music was wanted; Mail and Notes were not; Chrome holds a wanted tab and stays.
+  EXPECT_TRUE(hidden("com.example.Mail"));
+  EXPECT_FALSE(hidden("com.example.Music"));
+  EXPECT_TRUE(hidden("com.example.Notes"));
+  EXPECT_FALSE(hidden("com.google.Chrome"));
+  // The prefetched pass joined at once: window 2 holds the wanted tab, 1 is in front.
+  EXPECT_EQ(idsOf(model->openStage()->kept).back(), "chrome:2#1");
+  EXPECT_EQ(model->lastBecause(), "They are not part of what you are doing right now.");
+  EXPECT_EQ(onDisk(), model->openStage());
+
+  main->advance(3.0);  // the fallback finds the request answered
+  EXPECT_EQ(onDisk(), model->openStage());
+}
+
+TEST_F(Staging, AnAnswerAfterTheFallbackChangesNothing) {
+  picker->available = true;
+  build();
+  model->capture("write");
+  picker->answer = std::set<std::string>{"app: App Mail"};
+  model->set(kRule);
+  auto late = offMain->runWorkHoldCompletion();
+
+  main->advance(2.9);
+  EXPECT_FALSE(model->openStage().has_value());
+  main->advance(0.1);
+  ASSERT_TRUE(model->openStage().has_value());
+  const auto staged = *model->openStage();
+  EXPECT_TRUE(hidden("com.example.Mail")) << "the fallback stages by recency";
+
+  late();
+  EXPECT_EQ(model->openStage(), staged);
+  EXPECT_FALSE(model->starting());
+}
+
+TEST_F(Staging, BrowserWindowsJoinLaterAndTheStartedNoteSeesAppsOnly) {
+  browsers->setRunning({BrowserKind::chrome});
+  browsers->setWindows(BrowserKind::chrome, {window(BrowserKind::chrome, 7, {"a", "b", "c"}),
+                                             window(BrowserKind::chrome, 8, {"front"}, true)});
+  build();
+  model->capture("write");
+  std::optional<StageSnapshot> began;
+  model->onActBegan = [&](const StageSnapshot& s) { began = s; };
+  model->set(kRule);
+  ASSERT_TRUE(began.has_value());
+  EXPECT_EQ(offMain->pending(), 1u);
+
+  offMain->runNext();  // read, then join on the main thread
+  EXPECT_EQ(idsOf(began->stowed), (std::vector<std::string>{"com.example.Mail", "com.example.Music"}));
+  EXPECT_EQ(idsOf(model->openStage()->stowed),
+            (std::vector<std::string>{"com.example.Mail", "com.example.Music", "chrome:7",
+                                      "chrome:7#0", "chrome:7#1", "chrome:7#2"}));
+  EXPECT_EQ(model->lastBecause(),
+            "You had not used them in the last 20 minutes. The 3 tabs in that window are still "
+            "open, exactly where you left them.");
+  EXPECT_EQ(onDisk(), model->openStage());
+
+  EXPECT_EQ(offMain->pending(), 1u) << "the minimize runs off the main thread";
+  offMain->runNext();
+  EXPECT_EQ(browsers->moves(), (std::vector<Move>{{Move::Kind::minimize, BrowserKind::chrome, {7}, 0}}));
+}
+
+TEST_F(Staging, ABrowserNeedingConsentJoinsTheSameStageOnceAsked) {
+  browsers->setRunning({BrowserKind::chrome, BrowserKind::safari});
+  browsers->setAuthorization(BrowserKind::safari, BrowserAuthorization::needsConsent());
+  browsers->setWindows(BrowserKind::chrome, {window(BrowserKind::chrome, 1, {"a"})});
+  browsers->setWindows(BrowserKind::safari, {window(BrowserKind::safari, 2, {"b"})});
+  build();
+  model->capture("write");
+  model->set(kRule);
+  offMain->runNext();  // first pass: Chrome joined, Safari needs consent
+  EXPECT_EQ(browsers->reads(BrowserKind::safari), 0);
+  const auto act = model->currentAct();
+
+  settle();
+  EXPECT_EQ(browsers->consentRequests(), 1);
+  EXPECT_EQ(model->currentAct(), act);
+  const auto stowed = idsOf(model->openStage()->stowed);
+  EXPECT_NE(std::find(stowed.begin(), stowed.end(), "chrome:1"), stowed.end());
+  EXPECT_NE(std::find(stowed.begin(), stowed.end(), "safari:2"), stowed.end());
+  EXPECT_EQ(onDisk(), model->openStage());
+}
+
+TEST_F(Staging, RefusalsAreNamedInOrderAfterTheReason) {
+  browsers->setRunning({BrowserKind::chrome, BrowserKind::safari, BrowserKind::edge});
+  browsers->setAuthorization(BrowserKind::safari, BrowserAuthorization::denied());
+  browsers->setAuthorization(BrowserKind::chrome, BrowserAuthorization::busy());
+  browsers->failReads(BrowserKind::edge, AppleScriptError::notPermitted());
+  build();
+  model->capture("write");
+  model->set(kRule);
+  settle();
+  EXPECT_EQ(model->deniedBrowsers(), (std::vector<BrowserKind>{BrowserKind::safari, BrowserKind::edge}));
+  EXPECT_EQ(model->lastBecause(),
+            "You had not used them in the last 20 minutes. Safari and Edge did not give "
+            "permission, so its tabs stayed exactly where they were. System Settings, Privacy & "
+            "Security, Automation. Chrome did not answer, so its tabs stayed exactly where they "
+            "were.");
+}
+
+TEST_F(Staging, APassThatReturnsAfterBringBackChangesNothing) {
+  browsers->setRunning({BrowserKind::chrome});
+  browsers->setWindows(BrowserKind::chrome, {window(BrowserKind::chrome, 1, {"a"})});
+  build();
+  model->capture("write");
+  model->set(kRule);
+  auto late = offMain->runWorkHoldCompletion();
+  model->bringBack(false);
+  late();
+  EXPECT_FALSE(model->openStage().has_value());
+  EXPECT_FALSE(onDisk().has_value());
+  settle();
+  EXPECT_TRUE(browsers->moves().empty());
+}
+
+TEST_F(Staging, AJoinThatCannotBeJournalledMinimizesNothing) {
+  browsers->setRunning({BrowserKind::chrome});
+  browsers->setWindows(BrowserKind::chrome, {window(BrowserKind::chrome, 1, {"a"})});
+  build();
+  model->capture("write");
+  model->set(kRule);
+  const auto before = *model->openStage();
+  journalFails = true;
+  settle();
+  EXPECT_EQ(model->openStage(), before);
+  EXPECT_TRUE(browsers->moves().empty());
+  EXPECT_EQ(onDisk(), before);
+}
+
+TEST_F(Staging, NoRunningBrowserMeansNoBackgroundWork) {
+  build();
+  model->capture("write");
+  model->set(kRule);
+  EXPECT_EQ(offMain->pending(), 0u);
+}
+
+TEST_F(Staging, RestagingKeepsTheWindowsTheOpenStageMinimized) {
+  browsers->setRunning({BrowserKind::chrome});
+  browsers->setWindows(BrowserKind::chrome, {window(BrowserKind::chrome, 1, {"a"})});
+  build();
+  model->capture("write");
+  model->set(kRule);
+  settle();
+  ASSERT_TRUE(browsers->windowsNow(BrowserKind::chrome)[0].isMinimized);
+
+  model->set(kRule);  // the new pass skips the minimized window
+  settle();
+  const auto stowed = idsOf(model->openStage()->stowed);
+  EXPECT_EQ(std::count(stowed.begin(), stowed.end(), "chrome:1"), 1);
+  EXPECT_EQ(onDisk(), model->openStage());
+  model->bringBack(true);
+  EXPECT_FALSE(browsers->windowsNow(BrowserKind::chrome)[0].isMinimized);
+}
+
+TEST(WindowIds, GroupsNumberedWindowItemsOfKnownBrowsers) {
+  std::vector<StageItem> items = StageItem::forWindow(window(BrowserKind::safari, 4, {"a"}));
+  auto odd = items[0];
+  odd.id = "chrome:x";
+  odd.browser = "chrome";
+  auto unknown = items[0];
+  unknown.browser = "firefox";
+  items.push_back(odd);
+  items.push_back(unknown);
+  items.push_back(StageItem::forWindow(window(BrowserKind::safari, 9, {}))[0]);
+  EXPECT_EQ(MacNowModel::windowIds(items),
+            (std::map<BrowserKind, std::vector<std::int64_t>>{{BrowserKind::safari, {4, 9}}}));
+}
+
+}  // namespace
+}  // namespace tervane::testing

@@ -1,0 +1,144 @@
+// A session model on a simulated desktop with a manual clock, a manual main queue and a
+// manual off-main runner, so that every test decides when background work and its
+// completion happen. The journal lives in a temporary folder and can be made to fail.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "base/Defaults.h"
+#include "base/MainQueue.h"
+#include "sim/SimDesktop.h"
+#include "session/MacNowModel.h"
+#include "support/FakeBrowsers.h"
+#include "support/ManualOffMain.h"
+#include "support/TempDir.h"
+
+namespace tervane::testing {
+
+class FakePicker final : public ActPicking {
+ public:
+  bool available = true;
+  std::optional<std::set<std::string>> answer;
+  std::vector<std::pair<std::string, std::vector<std::string>>> asked;
+  int prewarms = 0;
+
+  bool isAvailable() override { return available; }
+  void prewarm() override { ++prewarms; }
+  std::optional<std::set<std::string>> pick(const std::string& line,
+                                            const std::vector<std::string>& items) override {
+    asked.emplace_back(line, items);
+    if (!answer) return std::nullopt;
+    std::set<std::string> chosen;
+    for (const auto& item : items) {
+      if (answer->count(item)) chosen.insert(item);
+    }
+    return chosen;
+  }
+};
+
+class TestPlatform final : public PlatformFactory {
+ public:
+  TestPlatform(std::shared_ptr<sim::SimDesktop> desktop, std::shared_ptr<const Clock> clock)
+      : desktop_(std::move(desktop)), clock_(std::move(clock)) {}
+  std::shared_ptr<ActivationSource> activationSource() override {
+    return std::make_shared<sim::SimActivationSource>(desktop_);
+  }
+  std::shared_ptr<AppSurfacing> appSurface(std::shared_ptr<ActivationLog> log) override {
+    return std::make_shared<sim::SimAppSurface>(desktop_, clock_, std::move(log));
+  }
+  std::shared_ptr<BrowserSurfacing> browserSurface() override { return nullptr; }
+  std::shared_ptr<ShieldPresenting> shield() override { return nullptr; }
+
+ private:
+  std::shared_ptr<sim::SimDesktop> desktop_;
+  std::shared_ptr<const Clock> clock_;
+};
+
+class ModelFixture : public ::testing::Test {
+ protected:
+  ModelFixture() {
+    desktop = std::make_shared<sim::SimDesktop>(clock);
+    journalOptions.inject = [this](AtomicWriteStep step) -> std::optional<int> {
+      if (journalFails && step == AtomicWriteStep::rename) return EIO;
+      return std::nullopt;
+    };
+  }
+
+  // Builds the model; call after arranging the desktop.
+  void build() {
+    journal = std::make_shared<StageJournal>(dir / "state", journalOptions);
+    memory = std::make_shared<StageMemory>(*standard);
+    store = std::make_shared<Store>(*shared);
+    monitor = std::make_shared<sim::SimGuardMonitor>(desktop);
+    MacNowModel::Dependencies d;
+    d.main = main;
+    d.clock = clock;
+    d.platform = std::make_shared<TestPlatform>(desktop, clock);
+    d.standardDefaults = standard;
+    d.store = store;
+    d.journal = journal;
+    d.memory = memory;
+    d.monitor = monitor;
+    d.offMain = offMain;
+    d.picker = picker;
+    d.browsers = browsers;
+    d.shield = shield;
+    model = MacNowModel::make(std::move(d));
+  }
+
+  void addApp(const std::string& id, std::optional<double> age, bool front = false,
+              bool canHide = true) {
+    desktop->addApp(sim::SimApp{id, "App " + id.substr(id.rfind('.') + 1), age, canHide, false});
+    if (front) desktop->personActivates(id);
+  }
+
+  bool hidden(const std::string& id) const { return desktop->app(id)->isHidden; }
+
+  // The journal on disk, or none.
+  std::optional<StageSnapshot> onDisk() const { return journal->open(); }
+
+  // Runs background work and completions until nothing is left.
+  void settle() {
+    while (offMain->runAll() > 0 || main->drain() > 0) {
+    }
+  }
+
+  TempDir dir;
+  std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
+  std::shared_ptr<ManualMainQueue> main = std::make_shared<ManualMainQueue>(*clock);
+  std::shared_ptr<ManualOffMain> offMain = std::make_shared<ManualOffMain>();
+  std::shared_ptr<MemoryDefaults> standard = std::make_shared<MemoryDefaults>();
+  std::shared_ptr<MemoryDefaults> shared = std::make_shared<MemoryDefaults>();
+  std::shared_ptr<sim::SimDesktop> desktop;
+  std::shared_ptr<FakeBrowsers> browsers = std::make_shared<FakeBrowsers>();
+  std::shared_ptr<sim::RecordingShield> shield = std::make_shared<sim::RecordingShield>();
+  std::shared_ptr<FakePicker> picker = std::make_shared<FakePicker>();
+  std::atomic<bool> journalFails{false};
+  AtomicWriteOptions journalOptions;
+
+  std::shared_ptr<StageJournal> journal;
+  std::shared_ptr<StageMemory> memory;
+  std::shared_ptr<Store> store;
+  std::shared_ptr<sim::SimGuardMonitor> monitor;
+  std::shared_ptr<MacNowModel> model;
+};
+
+inline WindowFacts window(BrowserKind kind, std::int64_t id, std::vector<std::string> titles,
+                          bool front = false, bool minimized = false) {
+  WindowFacts w{kind, id, {}, front, minimized};
+  for (std::size_t i = 0; i < titles.size(); ++i) {
+    const auto& title = titles[i];
+    w.tabs.push_back(TabFacts{title, "https://" + title + ".example.com/", i == 0});
+  }
+  return w;
+}
+
+inline std::vector<std::string> idsOf(const std::vector<StageItem>& items) {
+  std::vector<std::string> ids;
+  for (const auto& item : items) ids.push_back(item.id);
+  return ids;
+}
+
+}  // namespace tervane::testing
