@@ -1,4 +1,4 @@
-#include "ClientWindows.h"
+#include "linux/ClientWindows.h"
 
 #include <xcb/xcb_icccm.h>
 

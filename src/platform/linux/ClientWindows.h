@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "XConnection.h"
+#include "linux/XConnection.h"
 #include "stage/BrowserKind.h"
 
 namespace tervane::x11 {

@@ -1,4 +1,4 @@
-#include "HiddenWindowRecord.h"
+#include "linux/HiddenWindowRecord.h"
 
 #include <limits>
 

@@ -1,4 +1,4 @@
-#include "X11ActivationSource.h"
+#include "linux/X11ActivationSource.h"
 
 namespace tervane::x11 {
 

@@ -12,9 +12,9 @@
 #include <optional>
 #include <string>
 
-#include "ClientWindows.h"
-#include "XConnection.h"
 #include "base/Signal.h"
+#include "linux/ClientWindows.h"
+#include "linux/XConnection.h"
 #include "stage/ActivationSource.h"
 
 namespace tervane::x11 {

@@ -1,13 +1,13 @@
-#include "X11AppSurface.h"
+#include "linux/X11AppSurface.h"
 
 #include <algorithm>
 
 namespace tervane::x11 {
 
-X11AppSurface::X11AppSurface(std::shared_ptr<XConnection> connection, const ActivationLog& log,
-                             Options options)
+X11AppSurface::X11AppSurface(std::shared_ptr<XConnection> connection,
+                             std::shared_ptr<const ActivationLog> log, Options options)
     : connection_(std::move(connection)),
-      log_(log),
+      log_(std::move(log)),
       own_(std::move(options.own)),
       neverStow_{own_.className},
       record_(std::move(options.hiddenRecordFile), std::move(options.recordWrite)),
@@ -37,7 +37,7 @@ std::vector<AppFacts> X11AppSurface::runningApps() {
     AppFacts facts;
     facts.name = entries_.nameFor(window.className, window.instanceName).value_or(window.className);
     facts.isFrontmost = frontmost == id;
-    facts.secondsSinceLastUse = log_.secondsSinceLastUse(id);
+    facts.secondsSinceLastUse = log_->secondsSinceLastUse(id);
     facts.canHide = neverStow_.count(id) == 0;
     facts.bundleId = std::move(id);
     apps.push_back(std::move(facts));

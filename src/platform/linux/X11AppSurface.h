@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "ClientWindows.h"
-#include "DesktopEntries.h"
-#include "HiddenWindowRecord.h"
-#include "XConnection.h"
+#include "linux/ClientWindows.h"
+#include "linux/DesktopEntries.h"
+#include "linux/HiddenWindowRecord.h"
+#include "linux/XConnection.h"
 #include "stage/ActivationLog.h"
 #include "surfaces/AppSurfacing.h"
 
@@ -33,8 +33,8 @@ class X11AppSurface final : public AppSurfacing {
     std::vector<std::filesystem::path> desktopEntryFolders = DesktopEntries::defaultFolders();
   };
 
-  // `log` must outlive the surface.
-  X11AppSurface(std::shared_ptr<XConnection> connection, const ActivationLog& log, Options options);
+  X11AppSurface(std::shared_ptr<XConnection> connection, std::shared_ptr<const ActivationLog> log,
+                Options options);
 
   std::vector<AppFacts> runningApps() override;
   bool hide(const std::string& bundleId) override;
@@ -55,7 +55,7 @@ class X11AppSurface final : public AppSurfacing {
   std::optional<std::set<xcb_window_t>> restoreRecorded(const std::string& bundleId);
 
   std::shared_ptr<XConnection> connection_;
-  const ActivationLog& log_;
+  std::shared_ptr<const ActivationLog> log_;
   OwnIdentity own_;
   std::set<std::string> neverStow_;
   HiddenWindowRecord record_;

@@ -1,4 +1,4 @@
-#include "XConnection.h"
+#include "linux/XConnection.h"
 
 #include <poll.h>
 #include <xcb/screensaver.h>

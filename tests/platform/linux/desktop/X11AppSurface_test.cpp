@@ -1,4 +1,4 @@
-#include "X11AppSurface.h"
+#include "linux/X11AppSurface.h"
 
 #include <gtest/gtest.h>
 #include <xcb/screensaver.h>
@@ -18,7 +18,7 @@ using testing::XTestDesktop;
 // clock, and the hidden-window record in a temporary state folder.
 class AppSurfaceTest : public ::testing::Test {
  protected:
-  AppSurfaceTest() : log(defaults, clock, source) {
+  AppSurfaceTest() : log(std::make_shared<ActivationLog>(defaults, clock, source)) {
     connection = XConnection::open(desktop.display()).value();
     std::filesystem::create_directories(desktop.home() / "applications");
   }
@@ -49,7 +49,7 @@ class AppSurfaceTest : public ::testing::Test {
   MemoryDefaults defaults;
   ManualClock clock;
   testing::FakeActivationSource source;
-  ActivationLog log;
+  std::shared_ptr<ActivationLog> log;
 };
 
 TEST_F(AppSurfaceTest, ListsRegularApplicationsOncePerClassInClientOrder) {
@@ -70,7 +70,7 @@ TEST_F(AppSurfaceTest, ListsRegularApplicationsOncePerClassInClientOrder) {
   desktop.createWindow({"", std::nullopt, false, false});
   desktop.createWindow({"Disguised", static_cast<std::uint32_t>(::getpid()), false, false});
 
-  log.record("Alpha");
+  log->record("Alpha");
   clock.advance(10);
   // Whatever openbox put in front is the one frontmost application.
   const auto activeWindow = desktop.active();

@@ -1,4 +1,4 @@
-#include "XConnection.h"
+#include "linux/XConnection.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ClientWindows.h"
+#include "linux/ClientWindows.h"
 
 #include <gtest/gtest.h>
 

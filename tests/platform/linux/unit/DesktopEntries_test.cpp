@@ -1,4 +1,4 @@
-#include "DesktopEntries.h"
+#include "linux/DesktopEntries.h"
 
 #include <gtest/gtest.h>
 

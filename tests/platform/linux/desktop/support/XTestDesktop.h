@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "ClientWindows.h"
-#include "XConnection.h"
+#include "linux/ClientWindows.h"
+#include "linux/XConnection.h"
 #include "support/TempDir.h"
 
 namespace tervane::testing {
