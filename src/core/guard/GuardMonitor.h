@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "guard/GuardObserving.h"
@@ -15,12 +16,11 @@ namespace tervane {
 
 class GuardMonitor final : public GuardObserving {
  public:
-  // `source` must outlive the monitor.
-  explicit GuardMonitor(ActivationSource& source) : source_(source) {}
+  explicit GuardMonitor(std::shared_ptr<ActivationSource> source) : source_(std::move(source)) {}
 
   void start(std::function<void(const std::string& bundleId)> onActivation) override {
     if (watching_) return;
-    token_ = source_.onActivation(std::move(onActivation));
+    token_ = source_->onActivation(std::move(onActivation));
     watching_ = true;
   }
   void stop() override {
@@ -31,7 +31,7 @@ class GuardMonitor final : public GuardObserving {
   bool isRunning() const override { return watching_; }
 
  private:
-  ActivationSource& source_;
+  std::shared_ptr<ActivationSource> source_;
   ActivationSource::Subscription token_;
   bool watching_ = false;
 };

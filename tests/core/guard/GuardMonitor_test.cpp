@@ -11,8 +11,9 @@ namespace tervane {
 namespace {
 
 TEST(GuardMonitor, WatchesBetweenStartAndStopWithTheFirstCallback) {
-  testing::FakeActivationSource source("XTerm");
-  GuardMonitor monitor(source);
+  auto shared = std::make_shared<testing::FakeActivationSource>("XTerm");
+  auto& source = *shared;
+  GuardMonitor monitor(shared);
   std::vector<std::string> first, second;
 
   source.activate("Before");

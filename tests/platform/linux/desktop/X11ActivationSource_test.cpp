@@ -11,25 +11,27 @@ namespace tervane::x11 {
 namespace {
 
 using testing::XTestDesktop;
+using Spec = XTestDesktop::WindowSpec;
 
 TEST(X11ActivationSource, OneActivationPerChangeOfApplicationNeverForItselfOrWithoutClass) {
   XTestDesktop desktop;
   const xcb_window_t a1 = desktop.xterm("Alpha");
   const xcb_window_t a2 = desktop.xterm("Alpha");
   const xcb_window_t own = desktop.xterm("tervane-now");
-  const xcb_window_t ownByProcess =
-      desktop.createWindow({"Disguised", static_cast<std::uint32_t>(::getpid()), false, false});
-  const xcb_window_t noClass = desktop.createWindow({"", std::nullopt, false, false});
+  const xcb_window_t ownByProcess = desktop.createWindow(
+      Spec::ofClass("Disguised").ownedBy(static_cast<std::uint32_t>(::getpid())));
+  const xcb_window_t noClass = desktop.createWindow({});
   const xcb_window_t b1 = desktop.xterm("Beta");
   ASSERT_TRUE(desktop.waitActive(b1));
 
   auto connection = XConnection::open(desktop.display()).value();
-  X11ActivationSource source(connection);
+  auto shared = std::make_shared<X11ActivationSource>(connection);
+  X11ActivationSource& source = *shared;
   EXPECT_EQ(source.frontmostApplication(), "Beta");
   MemoryDefaults defaults;
   ManualClock clock;
   ActivationLog log(defaults, clock, source);
-  GuardMonitor monitor(source);
+  GuardMonitor monitor(shared);
   std::vector<std::string> seen;
   monitor.start([&](const std::string& id) { seen.push_back(id); });
 

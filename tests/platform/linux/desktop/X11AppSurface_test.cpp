@@ -13,6 +13,7 @@ namespace tervane::x11 {
 namespace {
 
 using testing::XTestDesktop;
+using Spec = XTestDesktop::WindowSpec;
 
 // A desktop with an app surface on its own connection, an activation log on a manual
 // clock, and the hidden-window record in a temporary state folder.
@@ -65,10 +66,10 @@ TEST_F(AppSurfaceTest, ListsRegularApplicationsOncePerClassInClientOrder) {
   desktop.xterm("Beta");
   // Not applications of their own: a dialog, a window off the taskbar, one without a
   // class; a window of this process counts as this application whatever its class.
-  desktop.createWindow({"Dialogue", std::nullopt, true, false});
-  desktop.createWindow({"Skipper", std::nullopt, false, true});
-  desktop.createWindow({"", std::nullopt, false, false});
-  desktop.createWindow({"Disguised", static_cast<std::uint32_t>(::getpid()), false, false});
+  desktop.createWindow(Spec::ofClass("Dialogue").asDialog());
+  desktop.createWindow(Spec::ofClass("Skipper").offTaskbar());
+  desktop.createWindow({});
+  desktop.createWindow(Spec::ofClass("Disguised").ownedBy(static_cast<std::uint32_t>(::getpid())));
 
   log->record("Alpha");
   clock.advance(10);

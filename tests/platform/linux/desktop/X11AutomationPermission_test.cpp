@@ -10,6 +10,7 @@ namespace tervane::x11 {
 namespace {
 
 using testing::XTestDesktop;
+using Spec = XTestDesktop::WindowSpec;
 
 TEST(X11AutomationPermission, RunningBrowsersAreAllowedAndOthersAreNotRunning) {
   XTestDesktop desktop;
@@ -22,9 +23,9 @@ TEST(X11AutomationPermission, RunningBrowsersAreAllowedAndOthersAreNotRunning) {
   EXPECT_EQ(permission.status(BrowserKind::chrome), BrowserAuthorization::notRunning());
 
   desktop.xterm("XTerm");
-  desktop.createWindow({"Chromium", std::nullopt, false, false});
+  desktop.createWindow(Spec::ofClass("Chromium"));
   // A browser window off the taskbar still means the browser runs.
-  desktop.createWindow({"Microsoft-edge", std::nullopt, false, true});
+  desktop.createWindow(Spec::ofClass("Microsoft-edge").offTaskbar());
   EXPECT_EQ(permission.presence().running(),
             (std::vector<BrowserKind>{BrowserKind::chrome, BrowserKind::edge}));
   EXPECT_EQ(platform->runningApplicationIds(),

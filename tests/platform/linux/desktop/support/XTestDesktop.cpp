@@ -307,6 +307,10 @@ xcb_window_t XTestDesktop::createWindow(const WindowSpec& spec) {
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atoms._NET_WM_PID, XCB_ATOM_CARDINAL, 32,
                         1, &*spec.pid);
   }
+  if (!spec.title.empty()) {
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atoms._NET_WM_NAME, atoms.UTF8_STRING, 8,
+                        static_cast<std::uint32_t>(spec.title.size()), spec.title.data());
+  }
   if (spec.dialog) {
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atoms._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM,
                         32, 1, &atoms._NET_WM_WINDOW_TYPE_DIALOG);
@@ -346,6 +350,10 @@ bool XTestDesktop::pumpUntil(x11::XConnection& connection, const std::function<b
 
 std::vector<xcb_window_t> XTestDesktop::clients() {
   return x11::clientList(*watcher_, x11::ClientOrder::mapping);
+}
+
+std::vector<xcb_window_t> XTestDesktop::stacking() {
+  return x11::clientList(*watcher_, x11::ClientOrder::stacking);
 }
 
 std::optional<x11::ClientWindow> XTestDesktop::client(xcb_window_t window) {

@@ -73,6 +73,17 @@ class XTestDesktop {
     std::optional<std::uint32_t> pid;
     bool dialog = false;
     bool skipTaskbar = false;
+    std::string title;
+
+    static WindowSpec ofClass(std::string name) {
+      WindowSpec spec;
+      spec.className = std::move(name);
+      return spec;
+    }
+    WindowSpec& ownedBy(std::uint32_t process) { return pid = process, *this; }
+    WindowSpec& asDialog() { return dialog = true, *this; }
+    WindowSpec& offTaskbar() { return skipTaskbar = true, *this; }
+    WindowSpec& titled(std::string text) { return title = std::move(text), *this; }
   };
   xcb_window_t createWindow(const WindowSpec& spec);
 
@@ -91,6 +102,8 @@ class XTestDesktop {
   bool isIconic(xcb_window_t window);
   std::optional<xcb_window_t> active();
   std::vector<xcb_window_t> clients();
+  // _NET_CLIENT_LIST_STACKING, bottom to top.
+  std::vector<xcb_window_t> stacking();
   bool waitIconic(xcb_window_t window, bool iconic, double seconds = 20);
   bool waitActive(xcb_window_t window, double seconds = 20);
 
