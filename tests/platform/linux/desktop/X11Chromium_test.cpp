@@ -8,6 +8,7 @@
 #include "linux/X11Platform.h"
 #include "support/TempDir.h"
 #include "support/XTestDesktop.h"
+#include "surfaces/BrowserAdapters.h"
 
 namespace tervane::x11 {
 namespace {
@@ -63,6 +64,17 @@ class ChromiumTest : public ::testing::Test {
     return *found;
   }
 
+  // Runs tervane-script against this desktop; its exit status and output.
+  std::pair<int, std::string> runTool(const std::string& app, const std::string& script) {
+    testing::writeText(profile / "script.txt", script);
+    const int status = desktop.run({"sh", "-c",
+                                    std::string("exec '") + TERVANE_SCRIPT_TOOL + "' --app '" +
+                                        app + "' < script.txt > reply.json",
+                                    "tool"},
+                                   30, profile.path());
+    return {status, testing::readText(profile / "reply.json")};
+  }
+
   XTestDesktop desktop;
   testing::TempDir profile;
 };
@@ -88,6 +100,18 @@ TEST_F(ChromiumTest, WindowsAreReadMinimizedRestoredAndRaisedThroughTheBrowserSu
   EXPECT_EQ(windows.value()[0].tabs, (std::vector<TabFacts>{{"Beta page", "", true}}));
   EXPECT_EQ(windows.value()[1].windowId, alpha);
   EXPECT_EQ(windows.value()[1].tabs, (std::vector<TabFacts>{{"Alpha page", "", true}}));
+
+  // The diagnostic tool reads the same from the live desktop.
+  const auto [status, reply] =
+      runTool("Google Chrome", ChromiumAdapter(BrowserKind::chrome).readScript());
+  EXPECT_EQ(status, 0) << reply;
+  EXPECT_EQ(nlohmann::json::parse(reply, nullptr, false),
+            nlohmann::json::parse("[[" + std::to_string(beta) + "," + std::to_string(alpha) +
+                                  "],[false,false],[1,1],[\"Beta page\",\"Alpha page\"],"
+                                  "[\"\",\"\"],[true,true]]"));
+  const auto safari = runTool("Safari", "tell application \"Safari\"\n    return 1\nend tell");
+  EXPECT_EQ(safari.first, 1);
+  EXPECT_EQ(nlohmann::json::parse(safari.second, nullptr, false)["error"], -600);
 
   auto minimized = surface->minimize({alpha, beta}, BrowserKind::chrome);
   ASSERT_TRUE(minimized.ok()) << minimized.error();

@@ -56,12 +56,14 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
 
 std::unique_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>& argv,
                                                   const std::vector<std::string>& env, int keepFd,
-                                                  const std::string& output) {
+                                                  const std::string& output,
+                                                  const std::filesystem::path& folder) {
   std::vector<std::string> args = argv;
   std::vector<std::string> envStrings = mergedEnvironment(env);
   std::vector<char*> argp = pointers(args);
   std::vector<char*> envp = pointers(envStrings);
   const std::string out = output.empty() ? "/dev/null" : output;
+  const std::string workIn = folder.string();
   const pid_t parent = ::getpid();
 
   const pid_t pid = ::fork();
@@ -79,6 +81,7 @@ std::unique_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>
     }
     if (input >= 0) ::dup2(input, 0);
     if (keepFd >= 0) ::fcntl(keepFd, F_SETFD, 0);
+    if (!workIn.empty() && ::chdir(workIn.c_str()) != 0) ::_exit(127);
     ::execvpe(argp[0], argp.data(), envp.data());
     ::_exit(127);
   }
@@ -263,8 +266,9 @@ xcb_window_t XTestDesktop::xterm(const std::string& className) {
   return launchWindow({"xterm", "-class", className, "-name", className, "-e", "cat"}, className);
 }
 
-int XTestDesktop::run(const std::vector<std::string>& argv, double seconds) {
-  auto process = ChildProcess::start(argv, {"DISPLAY=" + display_});
+int XTestDesktop::run(const std::vector<std::string>& argv, double seconds,
+                      const std::filesystem::path& folder) {
+  auto process = ChildProcess::start(argv, {"DISPLAY=" + display_}, -1, {}, folder);
   const auto status = process->wait(seconds);
   return status.value_or(-1);
 }

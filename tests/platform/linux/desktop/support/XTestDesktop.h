@@ -27,7 +27,8 @@ class ChildProcess {
   // in the child. Output goes to `output` (or nowhere).
   static std::unique_ptr<ChildProcess> start(const std::vector<std::string>& argv,
                                              const std::vector<std::string>& env = {},
-                                             int keepFd = -1, const std::string& output = {});
+                                             int keepFd = -1, const std::string& output = {},
+                                             const std::filesystem::path& folder = {});
   ~ChildProcess();
 
   pid_t pid() const { return pid_; }
@@ -64,8 +65,10 @@ class XTestDesktop {
                             double seconds = 30);
   // An xterm with this class (and instance name), running `cat`.
   xcb_window_t xterm(const std::string& className);
-  // Runs a command to its end (e.g. xdotool); its exit status.
-  int run(const std::vector<std::string>& argv, double seconds = 30);
+  // Runs a command to its end (e.g. xdotool), in `folder` when one is given; its exit
+  // status.
+  int run(const std::vector<std::string>& argv, double seconds = 30,
+          const std::filesystem::path& folder = {});
 
   // A window of the test process itself, managed by openbox.
   struct WindowSpec {
