@@ -23,6 +23,7 @@ const char* rawValue(LogLevel level) {
 }
 
 void StderrLogSink::write(const LogRecord& r) {
+  if (static_cast<int>(r.level) < static_cast<int>(minimum_)) return;
   std::fprintf(stderr, "[%s:%s] %s: %s\n", r.subsystem.c_str(), r.category.c_str(),
                rawValue(r.level), r.message.c_str());
 }

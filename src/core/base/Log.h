@@ -28,9 +28,14 @@ class LogSink {
   virtual void write(const LogRecord& record) = 0;
 };
 
+// Writes records at `minimum` level or above to standard error.
 class StderrLogSink final : public LogSink {
  public:
+  explicit StderrLogSink(LogLevel minimum = LogLevel::debug) : minimum_(minimum) {}
   void write(const LogRecord& record) override;
+
+ private:
+  LogLevel minimum_;
 };
 
 // Keeps every record; safe to write from any thread.

@@ -22,10 +22,22 @@ std::optional<std::string> processEnvironment(const std::string& name) {
   return std::string(value);
 }
 
+namespace {
+Result<fs::path> xdgFolder(const EnvironmentLookup& lookup, const char* variable,
+                           const fs::path& underHome) {
+  if (auto base = absolute(lookup, variable)) return *base / "tervane-now";
+  if (auto home = absolute(lookup, "HOME")) return *home / underHome / "tervane-now";
+  return Error{std::string("no folder: neither ") + variable + " nor HOME is an absolute path",
+               ENOENT};
+}
+}  // namespace
+
 Result<fs::path> defaultStageJournalFolder(const EnvironmentLookup& lookup) {
-  if (auto state = absolute(lookup, "XDG_STATE_HOME")) return *state / "tervane-now";
-  if (auto home = absolute(lookup, "HOME")) return *home / ".local" / "state" / "tervane-now";
-  return Error{"no state folder: neither XDG_STATE_HOME nor HOME is an absolute path", ENOENT};
+  return xdgFolder(lookup, "XDG_STATE_HOME", fs::path(".local") / "state");
+}
+
+Result<fs::path> defaultConfigFolder(const EnvironmentLookup& lookup) {
+  return xdgFolder(lookup, "XDG_CONFIG_HOME", ".config");
 }
 
 }  // namespace tervane

@@ -24,4 +24,9 @@ std::optional<std::string> processEnvironment(const std::string& name);
 Result<std::filesystem::path> defaultStageJournalFolder(
     const EnvironmentLookup& lookup = processEnvironment);
 
+// The person's settings (the standard and shared defaults files): "$XDG_CONFIG_HOME/
+// tervane-now", or "~/.config/tervane-now", by the same rules.
+Result<std::filesystem::path> defaultConfigFolder(
+    const EnvironmentLookup& lookup = processEnvironment);
+
 }  // namespace tervane

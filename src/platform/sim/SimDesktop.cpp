@@ -1,4 +1,4 @@
-#include "platform/sim/SimDesktop.h"
+#include "sim/SimDesktop.h"
 
 #include <algorithm>
 
@@ -151,13 +151,32 @@ SimPermission SimDesktop::permission(BrowserKind kind) const {
 }
 
 void SimDesktop::setPermission(BrowserKind kind, SimPermission permission) {
-  std::lock_guard lock(permissionMutex_);
-  permissions_[kind] = permission;
+  {
+    std::lock_guard lock(permissionMutex_);
+    permissions_[kind] = permission;
+  }
+  released_.notify_all();
 }
 
 void SimDesktop::grantConsentWhenAsked(bool grant) {
   std::lock_guard lock(permissionMutex_);
   grantConsent_ = grant;
+}
+
+void SimDesktop::waitWhileBusy(BrowserKind kind) const {
+  std::unique_lock lock(permissionMutex_);
+  released_.wait(lock, [&] {
+    auto it = permissions_.find(kind);
+    return hungReleased_ || it == permissions_.end() || it->second != SimPermission::busy;
+  });
+}
+
+void SimDesktop::releaseHungQueries() {
+  {
+    std::lock_guard lock(permissionMutex_);
+    hungReleased_ = true;
+  }
+  released_.notify_all();
 }
 
 bool SimDesktop::consentGranted() const {
@@ -212,7 +231,9 @@ std::optional<int> SimAutomation::automationStatus(const std::string& id, bool a
     case SimPermission::allowed: return 0;
     case SimPermission::denied: return -1743;
     case SimPermission::notRunning: return -600;
-    case SimPermission::busy: return std::nullopt;
+    case SimPermission::busy:
+      desktop_->waitWhileBusy(*kind);
+      return std::nullopt;
     case SimPermission::needsConsent:
       if (!askUserIfNeeded) return -1744;
       if (desktop_->consentGranted()) {

@@ -16,6 +16,7 @@
 // the permission hook, which the lanes call from their threads.
 #pragma once
 
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
@@ -80,6 +81,10 @@ class SimDesktop {
   std::set<BrowserKind> runningBrowsers() const;
   SimPermission permission(BrowserKind kind) const;
   void setPermission(BrowserKind kind, SimPermission permission);
+  // A "busy" browser's permission query hangs until this is called (it stands for a
+  // browser that does not answer); the lane's time limit gives up on it first.
+  void waitWhileBusy(BrowserKind kind) const;
+  void releaseHungQueries();
   // Consent asked and given: a browser that needed consent is allowed from now on.
   void grantConsentWhenAsked(bool grant);
   bool consentGranted() const;
@@ -107,6 +112,8 @@ class SimDesktop {
   Signal<std::string> activations_;
 
   mutable std::mutex permissionMutex_;
+  mutable std::condition_variable released_;
+  bool hungReleased_ = false;
   std::map<BrowserKind, SimPermission> permissions_;
   std::set<BrowserKind> running_;
   bool grantConsent_ = true;

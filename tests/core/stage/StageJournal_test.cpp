@@ -193,6 +193,8 @@ TEST(StageJournalFolder, FollowsXdgStateHomeElseHome) {
   }
   EXPECT_FALSE(defaultStageJournalFolder(env({})).ok());
   EXPECT_FALSE(defaultStageJournalFolder(env({{"HOME", "h"}})).ok());
+  EXPECT_EQ(defaultConfigFolder(env({{"HOME", "/h"}})).value(), P("/h/.config/tervane-now"));
+  EXPECT_EQ(defaultConfigFolder(env({{"XDG_CONFIG_HOME", "/c"}})).value(), P("/c/tervane-now"));
 }
 
 }  // namespace tervane

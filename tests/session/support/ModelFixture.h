@@ -9,7 +9,7 @@
 
 #include "base/Defaults.h"
 #include "base/MainQueue.h"
-#include "platform/sim/SimDesktop.h"
+#include "sim/SimDesktop.h"
 #include "session/MacNowModel.h"
 #include "support/FakeBrowsers.h"
 #include "support/ManualOffMain.h"

@@ -1,0 +1,42 @@
+// tervane-now: the command line. `preview` shows what a Start would do without moving
+// anything.
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+#include "base/Log.h"
+#include "cli/Preview.h"
+
+int main(int argc, char** argv) {
+  // A command prints its own answer; only problems from below belong beside it.
+  tervane::Log::setSink(std::make_shared<tervane::StderrLogSink>(tervane::LogLevel::error));
+
+  CLI::App app{"Tervane Now: put away everything your one thing does not need."};
+  app.require_subcommand(1);
+
+  tervane::cli::PreviewOptions preview;
+  std::string desktop;
+  auto* previewCommand =
+      app.add_subcommand("preview", "Say what Start would keep and put away, moving nothing");
+  previewCommand->add_option("line", preview.line, "The one thing you are doing")->required();
+  previewCommand->add_option("--desktop", desktop, "A simulated desktop described in JSON");
+  previewCommand->add_flag("--json", preview.json, "Print the result as JSON");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    std::cerr << "tervane-now: " << e.what() << "\n";
+    return 2;
+  }
+
+  if (*previewCommand) {
+    if (!desktop.empty()) preview.desktopFile = desktop;
+    auto live = []() -> tervane::Result<std::shared_ptr<tervane::PlatformFactory>> {
+      return tervane::Error{"the live desktop is not available yet; pass --desktop FILE.json", 0};
+    };
+    return tervane::cli::runPreview(preview, live, std::cout, std::cerr);
+  }
+  return 2;
+}

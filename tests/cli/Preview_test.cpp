@@ -1,0 +1,101 @@
+#include "cli/Preview.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "base/Json.h"
+#include "support/TempDir.h"
+
+namespace tervane::cli {
+namespace {
+using nlohmann::json;
+
+struct Run {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Run preview(const std::filesystem::path& desktop, const std::string& line, bool asJson = true) {
+  std::ostringstream out, err;
+  PreviewOptions options{line, asJson, desktop};
+  auto noLive = []() -> Result<std::shared_ptr<PlatformFactory>> { return Error{"no live desktop", 0}; };
+  const int status = runPreview(options, noLive, out, err);
+  return {status, out.str(), err.str()};
+}
+
+const std::filesystem::path kWorkday =
+    std::filesystem::path(TERVANE_SOURCE_DIR) / "tests/fixtures/desktop-workday.json";
+
+std::vector<std::string> ids(const json& items) {
+  std::vector<std::string> out;
+  for (const auto& item : items) out.push_back(item.at("id").get<std::string>());
+  return out;
+}
+
+TEST(Preview, PrintsTheStageItWouldOpenWithoutMovingAnything) {
+  auto run = preview(kWorkday, "  write the quarterly report ");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto result = json::parse(run.out);
+  const auto& stage = result.at("stage");
+  EXPECT_EQ(stage.at("actionText"), "write the quarterly report");
+  EXPECT_EQ(ids(stage.at("stowed")), (std::vector<std::string>{"org.example.Mail", "org.example.Music"}));
+  // Chat is remembered as keep; the news host keeps window 12; window 11 is in front;
+  // the minimized window 13 is left alone.
+  EXPECT_EQ(ids(stage.at("kept")),
+            (std::vector<std::string>{"org.example.Editor", "org.example.Chat", "org.example.Files",
+                                      "com.google.Chrome", "com.apple.Safari", "chrome:11",
+                                      "chrome:11#0", "chrome:11#1", "chrome:12", "chrome:12#0",
+                                      "chrome:12#1", "chrome:12#2"}));
+  EXPECT_EQ(result.at("because"),
+            "You had not used them in the last 20 minutes. Some of that is what you told me last "
+            "time.");
+  EXPECT_EQ(result.at("needConsent"), json::array({"safari"}));
+  EXPECT_EQ(result.at("denied"), json::array());
+}
+
+TEST(Preview, DeniedBrowsersAndAwayAreReported) {
+  testing::TempDir dir;
+  auto desktop = json::parse(testing::readText(kWorkday));
+  desktop["permissions"]["safari"] = "denied";
+  desktop["remembered"] = json::object();
+  testing::writeText(dir / "denied.json", desktop.dump());
+  auto run = preview(dir / "denied.json", "write");
+  ASSERT_EQ(run.status, 0) << run.err;
+  auto result = json::parse(run.out);
+  EXPECT_EQ(result.at("denied"), json::array({"safari"}));
+  EXPECT_EQ(ids(result.at("stage").at("stowed")),
+            (std::vector<std::string>{"org.example.Mail", "org.example.Music", "chrome:12",
+                                      "chrome:12#0", "chrome:12#1", "chrome:12#2"}));
+  EXPECT_NE(result.at("because").get<std::string>().find(
+                "Safari did not give permission, so its tabs stayed exactly where they were."),
+            std::string::npos);
+
+  desktop["idleSeconds"] = 1500;
+  testing::writeText(dir / "away.json", desktop.dump());
+  run = preview(dir / "away.json", "write", /*asJson=*/false);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("Nothing would be put away."), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Why: You have been away a while, so nothing was put away."),
+            std::string::npos);
+}
+
+TEST(Preview, BadInputIsOneClearLineAndStatusTwo) {
+  testing::TempDir dir;
+  testing::writeText(dir / "list.json", "[1, 2]");
+  testing::writeText(dir / "broken.json", "{\"apps\": [");
+  testing::writeText(dir / "wrong.json", R"({"apps": [{"name": "no id"}]})");
+  testing::writeText(dir / "browser.json", R"({"browsers": {"firefox": {"windows": []}}})");
+  for (const char* file : {"list.json", "broken.json", "wrong.json", "browser.json", "absent.json"}) {
+    auto run = preview(dir / file, "write");
+    EXPECT_EQ(run.status, 2) << file;
+    EXPECT_TRUE(run.out.empty()) << file;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  }
+  auto blank = preview(kWorkday, " \n ");
+  EXPECT_EQ(blank.status, 2);
+}
+
+}  // namespace
+}  // namespace tervane::cli

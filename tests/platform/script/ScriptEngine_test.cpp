@@ -1,0 +1,155 @@
+#include "script/ScriptEngine.h"
+
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "ScriptTestSupport.h"
+
+namespace tervane::testing {
+namespace {
+
+using nlohmann::json;
+
+std::string inChrome(const std::string& body) {
+  return "tell application \"Google Chrome\"\n" + body + "\nend tell";
+}
+std::string inSafari(const std::string& body) {
+  return "tell application \"Safari\"\n" + body + "\nend tell";
+}
+
+TEST(ScriptEngine, ABrowserThatIsNotRunningIsMinus600EvenForLocalWork) {
+  Desk desk;
+  desk.add("Google Chrome", kTwoWindows);
+  const auto outcome = desk.run(inSafari("return 1"));
+  EXPECT_EQ(errorOf(outcome), -600);
+  EXPECT_NE(std::get<ScriptFailure>(outcome).message->find("Safari"), std::string::npos);
+  // Application names are compared exactly.
+  EXPECT_EQ(errorOf(desk.run("tell application \"google chrome\"\nend tell")), -600);
+  desk.registry->remove("Google Chrome");
+  EXPECT_EQ(errorOf(desk.run(inChrome("return 1"))), -600);
+}
+
+TEST(ScriptEngine, EachBrowserSpeaksOnlyItsOwnDictionary) {
+  Desk desk;
+  desk.add("Google Chrome", kTwoWindows);
+  desk.add("Safari", kTwoWindows);
+  const std::string second = "set w to (first window whose id is 12)\n";
+  EXPECT_EQ(answer(desk.run(inChrome(
+                second + "return {index of w, id of w, minimized of w, "
+                         "active tab index of w, title of tab 2 of w, URL of tab 2 of w}"))),
+            json::parse(R"([2, 12, true, 1, "Weather", "https://weather.example.com/"])"));
+  EXPECT_EQ(
+      answer(desk.run(inSafari(second + "return {index of w, miniaturized of w, visible of w, "
+                                        "index of current tab of w, name of tab 2 of w, "
+                                        "index of tab 2 of w}"))),
+      json::parse(R"([2, true, true, 1, "Weather", 2])"));
+
+  for (const char* read : {"miniaturized of w", "visible of w", "current tab of w", "bounds of w",
+                           "index of tab 1 of w", "name of tab 1 of w"}) {
+    EXPECT_EQ(errorOf(desk.run(inChrome(second + "return " + read))), -1728) << read;
+  }
+  for (const char* read : {"minimized of w", "active tab index of w", "title of tab 1 of w"}) {
+    EXPECT_EQ(errorOf(desk.run(inSafari(second + "return " + read))), -1728) << read;
+  }
+  EXPECT_EQ(errorOf(desk.run(inChrome("return every window whose visible is true"))), -1728);
+  EXPECT_EQ(errorOf(desk.run(inChrome(second + "set miniaturized of w to true"))), -1728);
+}
+
+TEST(ScriptEngine, ReferencesToObjectsThatNoLongerExistAreMinus1728) {
+  Desk desk;
+  auto browser = desk.add("Google Chrome", kTwoWindows);
+  const std::string second = "set w to (first window whose id is 12)\n";
+  EXPECT_EQ(errorOf(desk.run(inChrome("return id of (first window whose id is 99)"))), -1728);
+  EXPECT_EQ(errorOf(desk.run(inChrome(second + "return title of tab 3 of w"))), -1728);
+  EXPECT_EQ(errorOf(desk.run(inChrome(second + "return title of tab 0 of w"))), -1728);
+  EXPECT_EQ(errorOf(desk.run(inChrome(second + "set active tab index of w to 3"))), -1728);
+  // The reference outlives its window: connect, the window list, then the window goes.
+  ASSERT_TRUE(browser->dropWindow(12, 2));
+  EXPECT_EQ(errorOf(desk.run(inChrome(second + "return id of w"))), -1728);
+}
+
+TEST(ScriptEngine, ErrorsInsideTryAreCaughtAndTheRestOfTheBlockIsSkipped) {
+  Desk desk;
+  desk.add("Google Chrome", kTwoWindows);
+  EXPECT_EQ(answer(desk.run(inChrome(R"(set x to 1
+try
+  set x to title of tab 9 of (first window whose id is 11)
+  set x to 2
+end try
+try
+  try
+    set x to x + undefinedName
+  end try
+  set x to x + 10
+end try
+return x)"))),
+            11);
+  // A return inside try is not an error; an error outside any try ends the script.
+  EXPECT_EQ(answer(desk.run("try\nreturn 5\nend try\nreturn 6")), 5);
+  EXPECT_EQ(errorOf(desk.run("try\nset a to 1\nend try\nset b to a + c\nreturn b")), -2753);
+  // A browser that is not running is caught like any error.
+  EXPECT_EQ(answer(desk.run("try\ntell application \"Safari\"\nend tell\nend try\nreturn 7")), 7);
+}
+
+TEST(ScriptEngine, ValuesBehaveAsInTheScriptingLanguage) {
+  Desk desk;
+  desk.add("Google Chrome", kTwoWindows);
+  // Lists are shared by the variables that hold them; a list appended to itself is copied.
+  EXPECT_EQ(
+      answer(desk.run("set a to {}\nset b to a\nset end of a to 1\nset end of b to a\nreturn b")),
+      json::parse("[1, [1]]"));
+  EXPECT_EQ(
+      answer(desk.run("set a to {1, \"x\", true}\nreturn {count of a, (a = {1, \"x\", true}), "
+                      "(a = {1, \"x\"}), (1 = true), (\"1\" = 1), (a as text)}")),
+      json::parse(R"([3, true, false, false, false, "1xtrue"])"));
+  // The count of a repeat is taken once, so growing the list in the body ends.
+  EXPECT_EQ(
+      answer(desk.run("set a to {1, 2}\nrepeat with x in a\nset end of a to x + 10\nend repeat\n"
+                      "return a")),
+      json::parse("[1, 2, 11, 12]"));
+  EXPECT_EQ(answer(desk.run("return")), nullptr);
+  EXPECT_EQ(answer(desk.run("set x to 1")), nullptr);
+
+  EXPECT_EQ(errorOf(desk.run("return 1 + \"2\"")), -1700);
+  EXPECT_EQ(errorOf(desk.run("return 9223372036854775807 + 1")), -2702);
+  EXPECT_EQ(errorOf(desk.run("return count of 3")), -1700);
+  EXPECT_EQ(errorOf(desk.run("repeat with x in 3\nend repeat")), -1700);
+  EXPECT_EQ(errorOf(desk.run("set x to 3\nset end of x to 1")), -10006);
+  EXPECT_EQ(errorOf(desk.run(inChrome("return first window whose id is 11"))), -1700);
+  EXPECT_EQ(errorOf(desk.run(inChrome("return (first window whose id is 11) as text"))), -1700);
+  EXPECT_EQ(errorOf(desk.run("return title of 3")), -1728);
+  // Only bringing a window to the front is supported; ids and titles cannot be set.
+  const std::string w = "set w to (first window whose id is 11)\n";
+  EXPECT_EQ(errorOf(desk.run(inChrome(w + "set index of w to 2"))), -10006);
+  EXPECT_EQ(errorOf(desk.run(inChrome(w + "set id of w to 5"))), -10006);
+  EXPECT_EQ(errorOf(desk.run(inChrome(w + "set title of tab 1 of w to \"x\""))), -10006);
+  EXPECT_EQ(errorOf(desk.run(inChrome(w + "set minimized of w to 1"))), -10006);
+}
+
+TEST(ScriptEngine, DeeplyNestedListsAreRefusedInsteadOfExhaustingTheStack) {
+  Desk desk;
+  std::string script = "set a to {}\n";
+  for (int i = 0; i < 150; ++i) script += "set a to {a}\n";
+  EXPECT_EQ(errorOf(desk.run(script + "return a")), -1700);
+}
+
+TEST(ScriptEngine, AHungBrowserBlocksOnlyItsOwnScript) {
+  Desk desk;
+  auto chrome = desk.add("Google Chrome", kTwoWindows);
+  auto safari = desk.add("Safari", kTwoWindows);
+  chrome->hold();
+  ScriptOutcome held;
+  std::thread lane([&] { held = desk.run(inChrome("return count of (every window)")); });
+  chrome->awaitHeldCalls(1);
+  // Meanwhile the other browser answers and the held one can still be inspected.
+  EXPECT_EQ(answer(desk.run(inSafari("return count of (every window)"))), 2);
+  EXPECT_EQ(chrome->state().windows.size(), 2u);
+  EXPECT_EQ(chrome->calls(), 0);
+  chrome->release();
+  lane.join();
+  EXPECT_EQ(answer(held), 2);
+}
+
+}  // namespace
+}  // namespace tervane::testing

@@ -1,0 +1,61 @@
+// A registry with simulated browsers and an engine over it, for the engine's tests.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "script/BrowserRegistry.h"
+#include "script/ScriptEngine.h"
+#include "script/SimulatedBrowser.h"
+
+namespace tervane::testing {
+
+// Two windows of 3 and 2 tabs, the first in front with its second tab active.
+inline constexpr const char* kTwoWindows = R"({"windows":[
+  {"id":11,"minimized":false,"visible":true,"activeTabIndex":2,"tabs":[
+    {"title":"Inbox","url":"https://mail.example.com/"},
+    {"title":"Report","url":"https://docs.example.com/report"},
+    {"title":"Inbox","url":"https://mail.example.com/"}]},
+  {"id":12,"minimized":true,"visible":true,"activeTabIndex":1,"tabs":[
+    {"title":"News","url":"https://news.example.com/"},
+    {"title":"Weather","url":"https://weather.example.com/"}]}]})";
+
+struct Desk {
+  std::shared_ptr<BrowserRegistry> registry = std::make_shared<BrowserRegistry>();
+  ScriptEngine engine{registry};
+
+  std::shared_ptr<SimulatedBrowser> add(const std::string& appName, const std::string& json) {
+    auto state = SimulatedState::parse(json);
+    EXPECT_TRUE(state.ok()) << (state.ok() ? "" : state.error().message);
+    auto browser = std::make_shared<SimulatedBrowser>(
+        *dictionaryForApp(appName), state.ok() ? state.value() : SimulatedState{});
+    registry->add(appName, browser);
+    return browser;
+  }
+
+  ScriptOutcome run(const std::string& script) { return engine.execute(script); }
+};
+
+inline ReplyDescriptor replyOf(const ScriptOutcome& outcome) {
+  if (const auto* failure = std::get_if<ScriptFailure>(&outcome)) {
+    ADD_FAILURE() << "script failed: " << failure->number.value_or(0) << " "
+                  << failure->message.value_or(failure->compileFailure ? "could not compile" : "");
+    return {};
+  }
+  return std::get<ReplyDescriptor>(outcome);
+}
+
+// The error number a script ended with; 0 when it replied, 1 when it did not compile.
+inline int errorOf(const ScriptOutcome& outcome) {
+  const auto* failure = std::get_if<ScriptFailure>(&outcome);
+  if (!failure) return 0;
+  return failure->compileFailure ? 1 : failure->number.value_or(0);
+}
+
+inline nlohmann::json answer(const ScriptOutcome& outcome) {
+  return replyOf(outcome).toJson();
+}
+
+}  // namespace tervane::testing

@@ -1,0 +1,81 @@
+#include "script/SimulatedBrowser.h"
+
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "ScriptTestSupport.h"
+
+namespace tervane::testing {
+namespace {
+
+TEST(SimulatedBrowser, StateFillsDefaultsAndWritesEveryFieldBack) {
+  const auto state = SimulatedState::parse(R"({"windows":[
+    {"id":7,"tabs":[{"title":"A","url":"https://a/"},{"title":"Blank","url":null}]},
+    {"id":8,"minimized":true,"visible":false,"activeTabIndex":0,"tabs":[]}]})");
+  ASSERT_TRUE(state.ok()) << state.error().message;
+  const auto written = state.value().toJson();
+  EXPECT_EQ(written, nlohmann::json::parse(R"({"windows":[
+    {"id":7,"minimized":false,"visible":true,"activeTabIndex":1,
+     "tabs":[{"title":"A","url":"https://a/"},{"title":"Blank"}]},
+    {"id":8,"minimized":true,"visible":false,"activeTabIndex":0,"tabs":[]}]})"));
+  EXPECT_EQ(SimulatedState::fromJson(written).value(), state.value());
+}
+
+TEST(SimulatedBrowser, InvalidStatesAreRefusedWithAClearReason) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"{\"windows\":[", "not JSON"},
+      {"[]", "must be an object"},
+      {"{}", "\"windows\" must be a list"},
+      {R"({"windows":[{"id":"7","tabs":[]}]})", "window 1: \"id\" must be a whole number"},
+      {R"({"windows":[{"id":7,"tabs":[]},{"id":7,"tabs":[]}]})", "id 7 is used twice"},
+      {R"({"windows":[{"id":18446744073709551615,"tabs":[]}]})", "\"id\" must be a whole number"},
+      {R"({"windows":[{"id":7,"activeTabIndex":2,"tabs":[{"title":"a"}]}]})",
+       "\"activeTabIndex\" 2 is not between 0 and 1"},
+      {R"({"windows":[{"id":7,"minimised":true,"tabs":[]}]})", "unknown field \"minimised\""},
+      {R"({"windows":[{"id":7,"visible":"yes","tabs":[]}]})", "\"visible\" must be true or false"},
+      {R"({"windows":[{"id":7,"tabs":[{"url":"u"}]}]})", "tab 1: \"title\" must be a string"},
+      {R"({"windows":[{"id":7,"tabs":[{"title":"a","url":3}]}]})", "\"url\" must be a string"},
+      {R"({"windows":[{"id":7}]})", "\"tabs\" must be a list"},
+  };
+  for (const auto& [text, reason] : cases) {
+    const auto state = SimulatedState::parse(text);
+    ASSERT_FALSE(state.ok()) << text;
+    EXPECT_NE(state.error().message.find(reason), std::string::npos)
+        << text << " gave: " << state.error().message;
+  }
+}
+
+TEST(SimulatedBrowser, FailsWithTheGivenNumberFromTheChosenCallOn) {
+  SimulatedBrowser browser(ScriptDictionary::chromium, SimulatedState::parse(kTwoWindows).value());
+  browser.failWith(-1743, "", 2);
+  EXPECT_TRUE(browser.connect().ok());
+  EXPECT_TRUE(browser.windowIds().ok());
+  const auto refused = browser.tabCount(11);
+  ASSERT_FALSE(refused.ok());
+  EXPECT_EQ(refused.error().code, -1743);
+  EXPECT_EQ(browser.isMinimized(12).error().code, -1743);
+  browser.stopFailing();
+  EXPECT_TRUE(browser.isMinimized(12).value());
+  EXPECT_EQ(browser.calls(), 5);
+  EXPECT_FALSE(browser.dropWindow(99));
+}
+
+TEST(SimulatedBrowser, ReleaseEndsAHoldAndCutsAConnectDelayShort) {
+  Desk desk;
+  auto browser = desk.add("Microsoft Edge", kTwoWindows);
+  // An hour's delay: the test only finishes because release ends it.
+  browser->setConnectDelay(std::chrono::hours(1));
+  ScriptOutcome outcome;
+  std::thread lane([&] {
+    outcome =
+        desk.run("tell application \"Microsoft Edge\"\nreturn count of (every window)\nend tell");
+  });
+  browser->awaitHeldCalls(1);
+  browser->release();
+  lane.join();
+  EXPECT_EQ(answer(outcome), 2);
+}
+
+}  // namespace
+}  // namespace tervane::testing

@@ -1,0 +1,86 @@
+// Runs the built tervane-script program the way a person would.
+#include <sys/wait.h>
+
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+#include "AdapterScripts.h"
+#include "ScriptTestSupport.h"
+#include "support/TempDir.h"
+
+namespace tervane::testing {
+namespace {
+
+struct ToolRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+class ToolTest : public ::testing::Test {
+ protected:
+  ToolRun run(const std::string& arguments, const std::string& script) {
+    writeText(dir_ / "script", script);
+    const std::string command = std::string("'") + TERVANE_SCRIPT_TOOL + "' " + arguments + " < '" +
+                                (dir_ / "script").string() + "' > '" + (dir_ / "out").string() +
+                                "' 2> '" + (dir_ / "err").string() + "'";
+    const int raw = std::system(command.c_str());
+    ToolRun result;
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = readText(dir_ / "out");
+    result.err = readText(dir_ / "err");
+    return result;
+  }
+  std::string state(const std::string& json) {
+    writeText(dir_ / "state.json", json);
+    return "--state '" + (dir_ / "state.json").string() + "'";
+  }
+
+  TempDir dir_;
+};
+
+TEST_F(ToolTest, PrintsTheReplyAndTheStateAfterTheScript) {
+  const auto read =
+      run("--app 'Google Chrome' " + state(kTwoWindows), chromiumReadScript("Google Chrome"));
+  EXPECT_EQ(read.status, 0) << read.err;
+  EXPECT_EQ(nlohmann::json::parse(read.out)[0], nlohmann::json::parse("[11, 12]"));
+
+  const auto minimized = run("--app Safari --print-state " + state(kTwoWindows),
+                             setMinimizedScript("Safari", "miniaturized", true, {11, 40}));
+  EXPECT_EQ(minimized.status, 0) << minimized.err;
+  const auto newline = minimized.out.find('\n');
+  ASSERT_NE(newline, std::string::npos);
+  EXPECT_EQ(minimized.out.substr(0, newline), "1");
+  const auto after = SimulatedState::parse(minimized.out.substr(newline + 1));
+  ASSERT_TRUE(after.ok()) << minimized.out;
+  EXPECT_TRUE(after.value().windows[0].minimized);
+}
+
+TEST_F(ToolTest, ScriptErrorsExitOneAndArgumentErrorsExitTwo) {
+  const auto refused = run("--app 'Brave Browser' --fail -1743 " + state(kTwoWindows),
+                           chromiumReadScript("Brave Browser"));
+  EXPECT_EQ(refused.status, 1);
+  const auto error = nlohmann::json::parse(refused.out);
+  EXPECT_EQ(error["error"], -1743);
+  EXPECT_TRUE(error["message"].is_string());
+
+  const auto uncompiled = run("--app Safari " + state(kTwoWindows), "set x to 1 - 1");
+  EXPECT_EQ(uncompiled.status, 1);
+  EXPECT_EQ(uncompiled.out, "{\"error\":0,\"message\":\"could not compile\"}\n");
+  EXPECT_NE(uncompiled.err.find("line 1"), std::string::npos);
+
+  const auto live = run("--app Safari", "return 1");
+  EXPECT_EQ(live.status, 2);
+  EXPECT_NE(live.err.find("live browsers are not available yet"), std::string::npos);
+  EXPECT_EQ(live.out, "");
+
+  EXPECT_EQ(run("--app Firefox " + state(kTwoWindows), "return 1").status, 2);
+  EXPECT_EQ(run(state(kTwoWindows), "return 1").status, 2);
+  const auto badState = run("--app Safari " + state("{\"windows\":{}}"), "return 1");
+  EXPECT_EQ(badState.status, 2);
+  EXPECT_NE(badState.err.find("\"windows\" must be a list"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tervane::testing
