@@ -47,6 +47,7 @@ void AnimatedValue::animateTo(double target, const Motion& motion, double delayS
   MotionCurve curve(motion, value_, target, velocity_);
   if (curve.duration() <= 0 && delaySeconds <= 0) {
     update(target, 0);
+    Q_EMIT settled();
     return;
   }
   auto* run = new Run(this, curve, delaySeconds);
@@ -54,6 +55,7 @@ void AnimatedValue::animateTo(double target, const Motion& motion, double delayS
   connect(run, &QAbstractAnimation::finished, this, [this, run] {
     if (run_ == run) run_ = nullptr;
     run->deleteLater();
+    Q_EMIT settled();
   });
   run->start();
 }

@@ -31,6 +31,8 @@ class AnimatedValue final : public QObject {
 
  Q_SIGNALS:
   void valueChanged(double value);
+  // A motion came to rest at its target.
+  void settled();
 
  private:
   class Run;

@@ -23,7 +23,8 @@ TBecause::TBecause(ThemeManager& theme, const QString& text, QWidget* parent)
       theme_(theme),
       text_(new TText(theme, AppFonts::figtree(12), Tone::dimmed(), TText::Wrap::lines, this)) {
   text_->setText(text);
-  QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+  // Its height comes from its width; a fixed vertical policy would hold it to one line.
+  QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
   policy.setHeightForWidth(true);
   setSizePolicy(policy);
   tintConnection_ = theme_.tintChanged().connect([this](const TervaneTint&) { update(); });

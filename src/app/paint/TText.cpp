@@ -37,6 +37,8 @@ TText::TText(ThemeManager& theme, QFont font, Tone tone, Wrap wrap, QWidget* par
   setAttribute(Qt::WA_TransparentForMouseEvents);
   QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   if (wrap_ == Wrap::lines) {
+    // Its height comes from its width; a fixed vertical policy would hold it to one line.
+    policy.setVerticalPolicy(QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
   } else {
     policy.setHorizontalPolicy(QSizePolicy::Ignored);
@@ -64,6 +66,11 @@ void TText::setTextFont(const QFont& font) {
 void TText::setOpacity(double opacity) {
   if (opacity == opacity_) return;
   opacity_ = opacity;
+  update();
+}
+
+void TText::setAlignment(Qt::Alignment alignment) {
+  alignment_ = alignment;
   update();
 }
 
@@ -103,8 +110,11 @@ void TText::paintEvent(QPaintEvent*) {
   painter.setPen(tone_.resolve(theme_.tint(), opacity_));
   painter.setFont(font_);
   if (wrap_ != Wrap::lines) {
+    // One line, centred in the height it was given.
     const QFontMetricsF metrics(font_);
-    painter.drawText(QPointF(0, metrics.ascent()), shownText());
+    const QString shown = shownText();
+    const double x = alignment_ & Qt::AlignRight ? width() - metrics.horizontalAdvance(shown) : 0;
+    painter.drawText(QPointF(x, (height() + metrics.ascent() - metrics.descent()) / 2), shown);
     return;
   }
   QTextLayout layout(text_, font_);

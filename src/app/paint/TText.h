@@ -32,6 +32,9 @@ class TText : public QWidget {
   const QFont& textFont() const { return font_; }
   // An extra opacity multiplied into the tone, for transitions.
   void setOpacity(double opacity);
+  double opacity() const { return opacity_; }
+  // Left (the default) or right, for one-line text.
+  void setAlignment(Qt::Alignment alignment);
 
   bool hasHeightForWidth() const override { return wrap_ == Wrap::lines; }
   int heightForWidth(int width) const override;
@@ -51,6 +54,7 @@ class TText : public QWidget {
   Wrap wrap_;
   QString text_;
   double opacity_ = 1;
+  Qt::Alignment alignment_ = Qt::AlignLeft;
   Signal<TervaneTint>::Connection tintConnection_;
 };
 

@@ -43,11 +43,16 @@ TVerb::TVerb(ThemeManager& theme, const QString& title, bool prominent,
   }
 }
 
+void TVerb::changedSize() {
+  updateGeometry();
+  update();
+  if (auto* row = qobject_cast<TVerbRow*>(parentWidget())) row->verbChanged();
+}
+
 void TVerb::setTitle(const QString& title) {
   if (title == text()) return;
   setText(title);
-  updateGeometry();
-  update();
+  changedSize();
 }
 
 void TVerb::setProminent(bool prominent) {
@@ -59,8 +64,7 @@ void TVerb::setProminent(bool prominent) {
 void TVerb::setShortcutHint(std::optional<QString> shortcut) {
   if (shortcut == shortcut_) return;
   shortcut_ = std::move(shortcut);
-  updateGeometry();
-  update();
+  changedSize();
 }
 
 void TVerb::setShowShortcut(bool show) {
@@ -108,15 +112,20 @@ void TVerb::paintEvent(QPaintEvent*) {
 
   const QFontMetricsF title(titleFont());
   const double baseline = (height() + title.ascent() - title.descent()) / 2;
+  const double hintWidth =
+      shortcut_ ? kHintGap + QFontMetricsF(hintFont()).horizontalAdvance(*shortcut_) : 0;
+  // Narrower than its title: the title is cut, the hint kept whole.
+  const QString shown =
+      title.elidedText(text(), Qt::ElideRight, width() - 2 * kPadding - hintWidth);
   painter.setFont(titleFont());
   painter.setPen(label);
-  painter.drawText(QPointF(kPadding, baseline), text());
+  painter.drawText(QPointF(kPadding, baseline), shown);
   if (shortcut_ && shortcutOpacity() > 0) {
     QColor hintColor = label;
     hintColor.setAlphaF(static_cast<float>(shortcutOpacity()));
     painter.setFont(hintFont());
     painter.setPen(hintColor);
-    painter.drawText(QPointF(kPadding + title.horizontalAdvance(text()) + kHintGap, baseline),
+    painter.drawText(QPointF(kPadding + title.horizontalAdvance(shown) + kHintGap, baseline),
                      *shortcut_);
   }
 }
@@ -131,21 +140,71 @@ void TVerb::leaveEvent(QEvent* event) {
   QAbstractButton::leaveEvent(event);
 }
 
-TVerbRow::TVerbRow(QWidget* parent) : QWidget(parent), layout_(new QHBoxLayout(this)) {
-  layout_->setContentsMargins(0, 0, 0, 0);
-  layout_->setSpacing(kSpacing);
-  setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+TVerbRow::TVerbRow(QWidget* parent) : QWidget(parent) {
+  // Its height comes from its width; a fixed vertical policy would hold it to one line.
+  QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+  policy.setHeightForWidth(true);
+  setSizePolicy(policy);
 }
 
 void TVerbRow::addVerb(TVerb* verb) {
-  layout_->addWidget(verb);
+  verb->setParent(this);
+  verb->installEventFilter(this);
   verbs_.push_back(verb);
   verb->setShowShortcut(hovered_);
+  updateGeometry();
 }
 
-void TVerbRow::clear() {
-  for (auto* verb : verbs_) delete verb;
-  verbs_.clear();
+int TVerbRow::place(int width, bool apply) {
+  int x = 0, y = 0, lineHeight = 0;
+  for (auto* verb : verbs_) {
+    if (verb->isHidden()) continue;
+    const QSize hint = verb->sizeHint();
+    const int w = std::min(hint.width(), std::max(1, width));
+    if (x > 0 && x + w > width) {
+      x = 0;
+      y += lineHeight + kSpacing;
+      lineHeight = 0;
+    }
+    if (apply) verb->setGeometry(x, y, w, hint.height());
+    x += w + kSpacing;
+    lineHeight = std::max(lineHeight, hint.height());
+  }
+  return y + lineHeight;
+}
+
+int TVerbRow::heightForWidth(int width) const {
+  return const_cast<TVerbRow*>(this)->place(width, false);
+}
+
+QSize TVerbRow::sizeHint() const {
+  int width = 0;
+  for (auto* verb : verbs_) {
+    if (verb->isHidden()) continue;
+    width += (width > 0 ? kSpacing : 0) + verb->sizeHint().width();
+  }
+  return {width, static_cast<int>(TVerb::kHeight)};
+}
+
+QSize TVerbRow::minimumSizeHint() const {
+  return {0, static_cast<int>(TVerb::kHeight)};
+}
+
+void TVerbRow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  place(width(), true);
+}
+
+void TVerbRow::verbChanged() {
+  place(width(), true);
+  updateGeometry();
+}
+
+bool TVerbRow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent) {
+    verbChanged();
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void TVerbRow::enterEvent(QEnterEvent* event) {

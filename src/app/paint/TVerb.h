@@ -2,12 +2,12 @@
 // outlined in it otherwise, its title in Figtree 14 medium followed, when it has one, by a
 // keyboard hint in Figtree 10 medium that fades in (to 0.55) while the row of verbs it sits
 // in is hovered. `TVerbRow` is that row: verbs side by side, 8 points apart, telling each
-// verb whether the pointer is over the row. `TPlainButton` is a bare text button (the
-// card's "Undo").
+// verb whether the pointer is over the row; verbs that do not fit beside the others go on
+// to a next line, and a verb wider than the row is cut with an ellipsis. `TPlainButton` is
+// a bare text button (the card's "Undo").
 #pragma once
 
 #include <QAbstractButton>
-#include <QHBoxLayout>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -18,6 +18,8 @@
 #include "look/ThemeManager.h"
 
 namespace tervane {
+
+class TVerbRow;
 
 class TVerb final : public QAbstractButton {
   Q_OBJECT
@@ -53,6 +55,8 @@ class TVerb final : public QAbstractButton {
   void leaveEvent(QEvent* event) override;
 
  private:
+  void changedSize();
+
   ThemeManager& theme_;
   bool prominent_;
   std::optional<QString> shortcut_;
@@ -70,11 +74,17 @@ class TVerbRow final : public QWidget {
 
   explicit TVerbRow(QWidget* parent = nullptr);
 
-  // Appends a verb; the row owns it.
+  // Appends a verb; the row owns it. Hidden verbs take no place.
   void addVerb(TVerb* verb);
-  // Removes and deletes every verb.
-  void clear();
   const std::vector<TVerb*>& verbs() const { return verbs_; }
+  // A verb was shown, hidden, retitled or given a hint: the verbs are placed again and the
+  // row's height may change.
+  void verbChanged();
+
+  bool hasHeightForWidth() const override { return true; }
+  int heightForWidth(int width) const override;
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
 
   bool hovered() const { return hovered_; }
   // Called whenever the pointer enters or leaves the row.
@@ -83,11 +93,14 @@ class TVerbRow final : public QWidget {
  protected:
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void setHovered(bool hovered);
+  // Places the shown verbs in `width`; gives the height they take.
+  int place(int width, bool apply);
 
-  QHBoxLayout* layout_;
   std::vector<TVerb*> verbs_;
   bool hovered_ = false;
 };
