@@ -257,8 +257,10 @@ void FirstRun::close() {
 }
 
 void FirstRun::start() {
+  // Dismissing may release the panel and this view with it: keep the model at hand.
+  const auto model = model_;
   close();
-  model_->set(SeedRule::defaultRule());
+  model->set(SeedRule::defaultRule());
 }
 
 void FirstRun::refresh() {

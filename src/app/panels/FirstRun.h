@@ -41,7 +41,8 @@ struct HotkeyLine {
 struct FirstRunHooks {
   std::function<bool()> isLoginItemOn;
   std::function<void(bool on)> setLoginItem;
-  // Records that the walk-through was seen and hides its panel.
+  // Records that the walk-through was seen and hides its panel. It runs inside this view's
+  // own handlers, so it may hide the panel at once but must release it with deleteLater.
   std::function<void()> dismiss;
 };
 

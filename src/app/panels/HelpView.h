@@ -45,6 +45,8 @@ class HelpView final : public QWidget {
   static constexpr int kEndPadding = 28;
   static constexpr int kAddressHeight = 44;
 
+  // `onClose` runs inside this view's handlers: it may hide the panel at once but must
+  // release it with deleteLater.
   HelpView(ThemeManager& theme, HelpOptions options, std::function<void()> onClose,
            QWidget* parent = nullptr);
 
