@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 
 #include "base/Text.h"
 
@@ -56,6 +57,15 @@ std::string text(XConnection& c, const PropertyReply& reply) {
   if (reply->type == XCB_ATOM_STRING) return latin1ToUtf8(value);
   (void)c;
   return value;
+}
+
+void applyState(XConnection& c, ClientWindow& client, const PropertyReply& state,
+                const PropertyReply& wmState) {
+  const auto states = values<xcb_atom_t>(state);
+  client.skipsTaskbar = contains(states, c.atoms()._NET_WM_STATE_SKIP_TASKBAR);
+  client.isHidden = contains(states, c.atoms()._NET_WM_STATE_HIDDEN);
+  const auto wm = values<std::uint32_t>(wmState);
+  client.isIconic = !wm.empty() && wm.front() == XCB_ICCCM_WM_STATE_ICONIC;
 }
 
 struct Cookies {
@@ -131,12 +141,7 @@ std::vector<ClientWindow> readClients(XConnection& connection,
     client.isNormal =
         types.empty() ? !isTransient : contains(types, atoms._NET_WM_WINDOW_TYPE_NORMAL);
 
-    const auto states = values<xcb_atom_t>(state);
-    client.skipsTaskbar = contains(states, atoms._NET_WM_STATE_SKIP_TASKBAR);
-    client.isHidden = contains(states, atoms._NET_WM_STATE_HIDDEN);
-    if (const auto wm = values<std::uint32_t>(wmState); !wm.empty()) {
-      client.isIconic = wm.front() == XCB_ICCCM_WM_STATE_ICONIC;
-    }
+    applyState(connection, client, state, wmState);
     if (withTitles) {
       client.title = text(connection, netName);
       if (client.title.empty()) client.title = text(connection, name);
@@ -144,6 +149,86 @@ std::vector<ClientWindow> readClients(XConnection& connection,
     result.push_back(std::move(client));
   }
   return result;
+}
+
+namespace {
+
+using StateCookies = std::vector<std::pair<xcb_get_property_cookie_t, xcb_get_property_cookie_t>>;
+
+StateCookies askStates(XConnection& connection, const std::vector<ClientWindow>& windows) {
+  StateCookies cookies;
+  cookies.reserve(windows.size());
+  for (const auto& w : windows) {
+    cookies.emplace_back(
+        askProperty(connection, w.window, connection.atoms()._NET_WM_STATE, XCB_ATOM_ATOM),
+        askProperty(connection, w.window, connection.extraAtoms().wmState,
+                    connection.extraAtoms().wmState, 2));
+  }
+  return cookies;
+}
+
+void applyStates(XConnection& connection, std::vector<ClientWindow>& windows,
+                 const StateCookies& cookies) {
+  std::vector<ClientWindow> alive;
+  alive.reserve(windows.size());
+  for (std::size_t i = 0; i < windows.size(); ++i) {
+    PropertyReply state = wait(connection, cookies[i].first);
+    PropertyReply wmState = wait(connection, cookies[i].second);
+    if (!state && !wmState) continue;  // the window is gone
+    applyState(connection, windows[i], state, wmState);
+    alive.push_back(std::move(windows[i]));
+  }
+  windows = std::move(alive);
+}
+
+}  // namespace
+
+void refreshStates(XConnection& connection, std::vector<ClientWindow>& windows) {
+  const auto cookies = askStates(connection, windows);
+  applyStates(connection, windows, cookies);
+}
+
+const std::vector<ClientWindow>& ClientCache::clients(XConnection& connection) {
+  auto list = clientList(connection, ClientOrder::mapping);
+  if (list != list_) {
+    clients_ = readClients(connection, list);
+    list_ = std::move(list);
+  }
+  return clients_;
+}
+
+std::vector<ClientWindow> ClientCache::matching(
+    XConnection& connection, const std::function<bool(const ClientWindow&)>& predicate) {
+  const auto pick = [&] {
+    std::vector<ClientWindow> picked;
+    for (const auto& client : clients_) {
+      if (predicate(client)) picked.push_back(client);
+    }
+    return picked;
+  };
+  // The list and the states of the windows known so far travel in one round trip; in the
+  // usual case, an unchanged list, that is all it takes.
+  auto picked = pick();
+  const auto listCookie =
+      askProperty(connection, connection.root(), connection.atoms()._NET_CLIENT_LIST,
+                  XCB_ATOM_WINDOW, 1u << 16);
+  const auto stateCookies = askStates(connection, picked);
+  auto list = values<xcb_window_t>(wait(connection, listCookie));
+  applyStates(connection, picked, stateCookies);
+  if (list == list_) return picked;
+
+  clients_ = readClients(connection, list);
+  list_ = std::move(list);
+  picked = pick();
+  refreshStates(connection, picked);
+  return picked;
+}
+
+std::optional<ClientWindow> ClientCache::find(xcb_window_t window) const {
+  for (const auto& client : clients_) {
+    if (client.window == window) return client;
+  }
+  return std::nullopt;
 }
 
 std::optional<ClientWindow> readClient(XConnection& connection, xcb_window_t window,
@@ -176,8 +261,22 @@ void iconify(XConnection& connection, xcb_window_t window) {
 }
 
 void restore(XConnection& connection, xcb_window_t window) {
-  // ICCCM 4.1.4: Iconic to Normal is a map request, which the window manager redirects.
-  xcb_map_window(connection.raw(), window);
+  // Mapping the window again (ICCCM's way back from Iconic) makes openbox give it the
+  // focus, which would count as the person using the application. Asking the window
+  // manager instead, with NormalState and by clearing the hidden state, shows it where
+  // it was without moving the focus; a window manager takes whichever it understands.
+  xcb_client_message_event_t message{};
+  message.response_type = XCB_CLIENT_MESSAGE;
+  message.format = 32;
+  message.window = window;
+  message.type = connection.extraAtoms().wmChangeState;
+  message.data.data32[0] = XCB_ICCCM_WM_STATE_NORMAL;
+  xcb_send_event(connection.raw(), 0, connection.root(),
+                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                 reinterpret_cast<const char*>(&message));
+  xcb_ewmh_request_change_wm_state(
+      connection.ewmh(), connection.screenNumber(), window, XCB_EWMH_WM_STATE_REMOVE,
+      connection.atoms()._NET_WM_STATE_HIDDEN, XCB_ATOM_NONE, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
 }
 
 void requestActivation(XConnection& connection, xcb_window_t window) {

@@ -1,8 +1,8 @@
 // What the window manager tells about its client windows, read in one batch per call:
 // the client list (mapping or stacking order), each window's WM_CLASS, process id, type,
 // state and title, and the active window. Plus the requests that move them: iconify by
-// ICCCM WM_CHANGE_STATE, restore by mapping, activate and restack through the EWMH
-// root messages with the pager's source indication.
+// ICCCM WM_CHANGE_STATE, restore without taking the focus, activate and restack through
+// the EWMH root messages with the pager's source indication.
 //
 // An "application" on X11 is a WM_CLASS class; the four browsers have fixed identifiers
 // (Chromium builds count as Chrome), every other class is its own identifier.
@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,6 +54,28 @@ std::vector<ClientWindow> readClients(XConnection& connection,
                                       bool withTitles = false);
 std::optional<ClientWindow> readClient(XConnection& connection, xcb_window_t window,
                                        bool withTitle = false);
+// Reads again what changes while a window is managed (minimized, off the taskbar), in one
+// round trip; windows that have gone are removed.
+void refreshStates(XConnection& connection, std::vector<ClientWindow>& windows);
+
+// The managed windows with what they are (class, process, type), read again only when
+// the client list changed: a window keeps its class while it is managed. Their state
+// (`isIconic`, `isHidden`, `skipsTaskbar`) is as of that read; refresh it before use.
+class ClientCache {
+ public:
+  // In client order.
+  const std::vector<ClientWindow>& clients(XConnection& connection);
+  // The managed windows that satisfy `predicate` (judged on what they are), in client
+  // order, with their state read now.
+  std::vector<ClientWindow> matching(XConnection& connection,
+                                     const std::function<bool(const ClientWindow&)>& predicate);
+  // The window as last read, when it was managed then.
+  std::optional<ClientWindow> find(xcb_window_t window) const;
+
+ private:
+  std::vector<xcb_window_t> list_;
+  std::vector<ClientWindow> clients_;
+};
 
 // _NET_ACTIVE_WINDOW; none when no window is active.
 std::optional<xcb_window_t> activeWindow(XConnection& connection);

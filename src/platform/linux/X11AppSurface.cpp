@@ -30,7 +30,9 @@ std::vector<AppFacts> X11AppSurface::runningApps() {
 
   std::vector<AppFacts> apps;
   std::set<std::string> listed;
-  for (const ClientWindow& window : readClients(c, clientList(c, ClientOrder::mapping))) {
+  auto windows = clients_.clients(c);
+  refreshStates(c, windows);
+  for (const ClientWindow& window : windows) {
     if (!window.isRegular()) continue;
     std::string id = identifierOf(window);
     if (!listed.insert(id).second) continue;
@@ -46,14 +48,9 @@ std::vector<AppFacts> X11AppSurface::runningApps() {
 }
 
 std::vector<ClientWindow> X11AppSurface::windowsOf(const std::string& bundleId) {
-  XConnection& c = *connection_;
-  std::vector<ClientWindow> windows;
-  for (ClientWindow& window : readClients(c, clientList(c, ClientOrder::mapping))) {
-    if (window.isNormal && !window.className.empty() && identifierOf(window) == bundleId) {
-      windows.push_back(std::move(window));
-    }
-  }
-  return windows;
+  return clients_.matching(*connection_, [&](const ClientWindow& window) {
+    return window.isNormal && !window.className.empty() && identifierOf(window) == bundleId;
+  });
 }
 
 bool X11AppSurface::hide(const std::string& bundleId) {
@@ -104,8 +101,12 @@ bool X11AppSurface::activate(const std::string& bundleId) {
   XConnection& c = *connection_;
   // Top to bottom: the application's first window that is shown (or on its way back)
   // gets the focus; only when the person minimized every one does the top one return.
-  auto stacking = readClients(c, clientList(c, ClientOrder::stacking));
-  std::reverse(stacking.begin(), stacking.end());
+  clients_.clients(c);
+  std::vector<ClientWindow> stacking;
+  for (xcb_window_t w : clientList(c, ClientOrder::stacking)) {
+    if (auto window = clients_.find(w)) stacking.insert(stacking.begin(), std::move(*window));
+  }
+  refreshStates(c, stacking);
   std::optional<xcb_window_t> top;
   std::optional<xcb_window_t> topShown;
   for (const auto& window : stacking) {

@@ -25,10 +25,19 @@ namespace tervane::x11 {
 
 class X11AppSurface final : public AppSurfacing {
  public:
+  static AtomicWriteOptions unsyncedWrite() {
+    AtomicWriteOptions options;
+    options.sync = false;
+    return options;
+  }
+
   struct Options {
     // Beside the stage journal: journal.directory() / HiddenWindowRecord::kFileName.
     std::filesystem::path hiddenRecordFile;
-    AtomicWriteOptions recordWrite{};
+    // Replaced atomically but not synced to disk: the record matters only while this X
+    // session lives, and whatever ends the session with the system (a power loss) ends
+    // its windows too. It must survive this program crashing, which the page cache does.
+    AtomicWriteOptions recordWrite = unsyncedWrite();
     OwnIdentity own{};
     std::vector<std::filesystem::path> desktopEntryFolders = DesktopEntries::defaultFolders();
   };
@@ -60,6 +69,7 @@ class X11AppSurface final : public AppSurfacing {
   std::set<std::string> neverStow_;
   HiddenWindowRecord record_;
   DesktopEntries entries_;
+  ClientCache clients_;
 };
 
 }  // namespace tervane::x11

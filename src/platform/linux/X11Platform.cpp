@@ -25,7 +25,7 @@ void X11Platform::attach(const std::shared_ptr<XConnection>& connection,
   std::weak_ptr<XConnection> weak = connection;
   connection->setWakeHandler([weak, main = std::move(main)] {
     main->post([weak] {
-      if (auto alive = weak.lock()) alive->dispatch();
+      if (auto alive = weak.lock()) (void)alive->dispatch();
     });
   });
 }

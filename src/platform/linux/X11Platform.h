@@ -18,6 +18,7 @@
 #include "linux/ClientWindows.h"
 #include "linux/DesktopEntries.h"
 #include "linux/X11ActivationSource.h"
+#include "linux/X11AppSurface.h"
 #include "linux/X11AutomationPermission.h"
 #include "linux/XConnection.h"
 #include "session/PlatformFactory.h"
@@ -36,7 +37,7 @@ class X11Platform final : public PlatformFactory {
     std::vector<std::filesystem::path> desktopEntryFolders = DesktopEntries::defaultFolders();
     std::filesystem::path procRoot = "/proc";
     std::shared_ptr<ShieldPresenting> shield;
-    AtomicWriteOptions recordWrite{};
+    AtomicWriteOptions recordWrite = X11AppSurface::unsyncedWrite();
   };
 
   X11Platform(std::shared_ptr<XConnection> connection, Options options);

@@ -75,7 +75,7 @@ void XConnection::collectQueuedEvents() {
   if (wake) wake();
 }
 
-void XConnection::dispatch() {
+bool XConnection::dispatch() {
   std::deque<XEvent> ready;
   {
     std::lock_guard lock(queueMutex_);
@@ -86,6 +86,7 @@ void XConnection::dispatch() {
     ready.swap(queue_);
   }
   for (const auto& event : ready) events_.emit(event);
+  return !hasError();
 }
 
 bool XConnection::waitForEvent(double seconds) {

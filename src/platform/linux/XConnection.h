@@ -81,8 +81,10 @@ class XConnection {
   // --- Events -----------------------------------------------------------------------
   int fileDescriptor() const { return xcb_get_file_descriptor(connection_); }
   // Delivers every event already received, then every one the socket holds, to the
-  // handlers; never blocks. Main thread (the thread that runs the handlers).
-  void dispatch();
+  // handlers; never blocks. Main thread (the thread that runs the handlers). False once
+  // the connection is broken (the server went away): its descriptor then stays readable
+  // for ever, and the main loop must stop watching it.
+  bool dispatch();
   // Blocks until an event can be dispatched or `seconds` pass; true when one can. For
   // command-line tools and tests that have no main loop of their own.
   bool waitForEvent(double seconds);

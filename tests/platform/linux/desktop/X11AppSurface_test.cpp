@@ -96,13 +96,15 @@ TEST_F(AppSurfaceTest, ListsRegularApplicationsOncePerClassInClientOrder) {
 TEST_F(AppSurfaceTest, HideAndUnhideRestoreExactlyTheWindowsHidden) {
   const xcb_window_t a1 = desktop.xterm("Alpha");
   const xcb_window_t a2 = desktop.xterm("Alpha");
-  const xcb_window_t a3 = desktop.xterm("Alpha");
   const xcb_window_t b1 = desktop.xterm("Beta");
   // The person minimized one window before the stage.
   ASSERT_EQ(desktop.run({"xdotool", "windowminimize", std::to_string(a2)}), 0);
   ASSERT_TRUE(desktop.waitIconic(a2, true));
 
   auto surface = makeSurface();
+  EXPECT_EQ(surface->runningApps().size(), 2u);
+  // A window opened after the surface last looked is hidden with the others.
+  const xcb_window_t a3 = desktop.xterm("Alpha");
   EXPECT_FALSE(surface->hide("Gamma"));
   EXPECT_FALSE(std::filesystem::exists(recordFile()));
 

@@ -128,8 +128,9 @@ TEST_F(ChromiumTest, WindowsAreReadMinimizedRestoredAndRaisedThroughTheBrowserSu
   EXPECT_EQ(surface->restore({beta}, BrowserKind::chrome).value(), 1);
   ASSERT_TRUE(desktop.waitIconic(beta, false));
 
-  // Raising a window that is not on top leaves the focus where it is. (Restoring gave
-  // beta the focus.)
+  // Raising a window that is not on top leaves the focus where it is.
+  requestActivation(desktop.x(), beta);
+  desktop.x().flush();
   ASSERT_TRUE(desktop.waitActive(beta));
   ASSERT_TRUE(desktop.waitUntil([&] { return desktop.stacking().back() == beta; }));
   ASSERT_TRUE(surface->focus(alpha, 1, BrowserKind::chrome).ok());

@@ -93,6 +93,7 @@ class StageTest : public ::testing::Test {
     logo = desktop.launchWindow({"xlogo"}, "XLogo");
     docs = desktop.createWindow(Spec::ofClass("Chromium").titled("Docs - Chromium"));
     mail = desktop.createWindow(Spec::ofClass("Chromium").titled("Mail - Chromium"));
+    marker = desktop.createWindow(Spec::ofClass("Marker").offTaskbar());
     beta = desktop.xterm("Beta");
     // The person had minimized one window before Start.
     iconify(desktop.x(), alpha2);
@@ -102,17 +103,20 @@ class StageTest : public ::testing::Test {
     }
   }
 
-  // Which windows are iconic, once every request sent so far has been handled: openbox
-  // handles a connection's requests in order, so a marker iconified last tells when.
+  // Which windows are iconic, once every request `mover` sent so far has been handled:
+  // openbox handles a connection's requests in order, so the marker window changing
+  // state after them tells when. (The marker is not in front; moving it moves no focus.)
   std::map<xcb_window_t, bool> iconicAfter(XConnection& mover) {
-    const xcb_window_t marker = desktop.createWindow(Spec::ofClass("Marker"));
-    iconify(mover, marker);
+    const bool markerIconic = desktop.isIconic(marker);
+    if (markerIconic) {
+      restore(mover, marker);
+    } else {
+      iconify(mover, marker);
+    }
     mover.flush();
-    if (!desktop.waitIconic(marker, true)) throw std::runtime_error("marker not iconified");
+    if (!desktop.waitIconic(marker, !markerIconic)) throw std::runtime_error("marker stuck");
     std::map<xcb_window_t, bool> state;
     for (xcb_window_t w : {alpha1, alpha2, logo, docs, mail, beta}) state[w] = desktop.isIconic(w);
-    xcb_destroy_window(desktop.x().raw(), marker);
-    desktop.x().flush();
     return state;
   }
 
@@ -126,7 +130,7 @@ class StageTest : public ::testing::Test {
   testing::TempDir dir;
   MemoryDefaults standard;
   MemoryDefaults shared;
-  xcb_window_t alpha1 = 0, alpha2 = 0, logo = 0, docs = 0, mail = 0, beta = 0;
+  xcb_window_t alpha1 = 0, alpha2 = 0, logo = 0, docs = 0, mail = 0, marker = 0, beta = 0;
 };
 
 TEST_F(StageTest, StartPutsAwayWhatThePlannerStowsAndShowEverythingBringsItBack) {
@@ -159,6 +163,10 @@ TEST_F(StageTest, StartPutsAwayWhatThePlannerStowsAndShowEverythingBringsItBack)
     run.settle();
     EXPECT_FALSE(run.model->openStage());
     expectAsBefore(*run.connection);
+    EXPECT_EQ(desktop.active(), beta) << "bringing windows back does not take the focus";
+    run.settle();
+    EXPECT_FALSE(run.model->activation().secondsSinceLastUse("Alpha"))
+        << "windows coming back are not the person using their application";
   }
   EXPECT_FALSE(std::filesystem::exists(state / StageJournal::kFileName));
 

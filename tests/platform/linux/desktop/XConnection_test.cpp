@@ -5,6 +5,11 @@
 #include <cstring>
 #include <vector>
 
+#include "base/Defaults.h"
+#include "linux/X11ActivationSource.h"
+#include "linux/X11AppSurface.h"
+#include "support/FakeActivationSource.h"
+#include "support/TempDir.h"
 #include "support/XTestDesktop.h"
 
 namespace tervane::x11 {
@@ -56,6 +61,36 @@ TEST(XConnection, EventsReadDuringAReplyWaitAreQueuedAndWakeTheLoop) {
 
   ours.dispatch();
   EXPECT_EQ(changed.size(), 1u) << "an event is delivered once";
+}
+
+// When the X server goes away everything answers "nothing" instead of failing loudly,
+// and the main loop is told to stop watching the descriptor.
+TEST(XConnection, AServerThatWentAwayLeavesAnEmptyDesktop) {
+  std::shared_ptr<XConnection> connection;
+  {
+    testing::XTestDesktop desktop;
+    connection = XConnection::open(desktop.display()).value();
+    desktop.xterm("Alpha");
+  }
+  EXPECT_TRUE(connection->waitForEvent(20)) << "the closed stream is readable";
+  EXPECT_FALSE(connection->dispatch());
+  EXPECT_TRUE(connection->hasError());
+
+  MemoryDefaults defaults;
+  ManualClock clock;
+  auto source = std::make_shared<testing::FakeActivationSource>();
+  auto log = std::make_shared<ActivationLog>(defaults, clock, *source);
+  testing::TempDir state;
+  X11AppSurface::Options options;
+  options.hiddenRecordFile = state / HiddenWindowRecord::kFileName;
+  options.desktopEntryFolders = {};
+  X11AppSurface surface(connection, log, options);
+  EXPECT_TRUE(surface.runningApps().empty());
+  EXPECT_FALSE(surface.hide("Alpha"));
+  EXPECT_FALSE(surface.unhide("Alpha"));
+  EXPECT_EQ(surface.humanIdleSeconds(), 0.0);
+  X11ActivationSource activations(connection);
+  EXPECT_EQ(activations.frontmostApplication(), std::nullopt);
 }
 
 }  // namespace
