@@ -90,8 +90,8 @@ TEST_F(NowCardTest, AnOpenStageShowsWhatStayedWhatWentAndWhatCameForward) {
   EXPECT_TRUE(desktop().app("com.example.Slack")->isHidden);
   EXPECT_TRUE(desktop().app("com.example.Mail")->isHidden);
   EXPECT_FALSE(desktop().app("com.example.Editor")->isHidden);
-  EXPECT_EQ(session.browsers->isMinimized(BrowserKind::chrome, 12), true);
-  EXPECT_EQ(session.browsers->isMinimized(BrowserKind::chrome, 11), false);
+  EXPECT_EQ(session.isMinimized(BrowserKind::chrome, 12), true);
+  EXPECT_EQ(session.isMinimized(BrowserKind::chrome, 11), false);
 
   personActivates("com.example.Slack");
   ASSERT_TRUE(session.shield->personAnswers(true));
@@ -321,7 +321,7 @@ TEST_F(NowCardTest, ShowEverythingAndControlReturn) {
   settle();
   EXPECT_FALSE(model().openStage());
   EXPECT_FALSE(desktop().app("com.example.Slack")->isHidden);
-  EXPECT_EQ(session.browsers->isMinimized(BrowserKind::chrome, 12), false);
+  EXPECT_EQ(session.isMinimized(BrowserKind::chrome, 12), false);
   EXPECT_TRUE(shown(card->start()));
   EXPECT_TRUE(model().now());
 
