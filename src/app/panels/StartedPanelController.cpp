@@ -8,7 +8,6 @@
 #include <cmath>
 
 #include "app/paint/AnimatedValue.h"
-#include "app/panels/WorkspaceHints.h"
 
 namespace tervane {
 
@@ -51,9 +50,9 @@ void StartedPanelController::show(const StageSnapshot& stage) {
   if (!screen) screen = QGuiApplication::primaryScreen();
   if (screen) window->move(startedNoteOrigin(screen->availableGeometry(), window->size()));
 
-  WorkspaceHints::prepareForEveryWorkspace(*window);
+  // Left to itself by the window manager, the note stays on screen whichever workspace
+  // is shown, above the windows it manages, and never takes focus.
   window->show();
-  WorkspaceHints::keepOnEveryWorkspace(*window);
   window->raise();
   panel_ = window;
   note_ = note;
