@@ -176,7 +176,7 @@ class Runtime {
       : browsers_(browsers),
         names_(program.variables),
         variables_(program.variables.size()),
-        defined_(program.variables.size(), false) {}
+        defined_(program.variables.size(), 0) {}
 
   // Runs the statements; true when a "return" ended them.
   bool run(const std::vector<Stmt>& body) {
@@ -202,6 +202,9 @@ class Runtime {
   struct TellScope {
     TellScope(Runtime& r, Target target) : runtime(r) {
       runtime.tells_.push_back(target.browser.get());
+      for (const auto& held : runtime.targets_) {
+        if (held.browser == target.browser) return;
+      }
       runtime.targets_.push_back(std::move(target));
     }
     ~TellScope() { runtime.tells_.pop_back(); }
@@ -214,7 +217,7 @@ class Runtime {
         return tell(s);
       case StmtKind::setVariable:
         variables_[s.slot] = evaluate(s.exprs[0]);
-        defined_[s.slot] = true;
+        defined_[s.slot] = 1;
         return false;
       case StmtKind::setEndOf: {
         Value item = evaluate(s.exprs[0]);
@@ -229,8 +232,9 @@ class Runtime {
         return false;
       }
       case StmtKind::setProperty: {
-        const Value object = evaluate(s.exprs[0]);
-        const Value value = evaluate(s.exprs[1]);
+        Value objectScratch, valueScratch;
+        const Value& object = peek(s.exprs[0], objectScratch);
+        const Value& value = peek(s.exprs[1], valueScratch);
         setProperty(s.property, s.text, object, value);
         return false;
       }
@@ -246,7 +250,7 @@ class Runtime {
         const std::size_t count = items->size();
         for (std::size_t i = 0; i < count; ++i) {
           variables_[s.slot] = (*items)[i];
-          defined_[s.slot] = true;
+          defined_[s.slot] = 1;
           if (run(s.body)) return true;
         }
         return false;
@@ -499,6 +503,14 @@ class Runtime {
     return out;
   }
 
+  // The value of an operand without copying it when it is a variable. Expressions never
+  // assign, so the reference stays valid while the expression is evaluated.
+  const Value& peek(const Expr& e, Value& scratch) {
+    if (e.kind == ExprKind::variable) return variable(e.slot);
+    scratch = evaluate(e);
+    return scratch;
+  }
+
   Value evaluate(const Expr& e) {
     switch (e.kind) {
       case ExprKind::integer:
@@ -521,10 +533,13 @@ class Runtime {
       }
       case ExprKind::variable:
         return variable(e.slot);
-      case ExprKind::property:
-        return property(e.property, e.text, evaluate(e.operands[0]));
+      case ExprKind::property: {
+        Value scratch;
+        return property(e.property, e.text, peek(e.operands[0], scratch));
+      }
       case ExprKind::count: {
-        const Value value = evaluate(e.operands[0]);
+        Value scratch;
+        const Value& value = peek(e.operands[0], scratch);
         const auto* list = std::get_if<ListPtr>(&value.v);
         if (!list) {
           raise(ScriptErrors::cannotCoerce, "Can't make " + describe(value) + " into type list.");
@@ -540,7 +555,8 @@ class Runtime {
         return Value{std::move(found)};
       }
       case ExprKind::everyTab: {
-        const Value object = evaluate(e.operands[0]);
+        Value scratch;
+        const Value& object = peek(e.operands[0], scratch);
         const auto* w = std::get_if<WindowRef>(&object.v);
         if (!w)
           raise(ScriptErrors::noSuchObject, "Can't get every tab of " + describe(object) + ".");
@@ -552,8 +568,9 @@ class Runtime {
         return Value{std::move(tabs)};
       }
       case ExprKind::tabOf: {
-        const Value index = evaluate(e.operands[0]);
-        const Value object = evaluate(e.operands[1]);
+        Value indexScratch, objectScratch;
+        const Value& index = peek(e.operands[0], indexScratch);
+        const Value& object = peek(e.operands[1], objectScratch);
         const auto* n = std::get_if<std::int64_t>(&index.v);
         if (!n)
           raise(ScriptErrors::cannotCoerce,
@@ -565,8 +582,9 @@ class Runtime {
         return Value{TabRef{w->browser, w->id, *n}};
       }
       case ExprKind::add: {
-        const Value left = evaluate(e.operands[0]);
-        const Value right = evaluate(e.operands[1]);
+        Value leftScratch, rightScratch;
+        const Value& left = peek(e.operands[0], leftScratch);
+        const Value& right = peek(e.operands[1], rightScratch);
         const auto* a = std::get_if<std::int64_t>(&left.v);
         const auto* b = std::get_if<std::int64_t>(&right.v);
         if (!a || !b) {
@@ -580,12 +598,17 @@ class Runtime {
         return Value{sum};
       }
       case ExprKind::equals: {
-        const Value left = evaluate(e.operands[0]);
-        return Value{equal(left, evaluate(e.operands[1]))};
+        Value leftScratch, rightScratch;
+        const Value& left = peek(e.operands[0], leftScratch);
+        return Value{equal(left, peek(e.operands[1], rightScratch))};
       }
       case ExprKind::asText: {
+        Value scratch;
+        const Value& value = peek(e.operands[0], scratch);
+        // Text made for this expression alone is already the answer.
+        if (&value == &scratch && std::holds_alternative<std::string>(scratch.v)) return scratch;
         std::string text;
-        appendText(evaluate(e.operands[0]), text);
+        appendText(value, text);
         return Value{std::move(text)};
       }
     }
@@ -596,7 +619,7 @@ class Runtime {
   BrowserLookup& browsers_;
   const std::vector<std::string>& names_;
   std::vector<Value> variables_;
-  std::vector<bool> defined_;
+  std::vector<char> defined_;
   std::vector<ScriptableBrowser*> tells_;
   // Every browser the script addressed stays alive until the script ends, so references
   // held in variables outlive their "tell" block safely.

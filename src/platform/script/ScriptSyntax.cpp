@@ -468,27 +468,38 @@ class Parser {
     return left;
   }
 
+  // Each "as" or "+" adds a level to the tree; they count towards the nesting bound.
+  void deepen() {
+    if (++depth_ > kMaxNesting) failAt(peek().line, "the script is nested too deeply");
+  }
+
   Expr coercion() {
     Expr value = sum();
+    const int depthBefore = depth_;
     while (isWord(0, "as")) {
+      deepen();
       const int line = next().line;
       expectWord("text");
       Expr e = make(ExprKind::asText, line);
       e.operands.push_back(std::move(value));
       value = std::move(e);
     }
+    depth_ = depthBefore;
     return value;
   }
 
   Expr sum() {
     Expr left = operand();
+    const int depthBefore = depth_;
     while (isSymbol('+')) {
+      deepen();
       const int line = next().line;
       Expr e = make(ExprKind::add, line);
       e.operands.push_back(std::move(left));
       e.operands.push_back(operand());
       left = std::move(e);
     }
+    depth_ = depthBefore;
     return left;
   }
 
@@ -637,7 +648,8 @@ class Parser {
     e.operands.push_back(operand());
   }
 
-  // Bounds the parser's recursion, so that a hostile text cannot exhaust the stack.
+  // Bounds the depth of the syntax tree, and with it the recursion of the parser and of the
+  // interpreter, so that a hostile text cannot exhaust the stack.
   struct Nesting {
     explicit Nesting(Parser& p) : parser(p) {
       if (++parser.depth_ > kMaxNesting)

@@ -105,6 +105,10 @@ TEST(ScriptSyntax, TextOutsideTheLanguageIsRefusedBeforeAnythingRuns) {
   }
   // Nesting deep enough to exhaust a recursive parser is refused too.
   EXPECT_FALSE(script::parse("return " + std::string(5000, '(') + "1").ok());
+  std::string longSum = "return 1";
+  for (int i = 0; i < 5000; ++i) longSum += " + 1";
+  EXPECT_FALSE(script::parse(longSum).ok());
+  EXPECT_TRUE(script::parse("return 1 + 1 + 1 as text as text").ok());
 }
 
 TEST(ScriptSyntax, RefusalsSayWhereAndWhat) {

@@ -1,0 +1,88 @@
+#include "app/panels/WorkspaceHints.h"
+
+#include <xcb/xcb.h>
+
+#include <QGuiApplication>
+#include <QWidget>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+namespace tervane::WorkspaceHints {
+namespace {
+
+// "Every workspace" in _NET_WM_DESKTOP.
+constexpr std::uint32_t kAllDesktops = 0xFFFFFFFF;
+constexpr std::uint32_t kAdd = 1;
+// The request comes from an ordinary application.
+constexpr std::uint32_t kSourceApplication = 1;
+
+xcb_connection_t* connection() {
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
+  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+  return x11 ? x11->connection() : nullptr;
+}
+
+xcb_atom_t atom(xcb_connection_t* c, std::string_view name) {
+  const auto cookie = xcb_intern_atom(c, 0, static_cast<std::uint16_t>(name.size()), name.data());
+  xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
+  if (!reply) return XCB_ATOM_NONE;
+  const xcb_atom_t value = reply->atom;
+  std::free(reply);
+  return value;
+}
+
+xcb_window_t rootOf(xcb_connection_t* c, xcb_window_t window) {
+  const auto cookie = xcb_get_geometry(c, window);
+  xcb_get_geometry_reply_t* reply = xcb_get_geometry_reply(c, cookie, nullptr);
+  if (!reply) return XCB_WINDOW_NONE;
+  const xcb_window_t root = reply->root;
+  std::free(reply);
+  return root;
+}
+
+void sendToRoot(xcb_connection_t* c, xcb_window_t root, xcb_window_t window, xcb_atom_t type,
+                std::uint32_t d0, std::uint32_t d1, std::uint32_t d2, std::uint32_t d3) {
+  xcb_client_message_event_t event{};
+  event.response_type = XCB_CLIENT_MESSAGE;
+  event.format = 32;
+  event.window = window;
+  event.type = type;
+  event.data.data32[0] = d0;
+  event.data.data32[1] = d1;
+  event.data.data32[2] = d2;
+  event.data.data32[3] = d3;
+  xcb_send_event(c, 0, root,
+                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                 reinterpret_cast<const char*>(&event));
+}
+
+}  // namespace
+
+void prepareForEveryWorkspace(QWidget& window) {
+  xcb_connection_t* c = connection();
+  if (!c) return;
+  const auto id = static_cast<xcb_window_t>(window.winId());
+  const xcb_atom_t desktop = atom(c, "_NET_WM_DESKTOP");
+  if (desktop == XCB_ATOM_NONE) return;
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, desktop, XCB_ATOM_CARDINAL, 32, 1,
+                      &kAllDesktops);
+  xcb_flush(c);
+}
+
+void keepOnEveryWorkspace(QWidget& window) {
+  xcb_connection_t* c = connection();
+  if (!c) return;
+  const auto id = static_cast<xcb_window_t>(window.winId());
+  const xcb_window_t root = rootOf(c, id);
+  const xcb_atom_t desktop = atom(c, "_NET_WM_DESKTOP");
+  const xcb_atom_t state = atom(c, "_NET_WM_STATE");
+  const xcb_atom_t sticky = atom(c, "_NET_WM_STATE_STICKY");
+  const xcb_atom_t skipTaskbar = atom(c, "_NET_WM_STATE_SKIP_TASKBAR");
+  if (root == XCB_WINDOW_NONE || desktop == XCB_ATOM_NONE || state == XCB_ATOM_NONE) return;
+  sendToRoot(c, root, id, desktop, kAllDesktops, kSourceApplication, 0, 0);
+  sendToRoot(c, root, id, state, kAdd, sticky, skipTaskbar, kSourceApplication);
+  xcb_flush(c);
+}
+
+}  // namespace tervane::WorkspaceHints

@@ -1,0 +1,355 @@
+// The card drawn from a real model on the simulated desktop, one state of the model after
+// another, and each control's effect on the model. Each state is also written as a PNG
+// into the test build folder.
+#include <gtest/gtest.h>
+
+#include "support/CardFixture.h"
+
+namespace tervane::testing {
+namespace {
+
+const std::string kLine = "Write the Q3 report";
+
+QStringList names(const std::vector<ReceiptRow*>& rows) {
+  QStringList out;
+  for (auto* row : rows) out << row->name();
+  return out;
+}
+
+class NowCardTest : public CardFixture {
+ protected:
+  // A stage opened from the card's own "Start".
+  void startStage() {
+    model().capture(kLine);
+    settle();
+    click(card->start());
+    settle();
+    ASSERT_TRUE(model().openStage());
+  }
+
+  ReceiptRow* row(ReceiptSection* section, const QString& name) {
+    if (!section) return nullptr;
+    for (auto* row : section->rows()) {
+      if (row->name() == name) return row;
+    }
+    return nullptr;
+  }
+};
+
+TEST_F(NowCardTest, WithoutALineAsksForOne) {
+  load();
+  showCard();
+  EXPECT_TRUE(card->assembled());
+  EXPECT_TRUE(shown(card->prompt()));
+  EXPECT_EQ(card->prompt()->text(), "What is the one thing?");
+  EXPECT_TRUE(shown(card->input()));
+  EXPECT_EQ(card->input()->editor()->placeholderText(), "Type it, press Return");
+  EXPECT_FALSE(shown(card->line()));
+  EXPECT_FALSE(shown(card->justFinished()));
+  EXPECT_FALSE(shown(card->start()));
+  EXPECT_FALSE(shown(card->stageHeader()));
+  EXPECT_EQ(card->question(), nullptr);
+  writeScreen(render(*card), "card-no-line");
+
+  // Return captures the draft and empties it; the card then shows the line.
+  QTest::keyClicks(card->input()->editor(), QString::fromStdString(kLine));
+  QTest::keyClick(card->input()->editor(), Qt::Key_Return);
+  settle();
+  ASSERT_TRUE(model().now());
+  EXPECT_EQ(model().now()->textContent, kLine);
+  EXPECT_TRUE(card->input()->text().isEmpty());
+  EXPECT_TRUE(shown(card->line()));
+  EXPECT_FALSE(shown(card->prompt()));
+}
+
+TEST_F(NowCardTest, ALineOffersStartAndFinished) {
+  load();
+  model().capture(kLine);
+  showCard();
+  EXPECT_TRUE(shown(card->line()));
+  EXPECT_EQ(card->line()->text(), QString::fromStdString(kLine));
+  EXPECT_FALSE(shown(card->prompt()));
+  EXPECT_TRUE(shown(card->start()));
+  EXPECT_TRUE(card->start()->prominent());
+  EXPECT_EQ(card->start()->shortcutHint(), NowCard::shortcutHint());
+  EXPECT_TRUE(shown(card->finishLine()));
+  EXPECT_EQ(card->finishLine()->title(), "Finished");
+  EXPECT_FALSE(shown(card->stageHeader()));
+  // Shown with the pointer over the verbs, so the keyboard hint is in the picture.
+  QTest::mouseMove(card->finishLine());
+  settle();
+  writeScreen(render(*card), "card-line");
+}
+
+TEST_F(NowCardTest, AnOpenStageShowsWhatStayedWhatWentAndWhatCameForward) {
+  load("small");
+  showCard();
+  startStage();
+  // Start staged the desktop: the apps unused for 20 minutes are hidden, the browser
+  // window not in front is minimized.
+  EXPECT_TRUE(desktop().app("com.example.Slack")->isHidden);
+  EXPECT_TRUE(desktop().app("com.example.Mail")->isHidden);
+  EXPECT_FALSE(desktop().app("com.example.Editor")->isHidden);
+  EXPECT_EQ(session.isMinimized(BrowserKind::chrome, 12), true);
+  EXPECT_EQ(session.isMinimized(BrowserKind::chrome, 11), false);
+
+  personActivates("com.example.Slack");
+  ASSERT_TRUE(session.shield->personAnswers(true));
+  personActivates("com.example.Mail");
+  ASSERT_TRUE(session.shield->personAnswers(false));
+  settle();
+
+  EXPECT_EQ(card->stageHeader()->text(), "I hid Mail and minimized 1 browser window.");
+  EXPECT_TRUE(shown(card->note()));
+  EXPECT_EQ(card->note()->text(),
+            "Nothing was closed. They are all still running, just off your screen. Show "
+            "everything brings them back.");
+  EXPECT_TRUE(shown(card->because()));
+  EXPECT_EQ(card->because()->text(), "Mail is hidden again, where it was.");
+
+  auto* kept = card->receipt()->kept();
+  auto* stowed = card->receipt()->stowed();
+  auto* guard = card->receipt()->cameForward();
+  ASSERT_TRUE(kept && stowed && guard);
+  EXPECT_EQ(kept->title(), "Still on your screen");
+  EXPECT_EQ(kept->summary(), "3 apps, 1 window, 2 tabs");
+  EXPECT_EQ(names(kept->rows()),
+            (QStringList{"Text Editor", "Google Chrome", "Slack", "Chrome window, 2 tabs"}));
+  EXPECT_EQ(kept->rows()[0]->action(), "Hide this one too");
+  EXPECT_EQ(stowed->title(), "Hidden by me");
+  EXPECT_EQ(stowed->summary(), "1 app, 1 window, 5 tabs");
+  EXPECT_EQ(names(stowed->rows()), (QStringList{"Mail", "Chrome window, 5 tabs"}));
+  EXPECT_EQ(stowed->rows()[0]->action(), "Show this one");
+  ASSERT_EQ(guard->rows().size(), 2u);
+  EXPECT_EQ(guard->title(), "Came forward 2");
+  EXPECT_EQ(guard->rows()[0]->name(), "Slack");
+  EXPECT_EQ(guard->rows()[0]->outcome(), "you needed it");
+  EXPECT_EQ(guard->rows()[1]->name(), "Mail");
+  EXPECT_EQ(guard->rows()[1]->outcome(), "went back");
+  // A window row always has a chevron, an app row never.
+  EXPECT_FALSE(stowed->rows()[0]->disclosed().has_value());
+  EXPECT_EQ(stowed->rows()[1]->disclosed(), false);
+  EXPECT_EQ(card->receipt()->height(), 300);  // 8 rows and 3 sections: 301, capped
+
+  EXPECT_TRUE(shown(card->park()));
+  EXPECT_FALSE(shown(card->resume()));
+  EXPECT_TRUE(shown(card->showEverything()));
+  EXPECT_EQ(card->finishStage()->title(), "Finished: Write the Q3 report");
+  EXPECT_EQ(card->finishStage()->shortcutHint(), NowCard::shortcutHint());
+  // The verbs that do not fit beside the others wrap, and the card grows to hold them.
+  EXPECT_GT(card->finishStage()->mapTo(card.get(), QPoint()).y(),
+            card->park()->mapTo(card.get(), QPoint()).y());
+  EXPECT_LE(card->finishStage()->mapTo(card.get(), QPoint(0, card->finishStage()->height())).y(),
+            card->height() - NowCard::kPadding);
+  EXPECT_NEAR(card->bee()->opacity(), 0.9, 1e-9);
+  EXPECT_TRUE(card->bee()->open());
+  writeScreen(render(*card), "card-stage");
+}
+
+TEST_F(NowCardTest, APausedStageSaysForHowLongAndOffersBackToIt) {
+  load("small");
+  showCard();
+  startStage();
+  click(card->park());
+  settle();
+  ASSERT_TRUE(model().openStage()->isParked());
+  EXPECT_EQ(card->stageHeader()->text(), "Paused. Your apps are still hidden.");
+
+  // Minutes pass without the model changing; the card reads them when it is shown again.
+  clock->advance(25 * 60 + 10);
+  card->hide();
+  card->show();
+  settle();
+  EXPECT_EQ(card->stageHeader()->text(), "Paused for 25 minutes. Your apps are still hidden.");
+  EXPECT_FALSE(shown(card->note()));
+  EXPECT_EQ(card->because()->text(),
+            "Paused. Your apps are still hidden, and I will not stop you opening anything.");
+  EXPECT_FALSE(shown(card->park()));
+  EXPECT_TRUE(shown(card->resume()));
+  EXPECT_TRUE(card->resume()->prominent());
+  EXPECT_EQ(card->resume()->shortcutHint(), NowCard::shortcutHint());
+  EXPECT_FALSE(card->finishStage()->shortcutHint().has_value());
+  EXPECT_FALSE(card->bee()->open());
+  EXPECT_NEAR(card->bee()->opacity(), 0.45, 1e-9);
+  writeScreen(render(*card), "card-paused");
+
+  click(card->resume());
+  settle();
+  EXPECT_FALSE(model().openStage()->isParked());
+  EXPECT_TRUE(shown(card->park()));
+  EXPECT_TRUE(card->bee()->open());
+}
+
+TEST_F(NowCardTest, JustFinishedOffersUndo) {
+  load();
+  model().capture(kLine);
+  showCard();
+  click(card->finishLine());
+  settle();
+  EXPECT_FALSE(model().now());
+  EXPECT_TRUE(shown(card->justFinished()));
+  EXPECT_EQ(card->justFinished()->text(), "Finished: Write the Q3 report. Your apps are back.");
+  EXPECT_TRUE(shown(card->undo()));
+  EXPECT_TRUE(shown(card->prompt()));
+  EXPECT_TRUE(shown(card->input()));
+  writeScreen(render(*card), "card-finished");
+
+  click(card->undo());
+  settle();
+  ASSERT_TRUE(model().now());
+  EXPECT_EQ(model().now()->textContent, kLine);
+  EXPECT_FALSE(model().justFinished());
+  EXPECT_FALSE(shown(card->justFinished()));
+  EXPECT_TRUE(shown(card->line()));
+}
+
+TEST_F(NowCardTest, APendingQuestionListsFourNamesAndYesRemembersThem) {
+  load();
+  showCard();
+  startStage();
+  // The person works in the editor and the browser and never opens the other four.
+  personActivates("com.example.Editor");
+  personActivates("com.google.Chrome");
+  click(card->finishStage());
+  settle();
+  ASSERT_TRUE(model().pendingQuestion());
+  ASSERT_NE(card->question(), nullptr);
+  EXPECT_TRUE(shown(card->question()));
+  EXPECT_EQ(card->question()->question(),
+            "You did not open Terminal, Notes and the others at all while you were on Write "
+            "the Q3 report. Should I hide them for you next time, right at the start?");
+  EXPECT_EQ(card->question()->hideNames(), (QStringList{"Terminal", "Notes", "Calendar", "Music"}));
+  EXPECT_TRUE(card->question()->keepNames().isEmpty());
+  EXPECT_EQ(card->question()->yes()->title(), "Yes, hide next time");
+  EXPECT_EQ(card->question()->no()->title(), "No, leave alone");
+  EXPECT_TRUE(shown(card->justFinished()));
+  writeScreen(render(*card), "card-question");
+
+  click(card->question()->yes());
+  settle();
+  EXPECT_FALSE(model().pendingQuestion());
+  EXPECT_EQ(card->question(), nullptr);
+  for (const char* id :
+       {"com.example.Terminal", "com.example.Notes", "com.example.Calendar", "com.example.Music"}) {
+    EXPECT_EQ(model().memory().choices().at(id), StagePlanner::Remembered::stow) << id;
+  }
+}
+
+TEST_F(NowCardTest, NoToTheQuestionRemembersNothing) {
+  load();
+  showCard();
+  startStage();
+  personActivates("com.example.Editor");
+  personActivates("com.google.Chrome");
+  click(card->finishStage());
+  settle();
+  ASSERT_NE(card->question(), nullptr);
+  const auto before = model().memory().choices();
+  click(card->question()->no());
+  settle();
+  EXPECT_FALSE(model().pendingQuestion());
+  EXPECT_EQ(card->question(), nullptr);
+  EXPECT_EQ(model().memory().choices(), before);
+}
+
+TEST_F(NowCardTest, RowActionsMoveRowsAndAreRemembered) {
+  load();
+  showCard();
+  startStage();
+  // "Show this one" on a hidden app: it comes back, moves to the kept rows, and is
+  // remembered as one to keep.
+  auto* photos = row(card->receipt()->stowed(), "Photos");
+  ASSERT_NE(photos, nullptr);
+  click(photos, photos->actionRect().center());
+  settle();
+  EXPECT_FALSE(desktop().app("com.example.Photos")->isHidden);
+  EXPECT_NE(row(card->receipt()->kept(), "Photos"), nullptr);
+  EXPECT_EQ(row(card->receipt()->stowed(), "Photos"), nullptr);
+  EXPECT_EQ(model().memory().choices().at("com.example.Photos"), StagePlanner::Remembered::keep);
+  EXPECT_EQ(card->because()->text(), "Photos stays from now on, because you said so.");
+
+  // "Hide this one too" on a kept app: the mirror image.
+  auto* notes = row(card->receipt()->kept(), "Notes");
+  ASSERT_NE(notes, nullptr);
+  EXPECT_EQ(notes->action(), "Hide this one too");
+  click(notes, notes->actionRect().center());
+  settle();
+  EXPECT_TRUE(desktop().app("com.example.Notes")->isHidden);
+  EXPECT_NE(row(card->receipt()->stowed(), "Notes"), nullptr);
+  EXPECT_EQ(model().memory().choices().at("com.example.Notes"), StagePlanner::Remembered::stow);
+
+  // A click on a row outside its action does nothing to an app row.
+  const auto stage = model().openStage();
+  click(row(card->receipt()->stowed(), "Mail"), QPoint(20, 11));
+  settle();
+  EXPECT_EQ(model().openStage(), stage);
+}
+
+TEST_F(NowCardTest, TheChevronDisclosesTheWindowsHostsAndStaysOpen) {
+  load();
+  showCard();
+  startStage();
+  ASSERT_EQ(card->receipt()->stowed()->windowRows().size(), 1u);
+  auto* window = card->receipt()->stowed()->windowRows()[0];
+  EXPECT_FALSE(window->expanded());
+  click(window->row(), QPoint(30, 11));
+  EXPECT_TRUE(window->expanded());
+  EXPECT_EQ(window->row()->disclosed(), true);
+  EXPECT_EQ(window->hostLines(), (QStringList{"github.com  3", "Local notes", "news.example.org"}));
+  settle();
+  card->receipt()->ensureWidgetVisible(window, 0, 80);
+  writeScreen(render(*card), "card-stage-disclosed");
+  const auto stage = model().openStage();
+  EXPECT_EQ(model().openStage(), stage);  // opening a row is the card's own business
+
+  // A change of the stage redraws the receipt; the open window stays open.
+  auto* mail = row(card->receipt()->stowed(), "Mail");
+  click(mail, mail->actionRect().center());
+  settle();
+  ASSERT_EQ(card->receipt()->stowed()->windowRows().size(), 1u);
+  window = card->receipt()->stowed()->windowRows()[0];
+  EXPECT_TRUE(window->expanded());
+  click(window->row(), QPoint(30, 11));
+  EXPECT_FALSE(window->expanded());
+}
+
+TEST_F(NowCardTest, ShowEverythingAndControlReturn) {
+  load();
+  showCard();
+  startStage();
+  click(card->showEverything());
+  settle();
+  EXPECT_FALSE(model().openStage());
+  EXPECT_FALSE(desktop().app("com.example.Slack")->isHidden);
+  EXPECT_EQ(session.isMinimized(BrowserKind::chrome, 12), false);
+  EXPECT_TRUE(shown(card->start()));
+  EXPECT_TRUE(model().now());
+
+  // Control-Return answers the prominent verb: Start, then the Finished verb.
+  card->activateWindow();
+  QTest::keyClick(card.get(), Qt::Key_Return, Qt::ControlModifier);
+  settle();
+  ASSERT_TRUE(model().openStage());
+  QTest::keyClick(card.get(), Qt::Key_Return, Qt::ControlModifier);
+  settle();
+  EXPECT_FALSE(model().openStage());
+  EXPECT_FALSE(model().now());
+}
+
+TEST_F(NowCardTest, HoveringTheVerbsShowsTheirHint) {
+  load();
+  model().capture(kLine);
+  showCard();
+  EXPECT_EQ(card->start()->shortcutOpacity(), 0);
+  QTest::mouseMove(card->start());
+  settle();
+  EXPECT_TRUE(card->verbsHovered());
+  EXPECT_NEAR(card->start()->shortcutOpacity(), 0.55, 1e-9);
+  QTest::mouseMove(card->line());
+  settle();
+  EXPECT_FALSE(card->verbsHovered());
+  EXPECT_EQ(card->start()->shortcutOpacity(), 0);
+}
+
+}  // namespace
+}  // namespace tervane::testing

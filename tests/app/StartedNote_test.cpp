@@ -1,0 +1,115 @@
+// The started note: one note at a time, replaced at once by a newer stage's, fading 3.4
+// seconds after it appears and gone 0.18 seconds later, all on the manual clock; what it
+// says; and that it lets clicks through and never takes focus.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPainter>
+
+#include "app/panels/StartedPanelController.h"
+#include "base/MainQueue.h"
+#include "data/Store.h"
+#include "support/QtTestApp.h"
+
+namespace tervane::testing {
+namespace {
+
+StageSnapshot stage(const std::string& line, std::vector<StageItem> stowed) {
+  StageSnapshot s;
+  s.actionText = line;
+  s.stowed = std::move(stowed);
+  return s;
+}
+
+int notesOnScreen() {
+  int count = 0;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w->isVisible() && w->findChild<StartedNote*>()) ++count;
+  }
+  return count;
+}
+
+class StartedNoteTest : public ::testing::Test {
+ protected:
+  ~StartedNoteTest() override {
+    controller.reset();
+    QApplication::processEvents();
+  }
+
+  ManualClock clock;
+  std::shared_ptr<ManualMainQueue> main = std::make_shared<ManualMainQueue>(clock);
+  MemoryDefaults defaults;
+  Store store{defaults};
+  ThemeManager theme{store};
+  std::unique_ptr<StartedPanelController> controller =
+      std::make_unique<StartedPanelController>(main, theme);
+};
+
+TEST_F(StartedNoteTest, ANewerStageReplacesTheNoteWhichFadesAfterItsOwnTime) {
+  controller->show(stage("Write the Q3 report", {StageItem::app("com.example.Slack", "Slack")}));
+  EXPECT_EQ(notesOnScreen(), 1);
+  main->advance(1);
+  controller->show(stage("Plan the week", {}));
+  EXPECT_EQ(notesOnScreen(), 1);
+  EXPECT_EQ(controller->note()->headline()->text(), "Plan the week");
+
+  // The first note's time runs out: it must not touch the second.
+  main->advance(2.4);
+  EXPECT_TRUE(controller->isShowing());
+  EXPECT_FALSE(controller->isFading());
+  main->advance(0.99);
+  EXPECT_FALSE(controller->isFading());
+  main->advance(0.02);
+  EXPECT_TRUE(controller->isFading());
+  EXPECT_EQ(notesOnScreen(), 1);
+  main->advance(StartedPanelController::kFadeSeconds);
+  EXPECT_FALSE(controller->isShowing());
+  EXPECT_EQ(notesOnScreen(), 0);
+  EXPECT_EQ(main->pending(), 0u);
+
+  // A stage begun while the note fades gets a whole new note and time.
+  controller->show(stage("One", {}));
+  main->advance(StartedPanelController::kShowSeconds + 0.01);
+  ASSERT_TRUE(controller->isFading());
+  controller->show(stage("Two", {}));
+  EXPECT_FALSE(controller->isFading());
+  main->advance(StartedPanelController::kFadeSeconds + 0.01);
+  EXPECT_TRUE(controller->isShowing());
+  EXPECT_EQ(controller->note()->headline()->text(), "Two");
+}
+
+TEST_F(StartedNoteTest, SaysWhatStartedAndLetsClicksThrough) {
+  controller->show(stage("", {StageItem::app("com.example.Slack", "Slack"),
+                              StageItem::app("com.example.Mail", "Mail")}));
+  StartedNote* note = controller->note();
+  EXPECT_EQ(note->headline()->text(), "Whatever you are doing.");
+  EXPECT_EQ(note->whatIDid()->text(), "I hid 2 apps.");
+  EXPECT_EQ(note->reassuranceText()->text(),
+            "Nothing was closed. Click the bee in your menu bar when you want it all back.");
+  EXPECT_EQ(note->size(), QSize(560, 196));
+  const Qt::WindowFlags flags = controller->panel()->windowFlags();
+  EXPECT_TRUE(flags & Qt::WindowTransparentForInput);
+  EXPECT_TRUE(flags & Qt::WindowDoesNotAcceptFocus);
+  EXPECT_TRUE(flags & Qt::WindowStaysOnTopHint);
+  EXPECT_NE(QApplication::activeWindow(), controller->panel());
+
+  controller->show(stage("Write the Q3 report", {}));
+  EXPECT_EQ(controller->note()->whatIDid()->text(),
+            "Your screen was already clear, so I hid nothing.");
+
+  QImage image(controller->panel()->size() * 2, QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(2);
+  image.fill(QColor(70, 90, 120));
+  QPainter painter(&image);
+  controller->panel()->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+  painter.end();
+  writeScreen(image, "started-note");
+}
+
+TEST(StartedNotePlace, ALittleAboveTheMiddle) {
+  EXPECT_EQ(startedNoteOrigin(QRect(0, 0, 1000, 800), QSize(560, 196)), QPoint(220, 230));
+  EXPECT_EQ(startedNoteOrigin(QRect(100, 30, 1920, 1050), QSize(560, 196)), QPoint(780, 363));
+}
+
+}  // namespace
+}  // namespace tervane::testing

@@ -1,0 +1,55 @@
+// A now card over a real session model on a simulated desktop read from JSON, with a
+// manual clock, main queue and off-main runner, and animation time under the test's
+// control. `settle()` runs background work, completions and motions until all is still.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <memory>
+
+#include "app/card/NowCard.h"
+#include "app/tools/card/CardDesktop.h"
+#include "base/MainQueue.h"
+#include "look/ThemeManager.h"
+#include "support/ManualOffMain.h"
+#include "support/QtTestApp.h"
+#include "support/TempDir.h"
+
+namespace tervane::testing {
+
+class CardFixture : public ::testing::Test {
+ protected:
+  ~CardFixture() override;
+
+  // Builds the desktop of tests/app/desktops/<name>.json and a model over it.
+  void load(const std::string& name = "working");
+  // Makes the card and shows it; it assembles and settles.
+  NowCard& showCard();
+  void settle();
+  // The person brings an app forward; the guard hears of it once the model has stopped
+  // moving windows itself.
+  void personActivates(const std::string& bundleId);
+
+  // Clicks the centre of a widget, or a point in it.
+  static void click(QWidget* widget);
+  static void click(QWidget* widget, QPoint at);
+  // Whether the widget is shown on the card.
+  bool shown(const QWidget* widget) const { return widget && widget->isVisibleTo(card.get()); }
+
+  MacNowModel& model() { return *session.model; }
+  sim::SimDesktop& desktop() { return *session.desktop; }
+
+  TempDir dir;
+  std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
+  std::shared_ptr<ManualMainQueue> main = std::make_shared<ManualMainQueue>(*clock);
+  std::shared_ptr<ManualOffMain> offMain = std::make_shared<ManualOffMain>();
+  std::shared_ptr<MemoryDefaults> standard = std::make_shared<MemoryDefaults>();
+  std::shared_ptr<MemoryDefaults> shared = std::make_shared<MemoryDefaults>();
+  CardDesktop session;
+  std::unique_ptr<ThemeManager> theme;
+  std::unique_ptr<NowCard> card;
+};
+
+}  // namespace tervane::testing

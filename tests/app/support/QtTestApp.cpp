@@ -1,0 +1,87 @@
+#include "support/QtTestApp.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QPainter>
+#include <QWidget>
+#include <cstdlib>
+
+#include "app/paint/AppFonts.h"
+
+namespace tervane::testing {
+namespace {
+
+class QtEnvironment final : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    static int argc = 1;
+    static char name[] = "tervane_app_tests";
+    static char* argv[] = {name, nullptr};
+    app_ = new QApplication(argc, argv);
+    AppFonts::load();
+    AnimationClock::instance().install();
+  }
+  void TearDown() override {
+    // The application lives to the end of the process: widgets of static fixtures may
+    // still refer to it while statics are destroyed.
+  }
+
+ private:
+  QApplication* app_ = nullptr;
+};
+
+// The offscreen platform cannot pass size hints to a window manager it does not have.
+QtMessageHandler previousHandler = nullptr;
+
+void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (message.contains(QLatin1String("propagateSizeHints"))) return;
+  if (previousHandler) previousHandler(type, context, message);
+}
+
+// Before anything of Qt runs: no display is needed.
+const bool offscreen = [] {
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  previousHandler = qInstallMessageHandler(quietHandler);
+  ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+  return true;
+}();
+
+}  // namespace
+
+AnimationClock& AnimationClock::instance() {
+  static auto* clock = new AnimationClock;
+  return *clock;
+}
+
+void AnimationClock::advance(double seconds) {
+  // Animations started since the last step join the timer through the event loop, so
+  // events are handled before every frame. While no animation runs the driver is stopped
+  // and its time stands still, as Qt expects of a driver.
+  QApplication::processEvents();
+  for (qint64 left = static_cast<qint64>(seconds * 1000); left > 0; left -= 16) {
+    if (!isRunning()) QApplication::processEvents();
+    if (!isRunning()) continue;
+    elapsed_ += std::min<qint64>(16, left);
+    QAnimationDriver::advance();
+    QApplication::processEvents();
+  }
+}
+
+QImage render(QWidget& widget, double scale) {
+  QImage image(widget.size() * scale, QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(scale);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
+  widget.render(&painter);
+  return image;
+}
+
+QString writeScreen(const QImage& image, const QString& name) {
+  const QString path = QDir(QStringLiteral(TERVANE_TEST_BUILD_DIR)).filePath(name + ".png");
+  image.save(path);
+  return path;
+}
+
+}  // namespace tervane::testing
