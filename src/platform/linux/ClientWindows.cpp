@@ -125,8 +125,10 @@ std::vector<ClientWindow> readClients(XConnection& connection,
     ClientWindow client;
     client.window = windows[i];
     xcb_icccm_get_wm_class_reply_t classes{};
-    // The parser keeps the reply and frees it in the wipe.
-    if (xcb_icccm_get_wm_class_from_reply(&classes, wmClass.release()) != 0) {
+    // On success the parser takes the reply over and frees it in the wipe; a window
+    // without a class leaves it with us.
+    if (xcb_icccm_get_wm_class_from_reply(&classes, wmClass.get()) != 0) {
+      wmClass.release();
       client.instanceName = classes.instance_name != nullptr ? classes.instance_name : "";
       client.className = classes.class_name != nullptr ? classes.class_name : "";
       xcb_icccm_get_wm_class_reply_wipe(&classes);
