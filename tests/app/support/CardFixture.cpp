@@ -1,5 +1,6 @@
 #include "support/CardFixture.h"
 
+#include <QCursor>
 #include <fstream>
 #include <sstream>
 
@@ -32,10 +33,11 @@ void CardFixture::load(const std::string& name) {
 }
 
 NowCard& CardFixture::showCard() {
+  // The pointer starts off the card, wherever an earlier test left it.
+  QCursor::setPos(-1000, -1000);
+  QApplication::processEvents();
   card = std::make_unique<NowCard>(session.model, *theme);
   card->show();
-  // The pointer starts off the card, wherever an earlier test left it.
-  QTest::mouseMove(card.get(), QPoint(-100, -100));
   settle();
   return *card;
 }

@@ -56,16 +56,17 @@ AnimationClock& AnimationClock::instance() {
 }
 
 void AnimationClock::advance(double seconds) {
-  const qint64 end = elapsed_ + static_cast<qint64>(seconds * 1000);
-  // Animations started since the last step register with the timer through the event
-  // loop, so events are handled before every frame.
+  // Animations started since the last step join the timer through the event loop, so
+  // events are handled before every frame. While no animation runs the driver is stopped
+  // and its time stands still, as Qt expects of a driver.
   QApplication::processEvents();
-  while (elapsed_ < end) {
-    elapsed_ = std::min(end, elapsed_ + 16);
+  for (qint64 left = static_cast<qint64>(seconds * 1000); left > 0; left -= 16) {
+    if (!isRunning()) QApplication::processEvents();
+    if (!isRunning()) continue;
+    elapsed_ += std::min<qint64>(16, left);
     QAnimationDriver::advance();
     QApplication::processEvents();
   }
-  QApplication::processEvents();
 }
 
 QImage render(QWidget& widget, double scale) {

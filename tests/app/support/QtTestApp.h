@@ -22,14 +22,22 @@ class AnimationClock final : public QAnimationDriver {
  public:
   static AnimationClock& instance();
 
-  qint64 elapsed() const override { return elapsed_; }
+  // Time since the animation timer last started the driver: it counts from there.
+  qint64 elapsed() const override { return elapsed_ - startedAt_; }
   // Moves animation time forward in frames of 1/60 s.
   void advance(double seconds);
   // Long enough for every motion of the look, delays included, to come to rest.
   void settle() { advance(2.0); }
 
+ protected:
+  void start() override {
+    startedAt_ = elapsed_;
+    QAnimationDriver::start();
+  }
+
  private:
   qint64 elapsed_ = 0;
+  qint64 startedAt_ = 0;
 };
 
 // The widget drawn at twice its size, as on a high-density screen.

@@ -1,8 +1,10 @@
 // tervane-card: the now card in a window of its own, driving a real session model on a
 // simulated desktop, for trying the card and for screenshots.
 //
-//   tervane-card --desktop desktop.json [--line "Write the report"] [--tint violet]
-//                [--state DIR] [--screenshot card.png]
+//   tervane-card --desktop desktop.json [--line "Write the report"] [--start]
+//                [--tint violet] [--state DIR] [--screenshot card.png]
+//
+// tests/app/desktops/working.json is a desktop to start from.
 //
 // Without --state the stage journal and settings live in a temporary folder, so trying
 // the card never touches the person's own state.
@@ -33,10 +35,12 @@ int main(int argc, char** argv) {
   std::string tintName;
   std::string stateFolder;
   std::string screenshot;
+  bool start = false;
   cli.add_option("--desktop", desktopPath, "the desktop description (JSON)")
       ->required()
       ->check(CLI::ExistingFile);
   cli.add_option("--line", line, "a line to capture before the card opens");
+  cli.add_flag("--start", start, "start a stage for the line, as the card's Start does");
   cli.add_option("--tint", tintName, "slate, ochre, olive, sand, violet or carbon");
   cli.add_option("--state", stateFolder, "folder for the journal and settings (kept)");
   cli.add_option("--screenshot", screenshot,
@@ -84,6 +88,7 @@ int main(int argc, char** argv) {
   }
   model->recoverIfNeeded();
   if (!line.empty()) model->capture(line);
+  if (start) model->set(SeedRule::defaultRule());
 
   QWidget window;
   window.setWindowTitle(QStringLiteral("Tervane Now"));

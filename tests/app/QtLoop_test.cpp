@@ -1,0 +1,152 @@
+// The main queue, the off-main runner and the fd watcher over Qt's event loop. Each test
+// runs the loop until the awaited callback quits it; a generous guard ends a loop that
+// would otherwise hang, and then the test fails.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "app/qt/FdWatcher.h"
+#include "app/qt/QtMainQueue.h"
+#include "app/qt/QtOffMainRunner.h"
+
+namespace tervane {
+namespace {
+
+// Runs the loop until `loop.quit()`; false when the guard had to end it.
+bool runUntilQuit(QEventLoop& loop) {
+  bool guarded = false;
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, &loop, [&] {
+    guarded = true;
+    loop.quit();
+  });
+  guard.start(10000);
+  loop.exec();
+  return !guarded;
+}
+
+TEST(QtMainQueue, RunsPostedWorkOnTheMainThreadInOrderAndTimersLater) {
+  auto queue = std::make_shared<QtMainQueue>();
+  EXPECT_TRUE(queue->isMainThread());
+  QEventLoop loop;
+  std::vector<std::string> ran;
+  bool allOnMain = true;
+  auto note = [&](std::string what) {
+    return [&, what] {
+      allOnMain = allOnMain && QThread::currentThread() == qApp->thread();
+      ran.push_back(what);
+      if (ran.size() == 4) loop.quit();
+    };
+  };
+  queue->postAfter(0.02, note("timer"));
+  bool offMainSaysMain = true;
+  std::thread worker([&] {
+    offMainSaysMain = queue->isMainThread();
+    queue->post(note("from worker"));
+    queue->postAfter(0.01, note("worker timer"));
+  });
+  worker.join();
+  queue->post(note("posted"));
+  ASSERT_TRUE(runUntilQuit(loop));
+  EXPECT_FALSE(offMainSaysMain);
+  EXPECT_TRUE(allOnMain);
+  ASSERT_EQ(ran.size(), 4u);
+  EXPECT_EQ(ran[0], "from worker");
+  EXPECT_EQ(ran[1], "posted");
+  EXPECT_EQ(ran[3], "timer");
+}
+
+TEST(QtMainQueue, DropsWorkPostedBeforeItWasDestroyed) {
+  bool ran = false;
+  auto queue = std::make_unique<QtMainQueue>();
+  queue->post([&] { ran = true; });
+  queue.reset();
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(ran);
+}
+
+TEST(QtOffMainRunner, RunsWorkOffTheMainThreadAndTheCompletionOnIt) {
+  auto queue = std::make_shared<QtMainQueue>();
+  QtOffMainRunner runner(queue);
+  QEventLoop loop;
+  std::atomic<bool> workOnMain{true};
+  bool doneOnMain = false;
+  int result = 0;
+  runner.run<int>(
+      [&] {
+        workOnMain = QThread::currentThread() == qApp->thread();
+        return 42;
+      },
+      [&](int value) {
+        doneOnMain = QThread::currentThread() == qApp->thread();
+        result = value;
+        loop.quit();
+      });
+  ASSERT_TRUE(runUntilQuit(loop));
+  EXPECT_FALSE(workOnMain);
+  EXPECT_TRUE(doneOnMain);
+  EXPECT_EQ(result, 42);
+}
+
+class Pipe {
+ public:
+  Pipe() { EXPECT_EQ(::pipe(fds_), 0); }
+  ~Pipe() {
+    ::close(fds_[0]);
+    ::close(fds_[1]);
+  }
+  int readEnd() const { return fds_[0]; }
+  void write() const { EXPECT_EQ(::write(fds_[1], "x", 1), 1); }
+  void drain() const {
+    char c;
+    EXPECT_EQ(::read(fds_[0], &c, 1), 1);
+  }
+
+ private:
+  int fds_[2] = {-1, -1};
+};
+
+TEST(FdWatcher, DispatchesWhenTheDescriptorIsReadableAndNotWhileDisabled) {
+  Pipe pipe;
+  int dispatched = 0;
+  QEventLoop loop;
+  FdWatcher watcher(pipe.readEnd(), [&] {
+    pipe.drain();
+    ++dispatched;
+    loop.quit();
+  });
+  watcher.setEnabled(false);
+  pipe.write();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(dispatched, 0);
+  watcher.setEnabled(true);
+  ASSERT_TRUE(runUntilQuit(loop));
+  EXPECT_EQ(dispatched, 1);
+}
+
+TEST(FdWatcher, HandlesEventsAlreadyQueuedBeforeTheLoopSleeps) {
+  // A connection library has read an event into its own queue; the socket holds nothing.
+  Pipe pipe;
+  int queued = 1;
+  QEventLoop loop;
+  FdWatcher watcher(
+      pipe.readEnd(), [] { ADD_FAILURE() << "nothing was written"; },
+      [&] {
+        if (queued > 0) --queued;
+        loop.quit();
+      });
+  ASSERT_TRUE(runUntilQuit(loop));
+  EXPECT_EQ(queued, 0);
+}
+
+}  // namespace
+}  // namespace tervane

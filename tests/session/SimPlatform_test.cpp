@@ -1,0 +1,92 @@
+// The model on the simulated platform, browsers answering through the real engine,
+// runner and lanes: what the preview and the card tool run.
+#include "support/ModelFixture.h"
+
+#include "sim/SimPlatform.h"
+
+namespace tervane::testing {
+namespace {
+using nlohmann::json;
+
+const json kDesktop = json::parse(R"({
+  "apps": [{"bundleId": "org.example.Editor", "name": "Editor", "isFrontmost": true,
+            "secondsSinceLastUse": 1},
+           {"bundleId": "org.example.Mail", "name": "Mail", "secondsSinceLastUse": 5000},
+           {"bundleId": "com.apple.Safari", "name": "Safari", "secondsSinceLastUse": 1},
+           {"bundleId": "com.google.Chrome", "name": "Chrome", "secondsSinceLastUse": 1}],
+  "browsers": {
+    "safari": {"windows": [
+      {"id": 1, "tabs": [{"title": "Front", "url": "https://a.example.com/"}]},
+      {"id": 2, "tabs": [{"title": "Back", "url": "https://b.example.com/"}]},
+      {"id": 3, "visible": false, "tabs": [{"title": "Hidden", "url": "https://c.example.com/"}]}]},
+    "chrome": {"windows": [{"id": 9, "tabs": [{"title": "X", "url": "https://x.example.com/"}]}]}},
+  "permissions": {"chrome": "busy"}})");
+
+class OnSimPlatform : public ModelFixture {
+ protected:
+  void SetUp() override {
+    picker->available = false;
+    auto made = sim::SimPlatform::fromJson(kDesktop, clock, sim::SimBudgets{0.05, 0.5});
+    ASSERT_TRUE(made.ok()) << made.error().message;
+    platform = made.value();
+    desktop = platform->desktop();
+    browsers = nullptr;
+  }
+
+  void buildOnPlatform() {
+    journal = std::make_shared<StageJournal>(dir / "state", journalOptions);
+    memory = std::make_shared<StageMemory>(*standard);
+    store = std::make_shared<Store>(*shared);
+    MacNowModel::Dependencies d;
+    d.main = main;
+    d.clock = clock;
+    d.platform = platform;
+    d.standardDefaults = standard;
+    d.store = store;
+    d.journal = journal;
+    d.memory = memory;
+    d.monitor = platform->monitor();
+    d.offMain = offMain;
+    d.picker = picker;
+    model = MacNowModel::make(std::move(d));
+  }
+
+  std::shared_ptr<sim::SimPlatform> platform;
+};
+
+TEST_F(OnSimPlatform, SafariWindowsAreMinimizedAndABusyChromeIsNamed) {
+  buildOnPlatform();
+  model->capture("write");
+  model->set(SeedRule::defaultRule());
+  settle();
+  const auto stowed = idsOf(model->openStage()->stowed);
+  EXPECT_EQ(stowed, (std::vector<std::string>{"org.example.Mail", "safari:2", "safari:2#0"}))
+      << "the front window stays; the invisible one is never read";
+  EXPECT_TRUE(platform->browser(BrowserKind::safari)->state().windows[1].minimized);
+  EXPECT_FALSE(platform->browser(BrowserKind::safari)->state().windows[0].minimized);
+  EXPECT_EQ(model->busyBrowsers(), std::vector<BrowserKind>{BrowserKind::chrome});
+  EXPECT_EQ(model->lastBecause(),
+            "You had not used them in the last 20 minutes. The 1 tab in that window is still "
+            "open, exactly where you left it. Chrome did not answer, so its tabs stayed exactly "
+            "where they were.");
+
+  model->bringBack(true);
+  EXPECT_FALSE(platform->browser(BrowserKind::safari)->state().windows[1].minimized);
+  EXPECT_FALSE(onDisk().has_value());
+}
+
+TEST_F(OnSimPlatform, AHungBrowserCostsTheCallerOnlyTheLanesTimeLimit) {
+  desktop->setPermission(BrowserKind::chrome, sim::SimPermission::allowed);
+  auto chrome = platform->browser(BrowserKind::chrome);
+  chrome->hold();  // never answers
+  buildOnPlatform();
+  model->capture("write");
+  model->set(SeedRule::defaultRule());
+  settle();
+  EXPECT_EQ(model->busyBrowsers(), std::vector<BrowserKind>{BrowserKind::chrome});
+  ASSERT_TRUE(model->openStage().has_value());
+  chrome->release();
+}
+
+}  // namespace
+}  // namespace tervane::testing
