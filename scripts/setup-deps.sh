@@ -14,14 +14,15 @@ if [[ -f "$(dirname "$0")/packages.txt" ]]; then
     < "$(dirname "$0")/packages.txt"
 fi
 
+sudo_cmd=()
+if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if ((${#missing[@]} > 0)); then
   echo "Installing: ${missing[*]}"
-  sudo_cmd=()
-  if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
   "${sudo_cmd[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
     "${missing[@]}"
@@ -29,5 +30,10 @@ fi
 
 # Optional, separate step: the application's type faces (scripts/fetch-fonts.sh). Without
 # them the platform's face stands in, so a failure here never fails the setup.
+# npm comes from Debian's package unless a Node.js that carries its own is already there.
+if ! command -v npm >/dev/null 2>&1; then
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
+    npm >/dev/null 2>&1 || true
+fi
 "$(dirname "$0")/fetch-fonts.sh" ||
   echo "setup-deps: the fonts were not fetched; the platform's face will stand in." >&2

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "base/Log.h"
+#include "cli/LivePlatform.h"
 #include "cli/Preview.h"
 
 int main(int argc, char** argv) {
@@ -33,10 +34,7 @@ int main(int argc, char** argv) {
 
   if (*previewCommand) {
     if (!desktop.empty()) preview.desktopFile = desktop;
-    auto live = []() -> tervane::Result<std::shared_ptr<tervane::PlatformFactory>> {
-      return tervane::Error{"the live desktop is not available yet; pass --desktop FILE.json", 0};
-    };
-    return tervane::cli::runPreview(preview, live, std::cout, std::cerr);
+    return tervane::cli::runPreview(preview, tervane::cli::livePlatform, std::cout, std::cerr);
   }
   return 2;
 }

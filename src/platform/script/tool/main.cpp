@@ -2,6 +2,7 @@
 // application would send it, and prints the reply as JSON. For diagnosing browser control:
 //
 //   tervane-script --app "Google Chrome" --state state.json [--print-state] < script
+//   tervane-script --app "Google Chrome" < script      (the live desktop's browser)
 //
 // Exit status: 0 with the reply; 1 with {"error":NUMBER,"message":"…"} when the script
 // failed (number 0 and "could not compile" for text outside the language, with the reason
@@ -18,6 +19,7 @@
 #include "script/BrowserRegistry.h"
 #include "script/ScriptEngine.h"
 #include "script/SimulatedBrowser.h"
+#include "script/tool/LiveBrowsers.h"
 
 namespace {
 
@@ -67,26 +69,33 @@ int main(int argc, char** argv) {
     return usageError("unknown browser \"" + appName +
                       "\"; use Safari, Google Chrome, Brave Browser or Microsoft Edge");
   }
-  if (statePath.empty()) {
-    return usageError(
-        "live browsers are not available yet; give a simulated browser with --state FILE");
-  }
-  auto text = tervane::readFile(statePath);
-  if (!text) return usageError("cannot read " + statePath + ": " + text.error().message);
-  auto state = tervane::SimulatedState::parse(text.value());
-  if (!state) return usageError(statePath + ": " + state.error().message);
-
-  auto browser = std::make_shared<tervane::SimulatedBrowser>(*dictionary, std::move(state).value());
-  if (delaySeconds > 0) {
-    browser->setConnectDelay(std::chrono::milliseconds(static_cast<long>(delaySeconds * 1000)));
-  }
-  if (failNumber) browser->failWith(*failNumber);
-  auto registry = std::make_shared<tervane::BrowserRegistry>();
-  registry->add(appName, browser);
-
   const std::string script{std::istreambuf_iterator<char>(std::cin),
                            std::istreambuf_iterator<char>()};
-  tervane::ScriptEngine engine(registry);
+  std::shared_ptr<tervane::BrowserLookup> browsers;
+  std::shared_ptr<tervane::SimulatedBrowser> simulated;
+  if (statePath.empty()) {
+    if (printState || delaySeconds > 0 || failNumber) {
+      return usageError("--print-state, --delay and --fail need a simulated browser (--state)");
+    }
+    auto live = tervane::liveBrowsers();
+    if (!live) return usageError(live.error().message);
+    browsers = std::move(live).value();
+  } else {
+    auto text = tervane::readFile(statePath);
+    if (!text) return usageError("cannot read " + statePath + ": " + text.error().message);
+    auto state = tervane::SimulatedState::parse(text.value());
+    if (!state) return usageError(statePath + ": " + state.error().message);
+    simulated = std::make_shared<tervane::SimulatedBrowser>(*dictionary, std::move(state).value());
+    if (delaySeconds > 0) {
+      simulated->setConnectDelay(std::chrono::milliseconds(static_cast<long>(delaySeconds * 1000)));
+    }
+    if (failNumber) simulated->failWith(*failNumber);
+    auto registry = std::make_shared<tervane::BrowserRegistry>();
+    registry->add(appName, simulated);
+    browsers = std::move(registry);
+  }
+
+  tervane::ScriptEngine engine(browsers);
   const auto outcome = engine.execute(script);
 
   int status = 0;
@@ -106,6 +115,6 @@ int main(int argc, char** argv) {
     std::cout << dump(error) << "\n";
     status = 1;
   }
-  if (printState) std::cout << dump(browser->stateJson()) << "\n";
+  if (printState && simulated) std::cout << dump(simulated->stateJson()) << "\n";
   return status;
 }

@@ -1,0 +1,63 @@
+#include "linux/HiddenWindowRecord.h"
+
+#include <limits>
+
+#include <nlohmann/json.hpp>
+
+namespace tervane::x11 {
+
+namespace {
+
+std::map<std::string, HiddenWindowRecord::Windows> decode(const std::string& text) {
+  const auto json = nlohmann::json::parse(text, nullptr, false);
+  std::map<std::string, HiddenWindowRecord::Windows> apps;
+  if (!json.is_object()) return {};
+  for (const auto& [app, ids] : json.items()) {
+    if (!ids.is_array()) return {};
+    auto& windows = apps[app];
+    for (const auto& id : ids) {
+      if (!id.is_number_unsigned() ||
+          id.get<std::uint64_t>() > std::numeric_limits<std::uint32_t>::max()) {
+        return {};
+      }
+      windows.insert(id.get<std::uint32_t>());
+    }
+  }
+  return apps;
+}
+
+}  // namespace
+
+HiddenWindowRecord::HiddenWindowRecord(std::filesystem::path file, AtomicWriteOptions options)
+    : file_(std::move(file)), options_(std::move(options)) {
+  if (auto text = readFile(file_)) apps_ = decode(text.value());
+}
+
+HiddenWindowRecord::Windows HiddenWindowRecord::windowsOf(const std::string& app) const {
+  const auto it = apps_.find(app);
+  return it == apps_.end() ? Windows{} : it->second;
+}
+
+Status HiddenWindowRecord::write(const std::map<std::string, Windows>& apps) const {
+  nlohmann::json json = nlohmann::json::object();
+  for (const auto& [app, windows] : apps) {
+    if (!windows.empty()) json[app] = windows;
+  }
+  return writeFileAtomically(file_, json.dump(2) + "\n", options_);
+}
+
+Status HiddenWindowRecord::add(const std::string& app, const std::vector<std::uint32_t>& windows) {
+  auto next = apps_;
+  next[app].insert(windows.begin(), windows.end());
+  if (next == apps_) return success();
+  if (auto written = write(next); !written) return written;
+  apps_ = std::move(next);
+  return success();
+}
+
+Status HiddenWindowRecord::forget(const std::string& app) {
+  if (apps_.erase(app) == 0) return success();
+  return write(apps_);
+}
+
+}  // namespace tervane::x11

@@ -1,0 +1,45 @@
+// Which application is in front on the X11 desktop, and a callback each time another
+// one comes forward: the window manager's `_NET_ACTIVE_WINDOW` on the root window,
+// watched through PropertyNotify on the shared connection. One activation is reported per
+// change of active application (focus moving between two windows of one application
+// is not one), never for this application itself and never for a window without a class.
+// A moment with no active window (between two windows, or on the bare desktop) changes
+// nothing: coming back to the same application afterwards is not a new activation.
+// Main thread only: events arrive through the connection's `dispatch()`.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "base/Signal.h"
+#include "linux/ClientWindows.h"
+#include "linux/XConnection.h"
+#include "stage/ActivationSource.h"
+
+namespace tervane::x11 {
+
+class X11ActivationSource final : public ActivationSource {
+ public:
+  explicit X11ActivationSource(std::shared_ptr<XConnection> connection, OwnIdentity own = {});
+
+  // This application's own identifier when one of its windows is in front.
+  std::optional<std::string> frontmostApplication() const override;
+  [[nodiscard]] Subscription onActivation(Handler handler) override;
+
+ private:
+  struct Front {
+    std::string id;
+    bool isOwn = false;
+  };
+  std::optional<Front> readFront() const;
+  void activeWindowChanged();
+
+  std::shared_ptr<XConnection> connection_;
+  OwnIdentity own_;
+  std::optional<std::string> last_;
+  Signal<std::string> activations_;
+  XConnection::EventSignal::Connection events_;
+};
+
+}  // namespace tervane::x11

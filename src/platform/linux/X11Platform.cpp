@@ -1,0 +1,58 @@
+#include "linux/X11Platform.h"
+
+#include "guard/GuardMonitor.h"
+#include "linux/X11AppSurface.h"
+#include "linux/X11ScriptableBrowser.h"
+#include "script/ScriptEngine.h"
+#include "surfaces/BrowserSurface.h"
+
+namespace tervane::x11 {
+
+X11Platform::X11Platform(std::shared_ptr<XConnection> connection, Options options)
+    : connection_(std::move(connection)), options_(std::move(options)) {
+  presence_ =
+      std::make_shared<X11AutomationPermission>(connection_, options_.procRoot, options_.own);
+  lane_ = std::make_shared<AppleEventLane>();
+  permission_ = std::make_shared<BrowserPermission>(lane_, presence_);
+  auto engine =
+      std::make_shared<ScriptEngine>(std::make_shared<X11BrowserLookup>(connection_, presence_));
+  runner_ = std::make_shared<AppleScriptRunner>(lane_, std::move(engine));
+  browsers_ = std::make_shared<BrowserSurface>(runner_, permission_);
+}
+
+void X11Platform::attach(const std::shared_ptr<XConnection>& connection,
+                         std::shared_ptr<MainQueue> main) {
+  std::weak_ptr<XConnection> weak = connection;
+  connection->setWakeHandler([weak, main = std::move(main)] {
+    main->post([weak] {
+      if (auto alive = weak.lock()) (void)alive->dispatch();
+    });
+  });
+}
+
+std::shared_ptr<ActivationSource> X11Platform::activationSource() {
+  if (!activationSource_) {
+    activationSource_ = std::make_shared<X11ActivationSource>(connection_, options_.own);
+  }
+  return activationSource_;
+}
+
+std::shared_ptr<AppSurfacing> X11Platform::appSurface(std::shared_ptr<ActivationLog> log) {
+  X11AppSurface::Options surface;
+  surface.hiddenRecordFile = options_.stateFolder / HiddenWindowRecord::kFileName;
+  surface.recordWrite = options_.recordWrite;
+  surface.own = options_.own;
+  surface.desktopEntryFolders = options_.desktopEntryFolders;
+  return std::make_shared<X11AppSurface>(connection_, std::move(log), std::move(surface));
+}
+
+std::shared_ptr<BrowserSurfacing> X11Platform::browserSurface() {
+  return browsers_;
+}
+
+std::shared_ptr<GuardObserving> X11Platform::guardMonitor() {
+  if (!monitor_) monitor_ = std::make_shared<GuardMonitor>(activationSource());
+  return monitor_;
+}
+
+}  // namespace tervane::x11

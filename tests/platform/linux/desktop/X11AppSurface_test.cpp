@@ -1,0 +1,234 @@
+#include "linux/X11AppSurface.h"
+
+#include <gtest/gtest.h>
+#include <xcb/screensaver.h>
+
+#include <algorithm>
+
+#include "base/Defaults.h"
+#include "support/FakeActivationSource.h"
+#include "support/XTestDesktop.h"
+
+namespace tervane::x11 {
+namespace {
+
+using testing::XTestDesktop;
+using Spec = XTestDesktop::WindowSpec;
+
+// A desktop with an app surface on its own connection, an activation log on a manual
+// clock, and the hidden-window record in a temporary state folder.
+class AppSurfaceTest : public ::testing::Test {
+ protected:
+  AppSurfaceTest() : log(std::make_shared<ActivationLog>(defaults, clock, source)) {
+    connection = XConnection::open(desktop.display()).value();
+    std::filesystem::create_directories(desktop.home() / "applications");
+  }
+
+  std::unique_ptr<X11AppSurface> makeSurface(AtomicWriteOptions write = {}) {
+    X11AppSurface::Options options;
+    options.hiddenRecordFile = recordFile();
+    options.recordWrite = std::move(write);
+    options.desktopEntryFolders = {desktop.home() / "applications"};
+    return std::make_unique<X11AppSurface>(connection, log, std::move(options));
+  }
+  std::filesystem::path recordFile() const {
+    return desktop.home() / "state/tervane-now" / HiddenWindowRecord::kFileName;
+  }
+
+  std::vector<std::string> ids(const std::vector<AppFacts>& apps) {
+    std::vector<std::string> out;
+    for (const auto& app : apps) out.push_back(app.bundleId);
+    return out;
+  }
+  const AppFacts* find(const std::vector<AppFacts>& apps, const std::string& id) {
+    auto it = std::find_if(apps.begin(), apps.end(), [&](auto& a) { return a.bundleId == id; });
+    return it == apps.end() ? nullptr : &*it;
+  }
+
+  XTestDesktop desktop;
+  std::shared_ptr<XConnection> connection;
+  MemoryDefaults defaults;
+  ManualClock clock;
+  testing::FakeActivationSource source;
+  std::shared_ptr<ActivationLog> log;
+};
+
+TEST_F(AppSurfaceTest, ListsRegularApplicationsOncePerClassInClientOrder) {
+  testing::writeText(desktop.home() / "applications/alpha.desktop",
+                     "[Desktop Entry]\nType=Application\nName=Alpha Editor\n");
+  auto surface = makeSurface();
+  EXPECT_TRUE(surface->runningApps().empty());
+
+  desktop.xterm("Alpha");
+  desktop.launchWindow({"xlogo"}, "XLogo");
+  desktop.xterm("tervane-now");
+  desktop.xterm("Alpha");
+  desktop.xterm("Beta");
+  // Not applications of their own: a dialog, a window off the taskbar, one without a
+  // class; a window of this process counts as this application whatever its class.
+  desktop.createWindow(Spec::ofClass("Dialogue").asDialog());
+  desktop.createWindow(Spec::ofClass("Skipper").offTaskbar());
+  desktop.createWindow({});
+  desktop.createWindow(Spec::ofClass("Disguised").ownedBy(static_cast<std::uint32_t>(::getpid())));
+
+  log->record("Alpha");
+  clock.advance(10);
+  // Whatever openbox put in front is the one frontmost application.
+  const auto activeWindow = desktop.active();
+  ASSERT_TRUE(activeWindow);
+  const std::string front = appIdentifier(desktop.client(*activeWindow)->className);
+
+  const auto apps = surface->runningApps();
+  EXPECT_EQ(ids(apps), (std::vector<std::string>{"Alpha", "XLogo", "tervane-now", "Beta"}));
+  EXPECT_EQ(find(apps, "Alpha")->name, "Alpha Editor");
+  EXPECT_EQ(find(apps, "Beta")->name, "Beta");
+  EXPECT_NEAR(*find(apps, "Alpha")->secondsSinceLastUse, 10.0, 0.001);
+  EXPECT_FALSE(find(apps, "Beta")->secondsSinceLastUse);
+  EXPECT_FALSE(find(apps, "tervane-now")->canHide);
+  EXPECT_TRUE(find(apps, "Alpha")->canHide);
+  for (const auto& app : apps) {
+    EXPECT_EQ(app.isFrontmost,
+              app.bundleId == front || (front == "Disguised" && app.bundleId == "tervane-now"))
+        << app.bundleId;
+  }
+}
+
+TEST_F(AppSurfaceTest, HideAndUnhideRestoreExactlyTheWindowsHidden) {
+  const xcb_window_t a1 = desktop.xterm("Alpha");
+  const xcb_window_t a2 = desktop.xterm("Alpha");
+  const xcb_window_t b1 = desktop.xterm("Beta");
+  // The person minimized one window before the stage.
+  ASSERT_EQ(desktop.run({"xdotool", "windowminimize", std::to_string(a2)}), 0);
+  ASSERT_TRUE(desktop.waitIconic(a2, true));
+
+  auto surface = makeSurface();
+  EXPECT_EQ(surface->runningApps().size(), 2u);
+  // A window opened after the surface last looked is hidden with the others.
+  const xcb_window_t a3 = desktop.xterm("Alpha");
+  EXPECT_FALSE(surface->hide("Gamma"));
+  EXPECT_FALSE(std::filesystem::exists(recordFile()));
+
+  ASSERT_TRUE(surface->hide("Alpha"));
+  EXPECT_EQ(HiddenWindowRecord(recordFile()).windowsOf("Alpha"),
+            (HiddenWindowRecord::Windows{a1, a3}));
+  EXPECT_EQ(testing::modeOf(recordFile()), 0600u);
+  EXPECT_EQ(testing::modeOf(recordFile().parent_path()), 0700u);
+  ASSERT_TRUE(desktop.waitIconic(a1, true));
+  ASSERT_TRUE(desktop.waitIconic(a3, true));
+  EXPECT_FALSE(desktop.isIconic(b1));
+  // Hiding again finds nothing new to hide.
+  EXPECT_TRUE(surface->hide("Alpha"));
+  EXPECT_EQ(surface->record().windowsOf("Alpha"), (HiddenWindowRecord::Windows{a1, a3}));
+
+  // The person brings one back; unhide restores the other hidden one and no more.
+  ASSERT_EQ(desktop.run({"xdotool", "windowmap", std::to_string(a3)}), 0);
+  ASSERT_TRUE(desktop.waitIconic(a3, false));
+  ASSERT_TRUE(surface->unhide("Alpha"));
+  ASSERT_TRUE(desktop.waitIconic(a1, false));
+  // openbox handles one connection's requests in order: a later one taking effect
+  // means every restore the surface sent has been handled.
+  iconify(*connection, b1);
+  connection->flush();
+  ASSERT_TRUE(desktop.waitIconic(b1, true));
+  EXPECT_FALSE(desktop.isIconic(a3));
+  EXPECT_TRUE(desktop.isIconic(a2)) << "a window the person minimized stays minimized";
+  EXPECT_TRUE(HiddenWindowRecord(recordFile()).all().empty());
+  EXPECT_FALSE(surface->unhide("Gamma"));
+}
+
+// After a crash the next run reads the record: bringing the stage back restores the
+// windows the last run hid, and not the one the person minimized.
+TEST_F(AppSurfaceTest, ARecoveredRunRestoresWhatTheCrashedRunHid) {
+  const xcb_window_t a1 = desktop.xterm("Alpha");
+  const xcb_window_t a2 = desktop.xterm("Alpha");
+  ASSERT_EQ(desktop.run({"xdotool", "windowminimize", std::to_string(a2)}), 0);
+  ASSERT_TRUE(desktop.waitIconic(a2, true));
+  {
+    auto crashed = makeSurface();
+    ASSERT_TRUE(crashed->hide("Alpha"));
+  }
+  ASSERT_TRUE(desktop.waitIconic(a1, true));
+
+  auto recovered = makeSurface();
+  ASSERT_TRUE(recovered->unhide("Alpha"));
+  ASSERT_TRUE(desktop.waitIconic(a1, false));
+  iconify(*connection, a1);
+  connection->flush();
+  ASSERT_TRUE(desktop.waitIconic(a1, true));
+  EXPECT_TRUE(desktop.isIconic(a2));
+}
+
+TEST_F(AppSurfaceTest, NothingMovesWhenTheRecordCannotBeWritten) {
+  const xcb_window_t a1 = desktop.xterm("Alpha");
+  const xcb_window_t b1 = desktop.xterm("Beta");
+  AtomicWriteOptions failing;
+  failing.inject = [](AtomicWriteStep step) -> std::optional<int> {
+    return step == AtomicWriteStep::write ? std::optional<int>(ENOSPC) : std::nullopt;
+  };
+  auto surface = makeSurface(failing);
+  EXPECT_FALSE(surface->hide("Alpha"));
+  // The window manager handles one connection's requests in order: once a later iconify
+  // of another window took effect, an earlier one would have too.
+  iconify(*connection, b1);
+  connection->flush();
+  ASSERT_TRUE(desktop.waitIconic(b1, true));
+  EXPECT_FALSE(desktop.isIconic(a1));
+  EXPECT_FALSE(std::filesystem::exists(recordFile()));
+}
+
+TEST_F(AppSurfaceTest, ActivateUnhidesAndFocusesTheTopWindow) {
+  const xcb_window_t a1 = desktop.xterm("Alpha");
+  const xcb_window_t b1 = desktop.xterm("Beta");
+  ASSERT_TRUE(desktop.waitActive(b1));
+  auto surface = makeSurface();
+  ASSERT_TRUE(surface->hide("Alpha"));
+  ASSERT_TRUE(desktop.waitIconic(a1, true));
+
+  EXPECT_TRUE(surface->activate("Alpha"));
+  EXPECT_TRUE(desktop.waitActive(a1));
+  EXPECT_FALSE(desktop.isIconic(a1));
+  EXPECT_FALSE(surface->activate("Gamma"));
+
+  const auto apps = surface->runningApps();
+  for (const auto& app : apps) EXPECT_EQ(app.isFrontmost, app.bundleId == "Alpha");
+}
+
+TEST_F(AppSurfaceTest, AnApplicationThatQuitsBetweenListingAndHiding) {
+  desktop.xterm("Alpha");
+  auto& gammaProcess = desktop.launch({"xterm", "-class", "Gamma", "-e", "cat"});
+  ASSERT_TRUE(desktop.waitUntil([&] {
+    for (const auto& w : readClients(desktop.x(), desktop.clients())) {
+      if (w.className == "Gamma") return true;
+    }
+    return false;
+  }));
+  auto surface = makeSurface();
+  ASSERT_EQ(ids(surface->runningApps()), (std::vector<std::string>{"Alpha", "Gamma"}));
+
+  gammaProcess.stop();
+  ASSERT_TRUE(desktop.waitUntil([&] { return desktop.clients().size() == 1; }));
+  EXPECT_FALSE(surface->hide("Gamma"));
+  EXPECT_FALSE(surface->unhide("Gamma"));
+  EXPECT_FALSE(std::filesystem::exists(recordFile()));
+  EXPECT_EQ(ids(surface->runningApps()), std::vector<std::string>{"Alpha"});
+}
+
+TEST_F(AppSurfaceTest, IdleSecondsGrowUntilThePointerMoves) {
+  auto surface = makeSurface();
+  XConnection& x = desktop.x();
+  // The screen saver switching on after one idle second is the event to wait for.
+  xcb_set_screen_saver(x.raw(), 1, 0, XCB_BLANKING_NOT_PREFERRED, XCB_EXPOSURES_ALLOWED);
+  xcb_screensaver_select_input(x.raw(), x.root(), XCB_SCREENSAVER_EVENT_NOTIFY_MASK);
+  ASSERT_EQ(desktop.run({"xdotool", "mousemove", "5", "5"}), 0);
+  const double fresh = surface->humanIdleSeconds();
+  EXPECT_LT(fresh, 1.0);
+
+  ASSERT_TRUE(desktop.waitUntil([&] { return surface->humanIdleSeconds() >= 1.0; }, 30));
+  EXPECT_GT(surface->humanIdleSeconds(), fresh);
+
+  ASSERT_EQ(desktop.run({"xdotool", "mousemove", "300", "200"}), 0);
+  EXPECT_LT(surface->humanIdleSeconds(), 1.0);
+}
+
+}  // namespace
+}  // namespace tervane::x11

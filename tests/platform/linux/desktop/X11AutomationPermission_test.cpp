@@ -1,0 +1,40 @@
+#include "linux/X11AutomationPermission.h"
+
+#include <gtest/gtest.h>
+
+#include "support/TempDir.h"
+#include "support/XTestDesktop.h"
+#include "surfaces/BrowserPermission.h"
+
+namespace tervane::x11 {
+namespace {
+
+using testing::XTestDesktop;
+using Spec = XTestDesktop::WindowSpec;
+
+TEST(X11AutomationPermission, RunningBrowsersAreAllowedAndOthersAreNotRunning) {
+  XTestDesktop desktop;
+  testing::TempDir proc;  // no browser processes: presence comes from windows alone
+  auto connection = XConnection::open(desktop.display()).value();
+  auto platform = std::make_shared<X11AutomationPermission>(connection, proc.path());
+  BrowserPermission permission(std::make_shared<AppleEventLane>(), platform);
+
+  EXPECT_TRUE(permission.presence().running().empty());
+  EXPECT_EQ(permission.status(BrowserKind::chrome), BrowserAuthorization::notRunning());
+
+  desktop.xterm("XTerm");
+  desktop.createWindow(Spec::ofClass("Chromium"));
+  // A browser window off the taskbar still means the browser runs.
+  desktop.createWindow(Spec::ofClass("Microsoft-edge").offTaskbar());
+  EXPECT_EQ(permission.presence().running(),
+            (std::vector<BrowserKind>{BrowserKind::chrome, BrowserKind::edge}));
+  EXPECT_EQ(platform->runningApplicationIds(),
+            (std::vector<std::string>{"XTerm", "com.google.Chrome", "com.microsoft.edgemac"}));
+  EXPECT_EQ(permission.status(BrowserKind::chrome), BrowserAuthorization::allowed());
+  EXPECT_EQ(permission.requestConsent(BrowserKind::edge), BrowserAuthorization::allowed());
+  EXPECT_EQ(permission.status(BrowserKind::brave), BrowserAuthorization::notRunning());
+  EXPECT_EQ(permission.status(BrowserKind::safari), BrowserAuthorization::notRunning());
+}
+
+}  // namespace
+}  // namespace tervane::x11

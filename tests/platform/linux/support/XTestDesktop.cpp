@@ -1,0 +1,384 @@
+#include "support/XTestDesktop.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace tervane::testing {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+Clock::time_point deadlineAfter(double seconds) {
+  return Clock::now() +
+         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+double secondsLeft(Clock::time_point deadline) {
+  return std::max(0.0, std::chrono::duration<double>(deadline - Clock::now()).count());
+}
+
+std::vector<std::string> mergedEnvironment(const std::vector<std::string>& extra) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    const std::string key = entry.substr(0, entry.find('='));
+    const bool replaced = std::any_of(extra.begin(), extra.end(), [&](const std::string& x) {
+      return x.substr(0, x.find('=')) == key;
+    });
+    if (!replaced) env.push_back(entry);
+  }
+  env.insert(env.end(), extra.begin(), extra.end());
+  return env;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& strings) {
+  std::vector<char*> out;
+  for (auto& s : strings) out.push_back(s.data());
+  out.push_back(nullptr);
+  return out;
+}
+
+}  // namespace
+
+std::unique_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>& argv,
+                                                  const std::vector<std::string>& env, int keepFd,
+                                                  const std::string& output,
+                                                  const std::filesystem::path& folder) {
+  std::vector<std::string> args = argv;
+  std::vector<std::string> envStrings = mergedEnvironment(env);
+  std::vector<char*> argp = pointers(args);
+  std::vector<char*> envp = pointers(envStrings);
+  const std::string out = output.empty() ? "/dev/null" : output;
+  const std::string workIn = folder.string();
+  const pid_t parent = ::getpid();
+
+  const pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
+  if (pid == 0) {
+    // Only async-signal-safe calls from here to exec.
+    ::setpgid(0, 0);
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // a crashed test leaves no server behind
+    if (::getppid() != parent) ::_exit(127);
+    const int sink = ::open(out.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    const int input = ::open("/dev/null", O_RDONLY);
+    if (sink >= 0) {
+      ::dup2(sink, 1);
+      ::dup2(sink, 2);
+    }
+    if (input >= 0) ::dup2(input, 0);
+    if (keepFd >= 0) ::fcntl(keepFd, F_SETFD, 0);
+    if (!workIn.empty() && ::chdir(workIn.c_str()) != 0) ::_exit(127);
+    ::execvpe(argp[0], argp.data(), envp.data());
+    ::_exit(127);
+  }
+  ::setpgid(pid, pid);
+  return std::unique_ptr<ChildProcess>(new ChildProcess(pid));
+}
+
+ChildProcess::~ChildProcess() {
+  stop();
+}
+
+bool ChildProcess::exited(double seconds) {
+  if (reaped_) return true;
+  // The process descriptor turns readable when the child exits; the child stays a zombie,
+  // so its process group id cannot be reused before it is reaped.
+  const int handle = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
+  if (handle < 0) return true;  // already reaped elsewhere
+  pollfd p{handle, POLLIN, 0};
+  int ready = -1;
+  do {
+    ready = ::poll(&p, 1, static_cast<int>(seconds * 1000));
+  } while (ready < 0 && errno == EINTR);
+  ::close(handle);
+  return ready > 0;
+}
+
+int ChildProcess::reap() {
+  if (reaped_) return status_;
+  int status = 0;
+  if (::waitpid(pid_, &status, 0) == pid_) {
+    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  reaped_ = true;
+  return status_;
+}
+
+std::optional<int> ChildProcess::wait(double seconds) {
+  if (!exited(seconds)) return std::nullopt;
+  return reap();
+}
+
+void ChildProcess::stop(double seconds) {
+  if (reaped_ || pid_ <= 0) return;
+  ::kill(-pid_, SIGTERM);
+  if (!exited(seconds)) {
+    ::kill(-pid_, SIGKILL);
+    exited(seconds);
+  }
+  // Helpers the process left in its group (a browser's renderers) go too, while the
+  // unreaped leader still holds the group's id.
+  ::kill(-pid_, SIGKILL);
+  reap();
+}
+
+XTestDesktop::XTestDesktop() {
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  server_ = ChildProcess::start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                                 "1280x1024x24", "-nolisten", "tcp", "-noreset"},
+                                {}, fds[1]);
+  ::close(fds[1]);
+  std::string number;
+  const auto deadline = deadlineAfter(30);
+  while (number.find('\n') == std::string::npos) {
+    pollfd p{fds[0], POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(secondsLeft(deadline) * 1000)) <= 0) break;
+    char buffer[32];
+    const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+    if (n <= 0) break;
+    number.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fds[0]);
+  if (number.find('\n') == std::string::npos) throw std::runtime_error("Xvfb did not start");
+  display_ = ":" + number.substr(0, number.find('\n'));
+
+  auto connection = x11::XConnection::open(display_);
+  if (!connection) throw std::runtime_error("cannot connect to " + display_);
+  watcher_ = connection.value();
+  watcher_->selectRootEvents(XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY);
+
+  std::filesystem::create_directories(home_ / "config");
+  windowManager_ = ChildProcess::start({"openbox", "--sm-disable"},
+                                       {"DISPLAY=" + display_, "HOME=" + home_.path().string(),
+                                        "XDG_CONFIG_HOME=" + (home_ / "config").string()});
+  const bool annexed = waitUntil(
+      [&] {
+        auto reply = watcher_->reply(
+            xcb_get_property_reply,
+            xcb_get_property(watcher_->raw(), 0, watcher_->root(),
+                             watcher_->atoms()._NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, 0, 1));
+        return reply && xcb_get_property_value_length(reply.get()) > 0;
+      },
+      30);
+  if (!annexed) throw std::runtime_error("openbox did not start on " + display_);
+  waitForWindowManagerLoop();
+}
+
+void XTestDesktop::waitForWindowManagerLoop() {
+  // openbox announces itself before it enters its event loop, and a request that reaches
+  // it in between (a client's map request) can wait unhandled until some later event
+  // arrives. Nothing tells when the loop has started, so a probe window is mapped and a
+  // root property changed (an event openbox always receives) until the probe is managed.
+  const xcb_window_t probe = createUnmanagedProbe();
+  const xcb_atom_t kick = [&] {
+    const char* name = "TERVANE_TEST_KICK";
+    auto reply = watcher_->reply(xcb_intern_atom_reply,
+                                 xcb_intern_atom(watcher_->raw(), 0, std::strlen(name), name));
+    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+  }();
+  const auto deadline = deadlineAfter(30);
+  for (std::uint32_t round = 0; secondsLeft(deadline) > 0; ++round) {
+    xcb_change_property(watcher_->raw(), XCB_PROP_MODE_REPLACE, watcher_->root(), kick,
+                        XCB_ATOM_CARDINAL, 32, 1, &round);
+    watcher_->flush();
+    const bool managed = waitUntil(
+        [&] {
+          const auto list = clients();
+          return std::find(list.begin(), list.end(), probe) != list.end();
+        },
+        std::min(0.25, secondsLeft(deadline)));
+    if (managed) {
+      xcb_destroy_window(watcher_->raw(), probe);
+      xcb_delete_property(watcher_->raw(), watcher_->root(), kick);
+      watcher_->flush();
+      waitUntil([&] { return clients().empty(); });
+      return;
+    }
+  }
+  throw std::runtime_error("openbox does not manage windows on " + display_);
+}
+
+xcb_window_t XTestDesktop::createUnmanagedProbe() {
+  xcb_connection_t* c = watcher_->raw();
+  const xcb_window_t window = xcb_generate_id(c);
+  const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+  xcb_create_window(c, XCB_COPY_FROM_PARENT, window, watcher_->root(), 0, 0, 10, 10, 0,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+  xcb_map_window(c, window);
+  watcher_->flush();
+  return window;
+}
+
+XTestDesktop::~XTestDesktop() {
+  // Clients first, then the window manager, then the server they all need.
+  for (auto it = clients_.rbegin(); it != clients_.rend(); ++it) (*it)->stop();
+  clients_.clear();
+  if (windowManager_) windowManager_->stop();
+  watcher_.reset();
+  if (server_) server_->stop();
+}
+
+ChildProcess& XTestDesktop::launch(const std::vector<std::string>& argv) {
+  clients_.push_back(
+      ChildProcess::start(argv, {"DISPLAY=" + display_, "HOME=" + home_.path().string(),
+                                 "XDG_CONFIG_HOME=" + (home_ / "config").string()}));
+  return *clients_.back();
+}
+
+xcb_window_t XTestDesktop::launchWindow(const std::vector<std::string>& argv,
+                                        const std::string& className, double seconds) {
+  const auto before = clients();
+  const std::set<xcb_window_t> known(before.begin(), before.end());
+  launch(argv);
+  std::optional<xcb_window_t> found;
+  waitUntil(
+      [&] {
+        for (const auto& window : x11::readClients(*watcher_, clients())) {
+          if (window.className == className && window.isRegular() &&
+              known.count(window.window) == 0) {
+            found = window.window;
+            return true;
+          }
+        }
+        return false;
+      },
+      seconds);
+  if (!found) throw std::runtime_error("no window of class " + className + " appeared");
+  return *found;
+}
+
+xcb_window_t XTestDesktop::xterm(const std::string& className) {
+  return launchWindow({"xterm", "-class", className, "-name", className, "-e", "cat"}, className);
+}
+
+int XTestDesktop::run(const std::vector<std::string>& argv, double seconds,
+                      const std::filesystem::path& folder) {
+  auto process = ChildProcess::start(argv, {"DISPLAY=" + display_}, -1, {}, folder);
+  const auto status = process->wait(seconds);
+  return status.value_or(-1);
+}
+
+void XTestDesktop::watchClients() {
+  const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+  for (xcb_window_t window : clients()) {
+    if (watched_.insert(window).second) {
+      xcb_change_window_attributes(watcher_->raw(), window, XCB_CW_EVENT_MASK, &mask);
+    }
+  }
+  watcher_->flush();
+}
+
+bool XTestDesktop::waitUntil(const std::function<bool()>& condition, double seconds) {
+  const auto deadline = deadlineAfter(seconds);
+  for (;;) {
+    // Select first, then look: a change after the look is an event that wakes the wait.
+    watchClients();
+    if (condition()) return true;
+    if (!watcher_->waitForEvent(secondsLeft(deadline))) return condition();
+    watcher_->dispatch();
+  }
+}
+
+xcb_window_t XTestDesktop::createWindow(const WindowSpec& spec) {
+  xcb_connection_t* c = watcher_->raw();
+  const auto& atoms = watcher_->atoms();
+  const xcb_window_t window = xcb_generate_id(c);
+  const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+  xcb_create_window(c, XCB_COPY_FROM_PARENT, window, watcher_->root(), 10, 10, 200, 120, 0,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+  if (!spec.className.empty()) {
+    // WM_CLASS is the instance name and the class, each ended by a NUL.
+    const std::string value = spec.className + '\0' + spec.className + '\0';
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                        static_cast<std::uint32_t>(value.size()), value.data());
+  }
+  if (spec.pid) {
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atoms._NET_WM_PID, XCB_ATOM_CARDINAL, 32,
+                        1, &*spec.pid);
+  }
+  if (!spec.title.empty()) {
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atoms._NET_WM_NAME, atoms.UTF8_STRING, 8,
+                        static_cast<std::uint32_t>(spec.title.size()), spec.title.data());
+  }
+  if (spec.dialog) {
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atoms._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM,
+                        32, 1, &atoms._NET_WM_WINDOW_TYPE_DIALOG);
+  }
+  if (spec.skipTaskbar) {
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atoms._NET_WM_STATE, XCB_ATOM_ATOM, 32, 1,
+                        &atoms._NET_WM_STATE_SKIP_TASKBAR);
+  }
+  xcb_map_window(c, window);
+  watcher_->flush();
+  const bool managed = waitUntil([&] {
+    const auto list = clients();
+    return std::find(list.begin(), list.end(), window) != list.end();
+  });
+  if (!managed) throw std::runtime_error("the window manager did not take the test window");
+  return window;
+}
+
+void XTestDesktop::settle(x11::XConnection& connection) {
+  // Events the server sent before answering this round trip arrive before the answer.
+  connection.sync();
+  connection.dispatch();
+}
+
+bool XTestDesktop::pumpUntil(x11::XConnection& connection, const std::function<bool()>& condition,
+                             double seconds) {
+  const auto deadline = deadlineAfter(seconds);
+  for (;;) {
+    connection.dispatch();
+    if (condition()) return true;
+    if (!connection.waitForEvent(secondsLeft(deadline))) {
+      connection.dispatch();
+      return condition();
+    }
+  }
+}
+
+std::vector<xcb_window_t> XTestDesktop::clients() {
+  return x11::clientList(*watcher_, x11::ClientOrder::mapping);
+}
+
+std::vector<xcb_window_t> XTestDesktop::stacking() {
+  return x11::clientList(*watcher_, x11::ClientOrder::stacking);
+}
+
+std::optional<x11::ClientWindow> XTestDesktop::client(xcb_window_t window) {
+  return x11::readClient(*watcher_, window, true);
+}
+
+bool XTestDesktop::isIconic(xcb_window_t window) {
+  const auto c = client(window);
+  return c && c->isIconic;
+}
+
+std::optional<xcb_window_t> XTestDesktop::active() {
+  return x11::activeWindow(*watcher_);
+}
+
+bool XTestDesktop::waitIconic(xcb_window_t window, bool iconic, double seconds) {
+  return waitUntil([&] { return isIconic(window) == iconic; }, seconds);
+}
+
+bool XTestDesktop::waitActive(xcb_window_t window, double seconds) {
+  return waitUntil([&] { return active() == window; }, seconds);
+}
+
+}  // namespace tervane::testing

@@ -1,0 +1,127 @@
+// A private X desktop for one test: its own Xvfb on a free display (found by Xvfb itself
+// through -displayfd), openbox as the window manager, and the real clients the test
+// launches. Waiting is done on X events (a test connection selects property changes on
+// the root and on every client window) with generous bounds, never by sleeping.
+// Everything started here is stopped when the desktop goes.
+#pragma once
+
+#include <sys/types.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "linux/ClientWindows.h"
+#include "linux/XConnection.h"
+#include "support/TempDir.h"
+
+namespace tervane::testing {
+
+// A child process in its own process group; the whole group is ended with the object.
+class ChildProcess {
+ public:
+  // Starts `argv` with `env` added to this process's environment. `keepFd` stays open
+  // in the child. Output goes to `output` (or nowhere).
+  static std::unique_ptr<ChildProcess> start(const std::vector<std::string>& argv,
+                                             const std::vector<std::string>& env = {},
+                                             int keepFd = -1, const std::string& output = {},
+                                             const std::filesystem::path& folder = {});
+  ~ChildProcess();
+
+  pid_t pid() const { return pid_; }
+  // Asks the group to end (SIGTERM), then kills it when it takes longer than `seconds`.
+  void stop(double seconds = 5.0);
+  // Waits for the process to exit; its exit status, or none when it outlived `seconds`.
+  std::optional<int> wait(double seconds);
+
+ private:
+  explicit ChildProcess(pid_t pid) : pid_(pid) {}
+  bool exited(double seconds);
+  int reap();
+  pid_t pid_ = -1;
+  bool reaped_ = false;
+  int status_ = 0;
+};
+
+class XTestDesktop {
+ public:
+  // Starts Xvfb and openbox; throws std::runtime_error when either does not come up.
+  XTestDesktop();
+  ~XTestDesktop();
+
+  const std::string& display() const { return display_; }
+  const TempDir& home() const { return home_; }
+  // The test's own connection, used for waiting and for checking the server's state.
+  x11::XConnection& x() { return *watcher_; }
+
+  // Starts an X client with this desktop's DISPLAY.
+  ChildProcess& launch(const std::vector<std::string>& argv);
+  // Starts a client and waits until the window manager lists a new regular window of
+  // `className`; gives that window.
+  xcb_window_t launchWindow(const std::vector<std::string>& argv, const std::string& className,
+                            double seconds = 30);
+  // An xterm with this class (and instance name), running `cat`.
+  xcb_window_t xterm(const std::string& className);
+  // Runs a command to its end (e.g. xdotool), in `folder` when one is given; its exit
+  // status.
+  int run(const std::vector<std::string>& argv, double seconds = 30,
+          const std::filesystem::path& folder = {});
+
+  // A window of the test process itself, managed by openbox.
+  struct WindowSpec {
+    std::string className;  // none when empty
+    std::optional<std::uint32_t> pid;
+    bool dialog = false;
+    bool skipTaskbar = false;
+    std::string title;
+
+    static WindowSpec ofClass(std::string name) {
+      WindowSpec spec;
+      spec.className = std::move(name);
+      return spec;
+    }
+    WindowSpec& ownedBy(std::uint32_t process) { return pid = process, *this; }
+    WindowSpec& asDialog() { return dialog = true, *this; }
+    WindowSpec& offTaskbar() { return skipTaskbar = true, *this; }
+    WindowSpec& titled(std::string text) { return title = std::move(text), *this; }
+  };
+  xcb_window_t createWindow(const WindowSpec& spec);
+
+  // Re-evaluates `condition` after every X event on the root or a client window until it
+  // holds or `seconds` pass.
+  bool waitUntil(const std::function<bool()>& condition, double seconds = 20);
+  // Makes sure `connection` has received every event the server sent it so far, and
+  // dispatches them to its handlers.
+  static void settle(x11::XConnection& connection);
+  // Dispatches `connection`'s events as they come until `condition` holds.
+  static bool pumpUntil(x11::XConnection& connection, const std::function<bool()>& condition,
+                        double seconds = 20);
+
+  // Server state, read through the test connection.
+  std::optional<x11::ClientWindow> client(xcb_window_t window);
+  bool isIconic(xcb_window_t window);
+  std::optional<xcb_window_t> active();
+  std::vector<xcb_window_t> clients();
+  // _NET_CLIENT_LIST_STACKING, bottom to top.
+  std::vector<xcb_window_t> stacking();
+  bool waitIconic(xcb_window_t window, bool iconic, double seconds = 20);
+  bool waitActive(xcb_window_t window, double seconds = 20);
+
+ private:
+  void watchClients();
+  void waitForWindowManagerLoop();
+  xcb_window_t createUnmanagedProbe();
+
+  TempDir home_;
+  std::string display_;
+  std::unique_ptr<ChildProcess> server_;
+  std::unique_ptr<ChildProcess> windowManager_;
+  std::shared_ptr<x11::XConnection> watcher_;
+  std::set<xcb_window_t> watched_;
+  std::vector<std::unique_ptr<ChildProcess>> clients_;
+};
+
+}  // namespace tervane::testing

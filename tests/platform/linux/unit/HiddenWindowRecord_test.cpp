@@ -1,0 +1,62 @@
+#include "linux/HiddenWindowRecord.h"
+
+#include <gtest/gtest.h>
+
+#include "support/TempDir.h"
+
+namespace tervane::x11 {
+namespace {
+
+using testing::TempDir;
+
+TEST(HiddenWindowRecord, SurvivesARestartWithPrivateModes) {
+  TempDir dir;
+  const auto file = dir / "state/tervane-now" / HiddenWindowRecord::kFileName;
+  {
+    HiddenWindowRecord record(file);
+    ASSERT_TRUE(record.add("XTerm", {0x400001, 0x400020}).ok());
+    ASSERT_TRUE(record.add("com.google.Chrome", {0xa00002}).ok());
+    ASSERT_TRUE(record.add("XTerm", {0x400001, 0x500003}).ok());
+  }
+  EXPECT_EQ(testing::modeOf(file), 0600u);
+  EXPECT_EQ(testing::modeOf(file.parent_path()), 0700u);
+
+  HiddenWindowRecord reloaded(file);
+  EXPECT_EQ(reloaded.windowsOf("XTerm"),
+            (HiddenWindowRecord::Windows{0x400001, 0x400020, 0x500003}));
+  EXPECT_EQ(reloaded.windowsOf("com.google.Chrome"), (HiddenWindowRecord::Windows{0xa00002}));
+
+  ASSERT_TRUE(reloaded.forget("XTerm").ok());
+  EXPECT_TRUE(HiddenWindowRecord(file).windowsOf("XTerm").empty());
+  EXPECT_EQ(HiddenWindowRecord(file).all().size(), 1u);
+}
+
+TEST(HiddenWindowRecord, AFailedWriteChangesNothing) {
+  TempDir dir;
+  const auto file = dir / HiddenWindowRecord::kFileName;
+  AtomicWriteOptions failing;
+  bool fail = false;
+  failing.inject = [&](AtomicWriteStep step) -> std::optional<int> {
+    if (fail && step == AtomicWriteStep::rename) return ENOSPC;
+    return std::nullopt;
+  };
+  HiddenWindowRecord record(file, failing);
+  ASSERT_TRUE(record.add("XTerm", {1}).ok());
+  fail = true;
+  EXPECT_FALSE(record.add("XTerm", {2}).ok());
+  EXPECT_EQ(record.windowsOf("XTerm"), HiddenWindowRecord::Windows{1});
+  EXPECT_EQ(HiddenWindowRecord(file).windowsOf("XTerm"), HiddenWindowRecord::Windows{1});
+}
+
+TEST(HiddenWindowRecord, AFileOfTheWrongShapeIsAnEmptyRecord) {
+  TempDir dir;
+  const auto file = dir / HiddenWindowRecord::kFileName;
+  for (const char* text : {"not json", "[1,2]", R"({"XTerm": 5})", R"({"XTerm": [1, "2"]})",
+                           R"({"XTerm": [-1]})", R"({"XTerm": [4294967296]})"}) {
+    testing::writeText(file, text);
+    EXPECT_TRUE(HiddenWindowRecord(file).all().empty()) << text;
+  }
+}
+
+}  // namespace
+}  // namespace tervane::x11
