@@ -5,13 +5,40 @@
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 
 namespace tervane {
+namespace {
+
+// The card's popover. A popup takes every click while it is open, so a click on the bee
+// would only close it: the controller hears of presses outside first, so a right click on
+// the bee can still open the bar menu.
+class Popover final : public QWidget {
+ public:
+  Popover() : QWidget(nullptr, Qt::Popup | Qt::FramelessWindowHint) {
+    // The click that closes the card is not passed on: clicking the bee while the card is
+    // open only closes the card.
+    setAttribute(Qt::WA_NoMouseReplay);
+  }
+  std::function<void(const QPoint& global, Qt::MouseButton button)> onPressOutside;
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override {
+    const bool outside = !rect().contains(event->position().toPoint());
+    const QPoint global = event->globalPosition().toPoint();
+    const Qt::MouseButton button = event->button();
+    QWidget::mousePressEvent(event);
+    if (outside && onPressOutside) onPressOutside(global, button);
+  }
+};
+
+}  // namespace
 
 QPoint popoverOrigin(const QRect& beeGeometry, const QPoint& pointer, const QSize& size,
                      const QRect& available) {
@@ -57,11 +84,16 @@ void MenuBarController::install(std::shared_ptr<MacNowModel> model, ThemeManager
   tray_->setIcon(bee().icon(picture_));
   tray_->setToolTip(toolTip());
 
-  // The popover: closes when the person clicks elsewhere, and the click that closes it is
-  // not passed on, so clicking the bee while the card is open only closes the card.
-  auto* popover = new QWidget(nullptr, Qt::Popup | Qt::FramelessWindowHint);
-  popover->setAttribute(Qt::WA_NoMouseReplay);
+  auto* popover = new Popover;
   popover->setWindowTitle(toolTipName());
+  popover->onPressOutside = [this](const QPoint& global, Qt::MouseButton button) {
+    if (button != Qt::RightButton || !tray_ || !tray_->geometry().contains(global)) return;
+    // Once the popup has let go of the pointer.
+    QPointer<MenuBarController> self(this);
+    QTimer::singleShot(0, this, [self, global] {
+      if (self && self->menu_) self->menu_->popup(global);
+    });
+  };
   auto* layout = new QVBoxLayout(popover);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSizeConstraint(QLayout::SetFixedSize);
