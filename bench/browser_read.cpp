@@ -15,6 +15,7 @@
 #include "script/ScriptEngine.h"
 #include "script/SimulatedBrowser.h"
 #include "surfaces/AppleScriptRunner.h"
+#include "surfaces/BrowserAdapters.h"
 #include "surfaces/BrowserSurface.h"
 
 namespace {
@@ -24,69 +25,9 @@ using namespace tervane;
 constexpr int kWindows = 40;
 constexpr int kTabsPerWindow = 500;
 
-// The adapters' read scripts, as they send them.
-std::string chromiumReadScript(const std::string& appName) {
-  return "tell application \"" + appName + "\"\n" + R"(    set wIds to {}
-    set wMin to {}
-    set wCounts to {}
-    set tTitles to {}
-    set tUrls to {}
-    set tActive to {}
-    repeat with w in (every window)
-        set theTabs to (every tab of w)
-        set end of wIds to (id of w)
-        set end of wMin to (minimized of w)
-        set end of wCounts to (count of theTabs)
-        set activeIdx to 0
-        try
-            set activeIdx to (active tab index of w)
-        end try
-        set i to 0
-        repeat with t in theTabs
-            set i to i + 1
-            set end of tTitles to (title of t)
-            set end of tUrls to (URL of t)
-            set end of tActive to (i = activeIdx)
-        end repeat
-    end repeat
-    return {wIds, wMin, wCounts, tTitles, tUrls, tActive}
-end tell)";
-}
-
-const std::string kSafariReadScript = R"(tell application "Safari"
-    set wIds to {}
-    set wMin to {}
-    set wCounts to {}
-    set tTitles to {}
-    set tUrls to {}
-    set tActive to {}
-    repeat with w in (every window whose visible is true)
-        set theTabs to (every tab of w)
-        set end of wIds to (id of w)
-        set end of wMin to (miniaturized of w)
-        set end of wCounts to (count of theTabs)
-        -- Safari tabs have no id but they DO have an index, and
-        -- `index of current tab` is exact. Comparing urls instead would
-        -- mark two tabs active whenever a window has the same page open
-        -- twice, which is ordinary rather than rare.
-        set activeIdx to 0
-        try
-            set activeIdx to (index of current tab of w)
-        end try
-        set i to 0
-        repeat with t in theTabs
-            set i to i + 1
-            set end of tTitles to (name of t)
-            set theUrl to ""
-            try
-                set theUrl to (URL of t) as text
-            end try
-            set end of tUrls to theUrl
-            set end of tActive to (i = activeIdx)
-        end repeat
-    end repeat
-    return {wIds, wMin, wCounts, tTitles, tUrls, tActive}
-end tell)";
+// The adapters' read scripts, exactly as they send them.
+std::string chromiumReadScript() { return ChromiumAdapter(BrowserKind::chrome).readScript(); }
+std::string safariReadScript() { return SafariAdapter().readScript(); }
 
 SimulatedState bigState() {
   SimulatedState state;
@@ -200,10 +141,10 @@ void runRead(benchmark::State& st, const std::string& script) {
 }
 
 void BM_EngineChromiumRead(benchmark::State& st) {
-  runRead(st, chromiumReadScript("Google Chrome"));
+  runRead(st, chromiumReadScript());
 }
 void BM_EngineSafariRead(benchmark::State& st) {
-  runRead(st, kSafariReadScript);
+  runRead(st, safariReadScript());
 }
 
 // Every running browser is allowed, as on an X11 desktop.
@@ -229,7 +170,7 @@ void BM_SurfaceChromiumWindows(benchmark::State& st) {
 }
 
 void BM_ParseChromiumRead(benchmark::State& st) {
-  const auto script = chromiumReadScript("Google Chrome");
+  const auto script = chromiumReadScript();
   for (auto _ : st) benchmark::DoNotOptimize(ScriptEngine::check(script));
 }
 
