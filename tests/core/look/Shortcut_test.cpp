@@ -2,27 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "support/CountingDefaults.h"
+
 namespace tervane {
 namespace {
 
-// Standard defaults that count the writes made to them.
-class CountingDefaults final : public Defaults {
- public:
-  std::optional<nlohmann::json> get(const std::string& key) const override {
-    return inner.get(key);
-  }
-  void set(const std::string& key, nlohmann::json value) override {
-    ++writes;
-    inner.set(key, std::move(value));
-  }
-  void remove(const std::string& key) override {
-    ++writes;
-    inner.remove(key);
-  }
-
-  MemoryDefaults inner;
-  int writes = 0;
-};
+using testing::CountingDefaults;
 
 }  // namespace
 
