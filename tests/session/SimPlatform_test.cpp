@@ -33,23 +33,7 @@ class OnSimPlatform : public ModelFixture {
     browsers = nullptr;
   }
 
-  void buildOnPlatform() {
-    journal = std::make_shared<StageJournal>(dir / "state", journalOptions);
-    memory = std::make_shared<StageMemory>(*standard);
-    store = std::make_shared<Store>(*shared);
-    MacNowModel::Dependencies d;
-    d.main = main;
-    d.clock = clock;
-    d.platform = platform;
-    d.standardDefaults = standard;
-    d.store = store;
-    d.journal = journal;
-    d.memory = memory;
-    d.monitor = platform->monitor();
-    d.offMain = offMain;
-    d.picker = picker;
-    model = MacNowModel::make(std::move(d));
-  }
+  void buildOnPlatform() { build(platform, platform->monitor(), nullptr); }
 
   std::shared_ptr<sim::SimPlatform> platform;
 };

@@ -68,22 +68,28 @@ class ModelFixture : public ::testing::Test {
 
   // Builds the model; call after arranging the desktop.
   void build() {
+    monitor = std::make_shared<sim::SimGuardMonitor>(desktop);
+    build(std::make_shared<TestPlatform>(desktop, clock), monitor, browsers);
+  }
+
+  // Builds the model over another platform; a null browser surface is the platform's own.
+  void build(std::shared_ptr<PlatformFactory> platform, std::shared_ptr<GuardObserving> watcher,
+             std::shared_ptr<BrowserSurfacing> browserSurface) {
     journal = std::make_shared<StageJournal>(dir / "state", journalOptions);
     memory = std::make_shared<StageMemory>(*standard);
     store = std::make_shared<Store>(*shared);
-    monitor = std::make_shared<sim::SimGuardMonitor>(desktop);
     MacNowModel::Dependencies d;
     d.main = main;
     d.clock = clock;
-    d.platform = std::make_shared<TestPlatform>(desktop, clock);
+    d.platform = std::move(platform);
     d.standardDefaults = standard;
     d.store = store;
     d.journal = journal;
     d.memory = memory;
-    d.monitor = monitor;
+    d.monitor = std::move(watcher);
     d.offMain = offMain;
     d.picker = picker;
-    d.browsers = browsers;
+    d.browsers = std::move(browserSurface);
     d.shield = shield;
     model = MacNowModel::make(std::move(d));
   }
