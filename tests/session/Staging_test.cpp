@@ -105,6 +105,8 @@ TEST_F(Staging, ThePickerChoosesAppsAndTabsAndASecondStartWaits) {
   model->capture("write the report");
   picker->answer = std::set<std::string>{"app: App Music", "tab: news"};
 
+  std::vector<bool> startingSeen;
+  auto watch = model->startingChanged().connect([&](bool on) { startingSeen.push_back(on); });
   model->set(kRule);
   EXPECT_TRUE(model->starting());
   model->set(kRule);  // ignored while the request is in flight
@@ -118,6 +120,7 @@ TEST_F(Staging, ThePickerChoosesAppsAndTabsAndASecondStartWaits) {
                                       "tab: docs", "tab: news"}));
   ASSERT_TRUE(model->openStage().has_value());
   EXPECT_FALSE(model->starting());
+  EXPECT_EQ(startingSeen, (std::vector<bool>{true, false}));
   // Music was wanted; Mail and Notes were not; Chrome holds a wanted tab and stays.
   EXPECT_TRUE(hidden("com.example.Mail"));
   EXPECT_FALSE(hidden("com.example.Music"));
@@ -283,6 +286,27 @@ TEST(WindowIds, GroupsNumberedWindowItemsOfKnownBrowsers) {
   items.push_back(StageItem::forWindow(window(BrowserKind::safari, 9, {}))[0]);
   EXPECT_EQ(MacNowModel::windowIds(items),
             (std::map<BrowserKind, std::vector<std::int64_t>>{{BrowserKind::safari, {4, 9}}}));
+}
+
+TEST_F(Staging, TheWalkThroughIsDismissedOnceAndCanBeAskedForAgain) {
+  build();
+  int dismissed = 0, requested = 0;
+  model->onFirstRunDismissed = [&] { ++dismissed; };
+  model->onFirstRunRequested = [&] { ++requested; };
+  model->setShowFirstRun(true);
+  model->setFirstRunStep(4);
+
+  model->dismissFirstRun();
+  EXPECT_TRUE(store->hasSeenMacFirstRun());
+  EXPECT_FALSE(model->showFirstRun());
+  EXPECT_EQ(dismissed, 1);
+
+  model->showFirstRunAgain();
+  EXPECT_EQ(model->firstRunStep(), 0);
+  EXPECT_TRUE(model->showFirstRun());
+  EXPECT_EQ(requested, 1);
+  // Seeing it again does not forget that it was seen.
+  EXPECT_TRUE(store->hasSeenMacFirstRun());
 }
 
 }  // namespace

@@ -119,7 +119,7 @@ void MacNowModel::capture(const std::string& line) {
 
 void MacNowModel::set(const SeedRule& rule) {
   assertMain();
-  if (starting_) return;
+  if (starting_.get()) return;
   const std::string line = now_.get() ? Text::trimmed(now_.get()->textContent) : "";
   if (line.empty() || !picker_->isAvailable()) {
     stage(rule, line, std::nullopt, {}, std::nullopt);
@@ -135,12 +135,12 @@ void MacNowModel::set(const SeedRule& rule) {
   const auto running = browsers_->runningBrowsers();
   const auto token = newUuid();
   startToken_ = token;
-  starting_ = true;
+  starting_.set(true);
 
   main_->postAfter(kStartFallbackSeconds, [weak = weak(), token, rule, line] {
     auto self = weak.lock();
-    if (!self || self->startToken_ != token || !self->starting_) return;
-    self->starting_ = false;
+    if (!self || self->startToken_ != token || !self->starting_.get()) return;
+    self->starting_.set(false);
     self->stage(rule, line, std::nullopt, {}, std::nullopt);
   });
 
@@ -150,8 +150,8 @@ void MacNowModel::set(const SeedRule& rule) {
       },
       [weak = weak(), token, rule, line](PickedBeforeStaging picked) {
         auto self = weak.lock();
-        if (!self || self->startToken_ != token || !self->starting_) return;
-        self->starting_ = false;
+        if (!self || self->startToken_ != token || !self->starting_.get()) return;
+        self->starting_.set(false);
         self->stage(rule, line, picked.wantedApps, picked.wantedBrowsers, picked.pass);
       });
 }
@@ -214,6 +214,20 @@ void MacNowModel::stage(const SeedRule& rule, const std::string& line,
   const auto running = browsers_->runningBrowsers();
   if (running.empty()) return;
   stageBrowsers(running, rule, idle, line);
+}
+
+void MacNowModel::dismissFirstRun() {
+  assertMain();
+  store_->setHasSeenMacFirstRun(true);
+  showFirstRun_.set(false);
+  if (onFirstRunDismissed) onFirstRunDismissed();
+}
+
+void MacNowModel::showFirstRunAgain() {
+  assertMain();
+  firstRunStep_.set(0);
+  showFirstRun_.set(true);
+  if (onFirstRunRequested) onFirstRunRequested();
 }
 
 void MacNowModel::prewarmPicker() {

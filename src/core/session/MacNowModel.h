@@ -73,6 +73,8 @@ class MacNowModel : public std::enable_shared_from_this<MacNowModel> {
   const std::optional<AttentionTask>& now() const { return now_.get(); }
   const std::optional<StageSnapshot>& openStage() const { return openStage_.get(); }
   const std::string& lastBecause() const { return lastBecause_.get(); }
+  // True while a Start waits for the picker; the stage (or its refusal) follows.
+  bool starting() const { return starting_.get(); }
   bool showFirstRun() const { return showFirstRun_.get(); }
   int firstRunStep() const { return firstRunStep_.get(); }
   const std::vector<BrowserKind>& deniedBrowsers() const { return deniedBrowsers_.get(); }
@@ -85,6 +87,7 @@ class MacNowModel : public std::enable_shared_from_this<MacNowModel> {
   Signal<std::optional<AttentionTask>>& nowChanged() { return now_.changed(); }
   Signal<std::optional<StageSnapshot>>& openStageChanged() { return openStage_.changed(); }
   Signal<std::string>& lastBecauseChanged() { return lastBecause_.changed(); }
+  Signal<bool>& startingChanged() { return starting_.changed(); }
   Signal<bool>& showFirstRunChanged() { return showFirstRun_.changed(); }
   Signal<int>& firstRunStepChanged() { return firstRunStep_.changed(); }
   Signal<std::vector<BrowserKind>>& deniedBrowsersChanged() { return deniedBrowsers_.changed(); }
@@ -96,6 +99,10 @@ class MacNowModel : public std::enable_shared_from_this<MacNowModel> {
 
   void setShowFirstRun(bool show) { showFirstRun_.set(show); }
   void setFirstRunStep(int step) { firstRunStep_.set(step); }
+  // The end of the walk-through: remembers that it was seen, hides it and tells the shell.
+  void dismissFirstRun();
+  // The menu's welcome row: the walk-through again from its first screen.
+  void showFirstRunAgain();
 
   // Set by the app shell.
   std::function<void()> onFirstRunDismissed;
@@ -104,7 +111,6 @@ class MacNowModel : public std::enable_shared_from_this<MacNowModel> {
   std::function<void(const StageSnapshot&)> onActBegan;
 
   // ---- Plain state, readable for views and tests. ----
-  bool starting() const { return starting_; }
   const std::string& startToken() const { return startToken_; }
   const std::string& currentAct() const { return act_; }
   const std::string& plainBecause() const { return plainBecause_; }
@@ -202,7 +208,7 @@ class MacNowModel : public std::enable_shared_from_this<MacNowModel> {
   std::shared_ptr<OffMainRunning> offMain_;
   std::shared_ptr<ActPicking> picker_;
 
-  bool starting_ = false;
+  Observable<bool> starting_{false};
   std::string startToken_;
   Observable<std::optional<AttentionTask>> now_;
   Observable<std::optional<StageSnapshot>> openStage_;
