@@ -14,3 +14,8 @@ endif()
 if(TERVANE_BUILD_BENCH)
   find_package(benchmark REQUIRED)
 endif()
+# Qt is found here, for the whole tree, because tervane-now (made in src/cli) links the
+# application from src/app and Qt's targets must be visible where it is linked.
+if(TERVANE_WITH_DESKTOP)
+  find_package(Qt6 REQUIRED COMPONENTS Widgets)
+endif()

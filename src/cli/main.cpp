@@ -1,14 +1,17 @@
-// tervane-now: the command line. `preview` shows what a Start would do without moving
-// anything.
+// tervane-now: with no sub-command, the tray application; `preview` shows what a Start
+// would do without moving anything.
 #include <CLI/CLI.hpp>
 
 #include <iostream>
 
 #include "base/Log.h"
+#include "cli/ApplicationLaunch.h"
 #include "cli/LivePlatform.h"
 #include "cli/Preview.h"
 
 int main(int argc, char** argv) {
+  if (argc <= 1) return tervane::cli::runApplication(argc, argv, std::cout, std::cerr);
+
   // A command prints its own answer; only problems from below belong beside it.
   tervane::Log::setSink(std::make_shared<tervane::StderrLogSink>(tervane::LogLevel::error));
 

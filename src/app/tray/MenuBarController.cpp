@@ -218,7 +218,9 @@ void MenuBarController::prepareBarMenu() {
   addRow(MenuStrings::howItWorks, actions_.showWelcome);
   addRow(MenuStrings::help, actions_.showHelp);
   menu.addSeparator();
-  addRow(MenuStrings::checkForUpdates, actions_.checkForUpdates);
+  addRow(actions_.checkForUpdates ? MenuStrings::checkForUpdates
+                                  : MenuStrings::updatesFromPackageManager,
+         actions_.checkForUpdates);
 
   std::function<void()> toggleLogin;
   if (actions_.isLoginItemOn && actions_.setLoginItem) {

@@ -38,6 +38,7 @@ struct MenuBarActions {
   // "How Tervane Now works…": opens the walk-through again from its first screen.
   std::function<void()> showWelcome;
   std::function<void()> showHelp;
+  // Without one the row says that the package manager brings updates, greyed.
   std::function<void()> checkForUpdates;
   // The login item: read when the menu opens, set to the opposite when the row is chosen.
   std::function<bool()> isLoginItemOn;

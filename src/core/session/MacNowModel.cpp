@@ -355,7 +355,7 @@ bool MacNowModel::apply(const StageSnapshot& snapshot) {
 void MacNowModel::stopGuard() {
   monitor_->stop();
   shield_->dismiss();
-  pendingSubject_.reset();
+  pendingSubject_.set(std::nullopt);
   passed_.clear();
   lastBrowserCheck_.clear();
 }
@@ -580,7 +580,7 @@ void MacNowModel::cameForward(const std::string& bundleId) {
 void MacNowModel::raise(const StageItem& item) {
   assertMain();
   if (shield_->isShowing()) return;
-  pendingSubject_ = item;
+  pendingSubject_.set(item);
   std::string text;
   if (openStage_.get()) {
     text = openStage_.get()->actionText;
@@ -632,8 +632,8 @@ void MacNowModel::checkBrowserWindows(BrowserKind kind) {
 void MacNowModel::answer(bool letThrough) {
   assertMain();
   shield_->dismiss();
-  auto subject = std::move(pendingSubject_);
-  pendingSubject_.reset();
+  auto subject = pendingSubject_.get();
+  pendingSubject_.set(std::nullopt);
   if (!subject || !openStage_.get()) return;
 
   auto copy = *openStage_.get();

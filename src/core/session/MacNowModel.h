@@ -76,6 +76,8 @@ class MacNowModel : public std::enable_shared_from_this<MacNowModel> {
   // True while a Start waits for the picker; the stage (or its refusal) follows.
   bool starting() const { return starting_.get(); }
   bool showFirstRun() const { return showFirstRun_.get(); }
+  // The item the shield is asking about, while it asks.
+  const std::optional<StageItem>& pendingSubject() const { return pendingSubject_.get(); }
   int firstRunStep() const { return firstRunStep_.get(); }
   const std::vector<BrowserKind>& deniedBrowsers() const { return deniedBrowsers_.get(); }
   const std::vector<BrowserKind>& busyBrowsers() const { return busyBrowsers_.get(); }
@@ -89,6 +91,7 @@ class MacNowModel : public std::enable_shared_from_this<MacNowModel> {
   Signal<std::string>& lastBecauseChanged() { return lastBecause_.changed(); }
   Signal<bool>& startingChanged() { return starting_.changed(); }
   Signal<bool>& showFirstRunChanged() { return showFirstRun_.changed(); }
+  Signal<std::optional<StageItem>>& pendingSubjectChanged() { return pendingSubject_.changed(); }
   Signal<int>& firstRunStepChanged() { return firstRunStep_.changed(); }
   Signal<std::vector<BrowserKind>>& deniedBrowsersChanged() { return deniedBrowsers_.changed(); }
   Signal<std::vector<BrowserKind>>& busyBrowsersChanged() { return busyBrowsers_.changed(); }
@@ -115,7 +118,6 @@ class MacNowModel : public std::enable_shared_from_this<MacNowModel> {
   const std::string& currentAct() const { return act_; }
   const std::string& plainBecause() const { return plainBecause_; }
   const std::set<std::string>& passed() const { return passed_; }
-  const std::optional<StageItem>& pendingSubject() const { return pendingSubject_; }
   TimePoint movingUntil() const { return movingUntil_; }
   bool isTervaneMoving() const;
   bool hasSeenFirstRun() const { return store_->hasSeenMacFirstRun(); }
@@ -220,7 +222,7 @@ class MacNowModel : public std::enable_shared_from_this<MacNowModel> {
   std::string plainBecause_;
   std::string act_;
   std::set<std::string> passed_;
-  std::optional<StageItem> pendingSubject_;
+  Observable<std::optional<StageItem>> pendingSubject_;
   TimePoint movingUntil_ = TimePoint::min();
   std::map<BrowserKind, TimePoint> lastBrowserCheck_;
   Observable<std::optional<std::string>> justFinished_;

@@ -34,6 +34,10 @@ std::string quit(bool hasOpenStage);
 inline constexpr std::string_view howItWorks = "How Tervane Now works…";
 inline constexpr std::string_view help = "Help";
 inline constexpr std::string_view checkForUpdates = "Check for updates…";
+// Shown, greyed, in place of the update check where the package manager keeps the
+// application up to date.
+inline constexpr std::string_view updatesFromPackageManager =
+    "Updates come with your package manager";
 inline constexpr std::string_view openAtLogin = "Open at login";
 }  // namespace MenuStrings
 

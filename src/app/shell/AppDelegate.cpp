@@ -1,0 +1,134 @@
+#include "app/shell/AppDelegate.h"
+
+#include "app/card/NowCard.h"
+#include "app/shell/ShortcutActions.h"
+
+namespace tervane {
+namespace {
+
+AppDelegate* gShared = nullptr;
+
+FirstRunHooks loginHooks(const ShellEnvironment& environment) {
+  FirstRunHooks hooks;
+  hooks.isLoginItemOn = environment.isLoginItemOn;
+  if (environment.setLoginItem) {
+    hooks.setLoginItem = [set = environment.setLoginItem](bool on) { (void)set(on); };
+  }
+  return hooks;
+}
+
+HelpOptions helpOptions(const ShellEnvironment& environment) {
+  HelpOptions options = environment.help;
+  if (options.filesFolder.empty()) options.filesFolder = environment.journalFolder;
+  return options;
+}
+
+}  // namespace
+
+AppDelegate::AppDelegate(ShellEnvironment environment, QObject* parent)
+    : QObject(parent),
+      environment_(std::move(environment)),
+      shortcuts_(*environment_.standardDefaults),
+      capturePanel_(environment_.keepFocus),
+      welcomePanel_(shortcuts_, loginHooks(environment_)),
+      helpPanel_(helpOptions(environment_)) {}
+
+AppDelegate::~AppDelegate() {
+  if (gShared == this) gShared = nullptr;
+  if (model_) {
+    model_->onActBegan = nullptr;
+    model_->onFirstRunDismissed = nullptr;
+    model_->onFirstRunRequested = nullptr;
+  }
+}
+
+AppDelegate* AppDelegate::shared() { return gShared; }
+
+void AppDelegate::applicationDidFinishLaunching() {
+  gShared = this;
+  // Every surface draws its own dark backdrop; there is no appearance to choose here.
+
+  store_ = std::make_shared<Store>(environment_.sharedDefaults.get(),
+                                   *environment_.standardDefaults);
+  theme_ = std::make_unique<ThemeManager>(*store_);
+
+  shield_ = std::make_shared<ShieldPanelController>(environment_.main, *theme_);
+  MacNowModel::Dependencies d;
+  d.main = environment_.main;
+  d.clock = environment_.clock;
+  d.platform = environment_.platform;
+  d.standardDefaults = environment_.standardDefaults;
+  d.store = store_;
+  d.journal = std::make_shared<StageJournal>(environment_.journalFolder);
+  d.memory = std::make_shared<StageMemory>(*environment_.standardDefaults);
+  d.monitor = environment_.monitor;
+  d.offMain = environment_.offMain;
+  d.picker = environment_.picker;
+  d.shield = shield_;
+  model_ = MacNowModel::make(std::move(d));
+
+  // The model reads the stored line itself; a line that does not decode leaves none.
+  model_->setShowFirstRun(!store_->hasSeenMacFirstRun());
+  model_->recoverIfNeeded();
+  model_->prewarmPicker();
+
+  startedPanel_ = std::make_unique<StartedPanelController>(environment_.main, *theme_);
+  MenuBarActions actions;
+  actions.showWelcome = [this] { model_->showFirstRunAgain(); };
+  actions.showHelp = [this] { showHelp(); };
+  // Linux installs are updated by the package manager; the row says so and does nothing.
+  actions.isLoginItemOn = environment_.isLoginItemOn;
+  if (environment_.setLoginItem) {
+    actions.setLoginItem = [set = environment_.setLoginItem](bool on) { (void)set(on); };
+  }
+  actions.quit = [this] { quit(); };
+  menuBar_ = std::make_unique<MenuBarController>(
+      environment_.main, environment_.menu, std::move(actions),
+      [this](QWidget* parent) -> QWidget* { return new NowCard(model_, *theme_, parent); });
+  menuBar_->install(model_, *theme_);
+  welcomePanel_.openCard = [this] { openCard(); };
+
+  installHotkeys();
+
+  model_->onActBegan = [this](const StageSnapshot& stage) {
+    if (menuBar_->isCardShown()) menuBar_->closeCard();
+    startedPanel_->show(stage);
+  };
+  model_->onFirstRunDismissed = [this] { welcomePanel_.close(/*handBackMachine=*/true); };
+  model_->onFirstRunRequested = [this] { welcomePanel_.show(model_, *theme_); };
+
+  if (model_->showFirstRun()) welcomePanel_.show(model_, *theme_);
+}
+
+void AppDelegate::installHotkeys() {
+  AppShortcuts::declareAll(shortcuts_);
+  if (!environment_.onKeyUp) return;
+  environment_.onKeyUp(AppShortcuts::capture(), [this] { capture(); });
+  environment_.onKeyUp(AppShortcuts::start(), [this] { start(); });
+  environment_.onKeyUp(AppShortcuts::stepOut(), [this] { stepOut(); });
+  environment_.onKeyUp(AppShortcuts::done(), [this] { done(); });
+}
+
+void AppDelegate::openCard() { menuBar_->openCard(); }
+
+void AppDelegate::capture() { capturePanel_.show(model_, *theme_); }
+void AppDelegate::start() { ShortcutActions::start(*model_, [this] { openCard(); }); }
+void AppDelegate::stepOut() { ShortcutActions::stepOut(*model_, [this] { openCard(); }); }
+void AppDelegate::done() { ShortcutActions::done(*model_, [this] { openCard(); }); }
+
+void AppDelegate::showHelp() {
+  if (theme_) helpPanel_.show(*theme_);
+}
+
+void AppDelegate::quit() {
+  applicationWillTerminate();
+  if (environment_.quit) environment_.quit();
+}
+
+void AppDelegate::applicationWillTerminate() {
+  if (terminated_ || !model_) return;
+  terminated_ = true;
+  model_->prepareToQuit();
+}
+
+}  // namespace tervane

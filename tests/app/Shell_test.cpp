@@ -1,0 +1,257 @@
+// The application shell on the simulated desktop: launch order, recovery, the four
+// shortcuts' actions, the panels' lifetimes and quitting.
+#include <QApplication>
+#include <QMenu>
+#include <fstream>
+#include <sstream>
+
+#include "app/shell/AppDelegate.h"
+#include "base/Json.h"
+#include "sim/SimPlatform.h"
+#include "support/ManualOffMain.h"
+#include "support/QtTestApp.h"
+#include "support/TempDir.h"
+
+namespace tervane::testing {
+namespace {
+
+// Answers nothing, so a Start stages at once by recency.
+class SilentPicker final : public ActPicking {
+ public:
+  bool isAvailable() override { return available; }
+  void prewarm() override { ++prewarms; }
+  std::optional<std::set<std::string>> pick(const std::string&,
+                                            const std::vector<std::string>&) override {
+    return std::nullopt;
+  }
+  bool available = false;
+  int prewarms = 0;
+};
+
+class ShellTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::ifstream in(std::string(TERVANE_SOURCE_DIR) + "/tests/app/desktops/working.json");
+    std::stringstream text;
+    text << in.rdbuf();
+    auto platform = sim::SimPlatform::fromJson(*jsonread::parse(text.str()), clock);
+    ASSERT_TRUE(platform) << platform.error().message;
+    this->platform = platform.value();
+  }
+
+  ~ShellTest() override {
+    delegate.reset();
+    QApplication::processEvents();
+  }
+
+  AppDelegate& launch() {
+    ShellEnvironment e;
+    e.main = main;
+    e.clock = clock;
+    e.offMain = offMain;
+    e.platform = platform;
+    e.monitor = platform->monitor();
+    e.standardDefaults = standard;
+    e.sharedDefaults = shared;
+    e.journalFolder = dir / "journal";
+    e.picker = picker;
+    e.onKeyUp = [this](const ShortcutName& name, std::function<void()> action) {
+      keyUps[name.rawValue] = std::move(action);
+    };
+    e.isLoginItemOn = [this] { return loginOn; };
+    e.setLoginItem = [this](bool on) { return loginOn = on; };
+    e.keepFocus = [this] {
+      ++focusKept;
+      return [this] { ++handBacks; };
+    };
+    e.quit = [this] { ++quits; };
+    e.menu.app = AppIdentity{"Linux", "1.0", "1"};
+    delegate = std::make_unique<AppDelegate>(std::move(e));
+    delegate->applicationDidFinishLaunching();
+    settle();
+    return *delegate;
+  }
+
+  void settle() {
+    while (offMain->runAll() > 0 || main->drain() > 0) {
+    }
+    AnimationClock::instance().settle();
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+
+  void press(const std::string& name) {
+    ASSERT_TRUE(keyUps.count(name)) << name;
+    keyUps[name]();
+    settle();
+  }
+
+  bool hidden(const std::string& bundleId) const {
+    const auto* app = platform->desktop()->app(bundleId);
+    return app && app->isHidden;
+  }
+  MacNowModel& model() { return *delegate->model(); }
+  bool cardShown() { return delegate->menuBar().isCardShown(); }
+
+  TempDir dir;
+  std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
+  std::shared_ptr<ManualMainQueue> main = std::make_shared<ManualMainQueue>(*clock);
+  std::shared_ptr<ManualOffMain> offMain = std::make_shared<ManualOffMain>();
+  std::shared_ptr<MemoryDefaults> standard = std::make_shared<MemoryDefaults>();
+  std::shared_ptr<MemoryDefaults> shared = std::make_shared<MemoryDefaults>();
+  std::shared_ptr<SilentPicker> picker = std::make_shared<SilentPicker>();
+  std::shared_ptr<sim::SimPlatform> platform;
+  std::map<std::string, std::function<void()>> keyUps;
+  bool loginOn = false;
+  int focusKept = 0;
+  int handBacks = 0;
+  int quits = 0;
+  std::unique_ptr<AppDelegate> delegate;
+};
+
+TEST_F(ShellTest, AFirstLaunchWiresEverythingAndShowsTheWalkThrough) {
+  picker->available = true;
+  launch();
+  EXPECT_EQ(AppDelegate::shared(), delegate.get());
+  EXPECT_EQ(picker->prewarms, 1);
+  // The four shortcuts are stored with their defaults and handed to the window system.
+  EXPECT_EQ(keyUps.size(), 4u);
+  for (const auto& name : AppShortcuts::all()) {
+    EXPECT_EQ(delegate->shortcuts().getShortcut(name), name.defaultShortcut) << name.rawValue;
+  }
+  ASSERT_NE(delegate->welcomePanel().panel(), nullptr);
+  EXPECT_TRUE(delegate->welcomePanel().panel()->isVisible());
+  EXPECT_NE(delegate->menuBar().card(), nullptr);
+
+  // Linux installs are updated by the package manager: the row says so, greyed.
+  delegate->menuBar().prepareBarMenu();
+  bool found = false;
+  for (auto* action : delegate->menuBar().barMenu()->actions()) {
+    if (action->text() == "Updates come with your package manager") {
+      found = true;
+      EXPECT_FALSE(action->isEnabled());
+    }
+  }
+  EXPECT_TRUE(found);
+
+  // The walk-through ends through the model: remembered, closed, and the card opens.
+  model().dismissFirstRun();
+  settle();
+  EXPECT_EQ(delegate->welcomePanel().panel(), nullptr);
+  EXPECT_TRUE(cardShown());
+
+  // The menu's welcome row opens it again from the first screen.
+  model().setFirstRunStep(3);
+  model().showFirstRunAgain();
+  settle();
+  ASSERT_NE(delegate->welcomePanel().view(), nullptr);
+  EXPECT_EQ(delegate->welcomePanel().view()->shownStep(), 0);
+}
+
+TEST_F(ShellTest, ALaterLaunchSkipsTheWalkThroughAndKeepsTheShortcutsAsStored) {
+  launch();
+  model().dismissFirstRun();
+  delegate->shortcuts().setShortcut(std::nullopt, AppShortcuts::done());
+  delegate->applicationWillTerminate();
+  delegate.reset();
+  keyUps.clear();
+
+  launch();
+  EXPECT_EQ(delegate->welcomePanel().panel(), nullptr);
+  EXPECT_FALSE(model().showFirstRun());
+  // A shortcut the person cleared stays cleared.
+  EXPECT_EQ(delegate->shortcuts().getShortcut(AppShortcuts::done()), std::nullopt);
+}
+
+TEST_F(ShellTest, ALaunchRecoversTheStageARunThatDiedLeftBehind) {
+  launch();
+  model().capture("write the report");
+  press("start");
+  ASSERT_TRUE(model().openStage());
+  const auto stage = *model().openStage();
+  ASSERT_FALSE(stage.stowed.empty());
+  ASSERT_EQ(stage.stowed.front().kind, StageItem::Kind::app);
+  const auto stowedApp = stage.stowed.front().id;
+  EXPECT_TRUE(hidden(stowedApp));
+  // The process dies: nothing is brought back and the journal stays.
+  delegate.reset();
+  keyUps.clear();
+
+  launch();
+  ASSERT_TRUE(model().openStage());
+  EXPECT_EQ(model().openStage()->actionText, stage.actionText);
+  EXPECT_EQ(model().openStage()->stowed, stage.stowed);
+  EXPECT_TRUE(platform->monitor()->isRunning());
+
+  delegate->quit();
+  EXPECT_FALSE(hidden(stowedApp));
+  EXPECT_FALSE(std::filesystem::exists(dir / "journal" / StageJournal::kFileName));
+  EXPECT_EQ(quits, 1);
+  // Quitting twice brings nothing back twice.
+  delegate->applicationWillTerminate();
+  EXPECT_EQ(quits, 1);
+}
+
+TEST_F(ShellTest, ShortcutsActOnTheModelOrOpenTheCard) {
+  launch();
+  model().dismissFirstRun();
+  delegate->menuBar().closeCard();
+  settle();
+
+  // Nothing written yet: start, pause and done only open the card.
+  for (const char* name : {"start", "stepOut", "done"}) {
+    press(name);
+    EXPECT_TRUE(cardShown()) << name;
+    EXPECT_FALSE(model().openStage()) << name;
+    delegate->menuBar().closeCard();
+  }
+
+  model().capture("write the report");
+  press("start");
+  ASSERT_TRUE(model().openStage());
+  EXPECT_FALSE(cardShown());
+  EXPECT_TRUE(delegate->startedPanel()->isShowing());
+  const auto takenAt = model().openStage()->takenAt;
+
+  // A second start with a stage open only opens the card.
+  press("start");
+  EXPECT_TRUE(cardShown());
+  EXPECT_EQ(model().openStage()->takenAt, takenAt);
+
+  press("stepOut");
+  EXPECT_TRUE(model().openStage()->isParked());
+  press("stepOut");
+  EXPECT_FALSE(model().openStage()->isParked());
+
+  press("done");
+  EXPECT_FALSE(model().openStage());
+  EXPECT_FALSE(model().now());
+}
+
+TEST_F(ShellTest, TheCapturePanelIsShownOnceAndClosesWhenItLosesTheKeyboard) {
+  launch();
+  press("capture");
+  QWidget* panel = delegate->capturePanel().panel();
+  ASSERT_NE(panel, nullptr);
+  press("capture");
+  EXPECT_EQ(delegate->capturePanel().panel(), panel);
+  EXPECT_EQ(focusKept, 1);
+
+  QEvent deactivate(QEvent::WindowDeactivate);
+  QApplication::sendEvent(panel, &deactivate);
+  settle();
+  EXPECT_EQ(delegate->capturePanel().panel(), nullptr);
+  EXPECT_EQ(handBacks, 1);
+
+  // Help is replaced, not brought forward.
+  delegate->showHelp();
+  QPointer<QWidget> first = delegate->helpPanel().panel();
+  delegate->showHelp();
+  settle();
+  EXPECT_NE(delegate->helpPanel().panel(), nullptr);
+  EXPECT_NE(delegate->helpPanel().panel(), first.data());
+  EXPECT_TRUE(first.isNull());
+}
+
+}  // namespace
+}  // namespace tervane::testing
