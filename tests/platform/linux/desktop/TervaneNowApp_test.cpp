@@ -1,0 +1,139 @@
+// The tray application on a private desktop, driven the way a person's scripts drive it:
+// through `tervane-now` sub-commands over the control socket, with xdotool standing in for
+// the person. The X server's window states are checked after every step.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <nlohmann/json.hpp>
+
+#include "stage/StageJournal.h"
+#include "support/AppUnderTest.h"
+#include "support/XTestDesktop.h"
+
+namespace tervane::x11 {
+namespace {
+
+using testing::AppUnderTest;
+using testing::XTestDesktop;
+
+class TervaneNowApp : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    editor = desktop.xterm("Editor");
+    mail = desktop.xterm("Mail");
+    chat = desktop.xterm("Chat");
+    music = desktop.xterm("Music");
+    // The person minimized Music before any stage; nothing may restore it.
+    ASSERT_EQ(desktop.run({"xdotool", "windowminimize", std::to_string(music)}), 0);
+    ASSERT_TRUE(desktop.waitIconic(music, true));
+    ASSERT_EQ(desktop.run({"xdotool", "windowactivate", "--sync", std::to_string(editor)}), 0);
+    ASSERT_TRUE(desktop.waitActive(editor));
+    ASSERT_EQ(desktop.run({"xdotool", "mousemove", "40", "40"}), 0);
+  }
+
+  // The person brings a window forward, as a click on it in a task bar would.
+  void personActivates(xcb_window_t window) {
+    ASSERT_EQ(desktop.run({"xdotool", "windowactivate", std::to_string(window)}), 0);
+  }
+
+  void expectStates(bool mailIconic, bool chatIconic, const std::string& step) {
+    EXPECT_TRUE(desktop.waitIconic(mail, mailIconic)) << step << ": Mail";
+    EXPECT_TRUE(desktop.waitIconic(chat, chatIconic)) << step << ": Chat";
+    EXPECT_FALSE(desktop.isIconic(editor)) << step << ": Editor";
+    EXPECT_TRUE(desktop.isIconic(music)) << step << ": Music was the person's";
+  }
+
+  XTestDesktop desktop;
+  AppUnderTest app{desktop};
+  xcb_window_t editor = 0, mail = 0, chat = 0, music = 0;
+};
+
+TEST_F(TervaneNowApp, AStageRunsThroughTheControlSocketAndQuittingBringsEverythingBack) {
+  app.launch();
+  EXPECT_EQ(app.command({"status"}).status, 0);
+  EXPECT_EQ(app.command({"start"}).status, 1) << "no line yet";
+
+  ASSERT_EQ(app.command({"capture", "write the report"}).status, 0);
+  const auto started = app.command({"start"});
+  ASSERT_EQ(started.status, 0) << started.err;
+  expectStates(true, true, "start");
+
+  const auto status = app.statusJson();
+  ASSERT_TRUE(status["stage"].is_object()) << status.dump();
+  EXPECT_EQ(status["line"], "write the report");
+  std::set<std::string> stowed;
+  for (const auto& item : status["stage"]["stowed"]) stowed.insert(item["id"].get<std::string>());
+  EXPECT_EQ(stowed, (std::set<std::string>{"Mail", "Chat"}));
+
+  // A stowed window comes forward: the shield asks, and "no" puts it away again.
+  personActivates(mail);
+  ASSERT_EQ(app.command({"status", "--until", "shield"}).status, 0);
+  EXPECT_EQ(app.command({"answer", "no"}).status, 0);
+  expectStates(true, true, "answer no");
+
+  EXPECT_EQ(app.command({"pause"}).status, 0);
+  expectStates(false, false, "pause");
+  EXPECT_EQ(app.command({"pause"}).status, 0);
+  expectStates(true, true, "resume");
+
+  EXPECT_EQ(app.command({"done"}).status, 0);
+  expectStates(false, false, "done");
+  EXPECT_FALSE(app.statusJson()["stage"].is_object());
+  EXPECT_EQ(app.command({"pause"}).status, 1) << "nothing to pause";
+
+  // Quitting with a stage open brings it all back and leaves no journal.
+  ASSERT_EQ(app.command({"capture", "write the report again"}).status, 0);
+  ASSERT_EQ(app.command({"start"}).status, 0);
+  expectStates(true, true, "second start");
+  ASSERT_EQ(app.terminate(), 0);
+  expectStates(false, false, "SIGTERM");
+  EXPECT_FALSE(std::filesystem::exists(app.journalFile()));
+  EXPECT_EQ(app.command({"status"}).status, 3) << "nothing running";
+}
+
+TEST_F(TervaneNowApp, ALaunchAfterACrashRecoversTheStageAndShowBringsBackWhatItHid) {
+  app.launch();
+  ASSERT_EQ(app.command({"capture", "write the report"}).status, 0);
+  ASSERT_EQ(app.command({"start"}).status, 0);
+  expectStates(true, true, "start");
+  app.kill();
+  ASSERT_TRUE(std::filesystem::exists(app.journalFile()));
+  expectStates(true, true, "after the crash");
+
+  app.launch();
+  const auto status = app.statusJson();
+  ASSERT_TRUE(status["stage"].is_object()) << status.dump();
+  EXPECT_EQ(status["stage"]["actionText"], "write the report");
+  EXPECT_EQ(status["lastBecause"],
+            "Tervane stopped while this was open. Your 2 things are still put away, safe.");
+
+  // The guard watches again.
+  personActivates(chat);
+  ASSERT_EQ(app.command({"status", "--until", "shield"}).status, 0);
+  EXPECT_EQ(app.command({"answer", "no"}).status, 0);
+  expectStates(true, true, "answer no");
+
+  EXPECT_EQ(app.command({"show"}).status, 0);
+  expectStates(false, false, "show");
+}
+
+TEST_F(TervaneNowApp, AShortcutFiresItsActionOnceEvenWithNumLockOn) {
+  app.launch();
+  ASSERT_EQ(app.command({"capture", "write the report"}).status, 0);
+  ASSERT_EQ(desktop.run({"xdotool", "key", "ctrl+alt+super+s"}), 0);
+  ASSERT_EQ(app.command({"status", "--until", "stage"}).status, 0);
+  expectStates(true, true, "start shortcut");
+
+  // Pause toggles: a press that fired twice would leave the stage running.
+  ASSERT_EQ(desktop.run({"xdotool", "key", "Num_Lock"}), 0);
+  ASSERT_EQ(desktop.run({"xdotool", "key", "ctrl+alt+super+p"}), 0);
+  ASSERT_EQ(app.command({"status", "--until", "parked"}).status, 0);
+  expectStates(false, false, "pause shortcut with NumLock on");
+  ASSERT_EQ(desktop.run({"xdotool", "key", "Num_Lock"}), 0);
+  ASSERT_EQ(desktop.run({"xdotool", "key", "ctrl+alt+super+p"}), 0);
+  ASSERT_EQ(app.command({"status", "--until", "running"}).status, 0);
+  expectStates(true, true, "resume shortcut");
+}
+
+}  // namespace
+}  // namespace tervane::x11

@@ -1,0 +1,88 @@
+#include "support/AppUnderTest.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#include "stage/StageJournal.h"
+
+namespace tervane::testing {
+
+AppUnderTest::AppUnderTest(XTestDesktop& desktop, std::string program)
+    : desktop_(desktop), program_(std::move(program)) {
+  std::filesystem::create_directories(configFolder());
+  std::filesystem::create_directories(runtimeFolder());
+  std::filesystem::permissions(runtimeFolder(), std::filesystem::perms::owner_all);
+  writeText(configFolder() / "shared.json", R"({"has_seen_mac_first_run": true})");
+}
+
+AppUnderTest::~AppUnderTest() {
+  if (process_) process_->stop();
+}
+
+std::vector<std::string> AppUnderTest::environment() const {
+  return {"DISPLAY=" + desktop_.display(),
+          "HOME=" + home_.path().string(),
+          "XDG_CONFIG_HOME=" + (home_ / "config").string(),
+          "XDG_STATE_HOME=" + (home_ / "state").string(),
+          "XDG_RUNTIME_DIR=" + runtimeFolder().string(),
+          "QT_QPA_PLATFORM=xcb"};
+}
+
+void AppUnderTest::launch() {
+  ASSERT_EQ(process_, nullptr) << "already running";
+  ++launches_;
+  process_ = ChildProcess::start({program_}, environment(), -1, (home_ / "app.log").string());
+  const auto ready = command({"status", "--wait", "60"}, 90);
+  ASSERT_EQ(ready.status, 0) << ready.err << "\n" << output();
+}
+
+int AppUnderTest::terminate() {
+  if (!process_) return -1;
+  ::kill(process_->pid(), SIGTERM);
+  const auto status = process_->wait(60);
+  process_.reset();
+  return status.value_or(-1);
+}
+
+void AppUnderTest::kill() {
+  if (!process_) return;
+  ::kill(-process_->pid(), SIGKILL);
+  (void)process_->wait(60);
+  process_.reset();
+}
+
+AppUnderTest::Outcome AppUnderTest::command(const std::vector<std::string>& arguments,
+                                            double seconds) {
+  static int count = 0;
+  const auto out = home_ / ("command-" + std::to_string(++count) + ".out");
+  const auto err = home_ / ("command-" + std::to_string(count) + ".err");
+  // The shell keeps each argument whole and parts the two outputs.
+  std::vector<std::string> argv = {"sh", "-c", "exec \"$0\" \"$@\" >'" + out.string() + "' 2>'" +
+                                                   err.string() + "'",
+                                   program_};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  auto child = ChildProcess::start(argv, environment());
+  Outcome outcome;
+  outcome.status = child->wait(seconds).value_or(-1);
+  outcome.out = std::filesystem::exists(out) ? readText(out) : "";
+  outcome.err = std::filesystem::exists(err) ? readText(err) : "";
+  return outcome;
+}
+
+nlohmann::json AppUnderTest::statusJson() {
+  const auto outcome = command({"status", "--json"});
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  return nlohmann::json::parse(outcome.out, nullptr, false);
+}
+
+std::filesystem::path AppUnderTest::journalFile() const {
+  return stateFolder() / StageJournal::kFileName;
+}
+
+std::string AppUnderTest::output() const {
+  const auto log = home_ / "app.log";
+  return std::filesystem::exists(log) ? readText(log) : "";
+}
+
+}  // namespace tervane::testing

@@ -1,0 +1,60 @@
+// The tray application as a child of a test, on an XTestDesktop, with a home of its own
+// (settings, journal and control socket in a temporary folder) and the walk-through
+// already seen. Sub-commands run as separate `tervane-now` processes, as a person's
+// scripts would run them; readiness is the control socket answering, never a pause.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "support/TempDir.h"
+#include "support/XTestDesktop.h"
+
+namespace tervane::testing {
+
+class AppUnderTest {
+ public:
+  explicit AppUnderTest(XTestDesktop& desktop, std::string program = TERVANE_NOW_TOOL);
+  ~AppUnderTest();
+
+  // Starts the application and returns once its control socket answers; fails the test
+  // (with the application's output) when it does not within a minute.
+  void launch();
+  // Asks it to quit (SIGTERM) and gives its exit status once it has gone.
+  int terminate();
+  // Kills it (SIGKILL) at once, as a crash would.
+  void kill();
+  bool isRunning() const { return process_ != nullptr; }
+
+  struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+  };
+  // Runs `tervane-now <arguments>` against the running application.
+  Outcome command(const std::vector<std::string>& arguments, double seconds = 60);
+  // `status --json`, parsed; a discarded value when it fails.
+  nlohmann::json statusJson();
+
+  std::filesystem::path journalFile() const;
+  std::filesystem::path stateFolder() const { return home_ / "state" / "tervane-now"; }
+  std::filesystem::path configFolder() const { return home_ / "config" / "tervane-now"; }
+  std::filesystem::path runtimeFolder() const { return home_ / "run"; }
+  // What the application wrote to its standard output and error.
+  std::string output() const;
+
+ private:
+  std::vector<std::string> environment() const;
+
+  XTestDesktop& desktop_;
+  std::string program_;
+  TempDir home_;
+  int launches_ = 0;
+  std::unique_ptr<ChildProcess> process_;
+};
+
+}  // namespace tervane::testing
