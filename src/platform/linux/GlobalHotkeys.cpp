@@ -79,7 +79,7 @@ std::string xErrorName(std::uint8_t code) {
 
 GlobalHotkeys::GlobalHotkeys(std::shared_ptr<XConnection> connection, KeyboardShortcuts& shortcuts)
     : connection_(std::move(connection)), shortcuts_(shortcuts) {
-  askForDetectableAutoRepeat();
+  useXkb();
   readKeyboardMaps();
   events_ = connection_->onEvent([this](const XEvent& event) { handle(event); });
   changes_ =
@@ -92,7 +92,7 @@ GlobalHotkeys::~GlobalHotkeys() {
   if (keySymbols_ != nullptr) xcb_key_symbols_free(keySymbols_);
 }
 
-void GlobalHotkeys::askForDetectableAutoRepeat() {
+void GlobalHotkeys::useXkb() {
   xcb_connection_t* c = connection_->raw();
   // A request of an extension the server lacks would close the connection; ask first.
   const xcb_query_extension_reply_t* xkb = xcb_get_extension_data(c, &xcb_xkb_id);
@@ -107,6 +107,17 @@ void GlobalHotkeys::askForDetectableAutoRepeat() {
     log_.notice("The X server's XKB is unusable: a held shortcut fires once per repeat");
     return;
   }
+  // A client that uses XKB is sent the core MappingNotify only for the parts of the map
+  // it selects XKB's MapNotify for, and never for a whole new keyboard; both are watched
+  // as XKB events instead.
+  constexpr std::uint16_t kEvents =
+      XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY;
+  constexpr std::uint16_t kMapParts = XCB_XKB_MAP_PART_KEY_SYMS | XCB_XKB_MAP_PART_MODIFIER_MAP;
+  const auto selected = connection_->check(xcb_xkb_select_events_checked(
+      c, XCB_XKB_ID_USE_CORE_KBD, kEvents, 0, XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY, kMapParts,
+      kMapParts, nullptr));
+  if (!selected) xkbEventBase_ = xkb->first_event;
+
   constexpr std::uint32_t kFlag = XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT;
   auto flags = connection_->reply(
       xcb_xkb_per_client_flags_reply,
@@ -252,9 +263,15 @@ void GlobalHotkeys::mappingChanged() {
 
 void GlobalHotkeys::handle(const XEvent& event) {
   const auto type = event->response_type & 0x7f;
+  if (xkbEventBase_ && type == *xkbEventBase_) {
+    const std::uint8_t xkbType =
+        reinterpret_cast<const xcb_xkb_map_notify_event_t*>(event.get())->xkbType;
+    if (xkbType == XCB_XKB_MAP_NOTIFY || xkbType == XCB_XKB_NEW_KEYBOARD_NOTIFY) mappingChanged();
+    return;
+  }
   if (type == XCB_MAPPING_NOTIFY) {
     const auto* notify = reinterpret_cast<const xcb_mapping_notify_event_t*>(event.get());
-    if (notify->request != XCB_MAPPING_POINTER) mappingChanged();
+    if (!xkbEventBase_ && notify->request != XCB_MAPPING_POINTER) mappingChanged();
     return;
   }
   if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) return;

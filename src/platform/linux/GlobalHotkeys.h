@@ -5,9 +5,10 @@
 // A grab covers the shortcut's key (every keycode the keyboard map gives its keysym) with
 // its modifiers, four times over: as is, with NumLock's modifier, with Lock (CapsLock),
 // and with both, so that neither lock keeps the shortcut from working. NumLock's modifier
-// is read from the server's modifier map; a MappingNotify re-reads both maps and grabs
-// again. A shortcut that several names share is grabbed once; when a name's stored
-// shortcut changes, the old one is let go once no name with handlers uses it.
+// is read from the server's modifier map; a change of the keyboard or modifier map
+// (MappingNotify, or XKB's notices when XKB is in use) re-reads both and grabs again.
+// A shortcut that several names share is grabbed once; when a name's stored shortcut
+// changes, the old one is let go once no name with handlers uses it.
 //
 // A combination that another client already holds cannot be grabbed; that is logged
 // once (category "hotkeys") and the shortcut stays unregistered, with no grab of ours
@@ -86,7 +87,8 @@ class GlobalHotkeys {
   void ungrab(const Grab& grab);
   void readKeyboardMaps();
   void mappingChanged();
-  void askForDetectableAutoRepeat();
+  // Asks for detectable auto-repeat and for XKB's notice of keyboard map changes.
+  void useXkb();
   void handle(const XEvent& event);
   void fire(const Shortcut& shortcut, bool press);
 
@@ -96,6 +98,8 @@ class GlobalHotkeys {
   xcb_key_symbols_t* keySymbols_ = nullptr;
   std::uint16_t numLockMask_ = 0;
   bool detectableAutoRepeat_ = false;
+  // The first event number of XKB, once its map notices are selected.
+  std::optional<std::uint8_t> xkbEventBase_;
 
   std::vector<Entry> entries_;
   std::unordered_map<Shortcut, Grab> registered_;
