@@ -53,6 +53,14 @@ XConnection::~XConnection() {
   if (connection_ != nullptr) xcb_disconnect(connection_);
 }
 
+std::optional<std::uint8_t> XConnection::check(xcb_void_cookie_t cookie) {
+  XReply<xcb_generic_error_t> error(xcb_request_check(connection_, cookie));
+  collectQueuedEvents();
+  if (error) return error->error_code;
+  if (hasError()) return std::uint8_t{0};
+  return std::nullopt;
+}
+
 void XConnection::flush() {
   xcb_flush(connection_);
 }

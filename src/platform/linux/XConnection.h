@@ -73,6 +73,11 @@ class XConnection {
     return answer;
   }
 
+  // Waits for the outcome of a checked request (one made with an `_checked` function);
+  // the X error code when it failed, none when it succeeded. A broken connection reads
+  // as the error code 0. Any event read meanwhile is queued for `dispatch()`.
+  std::optional<std::uint8_t> check(xcb_void_cookie_t cookie);
+
   // Sends every buffered request.
   void flush();
   // A round trip: returns once the server has handled every request sent before.
