@@ -52,15 +52,12 @@ TEST_F(LoginItemTest, OnOffOnWritesAPrivateEntryAndRemovesIt) {
   }
   EXPECT_EQ(modeOf(item.entryPath()), 0600u);
   EXPECT_EQ(modeOf(folder_), 0700u) << "a folder made here is private";
-  EXPECT_EQ(testing::listFolder(folder_), std::vector<std::string>{"org.tervane.now.desktop"})
-      << "no temporary file left beside the entry";
 
   EXPECT_FALSE(item.set(false));
   EXPECT_FALSE(item.isOn());
   EXPECT_FALSE(fs::exists(item.entryPath()));
 
   EXPECT_TRUE(item.set(true));
-  EXPECT_TRUE(LoginItem(folder_, kProgram).isOn()) << "a new instance reads the same state";
   EXPECT_TRUE(loginErrors().empty());
 }
 
