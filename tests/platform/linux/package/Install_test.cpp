@@ -1,0 +1,98 @@
+// `cmake --install` of this build folder into a fresh prefix: the programs, the desktop
+// entry and the bee icon land where a desktop looks for them, and nothing else does.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <set>
+
+#include "support/TempDir.h"
+
+namespace tervane {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::readText;
+using testing::TempDir;
+
+int run(const std::string& command) {
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string quoted(const fs::path& path) {
+  return "'" + path.string() + "'";
+}
+
+std::set<std::string> filesUnder(const fs::path& root) {
+  std::set<std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (!entry.is_directory()) files.insert(fs::relative(entry.path(), root).string());
+  }
+  return files;
+}
+
+std::uint32_t bigEndian(const std::string& bytes, std::size_t at) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < 4; ++i)
+    value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+  return value;
+}
+
+std::size_t count(const std::string& text, const std::string& what) {
+  std::size_t n = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+TEST(Install, PutsTheProgramsTheDesktopEntryAndTheIconInPlace) {
+  TempDir prefix;
+  ASSERT_EQ(run(std::string(TERVANE_CMAKE) + " --install " + quoted(TERVANE_BUILD_ROOT) +
+                " --prefix " + quoted(prefix.path()) + " > " + quoted(prefix / "log") + " 2>&1"),
+            0)
+      << readText(prefix / "log");
+  fs::remove(prefix / "log");
+
+  const std::set<std::string> expected = {"bin/tervane-now",
+                                          "bin/tervane-script",
+                                          "share/applications/org.tervane.now.desktop",
+                                          "share/icons/hicolor/scalable/apps/tervane-now.svg",
+                                          "share/icons/hicolor/48x48/apps/tervane-now.png",
+                                          "share/icons/hicolor/256x256/apps/tervane-now.png"};
+  EXPECT_EQ(filesUnder(prefix.path()), expected);
+
+  EXPECT_EQ(run(quoted(prefix / "bin/tervane-now") + " --help > /dev/null"), 0)
+      << "the installed program runs";
+
+  const auto entry = prefix / "share/applications/org.tervane.now.desktop";
+  const std::string text = readText(entry);
+  for (const char* line :
+       {"Type=Application\n", "Name=Tervane Now\n", "Exec=tervane-now\n", "Icon=tervane-now\n",
+        "Categories=Utility;\n", "StartupNotify=false\n", "Terminal=false\n"}) {
+    EXPECT_NE(text.find(line), std::string::npos) << line;
+  }
+  if (run("command -v desktop-file-validate > /dev/null") == 0) {
+    EXPECT_EQ(run("desktop-file-validate " + quoted(entry)), 0);
+  }
+
+  const std::string svg = readText(prefix / "share/icons/hicolor/scalable/apps/tervane-now.svg");
+  EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
+  EXPECT_EQ(count(svg, "<svg "), 1u);
+  EXPECT_EQ(count(svg, "<path "), 1u);
+  EXPECT_EQ(count(svg, "viewBox=\"0 0 750 750\""), 1u);
+  EXPECT_EQ(count(svg, " d=\"M"), 1u) << "the path has outline data";
+  EXPECT_NE(svg.find("</svg>"), std::string::npos);
+
+  for (const auto& [size, file] :
+       {std::pair{48u, "share/icons/hicolor/48x48/apps/tervane-now.png"},
+        std::pair{256u, "share/icons/hicolor/256x256/apps/tervane-now.png"}}) {
+    const std::string png = readText(prefix / file);
+    ASSERT_GT(png.size(), 24u) << file;
+    EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8)) << file;
+    EXPECT_EQ(bigEndian(png, 16), size) << file;
+    EXPECT_EQ(bigEndian(png, 20), size) << file;
+  }
+}
+
+}  // namespace
+}  // namespace tervane
