@@ -1,11 +1,14 @@
-// tervane-now: with no sub-command, the tray application; `preview` shows what a Start
-// would do without moving anything.
+// tervane-now: with no sub-command, the tray application. `preview` shows what a Start
+// would do without moving anything; the control sub-commands (capture, start, pause, show,
+// done, undo, answer, status, open) ask the running application to act (exit codes in
+// cli/Control.h).
 #include <CLI/CLI.hpp>
 
 #include <iostream>
 
 #include "base/Log.h"
 #include "cli/ApplicationLaunch.h"
+#include "cli/Control.h"
 #include "cli/LivePlatform.h"
 #include "cli/Preview.h"
 
@@ -25,6 +28,7 @@ int main(int argc, char** argv) {
   previewCommand->add_option("line", preview.line, "The one thing you are doing")->required();
   previewCommand->add_option("--desktop", desktop, "A simulated desktop described in JSON");
   previewCommand->add_flag("--json", preview.json, "Print the result as JSON");
+  tervane::cli::ControlCommandLine control(app);
 
   try {
     app.parse(argc, argv);
@@ -38,6 +42,10 @@ int main(int argc, char** argv) {
   if (*previewCommand) {
     if (!desktop.empty()) preview.desktopFile = desktop;
     return tervane::cli::runPreview(preview, tervane::cli::livePlatform, std::cout, std::cerr);
+  }
+  if (auto request = control.parsed()) {
+    return tervane::cli::runControl(*request, tervane::posix::ControlClient::forEnvironment(),
+                                    std::cout, std::cerr);
   }
   return 2;
 }

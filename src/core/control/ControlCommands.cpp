@@ -1,0 +1,244 @@
+#include "control/ControlCommands.h"
+
+#include <utility>
+
+#include "base/Text.h"
+#include "learning/ObservationLog.h"
+#include "words/StageWords.h"
+
+namespace tervane {
+namespace {
+
+using nlohmann::json;
+
+// The rule the start shortcut passes.
+constexpr SeedRule kStartRule{1200, 1200};
+
+constexpr const char* kNotWritten = "I could not write that down, so nothing changed.";
+
+json items(const std::vector<StageItem>& list) {
+  json out = json::array();
+  for (const auto& item : list) out.push_back(toJson(item));
+  return out;
+}
+
+json browserNames(const std::vector<BrowserKind>& kinds) {
+  json out = json::array();
+  for (auto kind : kinds) out.push_back(rawValue(kind));
+  return out;
+}
+
+// The outcome of a start, read once the stage is decided. A stage that did not open was
+// refused either because the person was away (the model then says so in `lastBecause`)
+// or because the journal could not be written (the model leaves `lastBecause` alone).
+ControlReply startOutcome(const MacNowModel& model) {
+  if (const auto& stage = model.openStage()) {
+    std::string message = StageWords::whatIDid(*stage);
+    if (!model.lastBecause().empty()) message += " " + model.lastBecause();
+    return ControlReply{true, message, ControlCommands::status(model)};
+  }
+  const auto& because = model.lastBecause();
+  if (!because.empty() && because == model.withRefusals(model.plainBecause())) {
+    return ControlReply{false, because, ControlCommands::status(model)};
+  }
+  return ControlReply{false, "I could not write the stage down, so nothing was put away.",
+                      ControlCommands::status(model)};
+}
+
+std::string summary(const MacNowModel& model) {
+  const auto& stage = model.openStage();
+  if (stage && stage->isParked()) return StageWords::paused(model.parkedMinutes().value_or(0));
+  if (stage) return StageWords::whatIDid(*stage);
+  if (model.starting()) return "Starting: I am deciding what stays.";
+  if (model.now()) return "Your one thing: " + model.now()->textContent + ". No stage is open.";
+  return "There is no line and no stage.";
+}
+
+}  // namespace
+
+ControlCommands::ControlCommands(std::shared_ptr<MacNowModel> model,
+                                 std::shared_ptr<MainQueue> main, std::function<void()> openCard)
+    : model_(std::move(model)), main_(std::move(main)), openCard_(std::move(openCard)) {
+  startingConnection_ = model_->startingChanged().connect([this](bool starting) {
+    if (starting || waitingForStart_.empty()) return;
+    // The model clears `starting` just before it stages, so the outcome is read on the
+    // next turn of the main queue, when the stage (or its refusal) is in place.
+    auto waiting = std::move(waitingForStart_);
+    waitingForStart_.clear();
+    main_->post([model = model_, waiting = std::move(waiting)] {
+      const auto reply = startOutcome(*model);
+      for (const auto& send : waiting) send(reply);
+    });
+  });
+}
+
+ControlReply ControlCommands::done(bool ok, std::string message) const {
+  return ControlReply{ok, std::move(message), status(*model_)};
+}
+
+void ControlCommands::handle(std::string_view requestLine, Reply reply) {
+  auto request = ControlProtocol::decodeRequest(requestLine);
+  if (!request) {
+    reply(ControlProtocol::refused(request.error().message));
+    return;
+  }
+  execute(request.value(), std::move(reply));
+}
+
+void ControlCommands::execute(const ControlRequest& request, Reply reply) {
+  MacNowModel& model = *model_;
+  switch (request.command) {
+    case ControlCommand::capture: {
+      const auto line = Text::trimmed(request.line.value_or(""));
+      if (line.empty()) {
+        reply(done(false, "Write the one thing you are doing: tervane-now capture \"the line\"."));
+        return;
+      }
+      model.capture(line);
+      reply(done(true, "Your one thing: " + line + "."));
+      return;
+    }
+    case ControlCommand::start:
+      start(std::move(reply));
+      return;
+    case ControlCommand::pause: {
+      const auto& stage = model.openStage();
+      if (!stage) {
+        reply(done(false, "No stage is open, so there is nothing to pause."));
+        return;
+      }
+      const bool wasParked = stage->isParked();
+      if (wasParked) {
+        model.resume();
+      } else {
+        model.park();
+      }
+      const bool changed = model.openStage() && model.openStage()->isParked() != wasParked;
+      reply(changed ? done(true, model.lastBecause()) : done(false, kNotWritten));
+      return;
+    }
+    case ControlCommand::show:
+      if (!model.openStage()) {
+        reply(done(false, "No stage is open, so there is nothing to bring back."));
+        return;
+      }
+      model.bringBack(false);
+      reply(done(true, "Everything is back on your screen. Your line stays."));
+      return;
+    case ControlCommand::done:
+      if (!model.now() && !model.openStage()) {
+        reply(done(false, "There is no line and no stage, so there is nothing to finish."));
+        return;
+      }
+      model.done();
+      reply(done(true, StageWords::finishedAndUndone(model.justFinished().value_or(""))));
+      return;
+    case ControlCommand::undo: {
+      if (!model.justFinished()) {
+        reply(done(false, "Nothing was just finished, so there is nothing to undo."));
+        return;
+      }
+      const auto line = *model.justFinished();
+      model.undoFinish();
+      reply(done(true, "Your line is back: " + line + ". Nothing was hidden again."));
+      return;
+    }
+    case ControlCommand::answer: {
+      const bool yes = request.answer.value_or(false);
+      if (model.pendingSubject()) {
+        const auto before = model.openStage();
+        model.answer(yes);
+        // Either answer records a guard event, so an unchanged stage means the journal
+        // refused the write and the model left everything as it was.
+        reply(model.openStage() != before ? done(true, model.lastBecause())
+                                          : done(false, kNotWritten));
+        return;
+      }
+      if (model.pendingQuestion()) {
+        model.answerQuestion(yes);
+        reply(done(true, yes ? "I will remember that next time." : "Nothing changes next time."));
+        return;
+      }
+      reply(done(false, "Nothing is being asked right now."));
+      return;
+    }
+    case ControlCommand::status:
+      reply(done(true, summary(model)));
+      return;
+    case ControlCommand::open:
+      if (!openCard_) {
+        reply(done(false, "This instance has no card to open."));
+        return;
+      }
+      openCard_();
+      reply(done(true, "The card is open."));
+      return;
+  }
+  reply(done(false, "That command is not known."));
+}
+
+void ControlCommands::start(Reply reply) {
+  MacNowModel& model = *model_;
+  if (!model.now() || Text::isBlank(model.now()->textContent)) {
+    reply(done(false,
+               "There is no line to start. Write one first: tervane-now capture \"the line\"."));
+    return;
+  }
+  if (model.openStage()) {
+    reply(done(false, "A stage is already open. Show everything or finish it first."));
+    return;
+  }
+  if (model.starting()) {
+    reply(done(false, "A start is already on its way."));
+    return;
+  }
+  model.set(kStartRule);
+  if (!model.starting()) {
+    reply(startOutcome(model));
+    return;
+  }
+  waitingForStart_.push_back(std::move(reply));
+}
+
+json ControlCommands::status(const MacNowModel& model) {
+  json out;
+  out["line"] = model.now() ? json(model.now()->textContent) : json(nullptr);
+  out["summary"] = summary(model);
+  out["lastBecause"] = model.lastBecause();
+  out["starting"] = model.starting();
+  out["deniedBrowsers"] = browserNames(model.deniedBrowsers());
+  out["busyBrowsers"] = browserNames(model.busyBrowsers());
+  out["justFinished"] = model.justFinished() ? json(*model.justFinished()) : json(nullptr);
+
+  if (const auto& stage = model.openStage()) {
+    json s;
+    s["takenAt"] = stage->takenAt;
+    s["actionText"] = stage->actionText;
+    s["parked"] = stage->isParked();
+    if (stage->parkedAt) s["parkedAt"] = *stage->parkedAt;
+    if (auto minutes = model.parkedMinutes()) s["parkedMinutes"] = *minutes;
+    s["whatIDid"] = StageWords::whatIDid(*stage);
+    s["kept"] = items(stage->kept);
+    s["stowed"] = items(stage->stowed);
+    json events = json::array();
+    for (const auto& event : stage->events()) events.push_back(toJson(event));
+    s["guardEvents"] = std::move(events);
+    out["stage"] = std::move(s);
+  } else {
+    out["stage"] = nullptr;
+  }
+
+  out["pendingSubject"] = model.pendingSubject() ? toJson(*model.pendingSubject()) : json(nullptr);
+  if (const auto& question = model.pendingQuestion()) {
+    json q;
+    q["putAwayNextTime"] = items(question->putAwayNextTime);
+    q["keepNextTime"] = items(question->keepNextTime);
+    if (auto prompt = ObservationLog::prompt(*question)) q["question"] = prompt->question;
+    out["pendingQuestion"] = std::move(q);
+  } else {
+    out["pendingQuestion"] = nullptr;
+  }
+  return out;
+}
+
+}  // namespace tervane

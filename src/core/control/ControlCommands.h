@@ -1,0 +1,59 @@
+// Runs the command line's requests on the session model, on the main thread, exactly as
+// the card and the shortcuts would: capture a line, start, pause or resume, show
+// everything, finish, undo a finish, answer the shield or the one question, report the
+// status, and open the card (what a second launch of the application hands over).
+//
+// How the shell uses it: build one with the model, the main queue and a hook that opens
+// the card; take the instance lock and start a control server whose handler passes each
+// request line to `handle` (the server posts it to the main thread) and writes the reply
+// it is given; stop the server before the model is asked to prepare for quit.
+//
+// Most replies come at once. Start may wait for the picker: when the model is still
+// `starting` right after `set`, the reply follows once the stage is decided.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "base/MainQueue.h"
+#include "base/Signal.h"
+#include "control/ControlProtocol.h"
+#include "session/MacNowModel.h"
+
+namespace tervane {
+
+class ControlCommands {
+ public:
+  using Reply = std::function<void(const ControlReply&)>;
+
+  ControlCommands(std::shared_ptr<MacNowModel> model, std::shared_ptr<MainQueue> main,
+                  std::function<void()> openCard);
+
+  ControlCommands(const ControlCommands&) = delete;
+  ControlCommands& operator=(const ControlCommands&) = delete;
+
+  // Decodes one request line and runs it; a malformed line is refused at once. Main thread.
+  void handle(std::string_view requestLine, Reply reply);
+  // Main thread. `reply` is called exactly once, now or (for start) later.
+  void execute(const ControlRequest& request, Reply reply);
+
+  // What `status` reports: the line, the open stage with its receipt, the last reason,
+  // whether a start is in flight, and what is being asked.
+  static nlohmann::json status(const MacNowModel& model);
+
+ private:
+  void start(Reply reply);
+  ControlReply done(bool ok, std::string message) const;
+
+  std::shared_ptr<MacNowModel> model_;
+  std::shared_ptr<MainQueue> main_;
+  std::function<void()> openCard_;
+  std::vector<Reply> waitingForStart_;
+  Signal<bool>::Connection startingConnection_;
+};
+
+}  // namespace tervane

@@ -1,0 +1,182 @@
+#include "cli/Control.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <mutex>
+#include <sstream>
+
+#include "posix/ControlServer.h"
+#include "support/MainLoopThread.h"
+#include "support/TempDir.h"
+
+namespace tervane::cli {
+namespace {
+
+using nlohmann::json;
+
+std::optional<ControlOptions> parse(std::vector<std::string> args) {
+  CLI::App app;
+  app.require_subcommand(1);
+  app.add_subcommand("preview");
+  ControlCommandLine control(app);
+  args.insert(args.begin(), "tervane-now");
+  std::vector<char*> argv;
+  for (auto& arg : args) argv.push_back(arg.data());
+  app.parse(static_cast<int>(argv.size()), argv.data());
+  return control.parsed();
+}
+
+TEST(ControlCommandLine, EachSubCommandBuildsItsRequest) {
+  auto capture = parse({"capture", "write", "the", "report"});
+  ASSERT_TRUE(capture);
+  EXPECT_EQ(capture->request,
+            (ControlRequest{ControlCommand::capture, "write the report", std::nullopt}));
+  auto no = parse({"answer", "no"});
+  ASSERT_TRUE(no);
+  EXPECT_EQ(no->request, (ControlRequest{ControlCommand::answer, std::nullopt, false}));
+  EXPECT_EQ(parse({"answer", "yes"})->request.answer, true);
+  auto status = parse({"status", "--json"});
+  EXPECT_EQ(status->request.command, ControlCommand::status);
+  EXPECT_TRUE(status->json);
+  EXPECT_EQ(parse({"pause"})->request.command, ControlCommand::pause);
+  EXPECT_FALSE(parse({"preview"}).has_value());
+
+  EXPECT_THROW(parse({"answer", "maybe"}), CLI::ParseError);
+  EXPECT_THROW(parse({"capture"}), CLI::ParseError);
+  EXPECT_THROW(parse({"start", "now"}), CLI::ParseError);
+}
+
+// A running application stand-in: a real control server whose handler answers from a
+// small script keyed by command.
+class ControlCli : public ::testing::Test {
+ protected:
+  ControlCli() {
+    lookup = [this](const std::string& name) -> std::optional<std::string> {
+      if (name == "XDG_RUNTIME_DIR") return runtime.path().string();
+      return std::nullopt;
+    };
+  }
+  ~ControlCli() override {
+    if (server) server->stop();
+  }
+
+  void startServer() {
+    auto paths = posix::prepareControlFolder(lookup, tmp.path());
+    ASSERT_TRUE(paths.ok());
+    auto lock = posix::InstanceLock::acquire(paths.value().lock);
+    ASSERT_TRUE(lock.ok());
+    auto started =
+        posix::ControlServer::start(std::move(lock).value(), paths.value(), loop.queue(),
+                                    [this](std::string line, posix::ControlServer::Reply reply) {
+                                      auto request = ControlProtocol::decodeRequest(line);
+                                      ControlReply answer = ControlProtocol::refused("bad request");
+                                      if (request) {
+                                        std::lock_guard lock(mutex);
+                                        requests.push_back(request.value());
+                                        answer = replyTo(request.value());
+                                      }
+                                      reply(ControlProtocol::encode(answer));
+                                    });
+    ASSERT_TRUE(started.ok()) << started.error().message;
+    server = std::move(started).value();
+  }
+
+  static ControlReply replyTo(const ControlRequest& request) {
+    switch (request.command) {
+      case ControlCommand::capture:
+        return ControlReply{true, "Your one thing: " + *request.line + ".", nullptr};
+      case ControlCommand::status:
+        return ControlReply{true, "I hid 1 app.", kStatus};
+      default:
+        return ControlProtocol::refused("No stage is open, so there is nothing to pause.");
+    }
+  }
+
+  struct Run {
+    int status;
+    std::string out;
+    std::string err;
+  };
+  Run run(std::vector<std::string> args) {
+    auto options = parse(std::move(args));
+    EXPECT_TRUE(options);
+    std::ostringstream out, err;
+    const int status =
+        runControl(*options, posix::ControlClient::forEnvironment(lookup, tmp.path()), out, err);
+    return {status, out.str(), err.str()};
+  }
+
+  inline static const json kStatus = json::parse(R"({
+    "line": "write the report", "summary": "I hid 1 app.", "lastBecause": "You had not used it.",
+    "starting": false, "deniedBrowsers": ["safari"], "busyBrowsers": [], "justFinished": null,
+    "stage": {"parked": false,
+              "kept": [{"id": "chrome:4", "kind": "window", "name": "Chrome window, 1 tab"},
+                       {"id": "chrome:4#0", "kind": "tab", "name": "Docs"}],
+              "stowed": [{"id": "org.Mail", "kind": "app", "name": "Mail"}]},
+    "pendingSubject": {"id": "org.Mail", "kind": "app", "name": "Mail"},
+    "pendingQuestion": null})");
+
+  testing::TempDir runtime;
+  testing::TempDir tmp;
+  EnvironmentLookup lookup;
+  std::mutex mutex;
+  std::vector<ControlRequest> requests;
+  std::unique_ptr<posix::ControlServer> server;
+  testing::MainLoopThread loop;  // last: stops before what its work uses
+};
+
+TEST_F(ControlCli, RepliesBecomeOneLineAndAnExitCode) {
+  auto nothing = run({"status"});
+  EXPECT_EQ(nothing.status, ControlProtocol::kExitNothingRunning);
+  EXPECT_EQ(nothing.err, "tervane-now: Tervane Now is not running.\n");
+
+  startServer();
+  auto captured = run({"capture", "write", "the report"});
+  EXPECT_EQ(captured.status, ControlProtocol::kExitDone);
+  EXPECT_EQ(captured.out, "Your one thing: write the report.\n");
+
+  auto refused = run({"pause"});
+  EXPECT_EQ(refused.status, ControlProtocol::kExitRefused);
+  EXPECT_EQ(refused.out, "");
+  EXPECT_EQ(refused.err, "tervane-now: No stage is open, so there is nothing to pause.\n");
+
+  auto asJson = run({"status", "--json"});
+  EXPECT_EQ(asJson.status, 0);
+  EXPECT_EQ(json::parse(asJson.out), kStatus);
+
+  auto asText = run({"status"});
+  EXPECT_EQ(asText.status, 0);
+  EXPECT_EQ(asText.out,
+            "Line: write the report\n"
+            "Stage: open. I hid 1 app.\n"
+            "Kept: Chrome window, 1 tab (window)\n"
+            "Hidden: Mail (app)\n"
+            "Why: You had not used it.\n"
+            "Refused me: safari\n"
+            "Asking: is Mail part of it? Answer with tervane-now answer yes or no.\n");
+  std::lock_guard lock(mutex);
+  EXPECT_EQ(requests.size(), 4u);
+}
+
+int exitCodeOf(const std::string& command) {
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(ControlCli, TheProgramReachesTheServerNamedByTheEnvironment) {
+  const std::string env = "XDG_RUNTIME_DIR='" + runtime.path().string() + "' ";
+  const std::string tool = std::string("'") + TERVANE_NOW_TOOL + "'";
+  const std::string quiet = " >/dev/null 2>&1";
+  EXPECT_EQ(exitCodeOf(env + tool + " answer maybe" + quiet), ControlProtocol::kExitUsage);
+  startServer();
+  EXPECT_EQ(exitCodeOf(env + tool + " status --json" + quiet), ControlProtocol::kExitDone);
+  EXPECT_EQ(exitCodeOf(env + tool + " undo" + quiet), ControlProtocol::kExitRefused);
+  std::lock_guard lock(mutex);
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].command, ControlCommand::undo);
+}
+
+}  // namespace
+}  // namespace tervane::cli

@@ -1,0 +1,343 @@
+#include "posix/ControlServer.h"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "base/Log.h"
+#include "posix/ControlClient.h"
+#include "support/MainLoopThread.h"
+#include "support/TempDir.h"
+
+namespace tervane::posix {
+namespace {
+
+using testing::MainLoopThread;
+using testing::TempDir;
+
+// Connects a plain socket, for clients that misbehave on purpose.
+UniqueFd rawConnect(const std::filesystem::path& socket) {
+  UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strcpy(address.sun_path, socket.c_str());
+  EXPECT_EQ(::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0)
+      << std::strerror(errno);
+  return fd;
+}
+
+void sendAll(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const auto n = ::send(fd, text.data() + done, text.size() - done, MSG_NOSIGNAL);
+    if (n <= 0) return;  // the server may close early on purpose
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+// Everything the server writes until it closes the connection (blocks until then).
+std::string readToEnd(int fd) {
+  std::string out;
+  char buffer[4096];
+  while (true) {
+    const auto n = ::recv(fd, buffer, sizeof buffer, 0);
+    if (n <= 0) return out;
+    out.append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
+class ControlServerTest : public ::testing::Test {
+ protected:
+  ControlServerTest() {
+    lookup = [this](const std::string& name) -> std::optional<std::string> {
+      if (name == "XDG_RUNTIME_DIR") return runtime.path().string();
+      return std::nullopt;
+    };
+  }
+
+  ~ControlServerTest() override {
+    if (server) server->stop();
+  }
+
+  // Starts a server whose handler records each line and answers through `answer`.
+  void startServer(ControlServerOptions options = {}) {
+    auto prepared = prepareControlFolder(lookup, tmpBase.path());
+    ASSERT_TRUE(prepared.ok()) << prepared.error().message;
+    paths = prepared.value();
+    auto lock = InstanceLock::acquire(paths.lock);
+    ASSERT_TRUE(lock.ok()) << lock.error().message;
+    auto started = ControlServer::start(
+        std::move(lock).value(), paths, loop.queue(),
+        [this](std::string line, ControlServer::Reply reply) {
+          onRequest(std::move(line), std::move(reply));
+        },
+        options);
+    ASSERT_TRUE(started.ok()) << started.error().message;
+    server = std::move(started).value();
+  }
+
+  void onRequest(std::string line, ControlServer::Reply reply) {
+    std::unique_lock lock(mutex);
+    onMain.push_back(loop.queue()->isMainThread());
+    lines.push_back(line);
+    if (holdReplies) {
+      held.push_back(std::move(reply));
+      lock.unlock();
+      changed.notify_all();
+      return;
+    }
+    lock.unlock();
+    changed.notify_all();
+    reply(ControlProtocol::encode(ControlReply{true, std::to_string(line.size()), nullptr}));
+  }
+
+  std::vector<std::string> seen() {
+    std::lock_guard lock(mutex);
+    return lines;
+  }
+
+  ControlClient client() const { return ControlClient({paths.socket}); }
+
+  TempDir runtime;
+  TempDir tmpBase;
+  EnvironmentLookup lookup;
+  std::mutex mutex;
+  std::condition_variable changed;
+  ControlPaths paths;
+  std::unique_ptr<ControlServer> server;
+  std::vector<std::string> lines;
+  std::vector<bool> onMain;
+  bool holdReplies = false;
+  std::vector<ControlServer::Reply> held;
+  // Last, so that it stops before the members its posted work uses go away.
+  MainLoopThread loop;
+};
+
+TEST_F(ControlServerTest, ARequestTravelsToTheMainThreadAndItsReplyComesBack) {
+  startServer();
+  EXPECT_EQ(paths.folder, runtime.path() / "tervane-now");
+  EXPECT_EQ(testing::modeOf(paths.folder), 0700u);
+  EXPECT_EQ(testing::modeOf(paths.socket), 0600u);
+
+  auto reply = client().send(ControlRequest{ControlCommand::capture, "write", std::nullopt});
+  ASSERT_TRUE(reply.ok()) << reply.error().message;
+  EXPECT_TRUE(reply.value().ok);
+  const auto expected =
+      ControlProtocol::encode(ControlRequest{ControlCommand::capture, "write", std::nullopt});
+  EXPECT_EQ(seen(), std::vector<std::string>{expected});
+  EXPECT_EQ(reply.value().message, std::to_string(expected.size()));
+  EXPECT_EQ(onMain, std::vector<bool>{true});
+
+  const std::string longLine(100 * 1024, 'x');
+  auto echoed = client().sendLine(longLine, 15);
+  ASSERT_TRUE(echoed.ok()) << echoed.error().message;
+  EXPECT_EQ(seen().back(), longLine);
+}
+
+TEST_F(ControlServerTest, OversizedAndUnfinishedLinesAreRefusedWithoutReachingTheHandler) {
+  startServer();
+  auto tooLong = client().sendLine(std::string(ControlProtocol::kMaxRequestBytes + 1, 'x'), 15);
+  ASSERT_TRUE(tooLong.ok()) << tooLong.error().message;
+  auto reply = ControlProtocol::decodeReply(tooLong.value());
+  ASSERT_TRUE(reply.ok());
+  EXPECT_FALSE(reply.value().ok);
+  EXPECT_EQ(reply.value().message, "The request is longer than 1 MiB.");
+
+  // Exactly the limit is still a request.
+  auto atLimit = client().sendLine(std::string(ControlProtocol::kMaxRequestBytes, 'y'), 15);
+  ASSERT_TRUE(atLimit.ok()) << atLimit.error().message;
+
+  auto fd = rawConnect(paths.socket);
+  sendAll(fd.get(), "{\"command\":");
+  ::shutdown(fd.get(), SHUT_WR);
+  auto unfinished = ControlProtocol::decodeReply(readToEnd(fd.get()));
+  ASSERT_TRUE(unfinished.ok());
+  EXPECT_EQ(unfinished.value().message, "The request ended before its line did.");
+  EXPECT_EQ(seen().size(), 1u) << "only the request at the limit reached the handler";
+}
+
+TEST_F(ControlServerTest, TwoClientsAreServedAtOnce) {
+  holdReplies = true;
+  startServer();
+  Result<std::string> first = Error{"not run", 0};
+  Result<std::string> second = Error{"not run", 0};
+  std::thread a([&] { first = client().sendLine("first", 15); });
+  std::thread b([&] { second = client().sendLine("second", 15); });
+  {
+    // Both requests reach the handler while neither has been answered.
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [this] { return held.size() == 2; });
+  }
+  for (std::size_t i = 0; i < 2; ++i) held[i]("reply to " + lines[i]);
+  a.join();
+  b.join();
+  ASSERT_TRUE(first.ok() && second.ok());
+  EXPECT_EQ(first.value(), "reply to first");
+  EXPECT_EQ(second.value(), "reply to second");
+}
+
+TEST_F(ControlServerTest, ASilentClientIsClosedAndOthersStillServed) {
+  ControlServerOptions options;
+  options.readSeconds = 0.05;
+  startServer(options);
+  auto silent = rawConnect(paths.socket);
+  EXPECT_EQ(readToEnd(silent.get()), "") << "closed without an answer";
+  auto reply = client().sendLine("after", 15);
+  ASSERT_TRUE(reply.ok()) << reply.error().message;
+}
+
+TEST_F(ControlServerTest, TheClientGivesUpOnAnApplicationThatDoesNotAnswer) {
+  holdReplies = true;
+  startServer();
+  auto reply = client().sendLine("start", 0.05);
+  ASSERT_FALSE(reply.ok());
+  EXPECT_EQ(reply.error().code, ETIMEDOUT);
+  EXPECT_EQ(reply.error().message, "Tervane Now did not answer within 0.05 seconds.");
+  // The late answer for a client that left is dropped quietly.
+  std::unique_lock lock(mutex);
+  changed.wait(lock, [this] { return held.size() == 1; });
+  held[0]("late");
+}
+
+TEST_F(ControlServerTest, StopRemovesTheSocketReleasesTheLockAndDropsLateReplies) {
+  holdReplies = true;
+  startServer();
+  Result<std::string> pending = Error{"not run", 0};
+  std::thread waiting([&] { pending = client().sendLine("start", 15); });
+  {
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [this] { return held.size() == 1; });
+  }
+  auto second = InstanceLock::acquire(paths.lock);
+  ASSERT_FALSE(second.ok());
+  EXPECT_EQ(second.error().code, EWOULDBLOCK);
+
+  server->stop();
+  waiting.join();
+  ASSERT_FALSE(pending.ok());
+  EXPECT_EQ(pending.error().code, EPROTO);
+  held[0]("too late");  // must not crash or write anywhere
+  EXPECT_FALSE(std::filesystem::exists(paths.socket));
+  EXPECT_TRUE(InstanceLock::acquire(paths.lock).ok());
+
+  auto nobody = client().sendLine("status", 15);
+  ASSERT_FALSE(nobody.ok());
+  EXPECT_EQ(nobody.error().code, ECONNREFUSED);
+  EXPECT_EQ(nobody.error().message, "Tervane Now is not running.");
+}
+
+TEST_F(ControlServerTest, AStaleSocketFromADeadRunIsReplaced) {
+  auto prepared = prepareControlFolder(lookup, tmpBase.path());
+  ASSERT_TRUE(prepared.ok());
+  {
+    // A bound socket whose process is gone: the file stays, nobody listens.
+    UniqueFd dead(::socket(AF_UNIX, SOCK_STREAM, 0));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, prepared.value().socket.c_str());
+    ASSERT_EQ(::bind(dead.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  }
+  auto stale = ControlClient({prepared.value().socket}).sendLine("status", 15);
+  ASSERT_FALSE(stale.ok());
+  EXPECT_EQ(stale.error().code, ECONNREFUSED);
+
+  startServer();
+  auto reply = client().sendLine("status", 15);
+  ASSERT_TRUE(reply.ok()) << reply.error().message;
+}
+
+TEST_F(ControlServerTest, APeerOfAnotherUserIsClosedWithoutAnAnswer) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to connect as another user";
+  auto sink = std::make_shared<RecordingLogSink>();
+  Log::setSink(sink);
+  startServer();
+  // Open the folder and socket so the other user gets as far as the credential check.
+  std::filesystem::permissions(runtime.path(), std::filesystem::perms(0711));
+  std::filesystem::permissions(paths.folder, std::filesystem::perms(0711));
+  std::filesystem::permissions(paths.socket, std::filesystem::perms(0666));
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::setuid(65534) != 0) ::_exit(2);
+    int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, paths.socket.c_str());
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) ::_exit(3);
+    const char request[] = "{\"command\":\"status\"}\n";
+    ::send(fd, request, sizeof request - 1, MSG_NOSIGNAL);
+    // A safety net against a hang, not a measurement: the server closes at once.
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 30000) != 1) ::_exit(4);
+    // Closed with the request unread: an end of file or a reset, never a byte.
+    char byte;
+    const auto got = ::recv(fd, &byte, 1, 0);
+    ::_exit(got == 0 || (got < 0 && errno == ECONNRESET) ? 0 : 5);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1 byte read or no close (exit code from the child)";
+  EXPECT_TRUE(seen().empty());
+  bool logged = false;
+  for (const auto& record : sink->records()) {
+    logged |= record.category == "control" && record.message.find("65534") != std::string::npos;
+  }
+  EXPECT_TRUE(logged);
+  Log::setSink(nullptr);
+}
+
+TEST(ControlFolder, ChoosesTheRuntimeFolderAndFallsBackToAPrivateTmpFolder) {
+  TempDir runtime, tmp;
+  auto env = [](std::optional<std::string> value) {
+    return [value](const std::string& name) -> std::optional<std::string> {
+      return name == "XDG_RUNTIME_DIR" ? value : std::nullopt;
+    };
+  };
+  const auto fallback = tmp / ("tervane-now-" + std::to_string(::geteuid()));
+  EXPECT_EQ(controlFolderCandidates(env(runtime.path().string()), tmp.path()),
+            (std::vector<std::filesystem::path>{runtime / "tervane-now", fallback}));
+  EXPECT_EQ(controlFolderCandidates(env("relative/run"), tmp.path()),
+            std::vector<std::filesystem::path>{fallback});
+  EXPECT_EQ(controlFolderCandidates(env(std::nullopt), tmp.path()),
+            std::vector<std::filesystem::path>{fallback});
+
+  // A runtime folder that does not exist is unusable.
+  auto prepared = prepareControlFolder(env((runtime / "gone").string()), tmp.path());
+  ASSERT_TRUE(prepared.ok());
+  EXPECT_EQ(prepared.value().folder, fallback);
+  EXPECT_EQ(testing::modeOf(fallback), 0700u);
+}
+
+TEST(ControlFolder, OnlyAPrivateFolderOfOursIsUsed) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "open");
+  std::filesystem::permissions(dir / "open", std::filesystem::perms(0755));
+  ASSERT_TRUE(securePrivateFolder(dir / "open").ok());
+  EXPECT_EQ(testing::modeOf(dir / "open"), 0700u) << "tightened";
+
+  std::filesystem::create_directory_symlink(dir / "open", dir / "link");
+  EXPECT_FALSE(securePrivateFolder(dir / "link").ok());
+  testing::writeText(dir / "file", "x");
+  EXPECT_FALSE(securePrivateFolder(dir / "file").ok());
+
+  if (::geteuid() == 0) {
+    std::filesystem::create_directory(dir / "theirs");
+    ASSERT_EQ(::chown((dir / "theirs").c_str(), 65534, 65534), 0);
+    auto theirs = securePrivateFolder(dir / "theirs");
+    ASSERT_FALSE(theirs.ok());
+    EXPECT_EQ(theirs.error().code, EPERM);
+  }
+}
+
+}  // namespace
+}  // namespace tervane::posix

@@ -1,0 +1,257 @@
+#include "control/ControlCommands.h"
+
+#include "support/ModelFixture.h"
+
+namespace tervane::testing {
+namespace {
+
+using nlohmann::json;
+
+class Control : public ModelFixture {
+ protected:
+  void SetUp() override {
+    addApp("com.example.Editor", 5, /*front=*/true);
+    addApp("com.example.Mail", 3000);
+    addApp("com.example.Music", std::nullopt);
+    picker->available = false;
+  }
+
+  void make() {
+    build();
+    commands = std::make_unique<ControlCommands>(model, main, [this] { ++cardsOpened; });
+  }
+
+  // Runs a request and gives the replies it produced so far.
+  std::vector<ControlReply>& run(ControlRequest request) {
+    replies.clear();
+    commands->execute(request, [this](const ControlReply& r) { replies.push_back(r); });
+    return replies;
+  }
+  ControlReply one(ControlRequest request) {
+    auto& got = run(std::move(request));
+    EXPECT_EQ(got.size(), 1u);
+    return got.empty() ? ControlReply{} : got.front();
+  }
+  static ControlRequest cmd(ControlCommand c) { return ControlRequest{c, {}, {}}; }
+  static ControlRequest capture(std::string line) {
+    return ControlRequest{ControlCommand::capture, std::move(line), {}};
+  }
+  static ControlRequest answer(bool yes) { return ControlRequest{ControlCommand::answer, {}, yes}; }
+
+  std::unique_ptr<ControlCommands> commands;
+  std::vector<ControlReply> replies;
+  int cardsOpened = 0;
+};
+
+TEST_F(Control, CaptureAndStartWithoutThePickerReplyAtOnce) {
+  make();
+  auto r = one(cmd(ControlCommand::start));
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.message.find("tervane-now capture"), std::string::npos) << r.message;
+  EXPECT_FALSE(model->openStage().has_value());
+
+  EXPECT_FALSE(one(capture(" \n ")).ok);
+  EXPECT_FALSE(model->now().has_value());
+  r = one(capture("  write the report "));
+  EXPECT_TRUE(r.ok);
+  EXPECT_EQ(model->now()->textContent, "write the report");
+  EXPECT_EQ(r.status.at("line"), "write the report");
+
+  r = one(cmd(ControlCommand::start));
+  ASSERT_TRUE(r.ok) << r.message;
+  EXPECT_EQ(r.message, "I hid 2 apps. You had not used them in the last 20 minutes.");
+  EXPECT_TRUE(hidden("com.example.Mail"));
+  const auto& stage = r.status.at("stage");
+  EXPECT_EQ(stage.at("stowed").size(), 2u);
+  EXPECT_EQ(stage.at("stowed")[0],
+            (json{{"id", "com.example.Mail"}, {"kind", "app"}, {"name", "App Mail"}}));
+  EXPECT_EQ(stage.at("kept")[0].at("id"), "com.example.Editor");
+  EXPECT_FALSE(stage.at("parked").get<bool>());
+  EXPECT_EQ(one(cmd(ControlCommand::status)).message, "I hid 2 apps.");
+
+  r = one(cmd(ControlCommand::start));
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.message.find("already open"), std::string::npos);
+}
+
+TEST_F(Control, AStartThatWaitsForThePickerRepliesOnceTheStageIsMade) {
+  picker->available = true;
+  make();
+  model->capture("write the report");
+  EXPECT_TRUE(run(cmd(ControlCommand::start)).empty());
+  EXPECT_TRUE(model->starting());
+  auto second = one(cmd(ControlCommand::start));
+  EXPECT_FALSE(second.ok) << "one start at a time";
+
+  replies.clear();
+  offMain->runNext();  // the picker answers; the model stages on the main thread
+  ASSERT_TRUE(model->openStage().has_value());
+  EXPECT_TRUE(replies.empty()) << "the reply follows on the next turn of the main queue";
+  main->drain();
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_TRUE(replies[0].ok);
+  EXPECT_EQ(replies[0].message, "I hid 2 apps. You had not used them in the last 20 minutes.");
+  EXPECT_FALSE(replies[0].status.at("starting").get<bool>());
+}
+
+TEST_F(Control, ASlowPickerIsOvertakenByTheFallbackAndTheReplyComesOnce) {
+  picker->available = true;
+  make();
+  model->capture("write");
+  ASSERT_TRUE(run(cmd(ControlCommand::start)).empty());
+  auto late = offMain->runWorkHoldCompletion();
+  main->advance(MacNowModel::kStartFallbackSeconds);
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_TRUE(replies[0].ok);
+  late();
+  main->drain();
+  EXPECT_EQ(replies.size(), 1u);
+
+  // A later start waits and answers for itself only.
+  ASSERT_TRUE(one(cmd(ControlCommand::show)).ok);
+  ASSERT_TRUE(run(cmd(ControlCommand::start)).empty());
+  settle();
+  EXPECT_EQ(replies.size(), 1u);
+}
+
+TEST_F(Control, AStageThatDoesNotOpenIsARefusalThatSaysWhy) {
+  make();
+  model->capture("write");
+  journalFails = true;
+  auto r = one(cmd(ControlCommand::start));
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.message, "I could not write the stage down, so nothing was put away.");
+
+  journalFails = false;
+  desktop->setIdleSeconds(1200);
+  r = one(cmd(ControlCommand::start));
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.message, "You have been away a while, so nothing was put away.");
+  EXPECT_TRUE(r.status.at("stage").is_null());
+}
+
+TEST_F(Control, PauseTogglesParkAndResumeAndRefusesWithoutAStage) {
+  make();
+  EXPECT_FALSE(one(cmd(ControlCommand::pause)).ok);
+  model->capture("write");
+  ASSERT_TRUE(one(cmd(ControlCommand::start)).ok);
+
+  journalFails = true;
+  auto r = one(cmd(ControlCommand::pause));
+  EXPECT_FALSE(r.ok) << "a pause that was not written is not reported as done";
+  EXPECT_FALSE(model->openStage()->isParked());
+  journalFails = false;
+
+  r = one(cmd(ControlCommand::pause));
+  EXPECT_TRUE(r.ok);
+  EXPECT_EQ(r.message,
+            "Paused. Your apps are still hidden, and I will not stop you opening anything.");
+  EXPECT_TRUE(r.status.at("stage").at("parked").get<bool>());
+  main->advance(125);
+  r = one(cmd(ControlCommand::status));
+  EXPECT_EQ(r.message, "Paused for 2 minutes. Your apps are still hidden.");
+  EXPECT_EQ(r.status.at("stage").at("parkedMinutes"), 2);
+
+  r = one(cmd(ControlCommand::pause));
+  EXPECT_TRUE(r.ok);
+  EXPECT_EQ(r.message, "Back to it. Everything you were not using is hidden again.");
+  EXPECT_FALSE(model->openStage()->isParked());
+}
+
+TEST_F(Control, ShowDoneAndUndo) {
+  make();
+  EXPECT_EQ(one(cmd(ControlCommand::status)).message, "There is no line and no stage.");
+  EXPECT_FALSE(one(cmd(ControlCommand::show)).ok);
+  EXPECT_FALSE(one(cmd(ControlCommand::done)).ok);
+  EXPECT_FALSE(one(cmd(ControlCommand::undo)).ok);
+
+  model->capture("write the report");
+  ASSERT_TRUE(one(cmd(ControlCommand::start)).ok);
+  auto r = one(cmd(ControlCommand::show));
+  EXPECT_TRUE(r.ok);
+  EXPECT_FALSE(model->openStage().has_value());
+  EXPECT_FALSE(hidden("com.example.Mail"));
+  EXPECT_EQ(model->now()->textContent, "write the report") << "show everything keeps the line";
+
+  ASSERT_TRUE(one(cmd(ControlCommand::start)).ok);
+  r = one(cmd(ControlCommand::done));
+  EXPECT_TRUE(r.ok);
+  EXPECT_EQ(r.message, "Finished: write the report. Your apps are back.");
+  EXPECT_FALSE(model->now().has_value());
+  EXPECT_FALSE(hidden("com.example.Mail"));
+  EXPECT_EQ(r.status.at("justFinished"), "write the report");
+
+  r = one(cmd(ControlCommand::undo));
+  EXPECT_TRUE(r.ok);
+  EXPECT_EQ(model->now()->textContent, "write the report");
+  EXPECT_FALSE(model->openStage().has_value()) << "undo stages nothing";
+  EXPECT_FALSE(one(cmd(ControlCommand::undo)).ok);
+}
+
+TEST_F(Control, AnswerGoesToTheShieldFirstThenTheQuestion) {
+  addApp("com.example.Calendar", 30);  // kept and never used: the question will ask
+  make();
+  EXPECT_FALSE(one(answer(true)).ok);
+  model->capture("write");
+  ASSERT_TRUE(one(cmd(ControlCommand::start)).ok);
+  main->advance(1);
+  desktop->personActivates("com.example.Mail");
+  ASSERT_TRUE(shield->isShowing());
+  auto r = one(cmd(ControlCommand::status));
+  EXPECT_EQ(r.status.at("pendingSubject").at("id"), "com.example.Mail");
+
+  journalFails = true;
+  r = one(answer(false));
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.message, "I could not write that down, so nothing changed.");
+  journalFails = false;
+
+  main->advance(1);
+  desktop->personActivates("com.example.Editor");
+  desktop->personActivates("com.example.Mail");
+  r = one(answer(false));
+  EXPECT_TRUE(r.ok);
+  EXPECT_EQ(r.message, "App Mail is hidden again, where it was.");
+  EXPECT_TRUE(hidden("com.example.Mail"));
+  EXPECT_FALSE(shield->isShowing());
+  EXPECT_FALSE(one(answer(true)).ok) << "nothing asked any more";
+
+  main->advance(60);
+  ASSERT_TRUE(one(cmd(ControlCommand::done)).ok);
+  ASSERT_TRUE(model->pendingQuestion().has_value());
+  r = one(cmd(ControlCommand::status));
+  EXPECT_TRUE(r.status.at("pendingQuestion").at("question").is_string());
+  r = one(answer(true));
+  EXPECT_TRUE(r.ok);
+  EXPECT_EQ(memory->choices().at("com.example.Calendar"), StagePlanner::Remembered::stow);
+  EXPECT_FALSE(model->pendingQuestion().has_value());
+}
+
+TEST_F(Control, MalformedLinesAreRefusedAndOpenCallsTheShell) {
+  make();
+  for (const char* line :
+       {"", "start", "[]", "{\"command\":\"fly\"}", "{\"command\":\"capture\"}",
+        "{\"command\":\"answer\",\"answer\":\"yes\"}", "{\"command\":\"start\",\"line\":\"x\"}"}) {
+    replies.clear();
+    commands->handle(line, [this](const ControlReply& r) { replies.push_back(r); });
+    ASSERT_EQ(replies.size(), 1u) << line;
+    EXPECT_FALSE(replies[0].ok) << line;
+    EXPECT_FALSE(replies[0].message.empty()) << line;
+  }
+  EXPECT_FALSE(model->openStage().has_value());
+
+  replies.clear();
+  commands->handle(R"({"command":"open"})",
+                   [this](const ControlReply& r) { replies.push_back(r); });
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_TRUE(replies[0].ok);
+  EXPECT_EQ(cardsOpened, 1);
+
+  ControlCommands headless(model, main, nullptr);
+  headless.execute(cmd(ControlCommand::open),
+                   [this](const ControlReply& r) { replies.push_back(r); });
+  EXPECT_FALSE(replies.back().ok);
+}
+
+}  // namespace
+}  // namespace tervane::testing
