@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "base/Json.h"
+#include "control/ControlCommands.h"
 
 namespace tervane::cli {
 namespace {
@@ -44,6 +45,9 @@ std::string names(const json& list) {
 ControlCommandLine::ControlCommandLine(CLI::App& app) {
   auto add = [&](ControlCommand command, const char* help) {
     auto* sub = app.add_subcommand(rawValue(command), help);
+    sub->add_option("--wait", waitSeconds_,
+                    "When Tervane Now is not running yet, wait this many seconds for it")
+        ->check(CLI::Range(0.0, 3600.0));
     entries_.push_back({command, sub});
     return sub;
   };
@@ -59,8 +63,11 @@ ControlCommandLine::ControlCommandLine(CLI::App& app) {
       ->add_option("answer", answer_, "yes or no")
       ->required()
       ->check(CLI::IsMember({"yes", "no"}));
-  add(ControlCommand::status, "Say what is open and why")
-      ->add_flag("--json", json_, "Print the status as JSON");
+  auto* status = add(ControlCommand::status, "Say what is open and why");
+  status->add_flag("--json", json_, "Print the status as JSON");
+  status->add_option("--until", until_,
+                     "Answer once this holds: shield, stage, parked, running or closed")
+      ->check(CLI::IsMember({"shield", "stage", "parked", "running", "closed"}));
   add(ControlCommand::open, "Open the card of the running application");
 }
 
@@ -75,7 +82,13 @@ std::optional<ControlOptions> ControlCommandLine::parsed() const {
       options.request.line = line;
     }
     if (entry.command == ControlCommand::answer) options.request.answer = answer_ == "yes";
+    if (entry.command == ControlCommand::status && !until_.empty()) {
+      options.request.until = controlConditionFromRaw(until_);
+      // The application answers once the condition holds, or refuses after its own limit.
+      options.timeoutSeconds = ControlCommands::kUntilSeconds + 10;
+    }
     options.json = json_;
+    options.waitSeconds = waitSeconds_;
     return options;
   }
   return std::nullopt;
@@ -83,7 +96,10 @@ std::optional<ControlOptions> ControlCommandLine::parsed() const {
 
 int runControl(const ControlOptions& options, const posix::ControlClient& client, std::ostream& out,
                std::ostream& err) {
-  auto reply = client.send(options.request, options.timeoutSeconds);
+  auto reply = options.waitSeconds > 0
+                   ? client.sendWhenRunning(options.request, options.waitSeconds,
+                                            options.timeoutSeconds)
+                   : client.send(options.request, options.timeoutSeconds);
   if (!reply) {
     err << "tervane-now: " << reply.error().message << "\n";
     return reply.error().code == ECONNREFUSED ? ControlProtocol::kExitNothingRunning

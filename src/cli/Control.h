@@ -24,6 +24,8 @@ struct ControlOptions {
   ControlRequest request;
   bool json = false;  // status only
   double timeoutSeconds = posix::ControlClient::kDefaultTimeoutSeconds;
+  // How long to wait for the application to start when it is not running yet.
+  double waitSeconds = 0;
 };
 
 // Adds the control sub-commands to `app`; after parsing, `parsed()` gives the request of
@@ -41,7 +43,9 @@ class ControlCommandLine {
   std::vector<Entry> entries_;
   std::vector<std::string> words_;
   std::string answer_;
+  std::string until_;
   bool json_ = false;
+  double waitSeconds_ = 0;
 };
 
 int runControl(const ControlOptions& options, const posix::ControlClient& client, std::ostream& out,

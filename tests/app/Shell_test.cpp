@@ -65,6 +65,10 @@ class ShellTest : public ::testing::Test {
       return [this] { ++handBacks; };
     };
     e.quit = [this] { ++quits; };
+    e.willTerminate = [this] {
+      // Outside callers are stopped while the stage is still there to bring back.
+      stageAtWillTerminate = delegate->model()->openStage().has_value();
+    };
     e.menu.app = AppIdentity{"Linux", "1.0", "1"};
     delegate = std::make_unique<AppDelegate>(std::move(e));
     delegate->applicationDidFinishLaunching();
@@ -106,6 +110,7 @@ class ShellTest : public ::testing::Test {
   int focusKept = 0;
   int handBacks = 0;
   int quits = 0;
+  std::optional<bool> stageAtWillTerminate;
   std::unique_ptr<AppDelegate> delegate;
 };
 
@@ -184,6 +189,7 @@ TEST_F(ShellTest, ALaunchRecoversTheStageARunThatDiedLeftBehind) {
   EXPECT_TRUE(platform->monitor()->isRunning());
 
   delegate->quit();
+  EXPECT_EQ(stageAtWillTerminate, true);
   EXPECT_FALSE(hidden(stowedApp));
   EXPECT_FALSE(std::filesystem::exists(dir / "journal" / StageJournal::kFileName));
   EXPECT_EQ(quits, 1);

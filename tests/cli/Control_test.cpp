@@ -32,10 +32,10 @@ TEST(ControlCommandLine, EachSubCommandBuildsItsRequest) {
   auto capture = parse({"capture", "write", "the", "report"});
   ASSERT_TRUE(capture);
   EXPECT_EQ(capture->request,
-            (ControlRequest{ControlCommand::capture, "write the report", std::nullopt}));
+            (ControlRequest{.command = ControlCommand::capture, .line = "write the report"}));
   auto no = parse({"answer", "no"});
   ASSERT_TRUE(no);
-  EXPECT_EQ(no->request, (ControlRequest{ControlCommand::answer, std::nullopt, false}));
+  EXPECT_EQ(no->request, (ControlRequest{.command = ControlCommand::answer, .answer = false}));
   EXPECT_EQ(parse({"answer", "yes"})->request.answer, true);
   auto status = parse({"status", "--json"});
   EXPECT_EQ(status->request.command, ControlCommand::status);

@@ -32,11 +32,11 @@ class Control : public ModelFixture {
     EXPECT_EQ(got.size(), 1u);
     return got.empty() ? ControlReply{} : got.front();
   }
-  static ControlRequest cmd(ControlCommand c) { return ControlRequest{c, {}, {}}; }
+  static ControlRequest cmd(ControlCommand c) { return ControlRequest{.command = c}; }
   static ControlRequest capture(std::string line) {
-    return ControlRequest{ControlCommand::capture, std::move(line), {}};
+    return ControlRequest{.command = ControlCommand::capture, .line = std::move(line)};
   }
-  static ControlRequest answer(bool yes) { return ControlRequest{ControlCommand::answer, {}, yes}; }
+  static ControlRequest answer(bool yes) { return ControlRequest{.command = ControlCommand::answer, .answer = yes}; }
 
   std::unique_ptr<ControlCommands> commands;
   std::vector<ControlReply> replies;

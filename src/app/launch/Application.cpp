@@ -20,9 +20,17 @@
 #include "app/shell/AppDelegate.h"
 #include "base/Log.h"
 #include "base/StateFolder.h"
+#include "control/ControlCommands.h"
 #include "linux/ClientWindows.h"
+#include "linux/GlobalHotkeys.h"
+#include "linux/JournalLogSink.h"
+#include "linux/LoginItem.h"
 #include "linux/X11Platform.h"
 #include "localmodel/OpenAIChatService.h"
+#include "posix/ControlClient.h"
+#include "posix/ControlFolder.h"
+#include "posix/ControlServer.h"
+#include "posix/InstanceLock.h"
 
 namespace tervane::cli {
 namespace {
@@ -62,10 +70,34 @@ class QuitSignals {
   int fd_ = -1;
 };
 
+// A second start hands its request to the first: the card opens there.
+int handOver(const posix::ControlPaths& paths, std::ostream& out, std::ostream& err) {
+  auto reply = posix::ControlClient({paths.socket}).send(ControlRequest{.command = ControlCommand::open});
+  if (!reply || !reply.value().ok) {
+    err << "tervane-now: Tervane Now is already running but did not answer: "
+        << (reply ? reply.value().message : reply.error().message) << "\n";
+    return ControlProtocol::kExitRefused;
+  }
+  out << "Tervane Now is already running; its card is open.\n";
+  return ControlProtocol::kExitDone;
+}
+
 }  // namespace
 
 int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) {
-  (void)out;
+  Log::setSink(x11::makeSystemLogSink());
+  auto paths = posix::prepareControlFolder();
+  if (!paths) {
+    err << "tervane-now: " << paths.error().message << "\n";
+    return 1;
+  }
+  auto lock = posix::InstanceLock::acquire(paths.value().lock);
+  if (!lock) {
+    if (lock.error().code == EWOULDBLOCK) return handOver(paths.value(), out, err);
+    err << "tervane-now: " << lock.error().message << "\n";
+    return 1;
+  }
+
   QuitSignals signals;
   if (signals.fd() < 0) {
     err << "tervane-now: cannot watch for the quit signals\n";
@@ -131,12 +163,28 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
       x->flush();
     };
   };
+  auto login = std::make_shared<x11::LoginItem>();
+  e.isLoginItemOn = [login] { return login->isOn(); };
+  e.setLoginItem = [login](bool on) { return login->set(on); };
+  // Filled in below, once the shortcuts it registers exist; used only while launching.
+  std::unique_ptr<x11::GlobalHotkeys>* hotkeysSlot = nullptr;
+  e.onKeyUp = [&hotkeysSlot](const ShortcutName& name, std::function<void()> action) {
+    if (hotkeysSlot && *hotkeysSlot) (*hotkeysSlot)->onKeyUp(name, std::move(action));
+  };
   e.quit = [] { QApplication::quit(); };
+  // The control server exists once the model does; it stops before the model quits.
+  std::function<void()> stopServer;
+  e.willTerminate = [&stopServer] {
+    if (stopServer) stopServer();
+  };
   e.menu.app = AppIdentity{"Linux", kVersion, ""};
   e.help.app = e.menu.app;
   e.help.system = readSystemIdentity();
 
   AppDelegate delegate(std::move(e));
+  // Declared after the delegate, so the grabs go before the shortcuts they read.
+  auto hotkeys = std::make_unique<x11::GlobalHotkeys>(x, delegate.shortcuts());
+  hotkeysSlot = &hotkeys;
 
   FdWatcher xEvents(
       x->fileDescriptor(),
@@ -153,6 +201,20 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
                    [&delegate] { delegate.applicationWillTerminate(); });
 
   delegate.applicationDidFinishLaunching();
+  hotkeysSlot = nullptr;
+
+  auto commands = std::make_shared<ControlCommands>(delegate.model(), main,
+                                                    [&delegate] { delegate.menuBar().openCard(); });
+  auto server = posix::ControlServer::start(std::move(lock).value(), paths.value(), main,
+                                            posix::controlHandler(commands));
+  if (!server) {
+    // The application still works from the tray and the shortcuts.
+    Log("control").error("the control socket is not available: " + server.error().message);
+  }
+  stopServer = [&server] {
+    if (server) server.value()->stop();
+  };
+
   const int status = QApplication::exec();
   delegate.applicationWillTerminate();
   return status;

@@ -128,6 +128,7 @@ void AppDelegate::quit() {
 void AppDelegate::applicationWillTerminate() {
   if (terminated_ || !model_) return;
   terminated_ = true;
+  if (environment_.willTerminate) environment_.willTerminate();
   model_->prepareToQuit();
 }
 

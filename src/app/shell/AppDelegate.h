@@ -59,6 +59,9 @@ struct ShellEnvironment {
   CapturePanelController::FocusKeeper keepFocus;
   // Ends the event loop; the shell's `applicationWillTerminate` runs after it.
   std::function<void()> quit;
+  // Runs first when the application terminates, before anything is brought back: stops
+  // what reaches the model from outside (the control socket).
+  std::function<void()> willTerminate;
 
   MenuBarOptions menu;
   HelpOptions help;

@@ -70,6 +70,60 @@ ControlCommands::ControlCommands(std::shared_ptr<MacNowModel> model,
       for (const auto& send : waiting) send(reply);
     });
   });
+  stageConnection_ = model_->openStageChanged().connect([this](const auto&) { checkWaiting(); });
+  subjectConnection_ =
+      model_->pendingSubjectChanged().connect([this](const auto&) { checkWaiting(); });
+}
+
+bool ControlCommands::holds(ControlCondition condition) const {
+  const auto& stage = model_->openStage();
+  switch (condition) {
+    case ControlCondition::shield:
+      return model_->pendingSubject().has_value();
+    case ControlCondition::stage:
+      return stage.has_value();
+    case ControlCondition::parked:
+      return stage && stage->isParked();
+    case ControlCondition::running:
+      return stage && !stage->isParked();
+    case ControlCondition::closed:
+      return !stage;
+  }
+  return false;
+}
+
+void ControlCommands::statusUntil(ControlCondition condition, Reply reply) {
+  if (holds(condition)) {
+    reply(done(true, summary(*model_)));
+    return;
+  }
+  const auto id = nextWaiting_++;
+  waitingFor_.push_back({id, condition, std::move(reply)});
+  main_->postAfter(kUntilSeconds, [this, alive = std::weak_ptr<int>(lifetime_), id] {
+    if (!alive.lock()) return;
+    for (auto it = waitingFor_.begin(); it != waitingFor_.end(); ++it) {
+      if (it->id != id) continue;
+      auto waiting = std::move(*it);
+      waitingFor_.erase(it);
+      waiting.reply(done(false, "Still not " + rawValue(waiting.condition) + " after " +
+                                    std::to_string(static_cast<int>(kUntilSeconds)) +
+                                    " seconds."));
+      return;
+    }
+  });
+}
+
+void ControlCommands::checkWaiting() {
+  std::vector<Waiting> ready;
+  for (auto it = waitingFor_.begin(); it != waitingFor_.end();) {
+    if (holds(it->condition)) {
+      ready.push_back(std::move(*it));
+      it = waitingFor_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  for (const auto& waiting : ready) waiting.reply(done(true, summary(*model_)));
 }
 
 ControlReply ControlCommands::done(bool ok, std::string message) const {
@@ -163,7 +217,11 @@ void ControlCommands::execute(const ControlRequest& request, Reply reply) {
       return;
     }
     case ControlCommand::status:
-      reply(done(true, summary(model)));
+      if (request.until) {
+        statusUntil(*request.until, std::move(reply));
+      } else {
+        reply(done(true, summary(model)));
+      }
       return;
     case ControlCommand::open:
       if (!openCard_) {

@@ -9,9 +9,12 @@
 // it is given; stop the server before the model is asked to prepare for quit.
 //
 // Most replies come at once. Start may wait for the picker: when the model is still
-// `starting` right after `set`, the reply follows once the stage is decided.
+// `starting` right after `set`, the reply follows once the stage is decided. A status
+// with a condition answers once the condition holds (at once when it already does), or
+// refuses after `kUntilSeconds`.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string_view>
@@ -29,6 +32,7 @@ namespace tervane {
 class ControlCommands {
  public:
   using Reply = std::function<void(const ControlReply&)>;
+  static constexpr double kUntilSeconds = 30;
 
   ControlCommands(std::shared_ptr<MacNowModel> model, std::shared_ptr<MainQueue> main,
                   std::function<void()> openCard);
@@ -47,13 +51,28 @@ class ControlCommands {
 
  private:
   void start(Reply reply);
+  void statusUntil(ControlCondition condition, Reply reply);
+  void checkWaiting();
+  bool holds(ControlCondition condition) const;
   ControlReply done(bool ok, std::string message) const;
+
+  struct Waiting {
+    std::uint64_t id;
+    ControlCondition condition;
+    Reply reply;
+  };
 
   std::shared_ptr<MacNowModel> model_;
   std::shared_ptr<MainQueue> main_;
   std::function<void()> openCard_;
   std::vector<Reply> waitingForStart_;
   Signal<bool>::Connection startingConnection_;
+  std::vector<Waiting> waitingFor_;
+  std::uint64_t nextWaiting_ = 1;
+  // Timers hold it weakly: one that fires after these commands are gone does nothing.
+  std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);
+  Signal<std::optional<StageSnapshot>>::Connection stageConnection_;
+  Signal<std::optional<StageItem>>::Connection subjectConnection_;
 };
 
 }  // namespace tervane

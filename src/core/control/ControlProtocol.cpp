@@ -27,6 +27,14 @@ constexpr std::array<Name, 9> kNames{{
     {ControlCommand::open, "open"},
 }};
 
+constexpr std::array<std::pair<ControlCondition, std::string_view>, 5> kConditions{{
+    {ControlCondition::shield, "shield"},
+    {ControlCondition::stage, "stage"},
+    {ControlCondition::parked, "parked"},
+    {ControlCondition::running, "running"},
+    {ControlCondition::closed, "closed"},
+}};
+
 Error malformed(std::string message) {
   return Error{std::move(message), 0};
 }
@@ -47,12 +55,27 @@ std::optional<ControlCommand> controlCommandFromRaw(std::string_view raw) {
   return std::nullopt;
 }
 
+std::string rawValue(ControlCondition condition) {
+  for (const auto& [value, raw] : kConditions) {
+    if (value == condition) return std::string(raw);
+  }
+  return {};
+}
+
+std::optional<ControlCondition> controlConditionFromRaw(std::string_view raw) {
+  for (const auto& [value, name] : kConditions) {
+    if (name == raw) return value;
+  }
+  return std::nullopt;
+}
+
 namespace ControlProtocol {
 
 std::string encode(const ControlRequest& request) {
   json object{{"command", rawValue(request.command)}};
   if (request.line) object["line"] = *request.line;
   if (request.answer) object["answer"] = *request.answer;
+  if (request.until) object["until"] = rawValue(*request.until);
   return jsonread::dumpText(object);
 }
 
@@ -68,7 +91,7 @@ Result<ControlRequest> decodeRequest(std::string_view line) {
   if (!parsed) return malformed("The request is not JSON.");
   if (!parsed->is_object()) return malformed("The request must be one JSON object.");
   for (const auto& [key, value] : parsed->items()) {
-    if (key != "command" && key != "line" && key != "answer") {
+    if (key != "command" && key != "line" && key != "answer" && key != "until") {
       return malformed("The request has an unknown key \"" + key + "\".");
     }
   }
@@ -80,7 +103,7 @@ Result<ControlRequest> decodeRequest(std::string_view line) {
   const auto kind = controlCommandFromRaw(raw);
   if (!kind) return malformed("There is no command \"" + raw + "\".");
 
-  ControlRequest request{*kind, std::nullopt, std::nullopt};
+  ControlRequest request{*kind, std::nullopt, std::nullopt, std::nullopt};
   // A null value counts as absent, as everywhere else in the stored records.
   if (auto it = parsed->find("line"); it != parsed->end() && !it->is_null()) {
     if (*kind != ControlCommand::capture) return malformed("Only capture takes a \"line\".");
@@ -91,6 +114,15 @@ Result<ControlRequest> decodeRequest(std::string_view line) {
     if (*kind != ControlCommand::answer) return malformed("Only answer takes an \"answer\".");
     if (!it->is_boolean()) return malformed("The \"answer\" must be true or false.");
     request.answer = it->get<bool>();
+  }
+  if (auto it = parsed->find("until"); it != parsed->end() && !it->is_null()) {
+    if (*kind != ControlCommand::status) return malformed("Only status takes an \"until\".");
+    const auto condition = it->is_string() ? controlConditionFromRaw(it->get<std::string>())
+                                           : std::nullopt;
+    if (!condition) {
+      return malformed("The \"until\" must be shield, stage, parked, running or closed.");
+    }
+    request.until = condition;
   }
   if (*kind == ControlCommand::capture && !request.line) {
     return malformed("capture needs a \"line\".");

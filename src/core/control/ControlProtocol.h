@@ -25,10 +25,18 @@ enum class ControlCommand { capture, start, pause, show, done, undo, answer, sta
 std::string rawValue(ControlCommand command);
 std::optional<ControlCommand> controlCommandFromRaw(std::string_view raw);
 
+// What a status request may wait for before it answers, so that a script can follow the
+// application without polling: the shield asking, a stage open, parked, running, or none.
+enum class ControlCondition { shield, stage, parked, running, closed };
+
+std::string rawValue(ControlCondition condition);
+std::optional<ControlCondition> controlConditionFromRaw(std::string_view raw);
+
 struct ControlRequest {
   ControlCommand command = ControlCommand::status;
-  std::optional<std::string> line;  // capture
-  std::optional<bool> answer;       // answer: yes is true
+  std::optional<std::string> line = std::nullopt;        // capture
+  std::optional<bool> answer = std::nullopt;             // answer: yes is true
+  std::optional<ControlCondition> until = std::nullopt;  // status
 
   friend bool operator==(const ControlRequest&, const ControlRequest&) = default;
 };

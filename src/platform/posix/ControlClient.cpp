@@ -1,6 +1,7 @@
 #include "posix/ControlClient.h"
 
 #include <poll.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -144,6 +145,36 @@ Result<ControlReply> ControlClient::send(const ControlRequest& request,
   auto reply = ControlProtocol::decodeReply(line.value());
   if (!reply) return Error{reply.error().message, EPROTO};
   return reply;
+}
+
+Result<ControlReply> ControlClient::sendWhenRunning(const ControlRequest& request,
+                                                   double waitSeconds,
+                                                   double timeoutSeconds) const {
+  const auto deadline =
+      Steady::now() + std::chrono::duration_cast<Steady::duration>(
+                          std::chrono::duration<double>(std::max(0.0, waitSeconds)));
+  UniqueFd watch(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK));
+  if (!watch.valid()) return ioError("cannot watch for the control socket");
+  while (true) {
+    // Watch first, then try: a socket that appears in between still wakes the wait. The
+    // socket's folder may not exist yet, so its parent is watched too; watches are added
+    // again after each wake-up, once the folder is there.
+    for (const auto& socket : sockets_) {
+      for (const auto& folder : {socket.parent_path(), socket.parent_path().parent_path()}) {
+        (void)::inotify_add_watch(watch.get(), folder.c_str(),
+                                  IN_CREATE | IN_MOVED_TO | IN_ONLYDIR);
+      }
+    }
+    auto reply = send(request, timeoutSeconds);
+    if (reply || reply.error().code != ECONNREFUSED) return reply;
+    pollfd p{watch.get(), POLLIN, 0};
+    const int ready = ::poll(&p, 1, msLeft(deadline));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) return reply;
+    char events[4096];
+    while (::read(watch.get(), events, sizeof events) > 0) {
+    }
+  }
 }
 
 }  // namespace tervane::posix

@@ -30,6 +30,12 @@ class ControlClient {
 
   [[nodiscard]] Result<ControlReply> send(const ControlRequest& request,
                                           double timeoutSeconds = kDefaultTimeoutSeconds) const;
+  // As `send`, but when nothing is running yet, waits up to `waitSeconds` for the
+  // application to open its socket (watching the folders for it to appear, never
+  // polling), for scripts that start the application and talk to it at once.
+  [[nodiscard]] Result<ControlReply> sendWhenRunning(const ControlRequest& request,
+                                                     double waitSeconds,
+                                                     double timeoutSeconds = kDefaultTimeoutSeconds) const;
   // The raw exchange: `line` is sent with a newline; the reply line comes back without it.
   [[nodiscard]] Result<std::string> sendLine(const std::string& line, double timeoutSeconds) const;
 

@@ -292,16 +292,21 @@ Result<std::unique_ptr<ControlServer>> ControlServer::start(InstanceLock lock,
                                                             std::shared_ptr<MainQueue> main,
                                                             Handler handler,
                                                             ControlServerOptions options) {
+  // The socket is bound and listening under a name of its own and then renamed into
+  // place, so a client that finds the socket can connect at once, and one that waits for
+  // the name to appear (`tervane-now --wait`) sees it only when it answers.
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   const auto socketPath = paths.socket.string();
-  if (socketPath.size() >= sizeof address.sun_path) {
+  const auto bindPath = socketPath + ".new";
+  if (bindPath.size() >= sizeof address.sun_path) {
     return Error{"the control socket path is too long: " + socketPath, ENAMETOOLONG};
   }
-  std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+  std::memcpy(address.sun_path, bindPath.c_str(), bindPath.size() + 1);
 
   // The lock is ours, so a socket file here is left over from a run that died.
-  if (::unlink(socketPath.c_str()) != 0 && errno != ENOENT) {
+  if ((::unlink(socketPath.c_str()) != 0 && errno != ENOENT) ||
+      (::unlink(bindPath.c_str()) != 0 && errno != ENOENT)) {
     return systemError("cannot remove the old control socket " + socketPath);
   }
   UniqueFd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
@@ -309,9 +314,10 @@ Result<std::unique_ptr<ControlServer>> ControlServer::start(InstanceLock lock,
   if (::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
     return systemError("cannot bind the control socket " + socketPath);
   }
-  if (::chmod(socketPath.c_str(), 0600) != 0 || ::listen(listener.get(), 16) != 0) {
+  if (::chmod(bindPath.c_str(), 0600) != 0 || ::listen(listener.get(), 16) != 0 ||
+      ::rename(bindPath.c_str(), socketPath.c_str()) != 0) {
     auto error = systemError("cannot open the control socket " + socketPath);
-    ::unlink(socketPath.c_str());
+    ::unlink(bindPath.c_str());
     return error;
   }
 

@@ -7,9 +7,10 @@ namespace {
 
 TEST(ControlProtocol, RequestsRoundTripAsOneLine) {
   const ControlRequest requests[] = {
-      {ControlCommand::capture, std::string("write \"the\"\nreport ✓"), std::nullopt},
-      {ControlCommand::answer, std::nullopt, false},
-      {ControlCommand::status, std::nullopt, std::nullopt},
+      {.command = ControlCommand::capture, .line = "write \"the\"\nreport ✓"},
+      {.command = ControlCommand::answer, .answer = false},
+      {.command = ControlCommand::status},
+      {.command = ControlCommand::status, .until = ControlCondition::shield},
   };
   for (const auto& request : requests) {
     const auto line = ControlProtocol::encode(request);
@@ -39,6 +40,9 @@ TEST(ControlProtocol, RequestDecodingIsStrict) {
       {"{\"command\":\"answer\"}", "answer needs an \"answer\" of true or false."},
       {"{\"command\":\"pause\",\"answer\":true}", "Only answer takes an \"answer\"."},
       {"{\"command\":\"status\",\"line\":\"x\"}", "Only capture takes a \"line\"."},
+      {"{\"command\":\"start\",\"until\":\"shield\"}", "Only status takes an \"until\"."},
+      {"{\"command\":\"status\",\"until\":\"later\"}",
+       "The \"until\" must be shield, stage, parked, running or closed."},
       {"{\"command\":\"capture\",\"line\":\"\xff\"}", "The request is not JSON."},
   };
   for (const auto& [line, message] : cases) {

@@ -127,11 +127,11 @@ TEST_F(ControlServerTest, ARequestTravelsToTheMainThreadAndItsReplyComesBack) {
   EXPECT_EQ(testing::modeOf(paths.folder), 0700u);
   EXPECT_EQ(testing::modeOf(paths.socket), 0600u);
 
-  auto reply = client().send(ControlRequest{ControlCommand::capture, "write", std::nullopt});
+  auto reply = client().send(ControlRequest{.command = ControlCommand::capture, .line = "write"});
   ASSERT_TRUE(reply.ok()) << reply.error().message;
   EXPECT_TRUE(reply.value().ok);
   const auto expected =
-      ControlProtocol::encode(ControlRequest{ControlCommand::capture, "write", std::nullopt});
+      ControlProtocol::encode(ControlRequest{.command = ControlCommand::capture, .line = "write"});
   EXPECT_EQ(seen(), std::vector<std::string>{expected});
   EXPECT_EQ(reply.value().message, std::to_string(expected.size()));
   EXPECT_EQ(onMain, std::vector<bool>{true});
