@@ -193,7 +193,12 @@ void MacNowModel::stage(const SeedRule& rule, const std::string& line,
   }
 
   snapshot = carryOverFromOpenStage(std::move(snapshot));
-  if (!journal_->write(snapshot)) return;
+  if (!journal_->write(snapshot)) {
+    // Nothing is hidden that could not be brought back after a crash; a Start that does
+    // nothing must still say why.
+    lastBecause_.set(kUnsavedStageBecause);
+    return;
+  }
 
   act_ = newUuid();
   moving([&] {
