@@ -26,7 +26,7 @@ class OnSimPlatform : public ModelFixture {
  protected:
   void SetUp() override {
     picker->available = false;
-    auto made = sim::SimPlatform::fromJson(kDesktop, clock, sim::SimBudgets{0.05, 0.5});
+    auto made = sim::SimPlatform::fromJson(kDesktop, clock, sim::SimBudgets{0.05, 0.5, nullptr});
     ASSERT_TRUE(made.ok()) << made.error().message;
     platform = made.value();
     desktop = platform->desktop();

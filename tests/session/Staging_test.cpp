@@ -70,16 +70,47 @@ TEST_F(Staging, NoCurrentTaskStagesWithAnEmptyLine) {
   EXPECT_EQ(offMain->pending(), 0u) << "the picker is never asked for an empty line";
 }
 
+// A full disk at any step of the write, a folder in the journal's place, or a journal
+// folder that cannot be created: the stage does not open, nothing is hidden, and the
+// person reads why.
 TEST_F(Staging, AJournalThatCannotBeWrittenHidesNothingAndOpensNoStage) {
-  build();
-  model->capture("write");
-  journalFails = true;
-  model->set(kRule);
-  EXPECT_FALSE(model->openStage().has_value());
-  EXPECT_FALSE(hidden("com.example.Mail"));
-  EXPECT_FALSE(monitor->isRunning());
-  EXPECT_EQ(model->lastBecause(), "");
-  EXPECT_FALSE(onDisk().has_value());
+  struct Case {
+    const char* name;
+    std::optional<AtomicWriteStep> fullAt;
+    std::function<void(const std::filesystem::path& folder)> spoil;
+  };
+  const std::vector<Case> cases = {
+      {"full at write", AtomicWriteStep::write, nullptr},
+      {"full at sync", AtomicWriteStep::syncFile, nullptr},
+      {"full at rename", AtomicWriteStep::rename, nullptr},
+      {"a folder in the journal's place", std::nullopt,
+       [](const std::filesystem::path& folder) {
+         std::filesystem::create_directories(folder / StageJournal::kFileName);
+       }},
+      {"a journal folder under a file", std::nullopt,
+       [](const std::filesystem::path& folder) { writeText(folder, "not a folder"); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    desktop = std::make_shared<sim::SimDesktop>(clock);
+    addApp("com.example.Editor", 1, true);
+    addApp("com.example.Mail", 5000);
+    journalOptions.inject = [&c](AtomicWriteStep step) -> std::optional<int> {
+      if (c.fullAt && step == *c.fullAt) return ENOSPC;
+      return std::nullopt;
+    };
+    if (c.spoil) c.spoil(dir / "state");
+    build();
+    model->capture("write");
+    model->set(kRule);
+    EXPECT_FALSE(model->openStage().has_value());
+    EXPECT_FALSE(hidden("com.example.Mail"));
+    EXPECT_FALSE(monitor->isRunning());
+    EXPECT_EQ(model->lastBecause(),
+              "I could not save this stage, so I put nothing away. Everything is where it was.");
+    EXPECT_FALSE(onDisk().has_value());
+    std::filesystem::remove_all(dir / "state");
+  }
 }
 
 TEST_F(Staging, AwayWithNothingToStowOpensNoStage) {

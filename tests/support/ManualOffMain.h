@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <functional>
+#include <thread>
 
 #include "base/OffMainRunning.h"
 
@@ -11,6 +12,10 @@ namespace tervane::testing {
 
 class ManualOffMain final : public OffMainRunning {
  public:
+  // When set, each task's work runs on a thread of its own (the caller waits for it), so
+  // that what it does is seen off the main thread; completions stay on the caller's.
+  bool workOnOwnThread = false;
+
   void runTask(std::function<void()> work, std::function<void()> done) override {
     tasks_.push_back({std::move(work), std::move(done)});
   }
@@ -22,7 +27,7 @@ class ManualOffMain final : public OffMainRunning {
     if (tasks_.empty()) return false;
     auto task = std::move(tasks_.front());
     tasks_.pop_front();
-    task.work();
+    runWork(task.work);
     task.done();
     return true;
   }
@@ -38,11 +43,16 @@ class ManualOffMain final : public OffMainRunning {
   std::function<void()> runWorkHoldCompletion() {
     auto task = std::move(tasks_.front());
     tasks_.pop_front();
-    task.work();
+    runWork(task.work);
     return task.done;
   }
 
  private:
+  void runWork(const std::function<void()>& work) const {
+    if (!workOnOwnThread) return work();
+    std::thread(work).join();
+  }
+
   struct Task {
     std::function<void()> work;
     std::function<void()> done;

@@ -4,6 +4,7 @@
 #include <cassert>
 #include <charconv>
 #include <cmath>
+#include <thread>
 
 #include "base/ISOTime.h"
 #include "base/Text.h"
@@ -54,6 +55,21 @@ void moveItems(const StageItem& item, const std::vector<StageItem>& evidence,
   from.erase(std::remove_if(from.begin(), from.end(), moved), from.end());
   to.push_back(item);
   to.insert(to.end(), evidence.begin(), evidence.end());
+}
+
+// Restores every browser's windows and returns when all are done. Each browser runs on a
+// thread of its own: a browser whose calls hang then costs the caller its own lane's time
+// limits (one permission query and one script), and never adds them to another's.
+void restoreEveryBrowserAtOnce(BrowserSurfacing& browsers,
+                               const std::map<BrowserKind, std::vector<std::int64_t>>& windows) {
+  std::vector<std::thread> restoring;
+  restoring.reserve(windows.size());
+  for (const auto& [kind, ids] : windows) {
+    restoring.emplace_back([&browsers, kind = kind, &ids = ids] {
+      (void)browsers.restore(ids, kind);  // a failure leaves that browser's windows as they are
+    });
+  }
+  for (auto& thread : restoring) thread.join();
 }
 
 }  // namespace
@@ -193,7 +209,12 @@ void MacNowModel::stage(const SeedRule& rule, const std::string& line,
   }
 
   snapshot = carryOverFromOpenStage(std::move(snapshot));
-  if (!journal_->write(snapshot)) return;
+  if (!journal_->write(snapshot)) {
+    // Nothing is hidden that could not be brought back after a crash; a Start that does
+    // nothing must still say why.
+    lastBecause_.set(kUnsavedStageBecause);
+    return;
+  }
 
   act_ = newUuid();
   moving([&] {
@@ -489,9 +510,7 @@ void MacNowModel::bringBack(bool waitingForBrowsers) {
   if (windows.empty()) {
     closeJournal();
   } else if (waitingForBrowsers) {
-    moving([&] {
-      for (const auto& [kind, ids] : windows) (void)browsers_->restore(ids, kind);
-    });
+    moving([&] { restoreEveryBrowserAtOnce(*browsers_, windows); });
     closeJournal();
   } else {
     moving([] {});

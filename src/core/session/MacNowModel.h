@@ -46,6 +46,8 @@ class MacNowModel : public std::enable_shared_from_this<MacNowModel> {
   static constexpr double kMovingSeconds = 0.8;
   static constexpr double kStartFallbackSeconds = 3.0;
   static constexpr double kBrowserCheckThrottleSeconds = 3.0;
+  static constexpr const char* kUnsavedStageBecause =
+      "I could not save this stage, so I put nothing away. Everything is where it was.";
 
   struct Dependencies {
     std::shared_ptr<MainQueue> main;

@@ -152,7 +152,8 @@ struct AppleEventLane::State {
   }
 };
 
-AppleEventLane::AppleEventLane() : state_(std::make_shared<State>()) {}
+AppleEventLane::AppleEventLane(WaitWatcher watcher)
+    : state_(std::make_shared<State>()), watcher_(std::move(watcher)) {}
 
 AppleEventLane::~AppleEventLane() {
   std::map<BrowserKind, State::Worker> current;
@@ -201,7 +202,7 @@ bool AppleEventLane::runOnLane(BrowserKind kind, double budgetSeconds, std::func
   for (auto& worker : exited) worker.thread.join();
   if (!queue) return false;
 
-  const auto deadline = deadlineAfter(budgetSeconds);
+  const auto deadline = deadlineAfter(watcher_ ? watcher_(kind, budgetSeconds) : budgetSeconds);
   std::unique_lock lock(state->lock);
   if (call->endedChanged.wait_until(lock, deadline, [&] { return call->ended; })) return true;
   state->abandon(kind, queue.get());

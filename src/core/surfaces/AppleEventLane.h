@@ -24,7 +24,13 @@ namespace tervane {
 
 class AppleEventLane {
  public:
-  AppleEventLane();
+  // Sees every wait of a caller before it begins: the browser and the call's budget. It
+  // gives the seconds to wait in fact. Tests use it to record each limit and the thread
+  // that waits, and to let a call to a held browser run out at once instead of after its
+  // real budget.
+  using WaitWatcher = std::function<double(BrowserKind kind, double budgetSeconds)>;
+
+  explicit AppleEventLane(WaitWatcher watcher = nullptr);
   // Joins the current workers (their calls have all ended) and every given-up worker that
   // has exited; a given-up worker that still runs is detached and exits on its own.
   ~AppleEventLane();
@@ -67,6 +73,7 @@ class AppleEventLane {
   bool runOnLane(BrowserKind kind, double budgetSeconds, std::function<void()> work);
 
   std::shared_ptr<State> state_;
+  WaitWatcher watcher_;
 };
 
 }  // namespace tervane

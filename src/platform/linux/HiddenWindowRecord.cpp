@@ -1,5 +1,6 @@
 #include "linux/HiddenWindowRecord.h"
 
+#include <cerrno>
 #include <limits>
 
 #include <nlohmann/json.hpp>
@@ -43,7 +44,16 @@ Status HiddenWindowRecord::write(const std::map<std::string, Windows>& apps) con
   for (const auto& [app, windows] : apps) {
     if (!windows.empty()) json[app] = windows;
   }
-  return writeFileAtomically(file_, json.dump(2) + "\n", options_);
+  std::string text;
+  try {
+    text = json.dump(2) + "\n";
+  } catch (const nlohmann::json::exception&) {
+    // A class name may hold any bytes. One that is not UTF-8 cannot be a key of the file,
+    // and written with a replacement it would never match again: refuse, so that its
+    // windows are not iconified without a record to bring them back from.
+    return Error{"cannot record the windows of an application whose name is not UTF-8", EILSEQ};
+  }
+  return writeFileAtomically(file_, text, options_);
 }
 
 Status HiddenWindowRecord::add(const std::string& app, const std::vector<std::uint32_t>& windows) {

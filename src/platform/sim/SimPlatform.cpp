@@ -28,7 +28,7 @@ SimPlatform::SimPlatform(std::shared_ptr<SimDesktop> desktop, std::shared_ptr<co
     : desktop_(std::move(desktop)),
       clock_(std::move(clock)),
       browsers_(std::move(browsers)),
-      lane_(std::make_shared<AppleEventLane>()),
+      lane_(std::make_shared<AppleEventLane>(budgets.watchWaits)),
       monitor_(std::make_shared<SimGuardMonitor>(desktop_)),
       shield_(std::make_shared<RecordingShield>()) {
   auto registry = std::make_shared<BrowserRegistry>();

@@ -21,6 +21,8 @@ namespace tervane::sim {
 struct SimBudgets {
   double permissionSeconds = BrowserPermission::kBudgetSeconds;
   double scriptSeconds = AppleScriptRunner::kBudgetSeconds;
+  // Handed to the lane: sees every wait with its budget (AppleEventLane::WaitWatcher).
+  AppleEventLane::WaitWatcher watchWaits;
 };
 
 class SimPlatform final : public PlatformFactory {

@@ -20,6 +20,7 @@ TEST(FileDefaults, ValuesSurviveAReloadInAPrivateFile) {
     defaults.set("seconds", 1735787045.25);
     defaults.set("map", json{{"a", "keep"}});
     defaults.set("title", "Mail \xC3");  // not UTF-8: kept with a replacement character
+    defaults.set("long", std::string(100 * 1024, 'y') + "\xE2\x80\xAE\x01end");
     defaults.set("gone", "x");
     defaults.remove("gone");
     EXPECT_FALSE(defaults.lastError().has_value());
@@ -29,6 +30,7 @@ TEST(FileDefaults, ValuesSurviveAReloadInAPrivateFile) {
   EXPECT_EQ(again.get("seconds"), json(1735787045.25));
   EXPECT_EQ(again.get("map"), (json{{"a", "keep"}}));
   EXPECT_EQ(again.get("gone"), std::nullopt);
+  EXPECT_EQ(again.getString("long"), std::string(100 * 1024, 'y') + "\xE2\x80\xAE\x01end");
   EXPECT_EQ(again.getString("title"), "Mail \xEF\xBF\xBD");
   EXPECT_EQ(again.getString("flag"), std::nullopt);  // wrong type reads as none
   EXPECT_EQ(testing::modeOf(file), 0600u);
@@ -36,10 +38,11 @@ TEST(FileDefaults, ValuesSurviveAReloadInAPrivateFile) {
 }
 
 TEST(FileDefaults, AnUnreadableFileReadsEmptyAndIsMovedAsideBeforeTheNextWrite) {
-  for (const char* content : {"{not json", "[1,2,3]", "\"just a string\""}) {
+  for (const char* content : {"{not json", "[1,2,3]", "\"just a string\"", "42", "null", ""}) {
     TempDir dir;
     const auto file = dir / "standard.json";
     writeText(file, content);
+    std::filesystem::permissions(file, std::filesystem::perms(0644));
     FileDefaults defaults(file);
     EXPECT_EQ(defaults.get("anything"), std::nullopt);
     EXPECT_EQ(readText(file), content) << "reading must not touch the file";
@@ -48,6 +51,7 @@ TEST(FileDefaults, AnUnreadableFileReadsEmptyAndIsMovedAsideBeforeTheNextWrite) 
     ASSERT_TRUE(defaults.setAside().has_value());
     EXPECT_EQ(readText(*defaults.setAside()), content);
     EXPECT_EQ(FileDefaults(file).getBool("flag"), false);
+    EXPECT_EQ(testing::modeOf(file), 0600u) << "rewritten private over a readable file";
     EXPECT_EQ(listFolder(dir.path()).size(), 2u);
   }
 }

@@ -174,6 +174,21 @@ TEST(StageJournal, CloseFailsOnAFolderInTheJournalsPlaceAndLeavesIt) {
   EXPECT_FALSE(unsynced.ok());
 }
 
+TEST(StageJournal, ANewJournalIsPrivateAtAnyDepthAndOverAReadableOldOne) {
+  TempDir dir;
+  StageJournal deep(dir / "home" / ".local" / "state" / "tervane-now");
+  ASSERT_TRUE(deep.write(bareSnapshot("deep")).ok());
+  for (auto folder = deep.directory(); folder != dir.path(); folder = folder.parent_path()) {
+    EXPECT_EQ(modeOf(folder), 0700u) << folder;
+  }
+  EXPECT_EQ(modeOf(deep.fileURL()), 0600u);
+
+  std::filesystem::permissions(deep.fileURL(), std::filesystem::perms(0644));
+  ASSERT_TRUE(deep.write(bareSnapshot("again")).ok());
+  EXPECT_EQ(modeOf(deep.fileURL()), 0600u);
+  EXPECT_EQ(deep.open(), bareSnapshot("again"));
+}
+
 TEST(StageJournalFolder, FollowsXdgStateHomeElseHome) {
   auto env = [](std::map<std::string, std::string> vars) -> EnvironmentLookup {
     return [vars](const std::string& name) -> std::optional<std::string> {

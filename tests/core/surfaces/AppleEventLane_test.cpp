@@ -85,6 +85,26 @@ TEST(AppleEventLane, TwoHungCallsRefuseOnlyThatBrowserUntilOneReturns) {
   EXPECT_EQ(lane.stuck(BrowserKind::safari), 0);
 }
 
+// The watcher sees every wait with its budget, and the time it gives is the time waited:
+// a budget of days ends at once when it says 0. A refused call makes no wait at all.
+TEST(AppleEventLane, TheWatcherSeesEveryWaitAndSetsHowLongItLasts) {
+  std::vector<std::pair<BrowserKind, double>> seen;
+  AppleEventLane lane([&](BrowserKind kind, double budget) {
+    seen.emplace_back(kind, budget);
+    return budget > 100 ? 0.0 : budget;
+  });
+  auto gate = std::make_shared<Gate>();
+  EXPECT_EQ(lane.run(BrowserKind::edge, kPlenty, [] { return 1; }), 1);
+  EXPECT_EQ(lane.run(BrowserKind::edge, 1e6, heldWork(gate, 2)), std::nullopt);
+  EXPECT_EQ(lane.run(BrowserKind::edge, 1e6, heldWork(gate, 3)), std::nullopt);
+  EXPECT_EQ(lane.run(BrowserKind::edge, kPlenty, [] { return 4; }), std::nullopt);
+  EXPECT_EQ(seen,
+            (std::vector<std::pair<BrowserKind, double>>{
+                {BrowserKind::edge, kPlenty}, {BrowserKind::edge, 1e6}, {BrowserKind::edge, 1e6}}));
+  gate->open();
+  lane.joinAbandonedWorkers();
+}
+
 // A call that ends right at its deadline: whichever side wins, a call that ended is never
 // left counted as hung, so once every late call has returned nothing is stuck.
 TEST(AppleEventLane, ACallThatEndedIsNeverCountedAsHung) {

@@ -267,6 +267,32 @@ TEST(OpenAIChatService, OnlyLoopbackAddressesUnlessRemoteIsAllowed) {
   }
 }
 
+// Names that only look local, and a local server that points elsewhere: nothing leaves.
+TEST(OpenAIChatService, LookAlikeLocalNamesAndRedirectsSendNothingAway) {
+  ManualSpawn spawn;
+  for (const char* url :
+       {"http://127.0.0.1.example.com:8080", "http://localhost.:8080", "http://0x7f.1:8080",
+        "http://[::ffff:192.0.2.1]:8080", "http://[::2]:8080", "http://128.0.0.1:8080"}) {
+    OpenAIChatService service(at(url), spawn.spawn());
+    EXPECT_FALSE(service.availability().available) << url;
+    service.prewarm("Pick few.");
+    EXPECT_FALSE(ask(service).ok()) << url;
+  }
+  EXPECT_TRUE(spawn.tasks->empty());
+  EXPECT_TRUE(OpenAIChatService(at("http://[::ffff:127.0.0.1]:8080")).availability().available);
+
+  LoopbackServer elsewhere;
+  LoopbackServer server;
+  server.reply([&](const httplib::Request&, httplib::Response& response) {
+    response.status = 307;
+    response.set_header("Location", elsewhere.base() + "/v1/chat/completions");
+  });
+  OpenAIChatService service(at(server.base()), spawn.spawn());
+  EXPECT_FALSE(ask(service).ok());
+  EXPECT_EQ(server.received().size(), 1u);
+  EXPECT_TRUE(elsewhere.received().empty()) << "a redirect is never followed";
+}
+
 TEST(LocalModelSettings, TheEnvironmentOverridesTheDefaults) {
   MemoryDefaults defaults;
   std::map<std::string, std::string> environment;

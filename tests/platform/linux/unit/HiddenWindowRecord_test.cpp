@@ -48,14 +48,34 @@ TEST(HiddenWindowRecord, AFailedWriteChangesNothing) {
   EXPECT_EQ(HiddenWindowRecord(file).windowsOf("XTerm"), HiddenWindowRecord::Windows{1});
 }
 
-TEST(HiddenWindowRecord, AFileOfTheWrongShapeIsAnEmptyRecord) {
+TEST(HiddenWindowRecord, AFileOfTheWrongShapeIsAnEmptyRecordThatTheNextWriteRepairs) {
   TempDir dir;
   const auto file = dir / HiddenWindowRecord::kFileName;
-  for (const char* text : {"not json", "[1,2]", R"({"XTerm": 5})", R"({"XTerm": [1, "2"]})",
-                           R"({"XTerm": [-1]})", R"({"XTerm": [4294967296]})"}) {
+  for (const char* text :
+       {"not json", "[1,2]", "null", "42", "\"XTerm\"", R"({"XTerm": 5})", R"({"XTerm": [1, "2"]})",
+        R"({"XTerm": [-1]})", R"({"XTerm": [4294967296]})"}) {
     testing::writeText(file, text);
-    EXPECT_TRUE(HiddenWindowRecord(file).all().empty()) << text;
+    std::filesystem::permissions(file, std::filesystem::perms(0644));
+    HiddenWindowRecord record(file);
+    EXPECT_TRUE(record.all().empty()) << text;
+    ASSERT_TRUE(record.add("Mail", {7}).ok()) << text;
+    EXPECT_EQ(HiddenWindowRecord(file).windowsOf("Mail"), HiddenWindowRecord::Windows{7}) << text;
+    EXPECT_EQ(testing::modeOf(file), 0600u) << text;
   }
+}
+
+TEST(HiddenWindowRecord, AnApplicationNameThatIsNotUtf8IsRefusedAndNothingElseChanges) {
+  TempDir dir;
+  const auto file = dir / HiddenWindowRecord::kFileName;
+  HiddenWindowRecord record(file);
+  ASSERT_TRUE(record.add("XTerm", {1}).ok());
+  const auto before = testing::readText(file);
+  EXPECT_FALSE(record.add("Bad\xFF\xC3", {2}).ok());
+  EXPECT_TRUE(record.windowsOf("Bad\xFF\xC3").empty());
+  EXPECT_EQ(testing::readText(file), before);
+  EXPECT_TRUE(record.forget("Bad\xFF\xC3").ok());
+  ASSERT_TRUE(record.add("XTerm", {3}).ok()) << "one refused name does not block later writes";
+  EXPECT_EQ(HiddenWindowRecord(file).windowsOf("XTerm"), (HiddenWindowRecord::Windows{1, 3}));
 }
 
 }  // namespace

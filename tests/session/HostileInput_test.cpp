@@ -1,0 +1,155 @@
+// Odd and hostile input reaching a stage: a very long line, titles that are not UTF-8 or
+// carry control characters and direction marks, and browsers whose replies do not line
+// up. The stage opens with what is certain, the journal stays valid JSON, and nothing is
+// put away that could not be brought back.
+#include "base/Json.h"
+#include "core/surfaces/SurfaceFakes.h"
+#include "support/ModelFixture.h"
+#include "surfaces/AppleScriptRunner.h"
+#include "surfaces/BrowserSurface.h"
+#include "words/ReceiptWords.h"
+#include "words/StageWords.h"
+
+namespace tervane::testing {
+namespace {
+
+const SeedRule kRule = SeedRule::defaultRule();
+
+class HostileInput : public ModelFixture {
+ protected:
+  void SetUp() override {
+    picker->available = false;
+    addApp("com.example.Editor", 5, /*front=*/true);
+    addApp("com.example.Mail", 3000);
+  }
+};
+
+TEST_F(HostileInput, OddTitlesAndAHundredKilobyteLineSurviveTheJournalAndARestart) {
+  const std::string notUtf8 = "Bank \xC3\x28 \xFF statement";
+  const std::string controls = std::string("tab\tbell\a esc\x1b[31m nul") + '\0' + "end";
+  const std::string rightToLeft = "\xE2\x80\xAEtxt.exe \xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D";
+  std::string line(100 * 1024, 'x');
+  line.replace(0, rightToLeft.size(), rightToLeft);
+  line.back() = 'z';
+
+  desktop->addApp(sim::SimApp{"com.example.Odd", controls, 4000, true, false});
+  browsers->setRunning({BrowserKind::chrome});
+  auto back = window(BrowserKind::chrome, 7, {"a", "b"});
+  back.tabs[0].title = notUtf8;
+  back.tabs[1].title = controls;
+  back.tabs[1].url = "https://b.example.com/\x01\xFE";
+  browsers->setWindows(BrowserKind::chrome,
+                       {window(BrowserKind::chrome, 1, {"front"}, true), back});
+  build();
+  model->capture(line);
+  model->set(kRule);
+  settle();
+
+  ASSERT_TRUE(model->openStage().has_value());
+  const auto stage = *model->openStage();
+  EXPECT_EQ(stage.actionText, line);
+  EXPECT_EQ(idsOf(stage.stowed),
+            (std::vector<std::string>{"com.example.Mail", "com.example.Odd", "chrome:7",
+                                      "chrome:7#0", "chrome:7#1"}));
+  EXPECT_EQ(browsers->windowsNow(BrowserKind::chrome)[1].isMinimized, true);
+  EXPECT_EQ(ReceiptWords::summary(stage.stowed), "2 apps, 1 window, 2 tabs");
+
+  // The file is strict JSON; the long line and every valid title come back byte for byte,
+  // bytes that are not UTF-8 come back replaced, and every id is unchanged.
+  const auto text = readText(journal->fileURL());
+  ASSERT_TRUE(jsonread::parse(text).has_value());
+  const auto saved = onDisk();
+  ASSERT_TRUE(saved.has_value());
+  EXPECT_EQ(saved->actionText, line);
+  EXPECT_EQ(idsOf(saved->stowed), idsOf(stage.stowed));
+  EXPECT_EQ(saved->stowed[1].name, controls);
+  EXPECT_EQ(saved->stowed[4].name, controls);
+  EXPECT_EQ(saved->stowed[3].name, "Bank \xEF\xBF\xBD( \xEF\xBF\xBD statement");
+  EXPECT_EQ(StageWords::whatIDid(*saved), StageWords::whatIDid(stage));
+  EXPECT_EQ(store->theNow()->textContent, line);
+  EXPECT_EQ(Store(*shared).theNow()->textContent, line);
+
+  // A restart finds the stage and brings back exactly what was put away.
+  model.reset();
+  build();
+  model->recoverIfNeeded();
+  EXPECT_EQ(model->lastBecause(),
+            "Tervane stopped while this was open. Your 3 things are still put away, safe.");
+  model->bringBack(true);
+  EXPECT_FALSE(hidden("com.example.Odd"));
+  EXPECT_FALSE(browsers->windowsNow(BrowserKind::chrome)[1].isMinimized);
+  EXPECT_FALSE(onDisk().has_value());
+}
+
+// Replies that do not line up give no windows for that browser: the stage opens with the
+// apps and the browser that answered properly, and no script moves a window of the other.
+TEST_F(HostileInput, ABrowserWhoseListsDoNotLineUpHasNothingPutAway) {
+  using R = ReplyDescriptor;
+  auto ints = [](std::vector<std::int64_t> values) {
+    std::vector<R> items;
+    for (auto v : values) items.push_back(R::integer(v));
+    return R::list(items);
+  };
+  auto strings = [](std::vector<std::string> values) {
+    std::vector<R> items;
+    for (auto& v : values) items.push_back(R::string(v));
+    return R::list(items);
+  };
+  auto flags = [](std::vector<bool> values) {
+    std::vector<R> items;
+    for (bool v : values) items.push_back(R::boolean(v));
+    return R::list(items);
+  };
+  const R safari =
+      R::list({ints({5, 6}), flags({false, false}), ints({1, 1}), strings({"front", "back"}),
+               strings({"https://a.example/", ""}), flags({true, true})});
+  const std::vector<std::pair<const char*, R>> chromeReplies = {
+      {"fewer titles than tabs",
+       R::list({ints({1, 2}), flags({false, false}), ints({1, 2}), strings({"a", "b"}),
+                strings({"u", "v", "w"}), flags({true, true, false})})},
+      {"counts that add up to more",
+       R::list({ints({1, 2}), flags({false, false}), ints({1, 3}), strings({"a", "b", "c"}),
+                strings({"u", "v", "w"}), flags({true, true, false})})},
+      {"a negative count",
+       R::list({ints({1, 2, 3}), flags({false, false, false}), ints({-1, 2, 2}),
+                strings({"a", "b", "c"}), strings({"u", "v", "w"}), flags({true, true, false})})},
+      {"fewer flags than windows",
+       R::list({ints({1, 2}), flags({false}), ints({1, 1}), strings({"a", "b"}),
+                strings({"u", "v"}), flags({true, true})})},
+      {"five lists",
+       R::list({ints({1}), flags({false}), ints({1}), strings({"a"}), strings({"u"})})},
+  };
+
+  for (const auto& [name, chrome] : chromeReplies) {
+    SCOPED_TRACE(name);
+    auto lane = std::make_shared<AppleEventLane>();
+    auto executor = std::make_shared<FakeScriptExecutor>();
+    auto automation = std::make_shared<FakeAutomationPermission>();
+    automation->setRunning({"com.google.Chrome", "com.apple.Safari"});
+    executor->answer(chrome);
+    executor->answer(safari);
+    executor->answer(R::integer(1));
+    auto surface =
+        std::make_shared<BrowserSurface>(std::make_shared<AppleScriptRunner>(lane, executor),
+                                         std::make_shared<BrowserPermission>(lane, automation));
+    monitor = std::make_shared<sim::SimGuardMonitor>(desktop);
+    build(std::make_shared<TestPlatform>(desktop, clock), monitor, surface);
+    model->capture("write");
+    model->set(kRule);
+    settle();
+
+    ASSERT_TRUE(model->openStage().has_value());
+    EXPECT_EQ(idsOf(model->openStage()->stowed),
+              (std::vector<std::string>{"com.example.Mail", "safari:6", "safari:6#0"}));
+    EXPECT_TRUE(model->busyBrowsers().empty());
+    const auto scripts = executor->scripts();
+    ASSERT_EQ(scripts.size(), 3u);
+    EXPECT_EQ(scripts[2].rfind("tell application \"Safari\"", 0), 0u) << scripts[2];
+    EXPECT_EQ(onDisk(), model->openStage());
+
+    model->bringBack(true);
+  }
+}
+
+}  // namespace
+}  // namespace tervane::testing

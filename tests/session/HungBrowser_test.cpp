@@ -1,0 +1,183 @@
+// A browser that never answers, on the simulated platform with the real lanes, runner and
+// permission check. Every wait the lane makes is recorded with its budget and whether the
+// main thread made it; the held browser's scripts run out at once instead of after their
+// real budget. What is asserted is the limit of each main-thread wait, never a duration.
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "sim/SimPlatform.h"
+#include "support/ModelFixture.h"
+
+namespace tervane::testing {
+namespace {
+using nlohmann::json;
+
+// One correction of one window: its permission query, then its script.
+constexpr double kSingleWindowWait =
+    BrowserPermission::kBudgetSeconds + AppleScriptRunner::kBudgetSeconds;
+
+const json kDesktop = json::parse(R"({
+  "apps": [{"bundleId": "org.example.Editor", "name": "Editor", "isFrontmost": true,
+            "secondsSinceLastUse": 1},
+           {"bundleId": "org.example.Mail", "name": "Mail", "secondsSinceLastUse": 5000},
+           {"bundleId": "com.apple.Safari", "name": "Safari", "secondsSinceLastUse": 1},
+           {"bundleId": "com.google.Chrome", "name": "Chrome", "secondsSinceLastUse": 1}],
+  "browsers": {
+    "safari": {"windows": [
+      {"id": 5, "tabs": [{"title": "Front", "url": "https://a.example.com/"}]},
+      {"id": 6, "tabs": [{"title": "Back", "url": "https://b.example.com/"}]}]},
+    "chrome": {"windows": [
+      {"id": 1, "tabs": [{"title": "Docs", "url": "https://docs.example.com/"}]},
+      {"id": 2, "tabs": [{"title": "News", "url": "https://news.example.com/"}]}]}}})");
+
+struct Wait {
+  bool onMain;
+  BrowserKind kind;
+  double budget;
+  std::thread::id thread;
+};
+
+class HungBrowser : public ModelFixture {
+ protected:
+  void SetUp() override {
+    picker->available = false;
+    offMain->workOnOwnThread = true;
+    sim::SimBudgets budgets;
+    budgets.watchWaits = [this](BrowserKind kind, double budget) {
+      std::lock_guard lock(mutex);
+      waits.push_back({main->isMainThread(), kind, budget, std::this_thread::get_id()});
+      const bool held = hungScripts.count(kind) > 0 && budget == AppleScriptRunner::kBudgetSeconds;
+      return held ? 0.0 : budget;
+    };
+    auto made = sim::SimPlatform::fromJson(kDesktop, clock, budgets);
+    ASSERT_TRUE(made.ok()) << made.error().message;
+    platform = made.value();
+    desktop = platform->desktop();
+    build(platform, platform->monitor(), nullptr);
+  }
+
+  void hang(BrowserKind kind) {
+    platform->browser(kind)->hold();
+    std::lock_guard lock(mutex);
+    hungScripts.insert(kind);
+  }
+
+  std::vector<Wait> takeWaits() {
+    std::lock_guard lock(mutex);
+    return std::exchange(waits, {});
+  }
+
+  // The main thread's waits since the last look, each within one call's budget and all
+  // together within one window's wait.
+  std::vector<double> mainThreadLimits() {
+    std::vector<double> limits;
+    double total = 0;
+    for (const auto& wait : takeWaits()) {
+      if (!wait.onMain) continue;
+      EXPECT_LE(wait.budget, AppleScriptRunner::kBudgetSeconds);
+      limits.push_back(wait.budget);
+      total += wait.budget;
+    }
+    EXPECT_LE(total, kSingleWindowWait);
+    return limits;
+  }
+
+  StageItem item(const std::vector<StageItem>& items, const std::string& id) const {
+    for (const auto& candidate : items) {
+      if (candidate.id == id) return candidate;
+    }
+    ADD_FAILURE() << "no item " << id;
+    return {};
+  }
+
+  std::shared_ptr<sim::SimPlatform> platform;
+  std::mutex mutex;
+  std::vector<Wait> waits;
+  std::set<BrowserKind> hungScripts;
+};
+
+TEST_F(HungBrowser, NoModelCallWaitsLongerThanOneWindowAndTheBrowserComesBackWhenItAnswers) {
+  hang(BrowserKind::safari);
+  model->capture("write");
+  model->set(SeedRule::defaultRule());
+  settle();
+  ASSERT_TRUE(model->openStage().has_value());
+  EXPECT_EQ(model->busyBrowsers(), std::vector<BrowserKind>{BrowserKind::safari});
+  EXPECT_EQ(idsOf(model->openStage()->stowed),
+            (std::vector<std::string>{"org.example.Mail", "chrome:2", "chrome:2#0"}));
+  EXPECT_TRUE(mainThreadLimits().empty()) << "Start reads the browsers off the main thread";
+
+  hang(BrowserKind::chrome);
+  main->advance(MacNowModel::kMovingSeconds);  // past the model's own minimizing
+  model->cameForward("com.google.Chrome");     // the guard's look at the kept browser's windows
+  settle();
+  EXPECT_TRUE(mainThreadLimits().empty());
+  EXPECT_EQ(platform->lane()->stuck(BrowserKind::chrome), 1);
+  EXPECT_FALSE(shield->isShowing());
+
+  // A correction of one window is the one wait the main thread makes, and it is bounded.
+  model->stowAlso(item(model->openStage()->kept, "chrome:1"));
+  EXPECT_EQ(mainThreadLimits(), (std::vector<double>{BrowserPermission::kBudgetSeconds,
+                                                     AppleScriptRunner::kBudgetSeconds}));
+  EXPECT_EQ(model->lastBecause(),
+            "I will hide Chrome window, 1 tab from now on, because you said so.");
+  EXPECT_EQ(onDisk(), model->openStage());
+  EXPECT_EQ(platform->lane()->stuck(BrowserKind::chrome), 2);
+
+  // Two calls hang now: the browser is refused without any wait.
+  model->keepAnyway(item(model->openStage()->stowed, "chrome:2"));
+  EXPECT_TRUE(mainThreadLimits().empty());
+  EXPECT_EQ(model->lastBecause(), "Chrome window, 1 tab stays from now on, because you said so.");
+
+  // Once one hung call returns the browser is sent to again.
+  {
+    std::lock_guard lock(mutex);
+    hungScripts.erase(BrowserKind::chrome);
+  }
+  platform->browser(BrowserKind::chrome)->release();
+  platform->lane()->waitUntilStuckAtMost(BrowserKind::chrome, 0);
+  model->keepAnyway(item(model->openStage()->stowed, "chrome:1"));
+  EXPECT_EQ(mainThreadLimits().size(), 2u);
+  EXPECT_FALSE(platform->browser(BrowserKind::chrome)->state().windows[0].minimized);
+
+  model->done();
+  settle();
+  EXPECT_TRUE(mainThreadLimits().empty());
+  EXPECT_FALSE(model->openStage().has_value());
+  EXPECT_FALSE(desktop->app("org.example.Mail")->isHidden);
+  EXPECT_FALSE(onDisk().has_value());
+}
+
+TEST_F(HungBrowser, QuittingWaitsForEachHungBrowserOnItsOwnNeverForTheirSum) {
+  model->capture("write");
+  model->set(SeedRule::defaultRule());
+  settle();
+  ASSERT_TRUE(model->openStage().has_value());
+  ASSERT_EQ(idsOf(model->openStage()->stowed),
+            (std::vector<std::string>{"org.example.Mail", "chrome:2", "chrome:2#0", "safari:6",
+                                      "safari:6#0"}));
+  hang(BrowserKind::chrome);
+  hang(BrowserKind::safari);
+  takeWaits();
+
+  model->prepareToQuit();
+  std::map<BrowserKind, double> limits;
+  std::map<BrowserKind, std::set<std::thread::id>> threads;
+  for (const auto& wait : takeWaits()) {
+    EXPECT_FALSE(wait.onMain);
+    limits[wait.kind] += wait.budget;
+    threads[wait.kind].insert(wait.thread);
+  }
+  EXPECT_EQ(limits, (std::map<BrowserKind, double>{{BrowserKind::chrome, kSingleWindowWait},
+                                                   {BrowserKind::safari, kSingleWindowWait}}));
+  ASSERT_EQ(threads[BrowserKind::chrome].size(), 1u);
+  EXPECT_EQ(threads[BrowserKind::safari].count(*threads[BrowserKind::chrome].begin()), 0u)
+      << "one browser's time limits must not be added to another's";
+  EXPECT_FALSE(model->openStage().has_value());
+  EXPECT_FALSE(desktop->app("org.example.Mail")->isHidden);
+  EXPECT_FALSE(onDisk().has_value());
+}
+
+}  // namespace
+}  // namespace tervane::testing
