@@ -38,7 +38,7 @@ for name in "${targets[@]}"; do
   "$build/fuzz/fuzz_$name" "$run/corpus" "${dict[@]}" -max_total_time="$seconds" -timeout=5 \
     -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$crashes/" \
     >"$run/log" 2>&1 || status=$?
-  grep -E '^#[0-9]+ +DONE' "$run/log" | tail -1 || true
+  grep -E '^#[0-9]+[[:space:]]+DONE' "$run/log" | tail -1 || true
   if [ $status -ne 0 ] || [ -n "$(ls -A "$crashes")" ]; then
     echo "fuzz_$name FAILED (exit $status); inputs in $crashes, log in $run/log"
     grep -E -m5 'ERROR|runtime error|invariant broken|SUMMARY' "$run/log" || true
