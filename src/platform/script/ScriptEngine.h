@@ -28,7 +28,7 @@ namespace tervane {
 
 class ScriptEngine final : public ScriptExecutor {
  public:
-  // A window read of a browser with a thousand tabs costs well under a hundredth of it.
+  // A window read of a browser with a thousand tabs costs less than a hundredth of it.
   static constexpr std::uint64_t kDefaultWorkLimit = 20'000'000;
 
   explicit ScriptEngine(std::shared_ptr<BrowserLookup> browsers,
