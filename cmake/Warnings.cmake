@@ -14,3 +14,24 @@ if(TERVANE_SANITIZE)
                       -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
+
+# Data races in the threads the lanes, the runner and the off-main work start; cannot be
+# combined with the address sanitizer.
+if(TERVANE_TSAN)
+  if(TERVANE_SANITIZE)
+    message(FATAL_ERROR "TERVANE_TSAN and TERVANE_SANITIZE cannot be combined")
+  endif()
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
+# Every library is instrumented for coverage-guided fuzzing; only the targets under fuzz/
+# link the fuzzer's own main.
+if(TERVANE_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "TERVANE_FUZZ needs clang (use the fuzz preset)")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined
+                      -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()

@@ -41,9 +41,9 @@ FileDefaults::FileDefaults(fs::path file, AtomicWriteOptions options)
     unreadable_ = true;
     return;
   }
-  json parsed = json::parse(text.value(), nullptr, /*allow_exceptions=*/false);
-  if (parsed.is_object()) {
-    values_ = std::move(parsed);
+  auto parsed = jsonread::parse(text.value());
+  if (parsed && parsed->is_object()) {
+    values_ = std::move(*parsed);
   } else {
     unreadable_ = true;
   }

@@ -75,8 +75,42 @@ inline std::string dumpText(const json& value, int indent = -1) {
   return value.dump(indent, ' ', false, json::error_handler_t::replace);
 }
 
-// Parses text into JSON, or none when it is not JSON.
+// Stored records are a few levels deep. Copying, comparing and writing a JSON value
+// recurse once per level, so text nested deeper than this is refused before it is
+// parsed: a damaged or hostile file must read as no value, not exhaust the stack.
+inline constexpr int kDeepestNesting = 256;
+
+// Whether no array or object in the text opens more than `limit` levels deep. Brackets
+// inside strings do not count; text that is not JSON may pass and then fails to parse.
+inline bool nestedWithin(std::string_view text, int limit = kDeepestNesting) {
+  int depth = 0;
+  bool inString = false;
+  bool escaped = false;
+  for (const char c : text) {
+    if (inString) {
+      if (escaped) {
+        escaped = false;
+      } else if (c == '\\') {
+        escaped = true;
+      } else if (c == '"') {
+        inString = false;
+      }
+      continue;
+    }
+    if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > limit) return false;
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
+  return true;
+}
+
+// Parses text into JSON, or none when it is not JSON or is nested too deeply.
 inline std::optional<json> parse(std::string_view text) {
+  if (!nestedWithin(text)) return std::nullopt;
   json parsed = json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
   if (parsed.is_discarded()) return std::nullopt;
   return parsed;

@@ -1,7 +1,6 @@
 #include "surfaces/BrowserAdapters.h"
 
 #include <initializer_list>
-#include <numeric>
 #include <string_view>
 #include <utility>
 
@@ -160,13 +159,15 @@ std::vector<WindowFacts> BrowserAdapter::assemble(const std::vector<std::int64_t
                                                   const std::vector<bool>& actives) const {
   if (minimized.size() != windowIds.size() || tabCounts.size() != windowIds.size()) return {};
   if (urls.size() != titles.size() || actives.size() != titles.size()) return {};
-  // A negative count cannot come from a browser; letting it move the offset backwards
-  // could read before the first tab, so such a reply does not line up either.
+  // The counts must share out the tabs exactly. A negative count cannot come from a
+  // browser and would move the offset backwards; each count is checked against the tabs
+  // still unclaimed, so no sum of counts can wrap round to the right total either.
+  auto unclaimed = static_cast<std::int64_t>(titles.size());
   for (auto count : tabCounts) {
-    if (count < 0) return {};
+    if (count < 0 || count > unclaimed) return {};
+    unclaimed -= count;
   }
-  const auto total = std::accumulate(tabCounts.begin(), tabCounts.end(), std::int64_t{0});
-  if (total != static_cast<std::int64_t>(titles.size())) return {};
+  if (unclaimed != 0) return {};
 
   std::vector<WindowFacts> windows;
   std::size_t offset = 0;

@@ -48,6 +48,33 @@ struct Thrown {
   throw Thrown{number, std::move(message)};
 }
 
+// The work limit ran out. Deliberately not a `Thrown`: a "try" in the script must not be
+// able to catch it and carry on.
+struct Exhausted {};
+
+// What is left of the script's work limit (see ScriptEngine.h).
+class Budget {
+ public:
+  explicit Budget(std::uint64_t limit) : left_(limit) {}
+  void spend(std::uint64_t units) {
+    if (units > left_) {
+      left_ = 0;
+      throw Exhausted{};
+    }
+    left_ -= units;
+  }
+
+ private:
+  std::uint64_t left_;
+};
+
+// What copying a value costs. Text is copied character by character; a list is shared,
+// not copied.
+std::uint64_t weight(const Value& value) {
+  if (const auto* text = std::get_if<std::string>(&value.v)) return 1 + text->size() / 4;
+  return 1;
+}
+
 // Deeper nesting than this is refused, so that converting or destroying a value can never
 // exhaust the stack.
 constexpr int kMaxListDepth = 100;
@@ -94,48 +121,60 @@ std::string describe(const Value& value) {
   return out;
 }
 
-int depthOf(const Value& value) {
+// Lists may share lists (a list literal holds the lists its variables hold), so walking
+// one can visit far more items than were ever made; every walk pays per item visited.
+int depthOf(const Value& value, Budget& budget) {
   const auto* list = std::get_if<ListPtr>(&value.v);
   if (!list) return 0;
+  budget.spend(1 + (*list)->size());
   int deepest = 0;
   for (const auto& item : **list) {
-    if (std::holds_alternative<ListPtr>(item.v)) deepest = std::max(deepest, depthOf(item));
+    if (std::holds_alternative<ListPtr>(item.v)) {
+      deepest = std::max(deepest, depthOf(item, budget));
+    }
   }
   return deepest + 1;
 }
 
-Value deepCopy(const Value& value) {
+Value deepCopy(const Value& value, Budget& budget) {
+  budget.spend(weight(value));
   const auto* list = std::get_if<ListPtr>(&value.v);
   if (!list) return value;
   auto copy = std::make_shared<List>();
   copy->reserve((*list)->size());
-  for (const auto& item : **list) copy->push_back(deepCopy(item));
+  for (const auto& item : **list) copy->push_back(deepCopy(item, budget));
   return Value{std::move(copy)};
 }
 
-bool equal(const Value& a, const Value& b) {
+bool equal(const Value& a, const Value& b, Budget& budget) {
+  budget.spend(1);
   if (a.v.index() != b.v.index()) return false;
   if (const auto* la = std::get_if<ListPtr>(&a.v)) {
     const auto& lb = std::get<ListPtr>(b.v);
     if (la->get() == lb.get()) return true;
     if ((*la)->size() != lb->size()) return false;
     for (std::size_t i = 0; i < lb->size(); ++i) {
-      if (!equal((**la)[i], (*lb)[i])) return false;
+      if (!equal((**la)[i], (*lb)[i], budget)) return false;
     }
     return true;
   }
+  if (const auto* text = std::get_if<std::string>(&a.v)) budget.spend(text->size() / 4);
   return a.v == b.v;
 }
 
-void appendText(const Value& value, std::string& out) {
+void appendText(const Value& value, std::string& out, Budget& budget) {
+  budget.spend(1);
   if (const auto* s = std::get_if<std::string>(&value.v)) {
+    // Text made by the script is paid for by the character: doubling a text at every
+    // step must run out long before memory does.
+    budget.spend(s->size());
     out += *s;
   } else if (const auto* n = std::get_if<std::int64_t>(&value.v)) {
     out += std::to_string(*n);
   } else if (const auto* b = std::get_if<bool>(&value.v)) {
     out += *b ? "true" : "false";
   } else if (const auto* list = std::get_if<ListPtr>(&value.v)) {
-    for (const auto& item : **list) appendText(item, out);
+    for (const auto& item : **list) appendText(item, out, budget);
   } else if (std::holds_alternative<std::monostate>(value.v)) {
     out += "missing value";
   } else {
@@ -143,7 +182,8 @@ void appendText(const Value& value, std::string& out) {
   }
 }
 
-ReplyDescriptor toReply(Value&& value) {
+ReplyDescriptor toReply(Value&& value, Budget& budget) {
+  budget.spend(weight(value));
   return std::visit(
       [&](auto& x) -> ReplyDescriptor {
         using T = std::decay_t<decltype(x)>;
@@ -160,7 +200,9 @@ ReplyDescriptor toReply(Value&& value) {
           items.reserve(x->size());
           // A list nobody else holds can give up its strings.
           const bool sole = x.use_count() == 1;
-          for (auto& item : *x) items.push_back(toReply(sole ? std::move(item) : Value(item)));
+          for (auto& item : *x) {
+            items.push_back(toReply(sole ? std::move(item) : Value(item), budget));
+          }
           return ReplyDescriptor::list(std::move(items));
         } else {
           raise(ScriptErrors::cannotCoerce,
@@ -172,8 +214,9 @@ ReplyDescriptor toReply(Value&& value) {
 
 class Runtime {
  public:
-  Runtime(BrowserLookup& browsers, const Program& program)
-      : browsers_(browsers),
+  Runtime(BrowserLookup& browsers, const Program& program, Budget& budget)
+      : budget_(budget),
+        browsers_(browsers),
         names_(program.variables),
         variables_(program.variables.size()),
         defined_(program.variables.size(), 0) {}
@@ -212,6 +255,7 @@ class Runtime {
   };
 
   bool execute(const Stmt& s) {
+    budget_.spend(1);
     switch (s.kind) {
       case StmtKind::tell:
         return tell(s);
@@ -249,6 +293,7 @@ class Runtime {
         const ListPtr items = *list;
         const std::size_t count = items->size();
         for (std::size_t i = 0; i < count; ++i) {
+          budget_.spend(weight((*items)[i]));
           variables_[s.slot] = (*items)[i];
           defined_[s.slot] = 1;
           if (run(s.body)) return true;
@@ -288,10 +333,10 @@ class Runtime {
 
   // A list placed inside another is copied, so that no list can come to contain itself.
   Value nestable(const Value& list) {
-    if (depthOf(list) >= kMaxListDepth) {
+    if (depthOf(list, budget_) >= kMaxListDepth) {
       raise(ScriptErrors::cannotCoerce, "The script nests lists too deeply.");
     }
-    return deepCopy(list);
+    return deepCopy(list, budget_);
   }
 
   ScriptableBrowser& currentTarget() { return *tells_.back(); }
@@ -480,6 +525,7 @@ class Runtime {
   ListPtr windows(const Expr& e) {
     auto& b = currentTarget();
     auto ids = take(&b, b.windowIds(), [] { return std::string("every window"); });
+    budget_.spend(ids.size());
     auto out = std::make_shared<List>();
     out->reserve(ids.size());
     std::optional<Value> wanted;
@@ -491,7 +537,7 @@ class Runtime {
         const Value actual = e.property == Property::id && windowHas(b.dictionary(), Property::id)
                                  ? Value{id}
                                  : windowProperty(e.property, e.text, ref);
-        if (!equal(actual, *wanted)) continue;
+        if (!equal(actual, *wanted, budget_)) continue;
       }
       out->push_back(Value{ref});
       if (e.kind == ExprKind::firstWindow) break;
@@ -512,6 +558,7 @@ class Runtime {
   }
 
   Value evaluate(const Expr& e) {
+    budget_.spend(1);
     switch (e.kind) {
       case ExprKind::integer:
         return Value{e.number};
@@ -524,15 +571,18 @@ class Runtime {
         list->reserve(e.operands.size());
         for (const auto& operand : e.operands) {
           Value item = evaluate(operand);
-          if (std::holds_alternative<ListPtr>(item.v) && depthOf(item) >= kMaxListDepth) {
+          if (std::holds_alternative<ListPtr>(item.v) && depthOf(item, budget_) >= kMaxListDepth) {
             raise(ScriptErrors::cannotCoerce, "The script nests lists too deeply.");
           }
           list->push_back(std::move(item));
         }
         return Value{std::move(list)};
       }
-      case ExprKind::variable:
-        return variable(e.slot);
+      case ExprKind::variable: {
+        const Value& held = variable(e.slot);
+        budget_.spend(weight(held));
+        return held;
+      }
       case ExprKind::property: {
         Value scratch;
         return property(e.property, e.text, peek(e.operands[0], scratch));
@@ -562,6 +612,7 @@ class Runtime {
           raise(ScriptErrors::noSuchObject, "Can't get every tab of " + describe(object) + ".");
         const int count = take(w->browser, w->browser->tabCount(w->id),
                                [&] { return "every tab of " + describe(object); });
+        budget_.spend(static_cast<std::uint64_t>(std::max(count, 0)));
         auto tabs = std::make_shared<List>();
         tabs->reserve(static_cast<std::size_t>(std::max(count, 0)));
         for (int i = 1; i <= count; ++i) tabs->push_back(Value{TabRef{w->browser, w->id, i}});
@@ -600,7 +651,7 @@ class Runtime {
       case ExprKind::equals: {
         Value leftScratch, rightScratch;
         const Value& left = peek(e.operands[0], leftScratch);
-        return Value{equal(left, peek(e.operands[1], rightScratch))};
+        return Value{equal(left, peek(e.operands[1], rightScratch), budget_)};
       }
       case ExprKind::asText: {
         Value scratch;
@@ -608,7 +659,7 @@ class Runtime {
         // Text made for this expression alone is already the answer.
         if (&value == &scratch && std::holds_alternative<std::string>(scratch.v)) return scratch;
         std::string text;
-        appendText(value, text);
+        appendText(value, text, budget_);
         return Value{std::move(text)};
       }
     }
@@ -616,6 +667,7 @@ class Runtime {
   }
 
   Value result_;
+  Budget& budget_;
   BrowserLookup& browsers_;
   const std::vector<std::string>& names_;
   std::vector<Value> variables_;
@@ -629,8 +681,8 @@ class Runtime {
 
 }  // namespace
 
-ScriptEngine::ScriptEngine(std::shared_ptr<BrowserLookup> browsers)
-    : browsers_(std::move(browsers)) {}
+ScriptEngine::ScriptEngine(std::shared_ptr<BrowserLookup> browsers, std::uint64_t workLimit)
+    : browsers_(std::move(browsers)), workLimit_(workLimit) {}
 
 Status ScriptEngine::check(const std::string& script) {
   auto program = script::parse(script);
@@ -641,12 +693,17 @@ Status ScriptEngine::check(const std::string& script) {
 ScriptOutcome ScriptEngine::execute(const std::string& script) {
   auto program = script::parse(script);
   if (!program) return ScriptFailure::couldNotCompile();
+  Budget budget(workLimit_);
   try {
-    Runtime runtime(*browsers_, program.value());
+    Runtime runtime(*browsers_, program.value(), budget);
     runtime.run(program.value().body);
-    return toReply(runtime.takeResult());
+    return toReply(runtime.takeResult(), budget);
   } catch (const Thrown& error) {
     return ScriptFailure::error(error.number, error.message);
+  } catch (const Exhausted&) {
+    return ScriptFailure::error(ScriptErrors::timedOut,
+                                "The script did more work than a browser script may and was "
+                                "stopped.");
   } catch (const std::bad_alloc&) {
     return ScriptFailure::error(-108, "Out of memory.");
   }

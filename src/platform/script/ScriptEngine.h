@@ -8,8 +8,15 @@
 //
 // Each call parses afresh and keeps no state between calls, so one engine may serve every
 // browser's lane thread at once.
+//
+// The language has no open-ended loop, but a script can still grow its lists inside the
+// loops that walk them, or build text and lists that double at every step. Every step,
+// every value copied or compared and every character of text made is paid for from a
+// work limit; a script that spends it all is stopped with error -1712 (the bridge's own
+// time-out number), which no "try" in the script can catch.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -21,7 +28,11 @@ namespace tervane {
 
 class ScriptEngine final : public ScriptExecutor {
  public:
-  explicit ScriptEngine(std::shared_ptr<BrowserLookup> browsers);
+  // A window read of a browser with a thousand tabs costs less than a hundredth of it.
+  static constexpr std::uint64_t kDefaultWorkLimit = 20'000'000;
+
+  explicit ScriptEngine(std::shared_ptr<BrowserLookup> browsers,
+                        std::uint64_t workLimit = kDefaultWorkLimit);
 
   ScriptOutcome execute(const std::string& script) override;
 
@@ -30,6 +41,7 @@ class ScriptEngine final : public ScriptExecutor {
 
  private:
   std::shared_ptr<BrowserLookup> browsers_;
+  std::uint64_t workLimit_;
 };
 
 }  // namespace tervane

@@ -45,6 +45,7 @@ inline constexpr int cannotCoerce = -1700;
 inline constexpr int cannotSet = -10006;
 inline constexpr int numberTooLarge = -2702;
 inline constexpr int variableNotDefined = -2753;
+inline constexpr int timedOut = -1712;
 
 inline Error make(int number, std::string message = {}) {
   return Error{std::move(message), number};

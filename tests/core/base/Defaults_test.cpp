@@ -38,13 +38,18 @@ TEST(FileDefaults, ValuesSurviveAReloadInAPrivateFile) {
 }
 
 TEST(FileDefaults, AnUnreadableFileReadsEmptyAndIsMovedAsideBeforeTheNextWrite) {
-  for (const char* content : {"{not json", "[1,2,3]", "\"just a string\"", "42", "null", ""}) {
+  // Nested so deeply that copying or writing it back would exhaust the stack.
+  const std::string deep =
+      "{\"mac_stage_memory\":" + std::string(100000, '[') + std::string(100000, ']') + "}";
+  for (const std::string& content :
+       std::vector<std::string>{"{not json", "[1,2,3]", "\"just a string\"", "42", "null", "", deep}) {
     TempDir dir;
     const auto file = dir / "standard.json";
     writeText(file, content);
     std::filesystem::permissions(file, std::filesystem::perms(0644));
     FileDefaults defaults(file);
     EXPECT_EQ(defaults.get("anything"), std::nullopt);
+    EXPECT_EQ(defaults.get("mac_stage_memory"), std::nullopt);
     EXPECT_EQ(readText(file), content) << "reading must not touch the file";
 
     defaults.set("flag", false);
@@ -54,6 +59,14 @@ TEST(FileDefaults, AnUnreadableFileReadsEmptyAndIsMovedAsideBeforeTheNextWrite) 
     EXPECT_EQ(testing::modeOf(file), 0600u) << "rewritten private over a readable file";
     EXPECT_EQ(listFolder(dir.path()).size(), 2u);
   }
+}
+
+TEST(FileDefaults, BracketsInsideTextDoNotCountAsNesting) {
+  TempDir dir;
+  const auto file = dir / "standard.json";
+  const std::string brackets(1000, '[');
+  writeText(file, json{{"title", brackets + "\\\"" + brackets}}.dump());
+  EXPECT_EQ(FileDefaults(file).getString("title"), brackets + "\\\"" + brackets);
 }
 
 TEST(FileDefaults, AFailedWriteKeepsTheValueInMemoryAndReportsIt) {

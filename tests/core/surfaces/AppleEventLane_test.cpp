@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "core/surfaces/SurfaceFakes.h"
 
@@ -116,6 +118,65 @@ TEST(AppleEventLane, ACallThatEndedIsNeverCountedAsHung) {
     lane.joinAbandonedWorkers();
     ASSERT_EQ(lane.stuck(BrowserKind::edge), 0) << "round " << i << ", " << late << " late";
   }
+}
+
+// Callers on many threads at once, spread over every browser: each gets its own answer,
+// and no browser ever has two calls running at the same time.
+TEST(AppleEventLane, ManyCallersAtOnceEachGetTheirOwnAnswerOneCallPerBrowserAtATime) {
+  AppleEventLane lane;
+  const std::vector<BrowserKind> kinds = {BrowserKind::chrome, BrowserKind::safari,
+                                          BrowserKind::brave, BrowserKind::edge};
+  std::array<std::atomic<int>, 4> running{};
+  std::atomic<int> overlaps = 0;
+  std::atomic<int> wrong = 0;
+  std::vector<std::thread> callers;
+  for (int c = 0; c < 8; ++c) {
+    callers.emplace_back([&, c] {
+      for (int i = 0; i < 150; ++i) {
+        const auto at = static_cast<std::size_t>(c + i) % kinds.size();
+        const int mine = c * 1000 + i;
+        auto& inside = running[at];
+        const auto got = lane.run(kinds[at], kPlenty, [&inside, &overlaps, mine] {
+          if (inside.fetch_add(1) != 0) ++overlaps;
+          std::this_thread::yield();
+          inside.fetch_sub(1);
+          return mine;
+        });
+        if (got != mine) ++wrong;
+      }
+    });
+  }
+  for (auto& caller : callers) caller.join();
+  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(overlaps, 0);
+  for (auto kind : kinds) EXPECT_EQ(lane.stuck(kind), 0);
+}
+
+// Calls that run out of time race their own ends from several threads at once. Whatever
+// the order, an answer is the caller's own, and once every given-up call has returned
+// nothing is left counted as hung and the browser answers again.
+TEST(AppleEventLane, CallsGivenUpOnManyThreadsAreUncountedOnceTheyReturn) {
+  AppleEventLane lane;
+  std::atomic<int> wrong = 0;
+  std::atomic<int> answered = 0;
+  std::vector<std::thread> callers;
+  for (int c = 0; c < 6; ++c) {
+    callers.emplace_back([&, c] {
+      for (int i = 0; i < 200; ++i) {
+        const int mine = c * 1000 + i;
+        const double budget = i % 2 == 0 ? 0.0 : kPlenty;
+        const auto got = lane.run(BrowserKind::edge, budget, [mine] { return mine; });
+        if (got && *got != mine) ++wrong;
+        if (got) ++answered;
+      }
+    });
+  }
+  for (auto& caller : callers) caller.join();
+  lane.joinAbandonedWorkers();
+  EXPECT_EQ(wrong, 0);
+  EXPECT_GT(answered, 0);
+  EXPECT_EQ(lane.stuck(BrowserKind::edge), 0);
+  EXPECT_EQ(lane.run(BrowserKind::edge, kPlenty, [] { return 9; }), 9);
 }
 
 TEST(AppleEventLane, AHungCallMayReturnAfterTheLaneIsGone) {

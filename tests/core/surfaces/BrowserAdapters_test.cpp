@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace tervane {
 namespace {
 
@@ -161,6 +163,13 @@ TEST(BrowserAdapters, AssembleBuildsWindowsOnlyFromListsThatLineUp) {
   EXPECT_TRUE(chrome.assemble({11, 12, 13}, {false, false, false}, {-1, 1, 5}, names, urls, actives)
                   .empty());
   EXPECT_TRUE(chrome.assemble({}, {}, {}, {}, {}, {}).empty());
+  // Counts so large that their sum wraps round to the number of tabs still do not line up.
+  constexpr auto kHuge = std::numeric_limits<std::int64_t>::max();
+  EXPECT_TRUE(
+      chrome.assemble({11, 12, 13}, {false, false, false}, {kHuge, kHuge, 2}, {}, {}, {}).empty());
+  EXPECT_TRUE(
+      chrome.assemble({11, 12}, {false, false}, {kHuge, 1}, {"a", "b"}, {"ua", "ub"}, {true, false})
+          .empty());
 }
 
 TEST(BrowserAdapters, AReplyOfTheWrongShapeGivesNoWindows) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "AdapterScripts.h"
 #include "ScriptTestSupport.h"
 
 namespace tervane::testing {
@@ -132,6 +133,71 @@ TEST(ScriptEngine, DeeplyNestedListsAreRefusedInsteadOfExhaustingTheStack) {
   std::string script = "set a to {}\n";
   for (int i = 0; i < 150; ++i) script += "set a to {a}\n";
   EXPECT_EQ(errorOf(desk.run(script + "return a")), -1700);
+}
+
+TEST(ScriptEngine, ScriptsThatWouldRunForEverAreStoppedAtTheWorkLimit) {
+  Desk desk;
+  desk.add("Google Chrome", kTwoWindows);
+  ScriptEngine engine(desk.registry, 20'000);
+  const auto stopped = [&](const std::string& script) {
+    const auto outcome = engine.execute(script);
+    const auto* failure = std::get_if<ScriptFailure>(&outcome);
+    return failure && failure->number == -1712 && failure->message &&
+           failure->message->find("stopped") != std::string::npos;
+  };
+
+  // Ten items walked twelve loops deep; the error inside "try" is caught every time, but
+  // the limit itself is not.
+  std::string loops = "set L to {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}\n";
+  for (int i = 0; i < 12; ++i) loops += "repeat with x" + std::to_string(i) + " in L\n";
+  loops += "try\nset y to undefinedName\nend try\n";
+  for (int i = 0; i < 12; ++i) loops += "end repeat\n";
+  EXPECT_TRUE(stopped("try\n" + loops + "end try\nreturn 1"));
+
+  // A list that grows while it is walked, inside a loop over the browser's windows.
+  EXPECT_TRUE(stopped(inChrome(
+      "set L to {1, 2}\nrepeat with w in (every window)\nrepeat with a in L\nrepeat with b in L\n"
+      "set end of L to L\nend repeat\nend repeat\nend repeat\nreturn L")));
+
+  // Lists holding the same list twice, sixty levels deep: shallow enough to be allowed,
+  // but walking them visits 2^60 items.
+  std::string shared = "set a to {1}\n";
+  for (int i = 0; i < 60; ++i) shared += "set a to {a, a}\n";
+  EXPECT_TRUE(stopped(shared + "return a as text"));
+  EXPECT_TRUE(stopped(shared + "return a"));
+
+  // Text that doubles at every step.
+  std::string doubling = "set s to \"abcdefgh\"\n";
+  for (int i = 0; i < 40; ++i) doubling += "set s to {s, s} as text\n";
+  EXPECT_TRUE(stopped(doubling + "return s"));
+
+  // The limit belongs to one call: the next script starts afresh.
+  EXPECT_EQ(answer(engine.execute(inChrome("return count of (every window)"))), 2);
+}
+
+TEST(ScriptEngine, TheWorkLimitLeavesRoomForReadingALargeBrowser) {
+  // A thousand tabs read within a hundredth of the default limit, in both dictionaries.
+  json windows = json::array();
+  for (int w = 0; w < 40; ++w) {
+    json tabs = json::array();
+    for (int t = 0; t < 25; ++t) {
+      tabs.push_back(
+          {{"title", "A page with an ordinary title " + std::to_string(t)},
+           {"url", "https://www.example.com/some/long/path?query=" + std::to_string(t)}});
+    }
+    windows.push_back({{"id", 100 + w}, {"tabs", tabs}});
+  }
+  const std::string state = json{{"windows", windows}}.dump();
+  Desk desk;
+  desk.add("Google Chrome", state);
+  desk.add("Safari", state);
+  ScriptEngine engine(desk.registry, ScriptEngine::kDefaultWorkLimit / 100);
+  for (const auto& script : {chromiumReadScript("Google Chrome"), kSafariReadScript}) {
+    const auto reply = answer(engine.execute(script));
+    ASSERT_EQ(reply.size(), 6u);
+    EXPECT_EQ(reply[0].size(), 40u);
+    EXPECT_EQ(reply[4].size(), 1000u);
+  }
 }
 
 TEST(ScriptEngine, AHungBrowserBlocksOnlyItsOwnScript) {

@@ -1,0 +1,150 @@
+// The model with its background work on real threads: a detached runner for the off-main
+// tasks and the simulated platform's lanes for every browser call, as the application
+// runs it. The test thread is the main thread; it sleeps until background work posts
+// something back, then runs it, so nothing here waits on a timer.
+#include <condition_variable>
+#include <mutex>
+
+#include "base/OffMainRunning.h"
+#include "sim/SimPlatform.h"
+#include "support/ModelFixture.h"
+
+namespace tervane::testing {
+namespace {
+using nlohmann::json;
+
+// The manual queue, with a way for the main thread to sleep until something is posted.
+class WakingMainQueue final : public MainQueue {
+ public:
+  explicit WakingMainQueue(ManualClock& clock) : inner_(clock) {}
+
+  void post(std::function<void()> fn) override {
+    inner_.post(std::move(fn));
+    wake();
+  }
+  void postAfter(double seconds, std::function<void()> fn) override {
+    inner_.postAfter(seconds, std::move(fn));
+    wake();
+  }
+  bool isMainThread() const override { return inner_.isMainThread(); }
+
+  // Runs what has been posted; when there was nothing, sleeps until something is.
+  void runOrWait() {
+    std::uint64_t seen = 0;
+    {
+      std::lock_guard guard(mutex_);
+      seen = posts_;
+    }
+    if (inner_.drain() > 0) return;
+    std::unique_lock lock(mutex_);
+    posted_.wait(lock, [&] { return posts_ != seen; });
+  }
+
+ private:
+  void wake() {
+    {
+      std::lock_guard guard(mutex_);
+      ++posts_;
+    }
+    posted_.notify_all();
+  }
+
+  ManualMainQueue inner_;
+  std::mutex mutex_;
+  std::condition_variable posted_;
+  std::uint64_t posts_ = 0;
+};
+
+const json kDesktop = json::parse(R"({
+  "apps": [{"bundleId": "org.example.Editor", "name": "Editor", "isFrontmost": true,
+            "secondsSinceLastUse": 1},
+           {"bundleId": "org.example.Mail", "name": "Mail", "secondsSinceLastUse": 5000},
+           {"bundleId": "com.apple.Safari", "name": "Safari", "secondsSinceLastUse": 1},
+           {"bundleId": "com.google.Chrome", "name": "Chrome", "secondsSinceLastUse": 1}],
+  "browsers": {
+    "safari": {"windows": [
+      {"id": 1, "tabs": [{"title": "Front", "url": "https://a.example.com/"}]},
+      {"id": 2, "tabs": [{"title": "Back", "url": "https://b.example.com/"}]}]},
+    "chrome": {"windows": [
+      {"id": 8, "tabs": [{"title": "Docs", "url": "https://docs.example.com/"}]},
+      {"id": 9, "tabs": [{"title": "News", "url": "https://news.example.com/"}]}]}}})");
+
+class OnRealThreads : public ModelFixture {
+ protected:
+  void SetUp() override {
+    auto made = sim::SimPlatform::fromJson(kDesktop, clock);
+    ASSERT_TRUE(made.ok()) << made.error().message;
+    platform = made.value();
+    desktop = platform->desktop();
+    desktop->setPermission(BrowserKind::chrome, sim::SimPermission::allowed);
+    desktop->setPermission(BrowserKind::safari, sim::SimPermission::allowed);
+  }
+
+  void buildOnThreads() {
+    journal = std::make_shared<StageJournal>(dir / "state", journalOptions);
+    memory = std::make_shared<StageMemory>(*standard);
+    store = std::make_shared<Store>(*shared);
+    MacNowModel::Dependencies d;
+    d.main = waking;
+    d.clock = clock;
+    d.platform = platform;
+    d.standardDefaults = standard;
+    d.store = store;
+    d.journal = journal;
+    d.memory = memory;
+    d.monitor = platform->monitor();
+    d.offMain = std::make_shared<DetachedRunner>(waking);
+    d.picker = picker;
+    d.shield = shield;
+    model = MacNowModel::make(std::move(d));
+  }
+
+  template <class Done>
+  void runUntil(Done&& done) {
+    while (!done()) waking->runOrWait();
+  }
+
+  bool minimized(BrowserKind kind, std::size_t window) const {
+    return platform->browser(kind)->state().windows[window].minimized;
+  }
+
+  std::shared_ptr<WakingMainQueue> waking = std::make_shared<WakingMainQueue>(*clock);
+  std::shared_ptr<sim::SimPlatform> platform;
+};
+
+TEST_F(OnRealThreads, AStageWithBothBrowsersIsMadeAndUndone) {
+  // The picker is asked off the main thread, after the browsers were read on their lanes;
+  // it has no answer, so the recency rule decides.
+  picker->available = true;
+  buildOnThreads();
+  model->capture("write");
+  model->set(SeedRule::defaultRule());
+
+  const std::vector<std::string> expected = {"org.example.Mail", "chrome:9", "chrome:9#0",
+                                             "safari:2", "safari:2#0"};
+  const auto stowedBrowsers = [&] {
+    if (!model->openStage()) return false;
+    auto ids = idsOf(model->openStage()->stowed);
+    std::sort(ids.begin() + 1, ids.end());
+    return ids == expected && minimized(BrowserKind::safari, 1) &&
+           minimized(BrowserKind::chrome, 1);
+  };
+  runUntil(stowedBrowsers);
+  EXPECT_EQ(picker->asked.size(), 1u);
+  EXPECT_FALSE(minimized(BrowserKind::safari, 0));
+  EXPECT_TRUE(hidden("org.example.Mail"));
+  ASSERT_TRUE(onDisk().has_value());
+
+  // Without waiting for the browsers: the windows come back on a background thread and the
+  // journal is closed when that work reports back.
+  model->bringBack(false);
+  EXPECT_FALSE(hidden("org.example.Mail"));
+  runUntil([&] {
+    return !minimized(BrowserKind::safari, 1) && !minimized(BrowserKind::chrome, 1) &&
+           !onDisk().has_value();
+  });
+  EXPECT_FALSE(model->openStage().has_value());
+}
+
+}  // namespace
+}  // namespace tervane::testing
