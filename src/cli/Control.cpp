@@ -66,8 +66,8 @@ ControlCommandLine::ControlCommandLine(CLI::App& app) {
   auto* status = add(ControlCommand::status, "Say what is open and why");
   status->add_flag("--json", json_, "Print the status as JSON");
   status->add_option("--until", until_,
-                     "Answer once this holds: shield, stage, parked, running or closed")
-      ->check(CLI::IsMember({"shield", "stage", "parked", "running", "closed"}));
+                     "Answer once this holds: shield, stage, parked, running, closed or settled")
+      ->check(CLI::IsMember({"shield", "stage", "parked", "running", "closed", "settled"}));
   add(ControlCommand::open, "Open the card of the running application");
 }
 

@@ -227,6 +227,36 @@ TEST_F(Control, AnswerGoesToTheShieldFirstThenTheQuestion) {
   EXPECT_FALSE(model->pendingQuestion().has_value());
 }
 
+TEST_F(Control, StatusUntilAnswersWhenItsConditionHoldsOrRefusesAtTheLimit) {
+  make();
+  auto until = [](ControlCondition condition) {
+    return ControlRequest{.command = ControlCommand::status, .until = condition};
+  };
+  EXPECT_EQ(run(until(ControlCondition::closed)).size(), 1u) << "holds already";
+  EXPECT_TRUE(run(until(ControlCondition::stage)).empty());
+  model->capture("write");
+  model->set(SeedRule::defaultRule());
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_TRUE(replies[0].ok);
+
+  // Right after staging the application is still moving windows: settled waits for that.
+  EXPECT_TRUE(run(until(ControlCondition::settled)).empty());
+  main->advance(MacNowModel::kMovingSeconds + 0.01);
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_TRUE(replies[0].ok);
+
+  EXPECT_TRUE(run(until(ControlCondition::shield)).empty());
+  desktop->personActivates("com.example.Mail");
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_EQ(replies[0].status.at("pendingSubject").at("id"), "com.example.Mail");
+
+  EXPECT_TRUE(run(until(ControlCondition::parked)).empty());
+  main->advance(ControlCommands::kUntilSeconds);
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_FALSE(replies[0].ok);
+  EXPECT_EQ(replies[0].message, "Still not parked after 30 seconds.");
+}
+
 TEST_F(Control, MalformedLinesAreRefusedAndOpenCallsTheShell) {
   make();
   for (const char* line :

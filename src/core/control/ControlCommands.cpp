@@ -1,5 +1,6 @@
 #include "control/ControlCommands.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "base/Text.h"
@@ -88,6 +89,8 @@ bool ControlCommands::holds(ControlCondition condition) const {
       return stage && !stage->isParked();
     case ControlCondition::closed:
       return !stage;
+    case ControlCondition::settled:
+      return !model_->isTervaneMoving();
   }
   return false;
 }
@@ -99,6 +102,7 @@ void ControlCommands::statusUntil(ControlCondition condition, Reply reply) {
   }
   const auto id = nextWaiting_++;
   waitingFor_.push_back({id, condition, std::move(reply)});
+  if (condition == ControlCondition::settled) recheckWhenMovesEnd();
   main_->postAfter(kUntilSeconds, [this, alive = std::weak_ptr<int>(lifetime_), id] {
     if (!alive.lock()) return;
     for (auto it = waitingFor_.begin(); it != waitingFor_.end(); ++it) {
@@ -110,6 +114,20 @@ void ControlCommands::statusUntil(ControlCondition condition, Reply reply) {
                                     " seconds."));
       return;
     }
+  });
+}
+
+// Moving ends with time, not with a signal: look again once the longest move could have
+// ended, and again after that while the application keeps moving windows.
+void ControlCommands::recheckWhenMovesEnd() {
+  main_->postAfter(MacNowModel::kMovingSeconds, [this, alive = std::weak_ptr<int>(lifetime_)] {
+    if (!alive.lock()) return;
+    checkWaiting();
+    const bool stillWaiting =
+        std::any_of(waitingFor_.begin(), waitingFor_.end(), [](const Waiting& waiting) {
+          return waiting.condition == ControlCondition::settled;
+        });
+    if (stillWaiting) recheckWhenMovesEnd();
   });
 }
 

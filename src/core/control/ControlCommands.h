@@ -53,6 +53,7 @@ class ControlCommands {
   void start(Reply reply);
   void statusUntil(ControlCondition condition, Reply reply);
   void checkWaiting();
+  void recheckWhenMovesEnd();
   bool holds(ControlCondition condition) const;
   ControlReply done(bool ok, std::string message) const;
 

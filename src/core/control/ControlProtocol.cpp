@@ -27,12 +27,13 @@ constexpr std::array<Name, 9> kNames{{
     {ControlCommand::open, "open"},
 }};
 
-constexpr std::array<std::pair<ControlCondition, std::string_view>, 5> kConditions{{
+constexpr std::array<std::pair<ControlCondition, std::string_view>, 6> kConditions{{
     {ControlCondition::shield, "shield"},
     {ControlCondition::stage, "stage"},
     {ControlCondition::parked, "parked"},
     {ControlCondition::running, "running"},
     {ControlCondition::closed, "closed"},
+    {ControlCondition::settled, "settled"},
 }};
 
 Error malformed(std::string message) {
@@ -120,7 +121,7 @@ Result<ControlRequest> decodeRequest(std::string_view line) {
     const auto condition = it->is_string() ? controlConditionFromRaw(it->get<std::string>())
                                            : std::nullopt;
     if (!condition) {
-      return malformed("The \"until\" must be shield, stage, parked, running or closed.");
+      return malformed("The \"until\" must be shield, stage, parked, running, closed or settled.");
     }
     request.until = condition;
   }

@@ -42,7 +42,7 @@ TEST(ControlProtocol, RequestDecodingIsStrict) {
       {"{\"command\":\"status\",\"line\":\"x\"}", "Only capture takes a \"line\"."},
       {"{\"command\":\"start\",\"until\":\"shield\"}", "Only status takes an \"until\"."},
       {"{\"command\":\"status\",\"until\":\"later\"}",
-       "The \"until\" must be shield, stage, parked, running or closed."},
+       "The \"until\" must be shield, stage, parked, running, closed or settled."},
       {"{\"command\":\"capture\",\"line\":\"\xff\"}", "The request is not JSON."},
   };
   for (const auto& [line, message] : cases) {
