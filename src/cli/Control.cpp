@@ -69,6 +69,12 @@ ControlCommandLine::ControlCommandLine(CLI::App& app) {
                      "Answer once this holds: shield, stage, parked, running, closed or settled")
       ->check(CLI::IsMember({"shield", "stage", "parked", "running", "closed", "settled"}));
   add(ControlCommand::open, "Open the card of the running application");
+  add(ControlCommand::keep, "Keep anyway: bring back an item the stage put away, and remember")
+      ->add_option("item", item_, "The item's id, as status --json lists it")
+      ->required();
+  add(ControlCommand::stow, "Stow also: put away an item the stage kept, and remember")
+      ->add_option("item", item_, "The item's id, as status --json lists it")
+      ->required();
 }
 
 std::optional<ControlOptions> ControlCommandLine::parsed() const {
@@ -82,6 +88,9 @@ std::optional<ControlOptions> ControlCommandLine::parsed() const {
       options.request.line = line;
     }
     if (entry.command == ControlCommand::answer) options.request.answer = answer_ == "yes";
+    if (entry.command == ControlCommand::keep || entry.command == ControlCommand::stow) {
+      options.request.item = item_;
+    }
     if (entry.command == ControlCommand::status && !until_.empty()) {
       options.request.until = controlConditionFromRaw(until_);
       // The application answers once the condition holds, or refuses after its own limit.

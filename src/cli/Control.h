@@ -1,4 +1,4 @@
-// `tervane-now capture|start|pause|show|done|undo|answer|status|open`: each sends one
+// `tervane-now capture|start|pause|show|done|undo|answer|status|open|keep|stow`: each sends one
 // request to the running application over its control socket and prints the answer in
 // one line (status: a few lines, or JSON with --json).
 //
@@ -44,6 +44,7 @@ class ControlCommandLine {
   std::vector<std::string> words_;
   std::string answer_;
   std::string until_;
+  std::string item_;
   bool json_ = false;
   double waitSeconds_ = 0;
 };

@@ -1,6 +1,6 @@
 // tervane-now: with no sub-command, the tray application. `preview` shows what a Start
 // would do without moving anything; the control sub-commands (capture, start, pause, show,
-// done, undo, answer, status, open) ask the running application to act (exit codes in
+// done, undo, answer, status, open, keep, stow) ask the running application to act (exit codes in
 // cli/Control.h).
 #include <CLI/CLI.hpp>
 

@@ -257,6 +257,36 @@ TEST_F(Control, StatusUntilAnswersWhenItsConditionHoldsOrRefusesAtTheLimit) {
   EXPECT_EQ(replies[0].message, "Still not parked after 30 seconds.");
 }
 
+TEST_F(Control, KeepAndStowCorrectTheStageByItemId) {
+  make();
+  auto item = [](ControlCommand command, std::string id) {
+    return ControlRequest{.command = command, .item = std::move(id)};
+  };
+  EXPECT_FALSE(one(item(ControlCommand::keep, "com.example.Mail")).ok) << "no stage";
+  model->capture("write");
+  ASSERT_TRUE(one(cmd(ControlCommand::start)).ok);
+
+  auto r = one(item(ControlCommand::keep, "com.example.Editor"));
+  EXPECT_FALSE(r.ok) << "Editor was kept, not put away";
+  EXPECT_EQ(r.message, "The stage has no hidden item \"com.example.Editor\".");
+
+  r = one(item(ControlCommand::keep, "com.example.Mail"));
+  ASSERT_TRUE(r.ok) << r.message;
+  EXPECT_FALSE(hidden("com.example.Mail"));
+  EXPECT_EQ(memory->choices().at("com.example.Mail"), StagePlanner::Remembered::keep);
+
+  r = one(item(ControlCommand::stow, "com.example.Editor"));
+  ASSERT_TRUE(r.ok) << r.message;
+  EXPECT_TRUE(hidden("com.example.Editor"));
+  EXPECT_EQ(memory->choices().at("com.example.Editor"), StagePlanner::Remembered::stow);
+
+  journalFails = true;
+  r = one(item(ControlCommand::keep, "com.example.Editor"));
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.message, "I could not write that down, so nothing changed.");
+  EXPECT_TRUE(hidden("com.example.Editor"));
+}
+
 TEST_F(Control, MalformedLinesAreRefusedAndOpenCallsTheShell) {
   make();
   for (const char* line :

@@ -241,6 +241,34 @@ void ControlCommands::execute(const ControlRequest& request, Reply reply) {
         reply(done(true, summary(model)));
       }
       return;
+    case ControlCommand::keep:
+    case ControlCommand::stow: {
+      // Keep anyway acts on what the stage put away, stow also on what it kept.
+      const bool keep = request.command == ControlCommand::keep;
+      const auto& stage = model.openStage();
+      if (!stage) {
+        reply(done(false, "No stage is open, so there is nothing to change."));
+        return;
+      }
+      const auto& list = keep ? stage->stowed : stage->kept;
+      const auto id = request.item.value_or("");
+      const auto it = std::find_if(list.begin(), list.end(),
+                                   [&](const StageItem& item) { return item.id == id; });
+      if (it == list.end()) {
+        reply(done(false, "The stage has no " + std::string(keep ? "hidden" : "kept") +
+                              " item \"" + id + "\"."));
+        return;
+      }
+      const auto item = *it;
+      const auto before = model.openStage();
+      if (keep) {
+        model.keepAnyway(item);
+      } else {
+        model.stowAlso(item);
+      }
+      reply(model.openStage() != before ? done(true, model.lastBecause()) : done(false, kNotWritten));
+      return;
+    }
     case ControlCommand::open:
       if (!openCard_) {
         reply(done(false, "This instance has no card to open."));

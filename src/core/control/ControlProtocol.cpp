@@ -15,7 +15,7 @@ struct Name {
   std::string_view raw;
 };
 
-constexpr std::array<Name, 9> kNames{{
+constexpr std::array<Name, 11> kNames{{
     {ControlCommand::capture, "capture"},
     {ControlCommand::start, "start"},
     {ControlCommand::pause, "pause"},
@@ -25,6 +25,8 @@ constexpr std::array<Name, 9> kNames{{
     {ControlCommand::answer, "answer"},
     {ControlCommand::status, "status"},
     {ControlCommand::open, "open"},
+    {ControlCommand::keep, "keep"},
+    {ControlCommand::stow, "stow"},
 }};
 
 constexpr std::array<std::pair<ControlCondition, std::string_view>, 6> kConditions{{
@@ -77,6 +79,7 @@ std::string encode(const ControlRequest& request) {
   if (request.line) object["line"] = *request.line;
   if (request.answer) object["answer"] = *request.answer;
   if (request.until) object["until"] = rawValue(*request.until);
+  if (request.item) object["item"] = *request.item;
   return jsonread::dumpText(object);
 }
 
@@ -92,7 +95,8 @@ Result<ControlRequest> decodeRequest(std::string_view line) {
   if (!parsed) return malformed("The request is not JSON.");
   if (!parsed->is_object()) return malformed("The request must be one JSON object.");
   for (const auto& [key, value] : parsed->items()) {
-    if (key != "command" && key != "line" && key != "answer" && key != "until") {
+    if (key != "command" && key != "line" && key != "answer" && key != "until" &&
+        key != "item") {
       return malformed("The request has an unknown key \"" + key + "\".");
     }
   }
@@ -124,6 +128,16 @@ Result<ControlRequest> decodeRequest(std::string_view line) {
       return malformed("The \"until\" must be shield, stage, parked, running, closed or settled.");
     }
     request.until = condition;
+  }
+  if (auto it = parsed->find("item"); it != parsed->end() && !it->is_null()) {
+    if (*kind != ControlCommand::keep && *kind != ControlCommand::stow) {
+      return malformed("Only keep and stow take an \"item\".");
+    }
+    if (!it->is_string()) return malformed("The \"item\" must be a string.");
+    request.item = it->get<std::string>();
+  }
+  if ((*kind == ControlCommand::keep || *kind == ControlCommand::stow) && !request.item) {
+    return malformed(raw + " needs an \"item\".");
   }
   if (*kind == ControlCommand::capture && !request.line) {
     return malformed("capture needs a \"line\".");

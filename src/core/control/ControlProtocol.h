@@ -20,7 +20,7 @@
 
 namespace tervane {
 
-enum class ControlCommand { capture, start, pause, show, done, undo, answer, status, open };
+enum class ControlCommand { capture, start, pause, show, done, undo, answer, status, open, keep, stow };
 
 std::string rawValue(ControlCommand command);
 std::optional<ControlCommand> controlCommandFromRaw(std::string_view raw);
@@ -39,6 +39,7 @@ struct ControlRequest {
   std::optional<std::string> line = std::nullopt;        // capture
   std::optional<bool> answer = std::nullopt;             // answer: yes is true
   std::optional<ControlCondition> until = std::nullopt;  // status
+  std::optional<std::string> item = std::nullopt;        // keep, stow
 
   friend bool operator==(const ControlRequest&, const ControlRequest&) = default;
 };

@@ -11,6 +11,7 @@ TEST(ControlProtocol, RequestsRoundTripAsOneLine) {
       {.command = ControlCommand::answer, .answer = false},
       {.command = ControlCommand::status},
       {.command = ControlCommand::status, .until = ControlCondition::shield},
+      {.command = ControlCommand::keep, .item = "chrome:12"},
   };
   for (const auto& request : requests) {
     const auto line = ControlProtocol::encode(request);
@@ -41,6 +42,8 @@ TEST(ControlProtocol, RequestDecodingIsStrict) {
       {"{\"command\":\"pause\",\"answer\":true}", "Only answer takes an \"answer\"."},
       {"{\"command\":\"status\",\"line\":\"x\"}", "Only capture takes a \"line\"."},
       {"{\"command\":\"start\",\"until\":\"shield\"}", "Only status takes an \"until\"."},
+      {"{\"command\":\"stow\"}", "stow needs an \"item\"."},
+      {"{\"command\":\"show\",\"item\":\"x\"}", "Only keep and stow take an \"item\"."},
       {"{\"command\":\"status\",\"until\":\"later\"}",
        "The \"until\" must be shield, stage, parked, running, closed or settled."},
       {"{\"command\":\"capture\",\"line\":\"\xff\"}", "The request is not JSON."},
