@@ -18,11 +18,13 @@
 #include "app/qt/QtMainQueue.h"
 #include "app/qt/QtOffMainRunner.h"
 #include "app/shell/AppDelegate.h"
+#include "base/AtomicFile.h"
 #include "base/Log.h"
 #include "base/StateFolder.h"
 #include "control/ControlCommands.h"
 #include "linux/ClientWindows.h"
 #include "linux/GlobalHotkeys.h"
+#include "linux/HiddenWindowRecord.h"
 #include "linux/JournalLogSink.h"
 #include "linux/LoginItem.h"
 #include "linux/X11Platform.h"
@@ -115,6 +117,15 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
   if (!stateFolder || !configFolder) {
     err << "tervane-now: no home folder to keep the stage in (set HOME)\n";
     return 1;
+  }
+
+  // The instance lock is ours, so no other run is writing these files: what a run that was
+  // killed mid-write left beside them can go.
+  for (const auto& file : {stateFolder.value() / StageJournal::kFileName,
+                           stateFolder.value() / x11::HiddenWindowRecord::kFileName,
+                           configFolder.value() / "standard.json",
+                           configFolder.value() / "shared.json"}) {
+    removeAbandonedTemporaries(file);
   }
 
   auto connection = x11::XConnection::open();

@@ -138,4 +138,22 @@ Result<std::string> readFile(const fs::path& file) {
   return content.str();
 }
 
+int removeAbandonedTemporaries(const fs::path& file) {
+  // Temporaries are named ".<name>.XXXXXX" (see writeFileAtomically).
+  const std::string prefix = "." + file.filename().string() + ".";
+  constexpr std::size_t kUniqueLength = 6;
+  const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+  std::error_code ec;
+  int removed = 0;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() != prefix.size() + kUniqueLength || name.compare(0, prefix.size(), prefix) != 0 ||
+        !it->is_regular_file(ec)) {
+      continue;
+    }
+    if (fs::remove(it->path(), ec)) ++removed;
+  }
+  return removed;
+}
+
 }  // namespace tervane

@@ -27,6 +27,11 @@ struct AtomicWriteOptions {
 Status writeFileAtomically(const std::filesystem::path& file, std::string_view bytes,
                            const AtomicWriteOptions& options = {});
 
+// Removes what writes of `file` that never finished left beside it (a process killed
+// between creating its temporary file and renaming it); gives how many went. Only for an
+// owner that knows no other process is writing `file` now.
+int removeAbandonedTemporaries(const std::filesystem::path& file);
+
 // Creates `folder` and its missing parents; folders it creates get `mode`.
 Status createFolders(const std::filesystem::path& folder, std::filesystem::perms mode);
 

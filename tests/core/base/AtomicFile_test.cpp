@@ -60,4 +60,20 @@ TEST(AtomicFile, AFolderPathThroughAFileCannotBeCreated) {
   EXPECT_EQ(readText(dir / "plain"), "x");
 }
 
+TEST(AtomicFile, TemporariesLeftByAKilledWriteAreRemovedAndNothingElse) {
+  TempDir dir;
+  const auto file = dir / "open-stage.json";
+  ASSERT_TRUE(writeFileAtomically(file, "{}").ok());
+  for (const char* name : {".open-stage.json.a1B2c3", ".open-stage.json.zzzzzz",
+                           ".open-stage.json.toolong1", "open-stage.json.x1y2z3",
+                           ".shared.json.a1B2c3"}) {
+    testing::writeText(dir / name, "partial");
+  }
+  EXPECT_EQ(removeAbandonedTemporaries(file), 2);
+  EXPECT_EQ(testing::listFolder(dir.path()),
+            (std::vector<std::string>{".open-stage.json.toolong1", ".shared.json.a1B2c3",
+                                      "open-stage.json", "open-stage.json.x1y2z3"}));
+  EXPECT_EQ(removeAbandonedTemporaries(dir / "missing" / "file.json"), 0);
+}
+
 }  // namespace tervane
