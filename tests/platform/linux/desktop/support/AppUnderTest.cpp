@@ -70,6 +70,13 @@ AppUnderTest::Outcome AppUnderTest::command(const std::vector<std::string>& argu
   return outcome;
 }
 
+std::unique_ptr<ChildProcess> AppUnderTest::commandInBackground(
+    const std::vector<std::string>& arguments) {
+  std::vector<std::string> argv = {program_};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  return ChildProcess::start(argv, environment());
+}
+
 nlohmann::json AppUnderTest::statusJson() {
   const auto outcome = command({"status", "--json"});
   EXPECT_EQ(outcome.status, 0) << outcome.err;

@@ -37,6 +37,8 @@ class AppUnderTest {
   };
   // Runs `tervane-now <arguments>` against the running application.
   Outcome command(const std::vector<std::string>& arguments, double seconds = 60);
+  // Starts `tervane-now <arguments>` and returns without waiting for it.
+  std::unique_ptr<ChildProcess> commandInBackground(const std::vector<std::string>& arguments);
   // `status --json`, parsed; a discarded value when it fails.
   nlohmann::json statusJson();
 
