@@ -67,11 +67,14 @@ pids+=($!)
 "$now" capture "Write the release notes"
 "$now" start
 "$now" open
+# Panels arrive with a short motion; a picture is taken once it has come to rest.
+sleep 1
 "$grab" "$out/card.png"
-"$now" open
 # The person reaches for the calculator that was put away: the shield asks.
+"$now" status --until settled >/dev/null
 xdotool search --limit 1 --class XCalc windowactivate
-"$now" status --wait-shield 10 >/dev/null
+"$now" status --until shield >/dev/null
+sleep 1
 "$grab" "$out/shield.png"
 "$now" answer no
 "$now" status

@@ -219,6 +219,15 @@ TEST_F(ShellTest, ShortcutsActOnTheModelOrOpenTheCard) {
   EXPECT_TRUE(delegate->startedPanel()->isShowing());
   const auto takenAt = model().openStage()->takenAt;
 
+  // A shield that asks closes the started note, which would float above it.
+  clock->advance(MacNowModel::kMovingSeconds + 0.1);
+  platform->desktop()->personActivates(model().openStage()->stowed.front().id);
+  settle();
+  ASSERT_TRUE(model().pendingSubject());
+  EXPECT_FALSE(delegate->startedPanel()->isShowing());
+  model().answer(false);
+  settle();
+
   // A second start with a stage open only opens the card.
   press("start");
   EXPECT_TRUE(cardShown());

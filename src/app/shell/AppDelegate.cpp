@@ -94,6 +94,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     if (menuBar_->isCardShown()) menuBar_->closeCard();
     startedPanel_->show(stage);
   };
+  // The started note floats above everything; a shield that asks must not sit under it.
+  shieldConnection_ = model_->pendingSubjectChanged().connect([this](const auto& subject) {
+    if (subject) startedPanel_->close();
+  });
   model_->onFirstRunDismissed = [this] { welcomePanel_.close(/*handBackMachine=*/true); };
   model_->onFirstRunRequested = [this] { welcomePanel_.show(model_, *theme_); };
 

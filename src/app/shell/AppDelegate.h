@@ -119,6 +119,7 @@ class AppDelegate final : public QObject {
   std::unique_ptr<StartedPanelController> startedPanel_;
   std::shared_ptr<ShieldPanelController> shield_;
   std::unique_ptr<MenuBarController> menuBar_;
+  Signal<std::optional<StageItem>>::Connection shieldConnection_;
   bool terminated_ = false;
 };
 
