@@ -2,11 +2,10 @@
 
 namespace tervane::ShortcutActions {
 
-SeedRule startRule() { return SeedRule{.recencyWindow = 1200, .meetingVeto = 1200}; }
-
 void start(MacNowModel& model, const std::function<void()>& openCard) {
   if (model.now() && !model.openStage()) {
-    model.set(startRule());
+    // The default rule: recent use within 20 minutes, a meeting veto of 20 minutes.
+    model.set(SeedRule::defaultRule());
   } else {
     openCard();
   }

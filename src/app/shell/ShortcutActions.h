@@ -8,10 +8,6 @@
 
 namespace tervane::ShortcutActions {
 
-// The rule a shortcut's Start stages with: recent use within 20 minutes, a meeting veto
-// of 20 minutes.
-SeedRule startRule();
-
 // With no line, opens the card; with a line and no stage, starts one; with a stage open,
 // only opens the card.
 void start(MacNowModel& model, const std::function<void()>& openCard);

@@ -12,9 +12,6 @@ namespace {
 
 using nlohmann::json;
 
-// The rule the start shortcut passes.
-constexpr SeedRule kStartRule{1200, 1200};
-
 constexpr const char* kNotWritten = "I could not write that down, so nothing changed.";
 
 json items(const std::vector<StageItem>& list) {
@@ -296,7 +293,7 @@ void ControlCommands::start(Reply reply) {
     reply(done(false, "A start is already on its way."));
     return;
   }
-  model.set(kStartRule);
+  model.set(SeedRule::defaultRule());  // as the start shortcut
   if (!model.starting()) {
     reply(startOutcome(model));
     return;
