@@ -8,12 +8,17 @@ namespace {
 
 AppDelegate* gShared = nullptr;
 
+// The views set the login item and read it back when they next show; the result of a
+// single change is only logged by the login item itself.
+std::function<void(bool)> setLoginItem(const ShellEnvironment& environment) {
+  if (!environment.setLoginItem) return {};
+  return [set = environment.setLoginItem](bool on) { (void)set(on); };
+}
+
 FirstRunHooks loginHooks(const ShellEnvironment& environment) {
   FirstRunHooks hooks;
   hooks.isLoginItemOn = environment.isLoginItemOn;
-  if (environment.setLoginItem) {
-    hooks.setLoginItem = [set = environment.setLoginItem](bool on) { (void)set(on); };
-  }
+  hooks.setLoginItem = setLoginItem(environment);
   return hooks;
 }
 
@@ -78,9 +83,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   actions.showHelp = [this] { showHelp(); };
   // Linux installs are updated by the package manager; the row says so and does nothing.
   actions.isLoginItemOn = environment_.isLoginItemOn;
-  if (environment_.setLoginItem) {
-    actions.setLoginItem = [set = environment_.setLoginItem](bool on) { (void)set(on); };
-  }
+  actions.setLoginItem = setLoginItem(environment_);
   actions.quit = [this] { quit(); };
   menuBar_ = std::make_unique<MenuBarController>(
       environment_.main, environment_.menu, std::move(actions),
