@@ -11,7 +11,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <map>
 #include <stdexcept>
 
 extern char** environ;
@@ -162,28 +164,92 @@ XTestDesktop::XTestDesktop() {
   watcher_ = connection.value();
   watcher_->selectRootEvents(XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY);
 
+  startWindowManager();
+}
+
+std::string XTestDesktop::windowManagerName() {
+  const char* chosen = std::getenv("TERVANE_TEST_WM");
+  return chosen != nullptr && *chosen != '\0' ? chosen : "openbox";
+}
+
+void XTestDesktop::startWindowManager() {
+  // Each manager runs in a session bus of its own: the GNOME, MATE, KDE and Xfce ones read
+  // their settings through it (xfwm4 needs xfconfd, which the bus starts).
+  static const std::map<std::string, std::vector<std::string>> kManagers = {
+      {"openbox", {"openbox", "--sm-disable"}},
+      {"icewm", {"icewm"}},
+      {"fluxbox", {"fluxbox"}},
+      {"metacity", {"metacity"}},
+      {"marco", {"marco"}},
+      {"mutter", {"mutter", "--x11", "--sm-disable"}},
+      {"kwin_x11", {"kwin_x11"}},
+      {"xfwm4", {"xfwm4"}},
+  };
+  const std::string name = windowManagerName();
+  const auto found = kManagers.find(name);
+  if (found == kManagers.end()) throw std::runtime_error("unknown window manager " + name);
+  std::vector<std::string> argv = {"dbus-run-session", "--"};
+  argv.insert(argv.end(), found->second.begin(), found->second.end());
+
   std::filesystem::create_directories(home_ / "config");
-  windowManager_ = ChildProcess::start({"openbox", "--sm-disable"},
-                                       {"DISPLAY=" + display_, "HOME=" + home_.path().string(),
-                                        "XDG_CONFIG_HOME=" + (home_ / "config").string()});
-  const bool annexed = waitUntil(
-      [&] {
-        auto reply = watcher_->reply(
-            xcb_get_property_reply,
-            xcb_get_property(watcher_->raw(), 0, watcher_->root(),
-                             watcher_->atoms()._NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, 0, 1));
-        return reply && xcb_get_property_value_length(reply.get()) > 0;
-      },
-      30);
-  if (!annexed) throw std::runtime_error("openbox did not start on " + display_);
+  // Settings a person would choose for a quiet desktop: fluxbox leaves the background
+  // alone (without a wallpaper setter it says so in a window of its own), and icewm lets
+  // the Super key through (by default it takes the key for its menu, and with it every
+  // shortcut that holds Super).
+  if (name == "fluxbox") {
+    const auto folder = home_ / ".fluxbox";
+    std::filesystem::create_directories(folder);
+    writeText(folder / "init", "session.styleOverlay: " + (folder / "overlay").string() + "\n");
+    writeText(folder / "overlay", "background: unset\n");
+  } else if (name == "icewm") {
+    std::filesystem::create_directories(home_ / ".icewm");
+    writeText(home_ / ".icewm/preferences", "Win95Keys=0\n");
+  }
+  windowManager_ =
+      ChildProcess::start(argv, {"DISPLAY=" + display_, "HOME=" + home_.path().string(),
+                                 "XDG_CONFIG_HOME=" + (home_ / "config").string(),
+                                 "XDG_DATA_HOME=" + (home_ / "data").string(),
+                                 "XDG_CACHE_HOME=" + (home_ / "cache").string()});
+  // A manager announces itself with a check window of its own.
+  const bool annexed = waitUntil([&] { return supportingCheck().has_value(); }, 30);
+  if (!annexed) throw std::runtime_error(name + " did not start on " + display_);
   waitForWindowManagerLoop();
 }
 
+void XTestDesktop::stopWindowManager() {
+  if (windowManager_) windowManager_->stop();
+  windowManager_.reset();
+  // The server destroys the manager's windows once it has seen the connection close; a
+  // new manager's may then even reuse their ids.
+  if (!waitUntil([&] { return !supportingCheck(); })) {
+    throw std::runtime_error("the window manager's windows outlived it on " + display_);
+  }
+}
+
+void XTestDesktop::replaceWindowManager() {
+  stopWindowManager();
+  startWindowManager();
+}
+
+std::optional<xcb_window_t> XTestDesktop::supportingCheck() {
+  auto reply = watcher_->reply(
+      xcb_get_property_reply,
+      xcb_get_property(watcher_->raw(), 0, watcher_->root(),
+                       watcher_->atoms()._NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, 0, 1));
+  if (!reply || xcb_get_property_value_length(reply.get()) < 4) return std::nullopt;
+  const auto window = *static_cast<const xcb_window_t*>(xcb_get_property_value(reply.get()));
+  // The window must exist: a manager that went leaves the root's property behind.
+  auto attributes = watcher_->reply(xcb_get_window_attributes_reply,
+                                    xcb_get_window_attributes(watcher_->raw(), window));
+  if (!attributes) return std::nullopt;
+  return window;
+}
+
 void XTestDesktop::waitForWindowManagerLoop() {
-  // openbox announces itself before it enters its event loop, and a request that reaches
-  // it in between (a client's map request) can wait unhandled until some later event
+  // A manager may announce itself before it enters its event loop, and a request that
+  // reaches it in between (a client's map request) can wait unhandled until some later event
   // arrives. Nothing tells when the loop has started, so a probe window is mapped and a
-  // root property changed (an event openbox always receives) until the probe is managed.
+  // root property changed (an event every manager receives) until the probe is managed.
   const xcb_window_t probe = createUnmanagedProbe();
   const xcb_atom_t kick = [&] {
     const char* name = "TERVANE_TEST_KICK";
@@ -206,11 +272,14 @@ void XTestDesktop::waitForWindowManagerLoop() {
       xcb_destroy_window(watcher_->raw(), probe);
       xcb_delete_property(watcher_->raw(), watcher_->root(), kick);
       watcher_->flush();
-      waitUntil([&] { return clients().empty(); });
+      waitUntil([&] {
+        const auto list = clients();
+        return std::find(list.begin(), list.end(), probe) == list.end();
+      });
       return;
     }
   }
-  throw std::runtime_error("openbox does not manage windows on " + display_);
+  throw std::runtime_error(windowManagerName() + " does not manage windows on " + display_);
 }
 
 xcb_window_t XTestDesktop::createUnmanagedProbe() {

@@ -1,6 +1,7 @@
 // A private X desktop for one test: its own Xvfb on a free display (found by Xvfb itself
-// through -displayfd), openbox as the window manager, and the real clients the test
-// launches. Waiting is done on X events (a test connection selects property changes on
+// through -displayfd), the window manager named by TERVANE_TEST_WM (openbox by default;
+// also icewm, fluxbox, metacity, marco, mutter, kwin_x11 and xfwm4), and the real clients
+// the test launches. Waiting is done on X events (a test connection selects property changes on
 // the root and on every client window) with generous bounds, never by sleeping.
 // Everything started here is stopped when the desktop goes.
 #pragma once
@@ -48,8 +49,17 @@ class ChildProcess {
 
 class XTestDesktop {
  public:
-  // Starts Xvfb and openbox; throws std::runtime_error when either does not come up.
+  // Starts Xvfb and the window manager; throws std::runtime_error when either does not
+  // come up.
   XTestDesktop();
+
+  // TERVANE_TEST_WM, or openbox.
+  static std::string windowManagerName();
+  // Stops the window manager and starts a new one of the same kind, which takes over the
+  // windows as they are.
+  void replaceWindowManager();
+  // Leaves the desktop without a window manager.
+  void stopWindowManager();
   ~XTestDesktop();
 
   const std::string& display() const { return display_; }
@@ -70,7 +80,7 @@ class XTestDesktop {
   int run(const std::vector<std::string>& argv, double seconds = 30,
           const std::filesystem::path& folder = {});
 
-  // A window of the test process itself, managed by openbox.
+  // A window of the test process itself, managed by the window manager.
   struct WindowSpec {
     std::string className;  // none when empty
     std::optional<std::uint32_t> pid;
@@ -112,7 +122,9 @@ class XTestDesktop {
 
  private:
   void watchClients();
+  void startWindowManager();
   void waitForWindowManagerLoop();
+  std::optional<xcb_window_t> supportingCheck();
   xcb_window_t createUnmanagedProbe();
 
   TempDir home_;
