@@ -1,6 +1,8 @@
 #include "support/ModelFixture.h"
 
 #include "base/ISOTime.h"
+#include "control/ControlCommands.h"
+#include "words/StageWords.h"
 
 namespace tervane::testing {
 namespace {
@@ -205,6 +207,147 @@ TEST_F(Ending, AnUndecodableJournalMeansNoStageAndStaysOnDisk) {
   model->recoverIfNeeded();
   EXPECT_FALSE(model->openStage().has_value());
   EXPECT_EQ(readText(journal->fileURL()), "{\"takenAt\": 3}");
+}
+
+// A desktop that does not always do what it is asked: the apps in `stuck` neither hide nor
+// come back, and stay put away until `release` lets them go.
+class StubbornSurface final : public AppSurfacing {
+ public:
+  explicit StubbornSurface(std::shared_ptr<AppSurfacing> inner) : inner_(std::move(inner)) {}
+  std::set<std::string> refuseHide, stuck;
+  std::vector<std::string> unhidden;
+
+  std::vector<AppFacts> runningApps() override { return inner_->runningApps(); }
+  bool hide(const std::string& id) override {
+    if (refuseHide.count(id) != 0) return false;
+    if (!inner_->hide(id)) return false;
+    left_.insert(id);
+    return true;
+  }
+  bool unhide(const std::string& id) override {
+    unhidden.push_back(id);
+    if (stuck.count(id) != 0) return false;
+    left_.erase(id);
+    return inner_->unhide(id);
+  }
+  bool activate(const std::string& id) override { return inner_->activate(id); }
+  double humanIdleSeconds() override { return inner_->humanIdleSeconds(); }
+  std::vector<std::string> stillHidden() const override { return {left_.begin(), left_.end()}; }
+
+ private:
+  std::shared_ptr<AppSurfacing> inner_;
+  std::set<std::string> left_;
+};
+
+class StubbornPlatform final : public PlatformFactory {
+ public:
+  StubbornPlatform(std::shared_ptr<PlatformFactory> inner, std::shared_ptr<StubbornSurface>& made)
+      : inner_(std::move(inner)), made_(made) {}
+  std::shared_ptr<ActivationSource> activationSource() override {
+    return inner_->activationSource();
+  }
+  std::shared_ptr<AppSurfacing> appSurface(std::shared_ptr<ActivationLog> log) override {
+    if (!made_) made_ = std::make_shared<StubbornSurface>(inner_->appSurface(std::move(log)));
+    return made_;
+  }
+  std::shared_ptr<BrowserSurfacing> browserSurface() override { return nullptr; }
+  std::shared_ptr<ShieldPresenting> shield() override { return nullptr; }
+
+ private:
+  std::shared_ptr<PlatformFactory> inner_;
+  std::shared_ptr<StubbornSurface>& made_;
+};
+
+class StubbornDesktop : public Ending {
+ protected:
+  void buildStubborn() {
+    monitor = std::make_shared<sim::SimGuardMonitor>(desktop);
+    build(
+        std::make_shared<StubbornPlatform>(std::make_shared<TestPlatform>(desktop, clock), surface),
+        monitor, browsers);
+  }
+  static std::vector<std::string> ids(const std::vector<StageItem>& items) {
+    std::vector<std::string> out;
+    for (const auto& item : items) out.push_back(item.id);
+    return out;
+  }
+  std::shared_ptr<StubbornSurface> surface;
+};
+
+TEST_F(StubbornDesktop, NothingHiddenMeansNoStageAndNothingJournalled) {
+  browsers->setRunning({});
+  buildStubborn();
+  surface->refuseHide = {"com.example.Mail", "com.example.Music"};
+  model->capture("write the report");
+  model->set(kRule);
+  settle();
+  EXPECT_FALSE(model->openStage());
+  EXPECT_FALSE(onDisk());
+  EXPECT_FALSE(monitor->isRunning());
+  EXPECT_EQ(model->lastBecause(), StageWords::kDesktopRefused);
+
+  // One that does hide opens the stage with only what really went.
+  surface->refuseHide = {"com.example.Music"};
+  model->set(kRule);
+  settle();
+  ASSERT_TRUE(model->openStage());
+  EXPECT_EQ(ids(model->openStage()->stowed), (std::vector<std::string>{"com.example.Mail"}));
+  EXPECT_EQ(onDisk(), model->openStage());
+}
+
+TEST_F(StubbornDesktop, WhatDidNotComeBackIsSaidAndTriedAgain) {
+  buildStubborn();
+  model->capture("write the report");
+  model->set(kRule);
+  settle();
+  ASSERT_TRUE(model->openStage());
+  surface->stuck = {"com.example.Mail"};
+  browsers->setAuthorization(BrowserKind::chrome, BrowserAuthorization::denied());
+
+  ControlCommands commands(model, main, [] {});
+  std::optional<ControlReply> reply;
+  commands.handle(R"({"command":"show"})", [&](const ControlReply& r) { reply = r; });
+  EXPECT_FALSE(reply) << "the reply waits for the browser windows";
+  settle();
+  main->advance(MacNowModel::kMovingSeconds);
+  ASSERT_TRUE(reply);
+  EXPECT_FALSE(reply->ok);
+  const std::string expected =
+      "App Mail did not come back when asked. Show everything tries again. Chrome windows did "
+      "not come back when asked. Show everything tries again.";
+  EXPECT_EQ(reply->message, expected);
+  EXPECT_EQ(model->lastBecause(), expected);
+  EXPECT_FALSE(model->openStage());
+
+  // With no stage open, Show everything and the next launch try the app again.
+  surface->unhidden.clear();
+  reply.reset();
+  commands.handle(R"({"command":"show"})", [&](const ControlReply& r) { reply = r; });
+  ASSERT_TRUE(reply);
+  EXPECT_FALSE(reply->ok);
+  EXPECT_EQ(surface->unhidden, (std::vector<std::string>{"com.example.Mail"}));
+  surface->stuck.clear();
+  model->recoverIfNeeded();
+  EXPECT_EQ(surface->unhidden.size(), 2u);
+  EXPECT_FALSE(hidden("com.example.Mail"));
+  EXPECT_TRUE(model->lastBecause().empty());
+  reply.reset();
+  commands.handle(R"({"command":"show"})", [&](const ControlReply& r) { reply = r; });
+  EXPECT_EQ(reply->message, "No stage is open, so there is nothing to bring back.");
+}
+
+TEST_F(StubbornDesktop, KeepAnywayThatDoesNotComeBackSaysSo) {
+  buildStubborn();
+  model->capture("write the report");
+  model->set(kRule);
+  settle();
+  surface->stuck = {"com.example.Mail"};
+  const auto mail =
+      *std::find_if(model->openStage()->stowed.begin(), model->openStage()->stowed.end(),
+                    [](const StageItem& i) { return i.id == "com.example.Mail"; });
+  model->keepAnyway(mail);
+  EXPECT_EQ(model->lastBecause(),
+            "App Mail did not come back when asked. Show everything tries again.");
 }
 
 }  // namespace

@@ -70,6 +70,10 @@ TEST_F(Guard, BackToItHidesAgainRevertsTheActivationAndJournalsTheAnswer) {
   const auto before = model->activation().secondsSinceLastUse("com.example.Mail");
   desktop->personActivates("com.example.Mail");
   EXPECT_NEAR(*model->activation().secondsSinceLastUse("com.example.Mail"), 0, 1e-9);
+  // The focus comes back to Mail from the shield: still the one use that raised it.
+  main->advance(0.1);
+  desktop->personActivates("com.example.Editor");
+  desktop->personActivates("com.example.Mail");
   ASSERT_TRUE(shield->personAnswers(false));
   EXPECT_FALSE(shield->isShowing());
   EXPECT_TRUE(hidden("com.example.Mail"));

@@ -125,10 +125,12 @@ TEST_F(HungBrowser, NoModelCallWaitsLongerThanOneWindowAndTheBrowserComesBackWhe
   EXPECT_EQ(onDisk(), model->openStage());
   EXPECT_EQ(platform->lane()->stuck(BrowserKind::chrome), 2);
 
-  // Two calls hang now: the browser is refused without any wait.
+  // Two calls hang now: the browser is refused without any wait, and the window stays
+  // where it was, which is what the person is told.
   model->keepAnyway(item(model->openStage()->stowed, "chrome:2"));
   EXPECT_TRUE(mainThreadLimits().empty());
-  EXPECT_EQ(model->lastBecause(), "Chrome window, 1 tab stays from now on, because you said so.");
+  EXPECT_EQ(model->lastBecause(),
+            "Chrome window, 1 tab did not come back when asked. Show everything tries again.");
 
   // Once one hung call returns the browser is sent to again.
   {

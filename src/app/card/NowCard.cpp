@@ -107,6 +107,10 @@ void NowCard::build() {
   // 5a. No stage yet: "Start" and "Finished".
   lineVerbsBox_ = new TColumn(this);
   auto* lineVerbs = lineVerbsBox_->column();
+  notBack_ =
+      new TText(theme_, AppFonts::figtree(12), Tone::dimmed(), TText::Wrap::lines, lineVerbsBox_);
+  lineVerbs->addSpacing(12);
+  lineVerbs->addWidget(notBack_);
   lineVerbs->addSpacing(16);
   lineVerbs_ = new TVerbRow(lineVerbsBox_);
   start_ = new TVerb(theme_, QStringLiteral("Start"), /*prominent=*/true, shortcutHint());
@@ -194,8 +198,13 @@ void NowCard::refresh() {
 
   promptBox_->setVisible(!now);
   const bool showFinished = !now && finished.has_value();
+  // Nothing says back unless it is back.
+  const auto& notBack = model_->notBack();
+  notBack_->setVisible(!notBack.empty());
+  notBack_->setText(qs(notBack));
   if (showFinished) {
-    justFinishedText_->setText(qs(StageWords::finishedAndUndone(*finished)));
+    justFinishedText_->setText(
+        qs(notBack.empty() ? StageWords::finishedAndUndone(*finished) : notBack));
     if (justFinishedBox_->isHidden() && assembled_) fadeIn(justFinishedBox_, TMacMotion::state);
   }
   justFinishedBox_->setVisible(showFinished);

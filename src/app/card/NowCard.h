@@ -67,6 +67,8 @@ class NowCard final : public QWidget {
   TVerb* showEverything() const { return showEverything_; }
   TVerb* finishStage() const { return finishStage_; }
   TVerbRow* lineVerbs() const { return lineVerbs_; }
+  // What Show everything could not bring back, while the line stays.
+  TText* notBack() const { return notBack_; }
   TVerbRow* stageVerbs() const { return stageVerbs_; }
 
   bool hasHeightForWidth() const override { return true; }
@@ -107,6 +109,7 @@ class NowCard final : public QWidget {
   CaptureInput* input_ = nullptr;
   TColumn* lineVerbsBox_ = nullptr;
   TVerbRow* lineVerbs_ = nullptr;
+  TText* notBack_ = nullptr;
   TVerb* start_ = nullptr;
   TVerb* finishLine_ = nullptr;
   TColumn* stageBox_ = nullptr;

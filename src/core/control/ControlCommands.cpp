@@ -36,7 +36,8 @@ ControlReply startOutcome(const MacNowModel& model) {
     return ControlReply{true, message, ControlCommands::status(model)};
   }
   const auto& because = model.lastBecause();
-  if (!because.empty() && because == model.withRefusals(model.plainBecause())) {
+  if (because == StageWords::kDesktopRefused ||
+      (!because.empty() && because == model.withRefusals(model.plainBecause()))) {
     return ControlReply{false, because, ControlCommands::status(model)};
   }
   return ControlReply{false, "I could not write the stage down, so nothing was put away.",
@@ -141,6 +142,20 @@ void ControlCommands::checkWaiting() {
   for (const auto& waiting : ready) waiting.reply(done(true, summary(*model_)));
 }
 
+// Replies once every window has come back or been given up on, so that a script can rely
+// on what it is told: `backText` when all is back, else what did not come back.
+void ControlCommands::replyOnceBack(Reply reply, std::string backText) {
+  auto send = [this, reply = std::move(reply), backText = std::move(backText)] {
+    const auto& notBack = model_->notBack();
+    reply(notBack.empty() ? done(true, backText) : done(false, notBack));
+  };
+  if (!model_->isRestoringBrowsers()) {
+    send();
+    return;
+  }
+  statusUntil(ControlCondition::settled, [send = std::move(send)](const ControlReply&) { send(); });
+}
+
 ControlReply ControlCommands::done(bool ok, std::string message) const {
   return ControlReply{ok, std::move(message), status(*model_)};
 }
@@ -187,12 +202,12 @@ void ControlCommands::execute(const ControlRequest& request, Reply reply) {
       return;
     }
     case ControlCommand::show:
-      if (!model.openStage()) {
+      if (!model.openStage() && model.stillHidden().empty()) {
         reply(done(false, "No stage is open, so there is nothing to bring back."));
         return;
       }
       model.bringBack(false);
-      reply(done(true, "Everything is back on your screen. Your line stays."));
+      replyOnceBack(std::move(reply), "Everything is back on your screen. Your line stays.");
       return;
     case ControlCommand::done:
       if (!model.now() && !model.openStage()) {
@@ -200,7 +215,8 @@ void ControlCommands::execute(const ControlRequest& request, Reply reply) {
         return;
       }
       model.done();
-      reply(done(true, StageWords::finishedAndUndone(model.justFinished().value_or(""))));
+      replyOnceBack(std::move(reply),
+                    StageWords::finishedAndUndone(model.justFinished().value_or("")));
       return;
     case ControlCommand::undo: {
       if (!model.justFinished()) {

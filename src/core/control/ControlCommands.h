@@ -52,6 +52,7 @@ class ControlCommands {
  private:
   void start(Reply reply);
   void statusUntil(ControlCondition condition, Reply reply);
+  void replyOnceBack(Reply reply, std::string backText);
   void checkWaiting();
   void recheckWhenMovesEnd();
   bool holds(ControlCondition condition) const;

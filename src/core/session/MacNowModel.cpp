@@ -9,6 +9,7 @@
 #include "base/ISOTime.h"
 #include "base/Text.h"
 #include "base/Uuid.h"
+#include "words/StageWords.h"
 
 namespace tervane {
 namespace {
@@ -104,7 +105,9 @@ MacNowModel::MacNowModel(Passkey, Dependencies d)
 
 void MacNowModel::assertMain() const { assert(main_->isMainThread()); }
 
-bool MacNowModel::isTervaneMoving() const { return clock_->now() < movingUntil_; }
+bool MacNowModel::isTervaneMoving() const {
+  return restoringBrowsers_ > 0 || clock_->now() < movingUntil_;
+}
 
 void MacNowModel::setMovingFromNow() { movingUntil_ = clock_->now() + toDuration(kMovingSeconds); }
 
@@ -112,6 +115,28 @@ void MacNowModel::moving(const std::function<void()>& body) {
   setMovingFromNow();
   body();
   setMovingFromNow();
+}
+
+std::vector<std::string> MacNowModel::unhideApps(const std::vector<std::string>& bundleIds) {
+  std::set<std::string> failed;
+  moving([&] {
+    for (const auto& id : bundleIds) {
+      if (!surface_->unhide(id)) failed.insert(id);
+    }
+  });
+  // An app that quit meanwhile has nothing left to bring back.
+  std::vector<std::string> names;
+  if (failed.empty()) return names;
+  for (const auto& app : surface_->runningApps()) {
+    if (failed.count(app.bundleId) != 0) names.push_back(app.name);
+  }
+  return names;
+}
+
+// The card, the receipt and status show it through `lastBecause`.
+void MacNowModel::setNotBack(std::string text) {
+  notBack_ = std::move(text);
+  lastBecause_.set(notBack_);
 }
 
 void MacNowModel::closeJournal() {
@@ -217,9 +242,24 @@ void MacNowModel::stage(const SeedRule& rule, const std::string& line,
   }
 
   act_ = newUuid();
+  std::vector<StageItem> refused;
   moving([&] {
-    for (const auto& item : plan.stowed) surface_->hide(item.id);
+    for (const auto& item : plan.stowed) {
+      if (!surface_->hide(item.id)) refused.push_back(item);
+    }
   });
+  if (!refused.empty()) {
+    if (refused.size() == plan.stowed.size() && !openStage_.get()) {
+      // Nothing moved: there is no stage to watch over, nor one to recover.
+      closeJournal();
+      lastBecause_.set(StageWords::kDesktopRefused);
+      return;
+    }
+    std::erase_if(snapshot.stowed, [&](const StageItem& item) { return contains(refused, item); });
+    // Should this fail, the journal lists a few apps that are still on screen: bringing
+    // them back later does no harm.
+    (void)journal_->write(snapshot);
+  }
   openStage_.set(snapshot);
   lastBecause_.set(withRefusals(plainBecause_));
   startGuard();
@@ -495,16 +535,21 @@ void MacNowModel::resume() {
 
 void MacNowModel::bringBack(bool waitingForBrowsers) {
   assertMain();
-  if (!openStage_.get()) return;
+  if (!openStage_.get()) {
+    // What an earlier Show everything could not bring back is tried again.
+    if (const auto left = stillHidden(); !left.empty())
+      setNotBack(StageWords::notBack(unhideApps(left)));
+    return;
+  }
   const auto stage = *openStage_.get();
   stopGuard();
   act_ = newUuid();
 
-  moving([&] {
-    for (const auto& item : stage.stowed) {
-      if (item.kind == StageItem::Kind::app) surface_->unhide(item.id);
-    }
-  });
+  std::vector<std::string> apps;
+  for (const auto& item : stage.stowed) {
+    if (item.kind == StageItem::Kind::app) apps.push_back(item.id);
+  }
+  const auto notBack = unhideApps(apps);
 
   const auto windows = windowIds(stage.stowed);
   if (windows.empty()) {
@@ -514,28 +559,40 @@ void MacNowModel::bringBack(bool waitingForBrowsers) {
     closeJournal();
   } else {
     moving([] {});
-    offMain_->runTask(
+    ++restoringBrowsers_;
+    offMain_->run<std::vector<std::string>>(
         [browsers = browsers_, windows] {
-          for (const auto& [kind, ids] : windows) (void)browsers->restore(ids, kind);
+          std::vector<std::string> failed;
+          for (const auto& [kind, ids] : windows) {
+            if (!browsers->restore(ids, kind)) failed.push_back(displayName(kind) + " windows");
+          }
+          return failed;
         },
-        [weak = weak(), journal = journal_, act = act_] {
+        [weak = weak(), journal = journal_, act = act_](std::vector<std::string> failed) {
           auto self = weak.lock();
+          if (self) --self->restoringBrowsers_;
           // A stage begun while the windows were coming back owns the journal now; closing
           // it here would throw that stage's record away.
           if (self && self->act_ != act) return;
           (void)journal->close();
-          if (self) self->moving([] {});
+          if (!self) return;
+          if (!failed.empty()) {
+            const auto& before = self->notBack_;
+            self->setNotBack((before.empty() ? "" : before + " ") + StageWords::notBack(failed));
+          }
+          self->moving([] {});
         });
   }
 
   openStage_.set(std::nullopt);
-  lastBecause_.set("");
+  setNotBack(StageWords::notBack(notBack));
   deniedBrowsers_.set({});
   busyBrowsers_.set({});
 }
 
 void MacNowModel::done() {
   assertMain();
+  notBack_.clear();
   if (openStage_.get()) {
     observe(*openStage_.get());
     bringBack(false);
@@ -559,6 +616,8 @@ void MacNowModel::recoverIfNeeded() {
   assertMain();
   auto stage = journal_->open();
   openStage_.set(stage);
+  // Without a stage, whatever is still put away is what a restore could not bring back.
+  if (!stage) bringBack(false);
   if (stage && !stage->stowed.empty()) {
     const auto n = std::count_if(stage->stowed.begin(), stage->stowed.end(),
                                  [](const StageItem& item) { return item.kind != StageItem::Kind::tab; });
@@ -599,6 +658,7 @@ void MacNowModel::cameForward(const std::string& bundleId) {
 void MacNowModel::raise(const StageItem& item) {
   assertMain();
   if (shield_->isShowing()) return;
+  useBeforeShield_ = activation_->previousUse(item.id);
   pendingSubject_.set(item);
   std::string text;
   if (openStage_.get()) {
@@ -662,7 +722,8 @@ void MacNowModel::answer(bool letThrough) {
   if (!letThrough) {
     if (!apply(copy)) return;
     moving([&] { act(Remembered::stow, *subject); });
-    if (subject->kind == StageItem::Kind::app) activation_->revertLastActivation(subject->id);
+    if (subject->kind == StageItem::Kind::app)
+      activation_->restoreUse(subject->id, useBeforeShield_);
     lastBecause_.set(subject->name + " is hidden again, where it was.");
     return;
   }
@@ -695,26 +756,25 @@ std::vector<StageItem> MacNowModel::evidence(const StageItem& item,
   return tabs;
 }
 
-void MacNowModel::act(Remembered choice, const StageItem& item) {
+bool MacNowModel::act(Remembered choice, const StageItem& item) {
   const bool keep = choice == Remembered::keep;
   switch (item.kind) {
     case StageItem::Kind::app:
-      keep ? surface_->unhide(item.id) : surface_->hide(item.id);
+      if (keep) return unhideApps({item.id}).empty();
+      (void)surface_->hide(item.id);
       break;
     case StageItem::Kind::window: {
       auto kind = item.browserKind();
       auto number = windowNumber(item.id);
       if (!kind || !number) break;
       // One window, on the main thread: the lane's time limits bound the wait.
-      if (keep) {
-        (void)browsers_->restore({*number}, *kind);
-      } else {
-        (void)browsers_->minimize({*number}, *kind);
-      }
+      if (keep) return static_cast<bool>(browsers_->restore({*number}, *kind));
+      (void)browsers_->minimize({*number}, *kind);
       break;
     }
     case StageItem::Kind::tab: break;
   }
+  return true;
 }
 
 void MacNowModel::keepAnyway(const StageItem& item) {
@@ -723,9 +783,10 @@ void MacNowModel::keepAnyway(const StageItem& item) {
   auto copy = *openStage_.get();
   moveItems(item, evidence(item, copy.stowed), copy.stowed, copy.kept);
   if (!apply(copy)) return;
-  act(Remembered::keep, item);
+  const bool back = act(Remembered::keep, item);
   remember(Remembered::keep, item, copy);
-  lastBecause_.set(item.name + " stays from now on, because you said so.");
+  lastBecause_.set(back ? item.name + " stays from now on, because you said so."
+                        : StageWords::notBack({item.name}));
 }
 
 void MacNowModel::stowAlso(const StageItem& item) {

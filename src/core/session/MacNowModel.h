@@ -121,7 +121,15 @@ class MacNowModel : public std::enable_shared_from_this<MacNowModel> {
   const std::string& plainBecause() const { return plainBecause_; }
   const std::set<std::string>& passed() const { return passed_; }
   TimePoint movingUntil() const { return movingUntil_; }
+  // True while windows are moving: within `kMovingSeconds` of a move, or while browser
+  // windows are still being restored off the main thread.
   bool isTervaneMoving() const;
+  bool isRestoringBrowsers() const { return restoringBrowsers_ > 0; }
+  // What the latest bring back (Show everything, Finished, quit) could not bring back, in
+  // the person's words; "" when everything came back.
+  const std::string& notBack() const { return notBack_; }
+  // What an earlier Show everything could not bring back; the next one tries again.
+  std::vector<std::string> stillHidden() const { return surface_->stillHidden(); }
   bool hasSeenFirstRun() const { return store_->hasSeenMacFirstRun(); }
   // Whole minutes since a parked stage was parked; none unless parked.
   std::optional<int> parkedMinutes() const;
@@ -173,9 +181,9 @@ class MacNowModel : public std::enable_shared_from_this<MacNowModel> {
   void answer(bool letThrough);
   void keepAnyway(const StageItem& item);
   void stowAlso(const StageItem& item);
-  void act(StagePlanner::Remembered choice, const StageItem& item);
-  void remember(StagePlanner::Remembered choice, const StageItem& item,
-                const StageSnapshot& stage);
+  // Moves the item as the choice says; false when a kept item did not come back.
+  bool act(StagePlanner::Remembered choice, const StageItem& item);
+  void remember(StagePlanner::Remembered choice, const StageItem& item, const StageSnapshot& stage);
   static std::vector<StageItem> evidence(const StageItem& item,
                                          const std::vector<StageItem>& items);
   static std::string activationTarget(const StageItem& item);
@@ -194,6 +202,8 @@ class MacNowModel : public std::enable_shared_from_this<MacNowModel> {
   void assertMain() const;
   void setMovingFromNow();
   void closeJournal();
+  // Unhides the apps; the names of those that still run and did not come back.
+  std::vector<std::string> unhideApps(const std::vector<std::string>& bundleIds);
   StageSnapshot carryOverFromOpenStage(StageSnapshot next) const;
 
   std::shared_ptr<MainQueue> main_;
@@ -226,6 +236,12 @@ class MacNowModel : public std::enable_shared_from_this<MacNowModel> {
   std::set<std::string> passed_;
   Observable<std::optional<StageItem>> pendingSubject_;
   TimePoint movingUntil_ = TimePoint::min();
+  int restoringBrowsers_ = 0;
+  // The shield's subject's use before the activation that raised the shield; focus
+  // coming back to it while the shield asks may record it again.
+  std::optional<TimePoint> useBeforeShield_;
+  std::string notBack_;
+  void setNotBack(std::string text);
   std::map<BrowserKind, TimePoint> lastBrowserCheck_;
   Observable<std::optional<std::string>> justFinished_;
   Observable<std::optional<ObservationLog::Observation>> pendingQuestion_;

@@ -115,6 +115,22 @@ void ActivationLog::revertLastActivation(const std::string& bundleId) {
   state_->revert(bundleId);
 }
 
+std::optional<TimePoint> ActivationLog::previousUse(const std::string& bundleId) const {
+  const auto it = state_->previous.find(bundleId);
+  if (it == state_->previous.end()) return std::nullopt;
+  return it->second;
+}
+
+void ActivationLog::restoreUse(const std::string& bundleId, std::optional<TimePoint> used) {
+  state_->previous.erase(bundleId);
+  if (used) {
+    state_->lastUsed[bundleId] = *used;
+  } else {
+    state_->lastUsed.erase(bundleId);
+  }
+  state_->store();
+}
+
 std::optional<double> ActivationLog::secondsSinceLastUse(const std::string& bundleId) const {
   auto it = state_->lastUsed.find(bundleId);
   if (it == state_->lastUsed.end()) return std::nullopt;

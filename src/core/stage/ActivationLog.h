@@ -39,6 +39,11 @@ class ActivationLog {
   // Undoes the latest `record` for the application (one step only: a second revert
   // forgets the application altogether); stores the map.
   void revertLastActivation(const std::string& bundleId);
+  // What `revertLastActivation` would go back to: the use before the latest one (none
+  // when there was none).
+  std::optional<TimePoint> previousUse(const std::string& bundleId) const;
+  // Sets the application's last use (none forgets it) and forgets the step back; stores.
+  void restoreUse(const std::string& bundleId, std::optional<TimePoint> used);
   // Seconds from the last activation to now (positive for a past one); none when the
   // application was never seen.
   std::optional<double> secondsSinceLastUse(const std::string& bundleId) const;

@@ -17,13 +17,19 @@ class AppSurfacing {
   // The running regular applications, in the workspace's order.
   virtual std::vector<AppFacts> runningApps() = 0;
   // Each acts on the first running application with the identifier; an identifier with
-  // no running application changes nothing and answers false.
+  // no running application changes nothing and answers false. Either answers true only
+  // once the desktop did what was asked: `hide` when the application is out of sight,
+  // `unhide` when all of it is back.
   virtual bool hide(const std::string& bundleId) = 0;
   virtual bool unhide(const std::string& bundleId) = 0;
   // Unhides, then brings the application to the front.
   virtual bool activate(const std::string& bundleId) = 0;
   // Seconds since the person's last key press or mouse movement.
   virtual double humanIdleSeconds() = 0;
+  // Applications this surface put away and has not seen back: while no stage is open,
+  // what an earlier restore could not bring back. Desktops whose every restore is certain
+  // keep none.
+  virtual std::vector<std::string> stillHidden() const { return {}; }
 };
 
 }  // namespace tervane

@@ -53,6 +53,16 @@ std::string finished(std::string_view line) {
   return "Finished: " + text;
 }
 
+std::string notBack(const std::vector<std::string>& names) {
+  if (names.empty()) return "";
+  std::string list;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) list += i + 1 == names.size() ? " and " : ", ";
+    list += names[i];
+  }
+  return list + " did not come back when asked. Show everything tries again.";
+}
+
 std::string finishedAndUndone(std::string_view line) {
   const std::string text = shortened(line);
   if (text.empty()) return "Finished. Your apps are back.";

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "stage/StageRecords.h"
 
@@ -19,6 +20,13 @@ std::string paused(int minutes);
 
 // The label of the Finished button for the person's line.
 std::string finished(std::string_view line);
+
+// What did not come back when everything should have: "" when `names` is empty.
+std::string notBack(const std::vector<std::string>& names);
+
+// Start when the desktop moved nothing that was asked away.
+inline constexpr const char* kDesktopRefused =
+    "The desktop did not let me put anything away, so everything is where it was.";
 
 // The confirmation shown once the stage is finished.
 std::string finishedAndUndone(std::string_view line);
