@@ -65,9 +65,18 @@ Status HiddenWindowRecord::add(const std::string& app, const std::vector<std::ui
   return success();
 }
 
-Status HiddenWindowRecord::forget(const std::string& app) {
-  if (apps_.erase(app) == 0) return success();
+Status HiddenWindowRecord::remove(const std::string& app, const Windows& windows) {
+  const auto it = apps_.find(app);
+  if (it == apps_.end()) return success();
+  std::size_t removed = 0;
+  for (std::uint32_t window : windows) removed += it->second.erase(window);
+  if (removed == 0 && !it->second.empty()) return success();
+  if (it->second.empty()) apps_.erase(it);
   return write(apps_);
+}
+
+Status HiddenWindowRecord::forget(const std::string& app) {
+  return remove(app, windowsOf(app));
 }
 
 }  // namespace tervane::x11

@@ -35,8 +35,11 @@ class HiddenWindowRecord {
   // Adds the windows to the application's entry and writes the file. On a failed write
   // nothing changes, in memory or on disk.
   [[nodiscard]] Status add(const std::string& app, const std::vector<std::uint32_t>& windows);
-  // Forgets the application's entry and writes the file. The entry is forgotten in memory
-  // even when the write fails: the windows it named have been dealt with.
+  // Removes the windows from the application's entry (the whole entry when none is left)
+  // and writes the file. They are removed in memory even when the write fails: the
+  // windows have been dealt with (brought back, never minimized, or gone).
+  [[nodiscard]] Status remove(const std::string& app, const Windows& windows);
+  // Removes the application's whole entry, as `remove` does.
   [[nodiscard]] Status forget(const std::string& app);
 
  private:

@@ -13,7 +13,10 @@ X11ActivationSource::X11ActivationSource(std::shared_ptr<XConnection> connection
       activeWindowChanged();
     }
   });
-  if (const auto front = readFront()) last_ = front->id;
+  if (const auto front = readFront()) {
+    last_ = front->id;
+    lastWindow_ = front->window;
+  }
 }
 
 std::optional<X11ActivationSource::Front> X11ActivationSource::readFront() const {
@@ -21,8 +24,8 @@ std::optional<X11ActivationSource::Front> X11ActivationSource::readFront() const
   if (!active) return std::nullopt;
   const auto window = readClient(*connection_, *active);
   if (!window || window->className.empty()) return std::nullopt;
-  if (own_.owns(*window)) return Front{own_.className, true};
-  return Front{appIdentifier(window->className), false};
+  if (own_.owns(*window)) return Front{own_.className, *active, true};
+  return Front{appIdentifier(window->className), *active, false};
 }
 
 std::optional<std::string> X11ActivationSource::frontmostApplication() const {
@@ -39,9 +42,21 @@ void X11ActivationSource::activeWindowChanged() {
   // The property is read now rather than taken from the event: several quick changes
   // then read as the one that stands, and are reported once.
   const auto front = readFront();
-  if (!front || front->id == last_) return;
+  if (!front) {
+    if (lastWindow_) {
+      const auto window = readClient(*connection_, *lastWindow_);
+      if (!window || window->isMinimized()) last_.reset();
+    }
+    return;
+  }
+  lastWindow_ = front->window;
+  if (front->id == last_) return;
   last_ = front->id;
   if (!front->isOwn) activations_.emit(front->id);
+}
+
+void X11ActivationSource::reportReturn(const std::string& bundleId) {
+  activations_.emit(bundleId);
 }
 
 }  // namespace tervane::x11

@@ -9,13 +9,15 @@
 namespace tervane::x11 {
 
 X11Platform::X11Platform(std::shared_ptr<XConnection> connection, Options options)
-    : connection_(std::move(connection)), options_(std::move(options)) {
+    : connection_(std::move(connection)),
+      options_(std::move(options)),
+      mover_(WindowMover::forDisplayOf(*connection_)) {
   presence_ =
       std::make_shared<X11AutomationPermission>(connection_, options_.procRoot, options_.own);
   lane_ = std::make_shared<AppleEventLane>();
   permission_ = std::make_shared<BrowserPermission>(lane_, presence_);
-  auto engine =
-      std::make_shared<ScriptEngine>(std::make_shared<X11BrowserLookup>(connection_, presence_));
+  auto engine = std::make_shared<ScriptEngine>(
+      std::make_shared<X11BrowserLookup>(connection_, presence_, mover_));
   runner_ = std::make_shared<AppleScriptRunner>(lane_, std::move(engine));
   browsers_ = std::make_shared<BrowserSurface>(runner_, permission_);
 }
@@ -43,6 +45,12 @@ std::shared_ptr<AppSurfacing> X11Platform::appSurface(std::shared_ptr<Activation
   surface.recordWrite = options_.recordWrite;
   surface.own = options_.own;
   surface.desktopEntryFolders = options_.desktopEntryFolders;
+  surface.mover = mover_;
+  (void)activationSource();
+  surface.onReturn =
+      [source = std::weak_ptr<X11ActivationSource>(activationSource_)](const std::string& app) {
+        if (auto alive = source.lock()) alive->reportReturn(app);
+      };
   return std::make_shared<X11AppSurface>(connection_, std::move(log), std::move(surface));
 }
 

@@ -17,6 +17,7 @@
 #include "guard/GuardObserving.h"
 #include "linux/ClientWindows.h"
 #include "linux/DesktopEntries.h"
+#include "linux/WindowMover.h"
 #include "linux/X11ActivationSource.h"
 #include "linux/X11AppSurface.h"
 #include "linux/X11AutomationPermission.h"
@@ -62,6 +63,7 @@ class X11Platform final : public PlatformFactory {
  private:
   std::shared_ptr<XConnection> connection_;
   Options options_;
+  std::shared_ptr<WindowMover> mover_;
   std::shared_ptr<X11ActivationSource> activationSource_;
   std::shared_ptr<X11AutomationPermission> presence_;
   std::shared_ptr<AppleEventLane> lane_;

@@ -14,8 +14,10 @@ Error noSuchObject() {
 }  // namespace
 
 X11ScriptableBrowser::X11ScriptableBrowser(std::shared_ptr<XConnection> connection,
-                                           BrowserKind kind)
-    : connection_(std::move(connection)), kind_(kind) {}
+                                           BrowserKind kind, std::shared_ptr<WindowMover> mover)
+    : connection_(std::move(connection)),
+      mover_(mover ? std::move(mover) : WindowMover::forDisplayOf(*connection_)),
+      kind_(kind) {}
 
 bool X11ScriptableBrowser::isBrowserWindow(const ClientWindow& window) const {
   // Browser windows are normal windows; its dialogs (a file chooser) are not scriptable.
@@ -70,12 +72,15 @@ Result<bool> X11ScriptableBrowser::isMinimized(std::int64_t id) {
 Status X11ScriptableBrowser::setMinimized(std::int64_t id, bool minimized) {
   auto w = window(id);
   if (!w) return w.error();
+  const xcb_window_t window = w.value().window;
+  // A window the window manager did not move is a refusal, as a browser's own would be.
   if (minimized) {
-    iconify(*connection_, w.value().window);
-  } else {
-    restore(*connection_, w.value().window);
+    if (mover_->iconify({window}).count(window) == 0) {
+      return ScriptErrors::make(ScriptErrors::cannotSet, "the window manager did not minimize it");
+    }
+  } else if (!mover_->restore({window}, WindowMover::Focus::keep).complete(1)) {
+    return ScriptErrors::make(ScriptErrors::cannotSet, "the window manager did not restore it");
   }
-  connection_->flush();
   return success();
 }
 
@@ -129,8 +134,11 @@ Result<std::string> X11ScriptableBrowser::tabUrl(std::int64_t id, int index) {
 }
 
 X11BrowserLookup::X11BrowserLookup(std::shared_ptr<XConnection> connection,
-                                   std::shared_ptr<X11AutomationPermission> presence)
-    : connection_(std::move(connection)), presence_(std::move(presence)) {}
+                                   std::shared_ptr<X11AutomationPermission> presence,
+                                   std::shared_ptr<WindowMover> mover)
+    : connection_(std::move(connection)),
+      presence_(std::move(presence)),
+      mover_(mover ? std::move(mover) : WindowMover::forDisplayOf(*connection_)) {}
 
 std::shared_ptr<ScriptableBrowser> X11BrowserLookup::browserNamed(std::string_view name) {
   for (BrowserKind kind : kAllBrowserKinds) {
@@ -141,7 +149,7 @@ std::shared_ptr<ScriptableBrowser> X11BrowserLookup::browserNamed(std::string_vi
     }
     std::lock_guard lock(mutex_);
     auto& browser = browsers_[kind];
-    if (!browser) browser = std::make_shared<X11ScriptableBrowser>(connection_, kind);
+    if (!browser) browser = std::make_shared<X11ScriptableBrowser>(connection_, kind, mover_);
     return browser;
   }
   return nullptr;

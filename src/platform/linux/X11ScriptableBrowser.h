@@ -1,10 +1,10 @@
 // A Chromium-family browser as the script engine sees it, made of the browser's X11
 // windows: every managed normal window of the browser's classes, front to back; a
 // window's `id` is its X window id and `minimized` is its iconic state (set by iconifying
-// or restoring it). X11 shows nothing inside a window, so each window has exactly one tab,
-// the active one, titled with the window title less the browser's name, and with an empty
-// URL; other tabs and every URL stay unseen. Bringing a window to index 1 raises it
-// without giving it the focus.
+// or restoring it, which fails unless the state reads back so). X11 shows nothing inside a window,
+// so each window has exactly one tab, the active one, titled with the window title less the
+// browser's name, and with an empty URL; other tabs and every URL stay unseen. Bringing a window to
+// index 1 raises it without giving it the focus.
 //
 // `X11BrowserLookup` hands the engine the browser a script addresses while it runs
 // (Safari never runs on X11). Both hold no state of their own beyond the shared
@@ -16,6 +16,7 @@
 #include <mutex>
 
 #include "linux/ClientWindows.h"
+#include "linux/WindowMover.h"
 #include "linux/X11AutomationPermission.h"
 #include "linux/XConnection.h"
 #include "script/BrowserRegistry.h"
@@ -25,8 +26,9 @@ namespace tervane::x11 {
 
 class X11ScriptableBrowser final : public ScriptableBrowser {
  public:
-  // `kind` is one of the Chromium family.
-  X11ScriptableBrowser(std::shared_ptr<XConnection> connection, BrowserKind kind);
+  // `kind` is one of the Chromium family. A null `mover` is one with its own connection.
+  X11ScriptableBrowser(std::shared_ptr<XConnection> connection, BrowserKind kind,
+                       std::shared_ptr<WindowMover> mover = nullptr);
 
   ScriptDictionary dictionary() const override { return ScriptDictionary::chromium; }
   Status connect() override;
@@ -51,13 +53,15 @@ class X11ScriptableBrowser final : public ScriptableBrowser {
   Result<ClientWindow> window(std::int64_t id, bool withTitle = false);
 
   std::shared_ptr<XConnection> connection_;
+  std::shared_ptr<WindowMover> mover_;
   BrowserKind kind_;
 };
 
 class X11BrowserLookup final : public BrowserLookup {
  public:
   X11BrowserLookup(std::shared_ptr<XConnection> connection,
-                   std::shared_ptr<X11AutomationPermission> presence);
+                   std::shared_ptr<X11AutomationPermission> presence,
+                   std::shared_ptr<WindowMover> mover = nullptr);
 
   // The Chromium-family browser of that application name while it runs; null otherwise.
   std::shared_ptr<ScriptableBrowser> browserNamed(std::string_view appName) override;
@@ -65,6 +69,7 @@ class X11BrowserLookup final : public BrowserLookup {
  private:
   std::shared_ptr<XConnection> connection_;
   std::shared_ptr<X11AutomationPermission> presence_;
+  std::shared_ptr<WindowMover> mover_;
   std::mutex mutex_;
   std::map<BrowserKind, std::shared_ptr<X11ScriptableBrowser>> browsers_;
 };

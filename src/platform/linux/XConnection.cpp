@@ -31,6 +31,7 @@ Result<std::shared_ptr<XConnection>> XConnection::open(const std::string& displa
     return Error{"cannot connect to " + shown, failure};
   }
   self->screenNumber_ = screen;
+  self->displayName_ = displayName;
   auto it = xcb_setup_roots_iterator(xcb_get_setup(self->connection_));
   for (int i = 0; i < screen && it.rem > 0; ++i) xcb_screen_next(&it);
   if (it.rem == 0) return Error{"the display has no screen " + std::to_string(screen), 0};

@@ -53,6 +53,8 @@ class XConnection {
   XConnection& operator=(const XConnection&) = delete;
 
   xcb_connection_t* raw() const { return connection_; }
+  // The display this connection was opened on, as asked ("" for $DISPLAY).
+  const std::string& displayName() const { return displayName_; }
   xcb_ewmh_connection_t* ewmh() { return &ewmh_; }
   const xcb_ewmh_connection_t& atoms() const { return ewmh_; }
   const ExtraAtoms& extraAtoms() const { return extra_; }
@@ -110,6 +112,7 @@ class XConnection {
   void collectQueuedEvents();
 
   xcb_connection_t* connection_ = nullptr;
+  std::string displayName_;
   xcb_ewmh_connection_t ewmh_{};
   bool ewmhReady_ = false;
   ExtraAtoms extra_;

@@ -1,4 +1,5 @@
 #include "linux/X11ActivationSource.h"
+#include "linux/WindowMover.h"
 
 #include <gtest/gtest.h>
 
@@ -61,6 +62,28 @@ TEST(X11ActivationSource, OneActivationPerChangeOfApplicationNeverForItselfOrWit
   EXPECT_NEAR(*log.secondsSinceLastUse("Alpha"), 0.0, 0.001) << "the log keeps listening";
   EXPECT_NEAR(*log.secondsSinceLastUse("Beta"), 30.0, 0.001);
   EXPECT_FALSE(log.secondsSinceLastUse("tervane-now"));
+}
+
+// The application in front is put away with nothing else to take the focus; coming back
+// to it is a new activation, while a moment without focus alone is not.
+TEST(X11ActivationSource, ReturningToAnApplicationThatWasPutAwayIsAnActivation) {
+  XTestDesktop desktop;
+  const xcb_window_t a1 = desktop.xterm("Alpha");
+  ASSERT_TRUE(desktop.waitActive(a1));
+  auto connection = XConnection::open(desktop.display()).value();
+  X11ActivationSource source(connection);
+  std::vector<std::string> seen;
+  auto subscription = source.onActivation([&](const std::string& id) { seen.push_back(id); });
+
+  WindowMover mover(XConnection::open(desktop.display()).value());
+  ASSERT_EQ(mover.iconify({a1}).size(), 1u);
+  ASSERT_TRUE(desktop.waitUntil([&] { return desktop.active() != a1; }));
+  XTestDesktop::settle(*connection);
+  requestActivation(desktop.x(), a1);
+  desktop.x().flush();
+  ASSERT_TRUE(desktop.waitActive(a1));
+  XTestDesktop::settle(*connection);
+  EXPECT_EQ(seen, std::vector<std::string>{"Alpha"});
 }
 
 }  // namespace
