@@ -164,11 +164,12 @@ WindowMover::Restored WindowMover::restore(const std::vector<xcb_window_t>& wind
       return read.done.count(w) != 0 || read.gone.count(w) != 0;
     });
   }
-  if (focus == Focus::keep && previous) keepFocus(*previous, activated);
+  if (focus == Focus::keep && previous) keepFocus(*previous, restored.back, activated);
   return restored;
 }
 
-void WindowMover::keepFocus(xcb_window_t previous, const std::set<xcb_window_t>& activated) {
+void WindowMover::keepFocus(xcb_window_t previous, const std::set<xcb_window_t>& back,
+                            const std::set<xcb_window_t>& activated) {
   XConnection& c = *c_;
   select(c, {c.root()}, XCB_EVENT_MASK_PROPERTY_CHANGE);
   // A window that came back through an activation takes the focus when the manager gets
@@ -179,12 +180,19 @@ void WindowMover::keepFocus(xcb_window_t previous, const std::set<xcb_window_t>&
       return active && activated.count(*active) != 0;
     });
   }
-  if (activeWindow(c) != previous) {
+  // Some managers focus a window they de-iconify (fluxbox) and publish it only once the
+  // server tells them the focus moved; the server's own input focus shows it at once.
+  const auto focusOnBack = [&] {
+    auto focus = c.reply(xcb_get_input_focus_reply, xcb_get_input_focus(c.raw()));
+    return focus && back.count(focus->focus) != 0;
+  };
+  if (activeWindow(c) != previous || focusOnBack()) {
     const auto window = readClient(c, previous);
     if (window && !window->isMinimized()) {
       requestActivation(c, previous);
       c.flush();
-      (void)waitUntil(c, after(limits_.focus), [&] { return activeWindow(c) == previous; });
+      (void)waitUntil(c, after(limits_.focus),
+                      [&] { return activeWindow(c) == previous && !focusOnBack(); });
     }
   }
   select(c, {c.root()}, 0);

@@ -67,7 +67,8 @@ class WindowMover {
   Read waitFor(const std::vector<xcb_window_t>& windows, bool minimized, double seconds);
   bool windowManagerRuns();
   void send(int step, xcb_window_t window);
-  void keepFocus(xcb_window_t previous, const std::set<xcb_window_t>& activated);
+  void keepFocus(xcb_window_t previous, const std::set<xcb_window_t>& back,
+                 const std::set<xcb_window_t>& activated);
 
   std::shared_ptr<XConnection> c_;
   Limits limits_;

@@ -63,7 +63,7 @@ TEST_F(AppSurfaceTest, ListsRegularApplicationsOncePerClassInClientOrder) {
   desktop.launchWindow({"xlogo"}, "XLogo");
   desktop.xterm("tervane-now");
   desktop.xterm("Alpha");
-  const xcb_window_t beta = desktop.xterm("Beta");
+  desktop.xterm("Beta");
   // Not applications of their own: a dialog, a window off the taskbar, one without a
   // class; a window of this process counts as this application whatever its class.
   desktop.createWindow(Spec::ofClass("Dialogue").asDialog());
@@ -73,10 +73,18 @@ TEST_F(AppSurfaceTest, ListsRegularApplicationsOncePerClassInClientOrder) {
 
   log->record("Alpha");
   clock.advance(10);
-  ASSERT_EQ(desktop.run({"xdotool", "windowactivate", "--sync", std::to_string(beta)}), 0);
-  ASSERT_TRUE(desktop.waitActive(beta));
+  // Whatever the window manager put in front is the one frontmost application; it may
+  // still be settling, so the listing counts when the front window read the same before
+  // and after it.
+  std::optional<xcb_window_t> activeWindow;
+  std::vector<AppFacts> apps;
+  ASSERT_TRUE(desktop.waitUntil([&] {
+    activeWindow = desktop.active();
+    apps = surface->runningApps();
+    return activeWindow && desktop.active() == activeWindow;
+  }));
+  const std::string front = appIdentifier(desktop.client(*activeWindow)->className);
 
-  const auto apps = surface->runningApps();
   EXPECT_EQ(ids(apps), (std::vector<std::string>{"Alpha", "XLogo", "tervane-now", "Beta"}));
   EXPECT_EQ(find(apps, "Alpha")->name, "Alpha Editor");
   EXPECT_EQ(find(apps, "Beta")->name, "Beta");
@@ -84,7 +92,11 @@ TEST_F(AppSurfaceTest, ListsRegularApplicationsOncePerClassInClientOrder) {
   EXPECT_FALSE(find(apps, "Beta")->secondsSinceLastUse);
   EXPECT_FALSE(find(apps, "tervane-now")->canHide);
   EXPECT_TRUE(find(apps, "Alpha")->canHide);
-  for (const auto& app : apps) EXPECT_EQ(app.isFrontmost, app.bundleId == "Beta") << app.bundleId;
+  for (const auto& app : apps) {
+    EXPECT_EQ(app.isFrontmost,
+              app.bundleId == front || (front == "Disguised" && app.bundleId == "tervane-now"))
+        << app.bundleId;
+  }
 }
 
 TEST_F(AppSurfaceTest, HideAndUnhideRestoreExactlyTheWindowsHidden) {
