@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs the whole test suite: installs missing Debian packages,
 # configures the `dev` preset (warnings are errors), builds everything, runs every test.
+# The desktop tests run on openbox; then the end-to-end application test runs again on
+# every other window manager the application is tested with, and crash injection on two.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,3 +10,24 @@ scripts/setup-deps.sh
 cmake --preset dev
 cmake --build --preset dev
 ctest --preset dev -j "$(nproc)"
+
+# Each run starts its own Xvfb and window manager, so the managers run side by side.
+status=0
+pids=()
+for wm in icewm fluxbox metacity marco mutter kwin_x11 xfwm4; do
+  tests='^TervaneNowApp\.'
+  [[ $wm == mutter || $wm == kwin_x11 ]] && tests='^(TervaneNowApp|CrashInjection)\.'
+  TERVANE_TEST_WM=$wm ctest --preset dev -R "$tests" --output-log "build/dev/wm-$wm.log" \
+    >/dev/null 2>&1 &
+  pids+=("$!:$wm")
+done
+for entry in "${pids[@]}"; do
+  if wait "${entry%%:*}"; then
+    echo "window manager ${entry#*:}: passed"
+  else
+    echo "window manager ${entry#*:}: FAILED"
+    cat "build/dev/wm-${entry#*:}.log"
+    status=1
+  fi
+done
+exit $status
