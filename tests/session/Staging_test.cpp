@@ -113,6 +113,21 @@ TEST_F(Staging, AJournalThatCannotBeWrittenHidesNothingAndOpensNoStage) {
   }
 }
 
+// Once the new journal is in place the stage is real: it opens and its apps are hidden,
+// even when the folder cannot be synced after the rename.
+TEST_F(Staging, AJournalInPlaceOpensTheStageThoughItsFolderCannotBeSynced) {
+  journalOptions.inject = [](AtomicWriteStep step) -> std::optional<int> {
+    if (step == AtomicWriteStep::syncFolder) return EIO;
+    return std::nullopt;
+  };
+  build();
+  model->capture("write");
+  model->set(kRule);
+  ASSERT_TRUE(model->openStage().has_value());
+  EXPECT_TRUE(hidden("com.example.Mail"));
+  EXPECT_EQ(onDisk(), model->openStage());
+}
+
 TEST_F(Staging, AwayWithNothingToStowOpensNoStage) {
   build();
   model->capture("write");
