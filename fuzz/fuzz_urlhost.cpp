@@ -1,6 +1,7 @@
 // Web host extraction on arbitrary text: whatever the text, the host is lower case, says
-// nothing for schemes other than http and https, and an ordinary host read back from a
-// plain address gives itself again.
+// nothing for schemes other than http and https, holds nothing a browser refuses in a
+// host name, reads back as itself from its own address, and does not change with what a
+// browser shows after it (a path or query with spaces, backslashes, "|", "[", bad escapes).
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,15 +16,6 @@ namespace {
 
 bool startsWithNoCase(const std::string& text, const std::string& prefix) {
   return text.size() >= prefix.size() && Text::asciiLower(text.substr(0, prefix.size())) == prefix;
-}
-
-bool plainHostName(const std::string& host) {
-  if (host.empty()) return false;
-  for (char c : host) {
-    const bool ok = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '-';
-    if (!ok) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -41,17 +33,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::require(!(c >= 'A' && c <= 'Z'), "a host has no upper-case letter", host);
   }
   fuzz::require(Text::lowercased(host) == host, "a host is already lower case", host);
-  // Percent escapes are decoded, so only an address without them is sure to give a host
-  // without brackets.
-  if (url.find('%') == std::string::npos) {
-    fuzz::require(host.find('[') == std::string::npos && host.find(']') == std::string::npos,
-                  "an IPv6 host comes without its brackets", host);
-  }
   fuzz::require(host.find('\0') == std::string::npos, "a host holds no NUL", url);
+  if (host.find(':') != std::string::npos) {
+    fuzz::require(host.find_first_not_of("0123456789abcdef:.") == std::string::npos,
+                  "only an IPv6 address holds a colon, and comes without brackets", host);
+  } else {
+    for (char c : host) {
+      const auto u = static_cast<unsigned char>(c);
+      fuzz::require(
+          u > 0x20 && u != 0x7f && std::string("#%/<>?@[\\]^|").find(c) == std::string::npos,
+          "a host name holds no space, control or delimiter", host);
+    }
+  }
 
-  if (plainHostName(host) && host.rfind("www.", 0) != 0) {
-    const TabFacts again{"", "https://" + host + "/", false};
-    fuzz::require(again.host() == host, "a plain host reads back as itself", host);
+  if (!host.empty() && host.find(':') == std::string::npos && host.rfind("www.", 0) != 0) {
+    const TabFacts own{"", "https://" + host + "/", false};
+    fuzz::require(own.host() == host, "a host reads back as itself from its own address", host);
+    const TabFacts shown{"", "HTTP://" + host + "\\a b/c?q=|[x]{y}^%zz#\xC3\xA9", false};
+    fuzz::require(shown.host() == host, "what follows the host does not change it", host);
   }
 
   // The name a person reads falls back to the host, then to the address itself.

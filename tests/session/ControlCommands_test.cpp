@@ -120,7 +120,7 @@ TEST_F(Control, AStageThatDoesNotOpenIsARefusalThatSaysWhy) {
   journalFails = true;
   auto r = one(cmd(ControlCommand::start));
   EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.message, "I could not write the stage down, so nothing was put away.");
+  EXPECT_EQ(r.message, MacNowModel::kUnsavedStageBecause);
 
   journalFails = false;
   desktop->setIdleSeconds(1200);

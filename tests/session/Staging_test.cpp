@@ -113,6 +113,21 @@ TEST_F(Staging, AJournalThatCannotBeWrittenHidesNothingAndOpensNoStage) {
   }
 }
 
+// Once the new journal is in place the stage is real: it opens and its apps are hidden,
+// even when the folder cannot be synced after the rename.
+TEST_F(Staging, AJournalInPlaceOpensTheStageThoughItsFolderCannotBeSynced) {
+  journalOptions.inject = [](AtomicWriteStep step) -> std::optional<int> {
+    if (step == AtomicWriteStep::syncFolder) return EIO;
+    return std::nullopt;
+  };
+  build();
+  model->capture("write");
+  model->set(kRule);
+  ASSERT_TRUE(model->openStage().has_value());
+  EXPECT_TRUE(hidden("com.example.Mail"));
+  EXPECT_EQ(onDisk(), model->openStage());
+}
+
 TEST_F(Staging, AwayWithNothingToStowOpensNoStage) {
   build();
   model->capture("write");
@@ -287,22 +302,50 @@ TEST_F(Staging, NoRunningBrowserMeansNoBackgroundWork) {
   EXPECT_EQ(offMain->pending(), 0u);
 }
 
-TEST_F(Staging, RestagingKeepsTheWindowsTheOpenStageMinimized) {
-  browsers->setRunning({BrowserKind::chrome});
-  browsers->setWindows(BrowserKind::chrome, {window(BrowserKind::chrome, 1, {"a"})});
-  build();
-  model->capture("write");
-  model->set(kRule);
-  settle();
-  ASSERT_TRUE(browsers->windowsNow(BrowserKind::chrome)[0].isMinimized);
+// A Start over an open stage keeps what the open stage put away and the new plan does not
+// hold, once each; the started note tells only of what this Start put away.
+TEST_F(Staging, RestagingCarriesOverOnlyWhatTheNewPlanDoesNotHold) {
+  const struct {
+    const char* name;
+    bool front, minimized;
+    int stowed, kept;  // how often the window is in each list after the second Start
+  } cases[] = {
+      {"still minimized: carried over", false, true, 1, 0},
+      {"brought back behind: stowed again, once", false, false, 1, 0},
+      {"brought back in front: kept", true, false, 0, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    desktop = std::make_shared<sim::SimDesktop>(clock);
+    SetUp();
+    browsers = std::make_shared<FakeBrowsers>();
+    browsers->setRunning({BrowserKind::chrome});
+    browsers->setWindows(BrowserKind::chrome, {window(BrowserKind::chrome, 1, {"a"})});
+    build();
+    std::vector<StageSnapshot> began;
+    model->onActBegan = [&](const StageSnapshot& s) { began.push_back(s); };
+    model->capture("write");
+    model->set(kRule);
+    settle();
+    ASSERT_TRUE(browsers->windowsNow(BrowserKind::chrome)[0].isMinimized);
 
-  model->set(kRule);  // the new pass skips the minimized window
-  settle();
-  const auto stowed = idsOf(model->openStage()->stowed);
-  EXPECT_EQ(std::count(stowed.begin(), stowed.end(), "chrome:1"), 1);
-  EXPECT_EQ(onDisk(), model->openStage());
-  model->bringBack(true);
-  EXPECT_FALSE(browsers->windowsNow(BrowserKind::chrome)[0].isMinimized);
+    browsers->setWindows(BrowserKind::chrome,
+                         {window(BrowserKind::chrome, 1, {"a"}, c.front, c.minimized)});
+    model->set(kRule);
+    settle();
+    const auto stowed = idsOf(model->openStage()->stowed);
+    const auto kept = idsOf(model->openStage()->kept);
+    EXPECT_EQ(std::count(stowed.begin(), stowed.end(), "chrome:1"), c.stowed);
+    EXPECT_EQ(std::count(stowed.begin(), stowed.end(), "chrome:1#0"), c.stowed);
+    EXPECT_EQ(std::count(kept.begin(), kept.end(), "chrome:1"), c.kept);
+    ASSERT_EQ(began.size(), 2u);
+    EXPECT_EQ(idsOf(began[1].stowed),
+              (std::vector<std::string>{"com.example.Mail", "com.example.Music"}));
+    EXPECT_EQ(onDisk(), model->openStage());
+    model->bringBack(true);
+    EXPECT_FALSE(browsers->windowsNow(BrowserKind::chrome)[0].isMinimized);
+    std::filesystem::remove_all(dir / "state");
+  }
 }
 
 TEST(WindowIds, GroupsNumberedWindowItemsOfKnownBrowsers) {

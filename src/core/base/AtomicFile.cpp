@@ -11,6 +11,8 @@
 #include <string>
 #include <system_error>
 
+#include "base/Log.h"
+
 namespace tervane {
 namespace fs = std::filesystem;
 
@@ -118,10 +120,12 @@ Status writeFileAtomically(const fs::path& file, std::string_view bytes,
     return fail("cannot replace", e);
   }
   if (options.sync) {
-    // The new file is in place; a folder that cannot be synced is reported, but the
-    // content is already the new one and there is no temporary file to clean up.
+    // The rename has put the new file in place, so the write is done: a caller told
+    // otherwise would act as if the old content were still there. A folder that cannot
+    // be synced only means the rename may not yet survive a power loss; that is logged.
     if (int e = step(options, AtomicWriteStep::syncFolder, [&] { return syncFolder(folder); })) {
-      return errnoError("cannot sync folder", folder, e);
+      Log("files").error(errnoError("cannot sync folder", folder, e).message + "; the new " +
+                         file.filename().string() + " is in place");
     }
   }
   return success();

@@ -1,7 +1,8 @@
 // Whole-file replacement that a reader can never catch half done: the bytes go to a
 // temporary file in the same folder, which is synced and renamed over the target, and
 // the folder is synced after. On any failure the old file stays and the temporary file
-// is removed.
+// is removed; once the rename has put the new file in place the write succeeds, and a
+// folder that cannot be synced after it is logged, not reported.
 #pragma once
 
 #include <filesystem>

@@ -27,21 +27,16 @@ json browserNames(const std::vector<BrowserKind>& kinds) {
 }
 
 // The outcome of a start, read once the stage is decided. A stage that did not open was
-// refused either because the person was away (the model then says so in `lastBecause`)
-// or because the journal could not be written (the model leaves `lastBecause` alone).
+// refused because the person was away with nothing to put away, because the journal
+// could not be written, or because the desktop hid nothing; the model says which in
+// `lastBecause` each time.
 ControlReply startOutcome(const MacNowModel& model) {
   if (const auto& stage = model.openStage()) {
     std::string message = StageWords::whatIDid(*stage);
     if (!model.lastBecause().empty()) message += " " + model.lastBecause();
     return ControlReply{true, message, ControlCommands::status(model)};
   }
-  const auto& because = model.lastBecause();
-  if (because == StageWords::kDesktopRefused ||
-      (!because.empty() && because == model.withRefusals(model.plainBecause()))) {
-    return ControlReply{false, because, ControlCommands::status(model)};
-  }
-  return ControlReply{false, "I could not write the stage down, so nothing was put away.",
-                      ControlCommands::status(model)};
+  return ControlReply{false, model.lastBecause(), ControlCommands::status(model)};
 }
 
 std::string summary(const MacNowModel& model) {

@@ -198,13 +198,17 @@ void MacNowModel::set(const SeedRule& rule) {
 }
 
 // A stage that replaces an open one must not forget what the open one put away and the
-// new plan does not mention: minimized windows are skipped by the window planner, so
-// without this they would never be brought back by Show everything.
+// new plan does not hold: minimized windows are skipped by the window planner, so
+// without this they would never be brought back by Show everything. Items are matched by
+// id, so none is held twice; a carried window that the browser half plans again is
+// dropped when it joins (see `join`).
 StageSnapshot MacNowModel::carryOverFromOpenStage(StageSnapshot next) const {
   if (!openStage_.get()) return next;
+  std::set<std::string> held;
+  for (const auto& item : next.stowed) held.insert(item.id);
+  for (const auto& item : next.kept) held.insert(item.id);
   for (const auto& item : openStage_.get()->stowed) {
-    if (contains(next.stowed, item) || contains(next.kept, item)) continue;
-    next.stowed.push_back(item);
+    if (held.insert(item.id).second) next.stowed.push_back(item);
   }
   return next;
 }
@@ -233,6 +237,8 @@ void MacNowModel::stage(const SeedRule& rule, const std::string& line,
     return;
   }
 
+  // The started note tells of what this Start put away, not of what it carried over.
+  StageSnapshot began = snapshot;
   snapshot = carryOverFromOpenStage(std::move(snapshot));
   if (!journal_->write(snapshot)) {
     // Nothing is hidden that could not be brought back after a crash; a Start that does
@@ -255,7 +261,9 @@ void MacNowModel::stage(const SeedRule& rule, const std::string& line,
       lastBecause_.set(StageWords::kDesktopRefused);
       return;
     }
-    std::erase_if(snapshot.stowed, [&](const StageItem& item) { return contains(refused, item); });
+    const auto wasRefused = [&](const StageItem& item) { return contains(refused, item); };
+    std::erase_if(snapshot.stowed, wasRefused);
+    std::erase_if(began.stowed, wasRefused);
     // Should this fail, the journal lists a few apps that are still on screen: bringing
     // them back later does no harm.
     (void)journal_->write(snapshot);
@@ -263,7 +271,7 @@ void MacNowModel::stage(const SeedRule& rule, const std::string& line,
   openStage_.set(snapshot);
   lastBecause_.set(withRefusals(plainBecause_));
   startGuard();
-  if (onActBegan) onActBegan(snapshot);
+  if (onActBegan) onActBegan(began);
 
   if (prefetched) {
     join(*prefetched, rule, idle);
@@ -347,6 +355,17 @@ void MacNowModel::join(const BrowserPass& pass, const SeedRule& rule, double idl
   const auto plan = StagePlanner::planWindows(pass.windows, stowedAppIds, rule, idle,
                                               memory_->choices(), pass.wantedTabs);
   auto copy = *openStage_.get();
+  // A window carried over from a replaced stage that this pass plans again (the person
+  // has brought it back since) takes the new plan's verdict: its old entry and its old
+  // tabs go, so it is never both kept and stowed, nor stowed twice.
+  std::set<std::string> planned;
+  for (const auto& item : plan.stowedItems()) planned.insert(item.id);
+  for (const auto& item : plan.keptItems()) planned.insert(item.id);
+  const auto replanned = [&](const StageItem& item) {
+    return planned.count(item.id) > 0 || (item.parentId && planned.count(*item.parentId) > 0);
+  };
+  std::erase_if(copy.stowed, replanned);
+  std::erase_if(copy.kept, replanned);
   copy.stowed = appended(copy.stowed, plan.stowedItems());
   copy.kept = appended(copy.kept, plan.keptItems());
   if (!apply(copy)) return;

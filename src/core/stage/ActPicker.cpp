@@ -46,21 +46,37 @@ Log log() {
 }
 
 // The answer, shared between the caller that waits and the request that fills it. The
-// request may outlive the wait; it then writes here and nobody reads it.
+// request may outlive the wait; it then finds the box abandoned and keeps its result to
+// itself. Whichever comes first, the request's end or the caller giving up, is the one
+// outcome that is logged: a time-out is one entry, never followed by the cancelled
+// request's failure or a late answer.
 class Box {
  public:
-  void set(std::set<std::string> value) {
+  // False when the caller has already given up on this request.
+  bool set(std::optional<std::set<std::string>> value) {
     std::lock_guard guard(lock_);
+    if (abandoned_) return false;
     value_ = std::move(value);
+    finished_ = true;
+    return true;
   }
   std::optional<std::set<std::string>> get() const {
     std::lock_guard guard(lock_);
     return value_;
   }
+  // False when the request finished first (just as the wait ran out): its result stands.
+  bool abandon() {
+    std::lock_guard guard(lock_);
+    if (finished_) return false;
+    abandoned_ = true;
+    return true;
+  }
 
  private:
   mutable std::mutex lock_;
   std::optional<std::set<std::string>> value_;
+  bool finished_ = false;
+  bool abandoned_ = false;
 };
 
 class Semaphore {
@@ -144,10 +160,11 @@ std::optional<std::set<std::string>> pick(std::shared_ptr<LanguageModelService> 
     if (answer.ok()) {
       auto kept = ActPicker::match(answer.value(), items);
       const auto keptCount = kept.size();
-      box->set(std::move(kept));
-      log().info("answered: kept " + std::to_string(keptCount) + " of " +
-                 std::to_string(items.size()) + " in " + seconds(elapsed) + "s");
-    } else {
+      if (box->set(std::move(kept))) {
+        log().info("answered: kept " + std::to_string(keptCount) + " of " +
+                   std::to_string(items.size()) + " in " + seconds(elapsed) + "s");
+      }
+    } else if (box->set(std::nullopt)) {
       log().error("failed after " + seconds(elapsed) + "s: " + answer.error().message);
     }
     answered->signal();
@@ -159,7 +176,7 @@ std::optional<std::set<std::string>> pick(std::shared_ptr<LanguageModelService> 
     return std::nullopt;
   }
 
-  if (!answered->waitUntil(deadline)) {
+  if (!answered->waitUntil(deadline) && box->abandon()) {
     log().info("timed out at " + seconds(timeout) + "s, the clock decides");
     stop.request_stop();
     return std::nullopt;

@@ -1,6 +1,11 @@
 #include "stage/StageRecords.h"
 
 #include <uriparser/Uri.h>
+#include <utf8proc.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string_view>
 
 #include "base/ISOTime.h"
 #include "base/Json.h"
@@ -21,27 +26,93 @@ std::string range(const UriTextRangeA& r) {
 struct SchemeAndHost {
   std::string scheme;
   std::string host;
+  bool mustCheckHost = true;  // a name, not an IP literal: one a browser would refuse is no host
 };
 
-std::optional<SchemeAndHost> schemeAndHost(const std::string& url) {
+std::optional<SchemeAndHost> strictSchemeAndHost(const std::string& url) {
   UriUriA uri;
   const char* errorPos = nullptr;
   if (uriParseSingleUriExA(&uri, url.data(), url.data() + url.size(), &errorPos) !=
       URI_SUCCESS) {
     return std::nullopt;
   }
-  SchemeAndHost parts{range(uri.scheme), range(uri.hostText)};
+  SchemeAndHost parts{range(uri.scheme), range(uri.hostText), uri.hostData.ip6 == nullptr};
+  // Browsers know no "[v...]" address of a future IP version: no host.
+  if (uri.hostData.ipFuture.first != nullptr) parts.host.clear();
   uriFreeUriMembersA(&uri);
-  // Percent-encoded host characters read as the characters they stand for.
-  if (parts.host.find('%') != std::string::npos) {
-    std::vector<char> buffer(parts.host.begin(), parts.host.end());
-    buffer.push_back('\0');
-    uriUnescapeInPlaceExA(buffer.data(), URI_FALSE, URI_BR_DONT_TOUCH);
-    parts.host = buffer.data();
+  return parts;
+}
+
+// Addresses that browsers show but the strict parse refuses (a query holding "|", "[" or
+// a space, a backslash, a bad escape, a non-ASCII path or host) are read the way a
+// browser reads them: after "scheme:" and any slashes or backslashes, the authority runs
+// to the first "/", "\", "?" or "#"; the host is what follows the last "@", without the
+// port, and an IPv6 address loses its brackets.
+std::optional<SchemeAndHost> looseSchemeAndHost(std::string_view url) {
+  const auto colon = url.find(':');
+  if (colon == std::string_view::npos || colon == 0) return std::nullopt;
+  const auto scheme = url.substr(0, colon);
+  const auto isAlpha = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+  if (!isAlpha(scheme[0])) return std::nullopt;
+  for (char c : scheme) {
+    if (!isAlpha(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' && c != '.') {
+      return std::nullopt;
+    }
+  }
+  auto rest = url.substr(colon + 1);
+  rest.remove_prefix(std::min(rest.find_first_not_of("/\\"), rest.size()));
+  auto authority = rest.substr(0, rest.find_first_of("/\\?#"));
+  if (const auto at = authority.rfind('@'); at != std::string_view::npos) {
+    authority.remove_prefix(at + 1);
+  }
+  SchemeAndHost parts{std::string(scheme), "", true};
+  if (authority.starts_with('[')) {
+    const auto close = authority.find(']');
+    const auto address = authority.substr(1, close == std::string_view::npos ? 0 : close - 1);
+    if (close != std::string_view::npos &&
+        address.find_first_not_of("0123456789abcdefABCDEF:.") == std::string_view::npos) {
+      parts.host = address;
+    }
+    parts.mustCheckHost = false;  // only hexadecimal digits, colons and dots got here
+  } else {
+    parts.host = authority.substr(0, authority.find(':'));
   }
   return parts;
 }
 
+// A host a browser would refuse: a control character, a space or a delimiter.
+bool hasForbiddenHostCharacter(std::string_view host) {
+  return std::any_of(host.begin(), host.end(), [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u <= 0x20 || u == 0x7f ||
+           std::string_view("#%/:<>?@[\\]^|").find(c) != std::string_view::npos;
+  });
+}
+
+// Percent-encoded host characters read as the characters they stand for.
+std::string unescaped(std::string host) {
+  if (host.find('%') == std::string::npos) return host;
+  std::vector<char> buffer(host.begin(), host.end());
+  buffer.push_back('\0');
+  uriUnescapeInPlaceExA(buffer.data(), URI_FALSE, URI_BR_DONT_TOUCH);
+  return buffer.data();
+}
+
+// An internationalised host keeps its Unicode form, composed (NFC) and lower-cased, the
+// way the address bar shows it; a host that arrives in its ASCII form ("xn--...") stays
+// in that form. Every ASCII host thus reads as it always has, and so do the "host:"
+// memories made from it. Bytes that are not UTF-8 are no host.
+std::string normalisedHost(const std::string& host) {
+  const bool ascii = std::all_of(host.begin(), host.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii) return Text::asciiLower(host);
+  utf8proc_uint8_t* composed =
+      utf8proc_NFC(reinterpret_cast<const utf8proc_uint8_t*>(host.c_str()));
+  if (composed == nullptr) return "";
+  std::string result = Text::lowercased(reinterpret_cast<const char*>(composed));
+  std::free(composed);
+  return result;
+}
 
 void putIf(json& object, const char* key, const std::optional<std::string>& value) {
   if (value) object[key] = *value;
@@ -54,11 +125,14 @@ void putIf(json& object, const char* key, const std::optional<N>& value) {
 }  // namespace
 
 std::string TabFacts::host() const {
-  auto parts = schemeAndHost(url);
+  auto parts = strictSchemeAndHost(url);
+  if (!parts) parts = looseSchemeAndHost(url);
   if (!parts || parts->scheme.empty()) return "";
   const auto scheme = Text::asciiLower(parts->scheme);
   if (scheme != "http" && scheme != "https") return "";
-  std::string host = Text::lowercased(parts->host);
+  const auto raw = unescaped(std::move(parts->host));
+  if (parts->mustCheckHost && hasForbiddenHostCharacter(raw)) return "";
+  std::string host = normalisedHost(raw);
   if (host.rfind("www.", 0) == 0) host.erase(0, 4);
   return host;
 }

@@ -15,12 +15,12 @@ namespace {
 using Items = std::vector<std::string>;
 using Kept = std::set<std::string>;
 
-// A model that answers at once, fails, throws, or holds its answer until the test
-// releases it. It tells the test when the last owner (possibly the request's own thread)
-// has let it go, so no test ends with a request still running.
+// A model that answers at once, fails, throws, or holds its answer (or, as a cancelled
+// request does, its failure) until the test releases it. It tells the test when the last owner
+// (possibly the request's own thread) has let it go, so no test ends with a request still running.
 class FakeModel final : public LanguageModelService {
  public:
-  enum class Mode { answer, fail, raise, hold };
+  enum class Mode { answer, fail, raise, hold, holdThenFail };
 
   FakeModel(Mode mode, std::latch& gone, std::atomic<bool>& sawStop)
       : mode_(mode), gone_(gone), sawStop_(sawStop) {}
@@ -43,8 +43,10 @@ class FakeModel final : public LanguageModelService {
       case Mode::raise:
         throw std::runtime_error("broken service");
       case Mode::hold:
+      case Mode::holdThenFail:
         release_.wait();
         sawStop_ = stop.stop_requested();
+        if (mode_ == Mode::holdThenFail) return Error{"cancelled"};
         break;
       case Mode::answer:
         break;
@@ -175,22 +177,30 @@ TEST_F(ActPickerTest, AServiceThatThrowsCountsAsAFailedRequest) {
   EXPECT_TRUE(failed[0].message.ends_with("s: broken service")) << failed[0].message;
 }
 
-TEST_F(ActPickerTest, AnAnswerAfterTheLimitGivesNoneAndOneTimeoutEntry) {
-  auto& picker = make(FakeModel::Mode::hold);
-  model_->setAnswer({"app: Mail"});
-  // The model holds its answer until released, so this returns only because of the limit.
-  EXPECT_EQ(picker.pick("write", {"app: Mail"}), std::nullopt);
-  model_->release();
+// A time-out is one entry at info level, whether the abandoned request later answers or
+// fails as cancelled.
+TEST(ActPickerTimeOut, GivesNoneAndOneInfoEntryWhateverTheRequestDoesAfterwards) {
+  for (auto mode : {FakeModel::Mode::hold, FakeModel::Mode::holdThenFail}) {
+    SCOPED_TRACE(static_cast<int>(mode));
+    auto sink = std::make_shared<RecordingLogSink>();
+    Log::setSink(sink);
+    std::latch gone{1};
+    std::atomic<bool> sawStop{false};
+    auto model = std::make_shared<FakeModel>(mode, gone, sawStop);
+    model->setAnswer({"app: Mail"});
+    // The model holds its answer until released, so this returns only because of the limit.
+    EXPECT_EQ(ActPicker(model, 0.05).pick("write", {"app: Mail"}), std::nullopt);
+    model->release();
+    model.reset();
+    gone.wait();  // the request has ended and logged whatever it logs
+    Log::setSink(nullptr);
 
-  picker_.reset();
-  model_.reset();
-  gone_.wait();
-  const auto timedOut = logged("timed out at ");
-  ASSERT_EQ(timedOut.size(), 1u);
-  EXPECT_EQ(timedOut[0].message, "timed out at 0.050000s, the clock decides");
-  EXPECT_EQ(timedOut[0].level, LogLevel::info);
-  EXPECT_EQ(logged("answered: kept 1 of 1").size(), 1u) << "the late answer still lands";
-  EXPECT_TRUE(sawStop_) << "the abandoned request is asked to stop";
+    const auto records = sink->records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].message, "timed out at 0.050000s, the clock decides");
+    EXPECT_EQ(records[0].level, LogLevel::info);
+    EXPECT_TRUE(sawStop) << "the abandoned request is asked to stop";
+  }
 }
 
 TEST(ActPickerMatch, AnswersMapOntoOfferedItemsOnce) {
