@@ -16,6 +16,10 @@ AppUnderTest::AppUnderTest(XTestDesktop& desktop, std::string program)
   writeText(configFolder() / "shared.json", R"({"has_seen_mac_first_run": true})");
 }
 
+void AppUnderTest::firstRun() {
+  writeText(configFolder() / "shared.json", R"({"has_seen_mac_first_run": false})");
+}
+
 AppUnderTest::~AppUnderTest() {
   if (process_) process_->stop();
 }
@@ -58,9 +62,8 @@ AppUnderTest::Outcome AppUnderTest::command(const std::vector<std::string>& argu
   const auto out = home_ / ("command-" + std::to_string(++count) + ".out");
   const auto err = home_ / ("command-" + std::to_string(count) + ".err");
   // The shell keeps each argument whole and parts the two outputs.
-  std::vector<std::string> argv = {"sh", "-c", "exec \"$0\" \"$@\" >'" + out.string() + "' 2>'" +
-                                                   err.string() + "'",
-                                   program_};
+  std::vector<std::string> argv = {
+      "sh", "-c", "exec \"$0\" \"$@\" >'" + out.string() + "' 2>'" + err.string() + "'", program_};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   auto child = ChildProcess::start(argv, environment());
   Outcome outcome;
