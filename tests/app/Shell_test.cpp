@@ -2,6 +2,7 @@
 // shortcuts' actions, the panels' lifetimes and quitting.
 #include <QApplication>
 #include <QMenu>
+#include <QToolTip>
 #include <fstream>
 #include <sstream>
 
@@ -138,6 +139,18 @@ TEST_F(ShellTest, AFirstLaunchWiresEverythingAndShowsTheWalkThrough) {
     }
   }
   EXPECT_TRUE(found);
+
+  // What Qt draws itself is as dark as the rest: the bar menu and tooltips.
+  QMenu* menu = delegate->menuBar().barMenu();
+  menu->adjustSize();
+  const QImage drawn = menu->grab().toImage();
+  int dark = 0;
+  for (int y = 0; y < drawn.height(); ++y) {
+    for (int x = 0; x < drawn.width(); ++x) dark += qGray(drawn.pixel(x, y)) < 60 ? 1 : 0;
+  }
+  EXPECT_GT(dark, drawn.width() * drawn.height() / 2);
+  EXPECT_LT(QToolTip::palette().color(QPalette::ToolTipBase).lightnessF(), 0.2);
+  EXPECT_GT(QToolTip::palette().color(QPalette::ToolTipText).lightnessF(), 0.8);
 
   // The walk-through ends through the model: remembered, closed, and the card opens.
   model().dismissFirstRun();

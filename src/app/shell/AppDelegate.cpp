@@ -1,6 +1,7 @@
 #include "app/shell/AppDelegate.h"
 
 #include "app/card/NowCard.h"
+#include "app/paint/DarkLook.h"
 #include "app/shell/ShortcutActions.h"
 
 namespace tervane {
@@ -51,11 +52,12 @@ AppDelegate* AppDelegate::shared() { return gShared; }
 
 void AppDelegate::applicationDidFinishLaunching() {
   gShared = this;
-  // Every surface draws its own dark backdrop; there is no appearance to choose here.
-
-  store_ = std::make_shared<Store>(environment_.sharedDefaults.get(),
-                                   *environment_.standardDefaults);
+  store_ =
+      std::make_shared<Store>(environment_.sharedDefaults.get(), *environment_.standardDefaults);
   theme_ = std::make_unique<ThemeManager>(*store_);
+  // Every surface draws its own dark backdrop; what Qt draws (the bar menu, tooltips)
+  // takes the same dark look.
+  DarkLook::apply(theme_->tint());
 
   shield_ = std::make_shared<ShieldPanelController>(environment_.main, *theme_);
   MacNowModel::Dependencies d;
