@@ -18,6 +18,7 @@
 #include "app/qt/QtMainQueue.h"
 #include "app/qt/QtOffMainRunner.h"
 #include "app/shell/AppDelegate.h"
+#include "app/shell/DesktopNotifier.h"
 #include "base/AtomicFile.h"
 #include "base/Log.h"
 #include "base/StateFolder.h"
@@ -188,6 +189,10 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
   std::function<void()> stopServer;
   e.willTerminate = [&stopServer] {
     if (stopServer) stopServer();
+  };
+  e.notify = [](const std::string& text) {
+    return DesktopNotifier::notify(QDBusConnection::sessionBus(), QStringLiteral("Tervane Now"),
+                                   QString::fromStdString(text));
   };
   e.menu.app = identity;
   e.help.app = e.menu.app;

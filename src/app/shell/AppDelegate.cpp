@@ -16,7 +16,7 @@ std::function<void(bool)> setLoginItem(const ShellEnvironment& environment) {
   return [set = environment.setLoginItem](bool on) { (void)set(on); };
 }
 
-FirstRunHooks loginHooks(const ShellEnvironment& environment) {
+FirstRunHooks firstRunHooks(const ShellEnvironment& environment) {
   FirstRunHooks hooks;
   hooks.isLoginItemOn = environment.isLoginItemOn;
   hooks.setLoginItem = setLoginItem(environment);
@@ -36,7 +36,7 @@ AppDelegate::AppDelegate(ShellEnvironment environment, QObject* parent)
       environment_(std::move(environment)),
       shortcuts_(*environment_.standardDefaults),
       capturePanel_(environment_.keepFocus),
-      welcomePanel_(shortcuts_, loginHooks(environment_)),
+      welcomePanel_(shortcuts_, firstRunHooks(environment_)),
       helpPanel_(helpOptions(environment_)) {}
 
 AppDelegate::~AppDelegate() {
@@ -48,7 +48,9 @@ AppDelegate::~AppDelegate() {
   }
 }
 
-AppDelegate* AppDelegate::shared() { return gShared; }
+AppDelegate* AppDelegate::shared() {
+  return gShared;
+}
 
 void AppDelegate::applicationDidFinishLaunching() {
   gShared = this;
@@ -79,6 +81,14 @@ void AppDelegate::applicationDidFinishLaunching() {
   model_->recoverIfNeeded();
   model_->prewarmPicker();
 
+  trayPresence_ = std::make_unique<TrayPresence>(environment_.trayProbe);
+  connect(trayPresence_.get(), &TrayPresence::changed, this, [this] { sayHowToReachTheCard(); });
+  welcomePanel_.withoutTrayNote = [this]() -> std::optional<std::string> {
+    if (trayPresence_->available()) return std::nullopt;
+    rememberToldWithoutTray();
+    return withoutTrayText();
+  };
+
   startedPanel_ = std::make_unique<StartedPanelController>(environment_.main, *theme_);
   MenuBarActions actions;
   actions.showWelcome = [this] { model_->showFirstRunAgain(); };
@@ -107,6 +117,32 @@ void AppDelegate::applicationDidFinishLaunching() {
   model_->onFirstRunRequested = [this] { welcomePanel_.show(model_, *theme_); };
 
   if (model_->showFirstRun()) welcomePanel_.show(model_, *theme_);
+  sayHowToReachTheCard();
+}
+
+std::string AppDelegate::withoutTrayText() const {
+  return MenuStrings::withoutTray(
+      FirstRun::keysText(shortcuts_.getShortcut(AppShortcuts::capture())));
+}
+
+bool AppDelegate::toldWithoutTray() const {
+  return environment_.sharedDefaults->getBool(kToldWithoutTrayKey).value_or(false);
+}
+
+void AppDelegate::rememberToldWithoutTray() {
+  if (!toldWithoutTray()) environment_.sharedDefaults->set(kToldWithoutTrayKey, true);
+}
+
+void AppDelegate::sayHowToReachTheCard() {
+  if (!trayPresence_ || trayPresence_->available() || toldWithoutTray()) return;
+  // The walk-through on screen says it on its last screen.
+  if (model_->showFirstRun()) return;
+  if (environment_.notify && environment_.notify(withoutTrayText())) {
+    rememberToldWithoutTray();
+    return;
+  }
+  model_->showFirstRunAgain();
+  model_->setFirstRunStep(FirstRun::kScreenCount - 1);
 }
 
 void AppDelegate::installHotkeys() {
@@ -118,12 +154,22 @@ void AppDelegate::installHotkeys() {
   environment_.onKeyUp(AppShortcuts::done(), [this] { done(); });
 }
 
-void AppDelegate::openCard() { menuBar_->openCard(); }
+void AppDelegate::openCard() {
+  menuBar_->openCard();
+}
 
-void AppDelegate::capture() { capturePanel_.show(model_, *theme_); }
-void AppDelegate::start() { ShortcutActions::start(*model_, [this] { openCard(); }); }
-void AppDelegate::stepOut() { ShortcutActions::stepOut(*model_, [this] { openCard(); }); }
-void AppDelegate::done() { ShortcutActions::done(*model_, [this] { openCard(); }); }
+void AppDelegate::capture() {
+  capturePanel_.show(model_, *theme_);
+}
+void AppDelegate::start() {
+  ShortcutActions::start(*model_, [this] { openCard(); });
+}
+void AppDelegate::stepOut() {
+  ShortcutActions::stepOut(*model_, [this] { openCard(); });
+}
+void AppDelegate::done() {
+  ShortcutActions::done(*model_, [this] { openCard(); });
+}
 
 void AppDelegate::showHelp() {
   if (theme_) helpPanel_.show(*theme_);

@@ -13,7 +13,9 @@ AppUnderTest::AppUnderTest(XTestDesktop& desktop, std::string program)
   std::filesystem::create_directories(configFolder());
   std::filesystem::create_directories(runtimeFolder());
   std::filesystem::permissions(runtimeFolder(), std::filesystem::perms::owner_all);
-  writeText(configFolder() / "shared.json", R"({"has_seen_mac_first_run": true})");
+  // The test desktop has no tray; that the person was told so is a test of its own.
+  writeText(configFolder() / "shared.json",
+            R"({"has_seen_mac_first_run": true, "told_how_to_reach_card_without_tray": true})");
 }
 
 void AppUnderTest::firstRun() {
