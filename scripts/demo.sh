@@ -31,8 +31,10 @@ export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_STATE_HOME="$w
 export XDG_RUNTIME_DIR="$work/run"
 mkdir -p "$HOME" "$XDG_CONFIG_HOME/tervane-now" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
-# The walk-through has been seen, so the screenshots show the stage.
-echo '{"has_seen_mac_first_run": true}' > "$XDG_CONFIG_HOME/tervane-now/shared.json"
+# The walk-through has been seen and the word on this tray-less desktop said, so the
+# screenshots show the stage.
+echo '{"has_seen_mac_first_run": true, "told_how_to_reach_card_without_tray": true}' \
+  > "$XDG_CONFIG_HOME/tervane-now/shared.json"
 
 # Xvfb writes its display number to the pipe once it accepts clients; openbox runs its
 # start-up command once it manages windows.
@@ -52,11 +54,13 @@ start_app() { # class, then the command
   pids+=($!)
   xdotool search --sync --limit 1 --class "$class" >/dev/null
 }
-start_app Notes xterm -class Notes -T "Release notes" -geometry 90x30+40+40 -e cat
+# Each sample has a class and an instance name of its own, so the card names each by itself
+# (an xterm's instance name "xterm" would name every one of them after XTerm).
+start_app Notes xterm -name notes -class Notes -T "Release notes" -geometry 90x30+40+40 -e cat
 start_app XCalc xcalc -geometry 240x320+760+60
 start_app XClock xclock -geometry 200x200+1000+420
 start_app XLogo xlogo -geometry 200x200+700+480
-start_app Mail xterm -class Mail -T "Inbox (12)" -geometry 70x20+300+420 -e cat
+start_app Mail xterm -name mail -class Mail -T "Inbox (12)" -geometry 70x20+300+420 -e cat
 xdotool search --limit 1 --class Notes windowactivate --sync
 
 "$now" >"$work/tervane-now.log" 2>&1 &
@@ -79,6 +83,18 @@ sleep 1
 "$now" answer no
 "$now" status
 "$now" done
+# The "after" picture waits until the stage has ended, the shield has gone and the
+# application has stopped moving windows, and then every sample window must be back.
+"$now" status --until closed >/dev/null
+"$now" status --until settled >/dev/null
+for class in Notes XCalc XClock XLogo Mail; do
+  window=$(xdotool search --limit 1 --class "$class")
+  if ! xprop -id "$window" WM_STATE | grep -q "window state: Normal"; then
+    echo "demo: $class is not back on the screen" >&2
+    exit 1
+  fi
+done
+sleep 1
 "$grab" "$out/after.png"
 kill -TERM "${pids[-1]}"
 wait "${pids[-1]}" || true

@@ -8,6 +8,7 @@
 
 #include "base/Log.h"
 #include "cli/ApplicationLaunch.h"
+#include "cli/BuildIdentity.h"
 #include "cli/Control.h"
 #include "cli/LivePlatform.h"
 #include "cli/Preview.h"
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
 
   CLI::App app{"Tervane Now: put away everything your one thing does not need."};
   app.require_subcommand(1);
+  app.set_version_flag("--version", tervane::cli::versionLine(), "Say which build this is");
 
   tervane::cli::PreviewOptions preview;
   std::string desktop;
@@ -32,7 +34,8 @@ int main(int argc, char** argv) {
 
   try {
     app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
+  } catch (const CLI::Success& e) {
+    // --help and --version
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     std::cerr << "tervane-now: " << e.what() << "\n";

@@ -6,7 +6,9 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QPainter>
 #include <QSystemTrayIcon>
+#include <cmath>
 
 #include "app/card/NowCard.h"
 #include "app/tray/MenuBarController.h"
@@ -194,6 +196,42 @@ TEST_F(MenuBarTest, PicturesAreDrawnInTheirColours) {
   // Open and closed wings are different outlines.
   EXPECT_NE(bee.image(Picture::rest).convertToFormat(QImage::Format_Alpha8),
             bee.image(Picture::act).convertToFormat(QImage::Format_Alpha8));
+}
+
+// WCAG's contrast ratio of two opaque colours.
+double contrast(QColor a, QColor b) {
+  const auto luminance = [](QColor c) {
+    const auto channel = [](double v) {
+      return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+  };
+  const double la = luminance(a), lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST(MenuBarBeeOnAPanel, WithoutThePanelsColoursEveryBeeReadsOnLightAndDarkPanels) {
+  const MenuBarBee bee;
+  using Picture = MenuBarBee::Picture;
+  for (const QColor panel : {QColor(246, 246, 246), QColor(28, 28, 30)}) {
+    // The stepped-out bee is the resting one faded on purpose.
+    for (Picture picture : {Picture::rest, Picture::act}) {
+      QImage shown(bee.image(picture).size(), QImage::Format_RGB32);
+      shown.fill(panel);
+      QPainter(&shown).drawImage(QRectF(QPointF(0, 0), QSizeF(shown.size())), bee.image(picture));
+      int covered = 0, legible = 0;
+      for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+          if (qAlpha(bee.image(picture).pixel(x, y)) < 128) continue;
+          ++covered;
+          legible += contrast(shown.pixelColor(x, y), panel) >= 3 ? 1 : 0;
+        }
+      }
+      ASSERT_GT(covered, 0);
+      EXPECT_GT(legible, covered / 6)
+          << panel.name().toStdString() << " " << static_cast<int>(picture);
+    }
+  }
 }
 
 TEST_F(MenuBarTest, BatteryIsReadEveryMinuteOnlyWhileAStageRuns) {

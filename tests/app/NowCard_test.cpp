@@ -349,6 +349,14 @@ TEST_F(NowCardTest, HoveringTheVerbsShowsTheirHint) {
   settle();
   EXPECT_FALSE(card->verbsHovered());
   EXPECT_EQ(card->start()->shortcutOpacity(), 0);
+
+  // Closed with the pointer over the verbs, the card opens again without the hints.
+  QTest::mouseMove(card->start());
+  settle();
+  card->hide();
+  card->show();
+  EXPECT_FALSE(card->verbsHovered());
+  EXPECT_EQ(card->start()->shortcutOpacity(), 0);
 }
 
 }  // namespace

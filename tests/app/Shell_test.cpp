@@ -2,6 +2,9 @@
 // shortcuts' actions, the panels' lifetimes and quitting.
 #include <QApplication>
 #include <QMenu>
+#include <QTest>
+#include <QTextEdit>
+#include <QToolTip>
 #include <fstream>
 #include <sstream>
 
@@ -69,6 +72,11 @@ class ShellTest : public ::testing::Test {
       // Outside callers are stopped while the stage is still there to bring back.
       stageAtWillTerminate = delegate->model()->openStage().has_value();
     };
+    e.trayProbe = [this] { return trayAvailable; };
+    e.notify = [this](const std::string& text) {
+      if (notificationService) notes.push_back(text);
+      return notificationService;
+    };
     e.menu.app = AppIdentity{"Linux", "1.0", "1"};
     delegate = std::make_unique<AppDelegate>(std::move(e));
     delegate->applicationDidFinishLaunching();
@@ -107,6 +115,9 @@ class ShellTest : public ::testing::Test {
   std::shared_ptr<sim::SimPlatform> platform;
   std::map<std::string, std::function<void()>> keyUps;
   bool loginOn = false;
+  bool trayAvailable = true;
+  bool notificationService = true;
+  std::vector<std::string> notes;
   int focusKept = 0;
   int handBacks = 0;
   int quits = 0;
@@ -138,6 +149,18 @@ TEST_F(ShellTest, AFirstLaunchWiresEverythingAndShowsTheWalkThrough) {
     }
   }
   EXPECT_TRUE(found);
+
+  // What Qt draws itself is as dark as the rest: the bar menu and tooltips.
+  QMenu* menu = delegate->menuBar().barMenu();
+  menu->adjustSize();
+  const QImage drawn = menu->grab().toImage();
+  int dark = 0;
+  for (int y = 0; y < drawn.height(); ++y) {
+    for (int x = 0; x < drawn.width(); ++x) dark += qGray(drawn.pixel(x, y)) < 60 ? 1 : 0;
+  }
+  EXPECT_GT(dark, drawn.width() * drawn.height() / 2);
+  EXPECT_LT(QToolTip::palette().color(QPalette::ToolTipBase).lightnessF(), 0.2);
+  EXPECT_GT(QToolTip::palette().color(QPalette::ToolTipText).lightnessF(), 0.8);
 
   // The walk-through ends through the model: remembered, closed, and the card opens.
   model().dismissFirstRun();
@@ -251,6 +274,9 @@ TEST_F(ShellTest, TheCapturePanelIsShownOnceAndClosesWhenItLosesTheKeyboard) {
   press("capture");
   EXPECT_EQ(delegate->capturePanel().panel(), panel);
   EXPECT_EQ(focusKept, 1);
+  // The keyboard is the editor's at once: what is typed without a click is the line.
+  auto* editor = panel->findChild<QTextEdit*>();
+  ASSERT_EQ(panel->focusWidget(), editor);
 
   QEvent deactivate(QEvent::WindowDeactivate);
   QApplication::sendEvent(panel, &deactivate);
@@ -266,6 +292,72 @@ TEST_F(ShellTest, TheCapturePanelIsShownOnceAndClosesWhenItLosesTheKeyboard) {
   EXPECT_NE(delegate->helpPanel().panel(), nullptr);
   EXPECT_NE(delegate->helpPanel().panel(), first.data());
   EXPECT_TRUE(first.isNull());
+}
+
+TEST_F(ShellTest, WithoutATrayTheWayToTheCardIsSaidOnceWhenTheTrayGoes) {
+  shared->set("has_seen_mac_first_run", true);
+  launch();
+  EXPECT_TRUE(notes.empty()) << "a tray shows the bee";
+
+  trayAvailable = false;
+  delegate->trayPresence()->recheck();
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_NE(notes[0].find("Press Ctrl+Alt+Super+N"), std::string::npos) << notes[0];
+  EXPECT_NE(notes[0].find("tervane-now open"), std::string::npos) << notes[0];
+  EXPECT_EQ(delegate->welcomePanel().panel(), nullptr);
+
+  // Once is enough: a tray that comes and goes again, or the next launch, says nothing.
+  trayAvailable = true;
+  delegate->trayPresence()->recheck();
+  trayAvailable = false;
+  delegate->trayPresence()->recheck();
+  delegate.reset();
+  launch();
+  EXPECT_EQ(notes.size(), 1u);
+}
+
+TEST_F(ShellTest, WithoutATrayOrNotificationsTheWalkThroughsLastScreenSaysIt) {
+  trayAvailable = false;
+  notificationService = false;
+  // A first run: the walk-through's own last screen says it.
+  launch();
+  FirstRun* run = delegate->welcomePanel().view();
+  ASSERT_NE(run, nullptr);
+  EXPECT_FALSE(run->withoutTrayNote()->isVisibleTo(run));
+  model().setFirstRunStep(FirstRun::kScreenCount - 1);
+  settle();
+  EXPECT_TRUE(run->withoutTrayNote()->isVisibleTo(run));
+  EXPECT_NE(run->withoutTrayNote()->text().indexOf("tervane-now open"), -1);
+  model().dismissFirstRun();
+  delegate.reset();
+
+  // Seen already but never told: the last screen is shown for it, once.
+  shared->set(AppDelegate::kToldWithoutTrayKey, false);
+  launch();
+  ASSERT_NE(delegate->welcomePanel().view(), nullptr);
+  EXPECT_EQ(delegate->welcomePanel().view()->shownStep(), FirstRun::kScreenCount - 1);
+  model().dismissFirstRun();
+  delegate.reset();
+  launch();
+  EXPECT_EQ(delegate->welcomePanel().panel(), nullptr);
+}
+
+TEST_F(ShellTest, TheWalkThroughAndHelpMoveWhenDraggedByTheirBackground) {
+  launch();
+  delegate->showHelp();
+  settle();
+  for (QWidget* panel : {delegate->welcomePanel().panel(), delegate->helpPanel().panel()}) {
+    ASSERT_NE(panel, nullptr);
+    const QPoint before = panel->pos();
+    // A corner of the backdrop, where no control sits.
+    QWidget* under = panel->childAt(6, 6);
+    ASSERT_NE(under, nullptr);
+    const QPoint at = under->mapFrom(panel, QPoint(6, 6));
+    QTest::mousePress(under, Qt::LeftButton, {}, at);
+    QTest::mouseMove(under, at + QPoint(40, 30));
+    QTest::mouseRelease(under, Qt::LeftButton, {}, at + QPoint(40, 30));
+    EXPECT_EQ(panel->pos(), before + QPoint(40, 30)) << panel->metaObject()->className();
+  }
 }
 
 }  // namespace

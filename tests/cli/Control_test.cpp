@@ -178,5 +178,15 @@ TEST_F(ControlCli, TheProgramReachesTheServerNamedByTheEnvironment) {
   EXPECT_EQ(requests[1].command, ControlCommand::undo);
 }
 
+TEST(TervaneNowProgram, VersionNamesTheBuild) {
+  testing::TempDir dir;
+  const std::string out = dir.path() / "version";
+  ASSERT_EQ(exitCodeOf(std::string("'") + TERVANE_NOW_TOOL + "' --version >'" + out + "'"), 0);
+  // The build part is filled: a commit and its date, or a package's version.
+  EXPECT_THAT(
+      testing::readText(out),
+      ::testing::MatchesRegex("Tervane Now for Linux [0-9]+\\.[0-9]+\\.[0-9]+ \\([^)]+\\)\n"));
+}
+
 }  // namespace
 }  // namespace tervane::cli

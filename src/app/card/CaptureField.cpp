@@ -30,6 +30,7 @@ CaptureField::CaptureField(std::shared_ptr<MacNowModel> model, ThemeManager& the
   layout->addSpacing(20);
   layout->addWidget(input_);
   layout->addStretch(1);
+  setFocusProxy(input_);
 
   input_->onSubmit = [this] {
     model_->capture(input_->text().toStdString());

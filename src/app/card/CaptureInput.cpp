@@ -65,6 +65,8 @@ CaptureInput::CaptureInput(ThemeManager& theme, bool large, QWidget* parent)
   palette.setColor(QPalette::HighlightedText, Tone::ink().resolve(theme_.tint()));
   editor_->setPalette(palette);
   editor_->installEventFilter(this);
+  // Whoever gives the field the keyboard gives it to the editor inside.
+  setFocusProxy(editor_);
 
   counter_->setAlignment(Qt::AlignRight);
   counter_->hide();

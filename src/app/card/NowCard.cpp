@@ -35,6 +35,7 @@ NowCard::NowCard(std::shared_ptr<MacNowModel> model, ThemeManager& theme, QWidge
   policy.setHeightForWidth(true);
   setSizePolicy(policy);
   setAttribute(Qt::WA_OpaquePaintEvent);
+  setFocusPolicy(Qt::ClickFocus);
   build();
 
   nowConnection_ = model_->nowChanged().connect([this](const auto&) { refresh(); });
@@ -180,7 +181,9 @@ void NowCard::build() {
 
   for (auto key : {Qt::Key_Return, Qt::Key_Enter}) {
     auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | key), this);
-    shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    // The card is its window's whole content: the key answers wherever the keyboard is in
+    // it, even on a part that a change of the model has just hidden.
+    shortcut->setContext(Qt::WindowShortcut);
     connect(shortcut, &QShortcut::activated, this, [this] { prominentAction(); });
     (key == Qt::Key_Return ? returnShortcut_ : enterShortcut_) = shortcut;
   }
@@ -227,6 +230,16 @@ void NowCard::refresh() {
   }
   shownPaused_ = paused;
   refit();
+
+  // The editor may have held the keyboard when the prompt went; a hidden focus widget
+  // would keep it, so the card takes it back.
+  setFocusProxy(promptBox_->isHidden() ? nullptr : input_);
+  QWidget* focused = window()->focusWidget();
+  if (focused && isAncestorOf(focused) && !focused->isVisibleTo(window())) takeFocus();
+}
+
+void NowCard::takeFocus() {
+  setFocus(Qt::OtherFocusReason);
 }
 
 void NowCard::refreshQuestion() {
@@ -333,10 +346,17 @@ void NowCard::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   // Minutes paused pass without the model changing; a card shown again reads them anew.
   if (const auto& stage = model_->openStage()) refreshHeader(*stage);
+  takeFocus();
   if (assembled_) return;
   assembled_ = true;
   receipt_->enter();
   model_->prewarmPicker();
+}
+
+void NowCard::hideEvent(QHideEvent* event) {
+  // The rows reset their own hover; the card's flag follows them.
+  setVerbsHovered(false);
+  QWidget::hideEvent(event);
 }
 
 void NowCard::paintEvent(QPaintEvent*) {

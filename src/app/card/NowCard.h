@@ -71,12 +71,17 @@ class NowCard final : public QWidget {
   TText* notBack() const { return notBack_; }
   TVerbRow* stageVerbs() const { return stageVerbs_; }
 
+  // Gives the keyboard to the line editor when it is on the card, else to the card itself
+  // (where Control-Return answers the prominent verb).
+  void takeFocus();
+
   bool hasHeightForWidth() const override { return true; }
   int heightForWidth(int width) const override;
   QSize sizeHint() const override;
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   bool event(QEvent* event) override;
 

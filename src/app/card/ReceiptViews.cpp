@@ -127,6 +127,15 @@ void ReceiptRow::setHovering(bool hovering) {
   hover_.animateTo(hovering ? 1 : 0, TMacMotion::hover);
 }
 
+void ReceiptRow::hideEvent(QHideEvent* event) {
+  // The card closed under the pointer: no leave comes, and the row must open unlit.
+  if (hovering_) {
+    hovering_ = false;
+    hover_.setValue(0);
+  }
+  QWidget::hideEvent(event);
+}
+
 void ReceiptRow::enterEvent(QEnterEvent* event) {
   setHovering(true);
   QWidget::enterEvent(event);

@@ -18,9 +18,11 @@
 #include "app/qt/QtMainQueue.h"
 #include "app/qt/QtOffMainRunner.h"
 #include "app/shell/AppDelegate.h"
+#include "app/shell/DesktopNotifier.h"
 #include "base/AtomicFile.h"
 #include "base/Log.h"
 #include "base/StateFolder.h"
+#include "cli/BuildIdentity.h"
 #include "control/ControlCommands.h"
 #include "linux/ClientWindows.h"
 #include "linux/GlobalHotkeys.h"
@@ -36,8 +38,6 @@
 
 namespace tervane::cli {
 namespace {
-
-constexpr const char* kVersion = TERVANE_VERSION;
 
 // The signals that end the application arrive as reads on a descriptor, on the main
 // thread, so quitting runs the same path as the menu's Quit. They are blocked before any
@@ -74,7 +74,8 @@ class QuitSignals {
 
 // A second start hands its request to the first: the card opens there.
 int handOver(const posix::ControlPaths& paths, std::ostream& out, std::ostream& err) {
-  auto reply = posix::ControlClient({paths.socket}).send(ControlRequest{.command = ControlCommand::open});
+  auto reply =
+      posix::ControlClient({paths.socket}).send(ControlRequest{.command = ControlCommand::open});
   if (!reply || !reply.value().ok) {
     err << "tervane-now: Tervane Now is already running but did not answer: "
         << (reply ? reply.value().message : reply.error().message) << "\n";
@@ -121,10 +122,10 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
 
   // The instance lock is ours, so no other run is writing these files: what a run that was
   // killed mid-write left beside them can go.
-  for (const auto& file : {stateFolder.value() / StageJournal::kFileName,
-                           stateFolder.value() / x11::HiddenWindowRecord::kFileName,
-                           configFolder.value() / "standard.json",
-                           configFolder.value() / "shared.json"}) {
+  for (const auto& file :
+       {stateFolder.value() / StageJournal::kFileName,
+        stateFolder.value() / x11::HiddenWindowRecord::kFileName,
+        configFolder.value() / "standard.json", configFolder.value() / "shared.json"}) {
     removeAbandonedTemporaries(file);
   }
 
@@ -137,7 +138,8 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
 
   QApplication::setApplicationName(QStringLiteral("tervane-now"));
   QApplication::setApplicationDisplayName(QStringLiteral("Tervane Now"));
-  QApplication::setApplicationVersion(QString::fromLatin1(kVersion));
+  const AppIdentity identity = buildIdentity();
+  QApplication::setApplicationVersion(QString::fromStdString(identity.shortVersion));
   QApplication::setDesktopFileName(QStringLiteral("org.tervane.now"));
   QApplication app(argc, argv);
   // A tray agent: closing a panel never ends it.
@@ -188,7 +190,11 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
   e.willTerminate = [&stopServer] {
     if (stopServer) stopServer();
   };
-  e.menu.app = AppIdentity{"Linux", kVersion, ""};
+  e.notify = [](const std::string& text) {
+    return DesktopNotifier::notify(QDBusConnection::sessionBus(), QStringLiteral("Tervane Now"),
+                                   QString::fromStdString(text));
+  };
+  e.menu.app = identity;
   e.help.app = e.menu.app;
   e.help.system = readSystemIdentity();
 

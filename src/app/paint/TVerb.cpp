@@ -67,9 +67,13 @@ void TVerb::setShortcutHint(std::optional<QString> shortcut) {
   changedSize();
 }
 
-void TVerb::setShowShortcut(bool show) {
+void TVerb::setShowShortcut(bool show, bool animated) {
   showShortcut_ = show;
-  hint_.animateTo(show ? 1 : 0, TMacMotion::hover);
+  if (animated) {
+    hint_.animateTo(show ? 1 : 0, TMacMotion::hover);
+  } else {
+    hint_.setValue(show ? 1 : 0);
+  }
 }
 
 double TVerb::shortcutOpacity() const {
@@ -217,10 +221,17 @@ void TVerbRow::leaveEvent(QEvent* event) {
   QWidget::leaveEvent(event);
 }
 
-void TVerbRow::setHovered(bool hovered) {
+void TVerbRow::hideEvent(QHideEvent* event) {
+  // A window closed under the pointer sends no leave: the hints must not wait for the
+  // next opening to fade.
+  setHovered(false, /*animated=*/false);
+  QWidget::hideEvent(event);
+}
+
+void TVerbRow::setHovered(bool hovered, bool animated) {
   if (hovered == hovered_) return;
   hovered_ = hovered;
-  for (auto* verb : verbs_) verb->setShowShortcut(hovered);
+  for (auto* verb : verbs_) verb->setShowShortcut(hovered, animated);
   if (onHoverChanged) onHoverChanged(hovered);
 }
 

@@ -40,8 +40,8 @@ class TVerb final : public QAbstractButton {
   const std::optional<QString>& shortcutHint() const { return shortcut_; }
   void setShortcutHint(std::optional<QString> shortcut);
 
-  // Fades the hint in or out with the hover motion.
-  void setShowShortcut(bool show);
+  // Fades the hint in or out with the hover motion, or shows or hides it at once.
+  void setShowShortcut(bool show, bool animated = true);
   bool showShortcut() const { return showShortcut_; }
   // The hint's opacity as painted now: 0 … 0.55.
   double shortcutOpacity() const;
@@ -93,11 +93,12 @@ class TVerbRow final : public QWidget {
  protected:
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void setHovered(bool hovered);
+  void setHovered(bool hovered, bool animated = true);
   // Places the shown verbs in `width`; gives the height they take.
   int place(int width, bool apply);
 

@@ -201,6 +201,11 @@ FirstRun::Page FirstRun::buildPage(int index) {
   }
 
   if (screen.shortcuts) {
+    withoutTrayNote_ =
+        new TText(theme_, AppFonts::figtree(12), Tone::accent(), TText::Wrap::lines, page.widget);
+    withoutTrayNote_->hide();
+    column->addSpacing(8);
+    column->addWidget(withoutTrayNote_);
     column->addSpacing(14);
     std::vector<std::pair<QString, QString>> rows;
     for (const auto& hotkey : shortcuts_)
@@ -265,6 +270,11 @@ void FirstRun::start() {
 
 void FirstRun::refresh() {
   const int index = shownStep();
+  if (index == kScreenCount - 1 && withoutTrayNote_) {
+    const auto note = hooks_.withoutTrayNote ? hooks_.withoutTrayNote() : std::nullopt;
+    withoutTrayNote_->setVisible(note.has_value());
+    if (note) withoutTrayNote_->setText(fromStd(*note));
+  }
   if (index != pageShown_) {
     const bool first = pageShown_ < 0;
     pageShown_ = index;

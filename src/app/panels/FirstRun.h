@@ -44,6 +44,9 @@ struct FirstRunHooks {
   // Records that the walk-through was seen and hides its panel. It runs inside this view's
   // own handlers, so it may hide the panel at once but must release it with deleteLater.
   std::function<void()> dismiss;
+  // On a desktop without a tray, where the bee the last screen speaks of cannot show:
+  // how the card is reached instead, said on that screen. Asked each time it is shown.
+  std::function<std::optional<std::string>()> withoutTrayNote;
 };
 
 class FirstRun final : public QWidget {
@@ -96,6 +99,8 @@ class FirstRun final : public QWidget {
   FirstRunIllustration* illustration() const;
   CaptureInput* input() const { return input_; }
   TCheck* loginBox() const { return loginBox_; }
+  // The last screen's word on reaching the card without a tray; hidden where a tray is.
+  TText* withoutTrayNote() const { return withoutTrayNote_; }
   StepDots* dots() const { return dots_; }
   CloseMark* closeMark() const { return closeMark_; }
   QStringList verbTitles() const;
@@ -136,6 +141,7 @@ class FirstRun final : public QWidget {
   std::vector<Page> pages_;
   CaptureInput* input_ = nullptr;
   TCheck* loginBox_ = nullptr;
+  TText* withoutTrayNote_ = nullptr;
   HotkeyList* hotkeys_ = nullptr;
   TVerbRow* verbs_ = nullptr;
   TVerb* back_ = nullptr;

@@ -1,6 +1,7 @@
 #include "app/shell/AppDelegate.h"
 
 #include "app/card/NowCard.h"
+#include "app/paint/DarkLook.h"
 #include "app/shell/ShortcutActions.h"
 
 namespace tervane {
@@ -15,7 +16,7 @@ std::function<void(bool)> setLoginItem(const ShellEnvironment& environment) {
   return [set = environment.setLoginItem](bool on) { (void)set(on); };
 }
 
-FirstRunHooks loginHooks(const ShellEnvironment& environment) {
+FirstRunHooks firstRunHooks(const ShellEnvironment& environment) {
   FirstRunHooks hooks;
   hooks.isLoginItemOn = environment.isLoginItemOn;
   hooks.setLoginItem = setLoginItem(environment);
@@ -35,7 +36,7 @@ AppDelegate::AppDelegate(ShellEnvironment environment, QObject* parent)
       environment_(std::move(environment)),
       shortcuts_(*environment_.standardDefaults),
       capturePanel_(environment_.keepFocus),
-      welcomePanel_(shortcuts_, loginHooks(environment_)),
+      welcomePanel_(shortcuts_, firstRunHooks(environment_)),
       helpPanel_(helpOptions(environment_)) {}
 
 AppDelegate::~AppDelegate() {
@@ -47,15 +48,18 @@ AppDelegate::~AppDelegate() {
   }
 }
 
-AppDelegate* AppDelegate::shared() { return gShared; }
+AppDelegate* AppDelegate::shared() {
+  return gShared;
+}
 
 void AppDelegate::applicationDidFinishLaunching() {
   gShared = this;
-  // Every surface draws its own dark backdrop; there is no appearance to choose here.
-
-  store_ = std::make_shared<Store>(environment_.sharedDefaults.get(),
-                                   *environment_.standardDefaults);
+  store_ =
+      std::make_shared<Store>(environment_.sharedDefaults.get(), *environment_.standardDefaults);
   theme_ = std::make_unique<ThemeManager>(*store_);
+  // Every surface draws its own dark backdrop; what Qt draws (the bar menu, tooltips)
+  // takes the same dark look.
+  DarkLook::apply(theme_->tint());
 
   shield_ = std::make_shared<ShieldPanelController>(environment_.main, *theme_);
   MacNowModel::Dependencies d;
@@ -76,6 +80,14 @@ void AppDelegate::applicationDidFinishLaunching() {
   model_->setShowFirstRun(!store_->hasSeenMacFirstRun());
   model_->recoverIfNeeded();
   model_->prewarmPicker();
+
+  trayPresence_ = std::make_unique<TrayPresence>(environment_.trayProbe);
+  connect(trayPresence_.get(), &TrayPresence::changed, this, [this] { sayHowToReachTheCard(); });
+  welcomePanel_.withoutTrayNote = [this]() -> std::optional<std::string> {
+    if (trayPresence_->available()) return std::nullopt;
+    rememberToldWithoutTray();
+    return withoutTrayText();
+  };
 
   startedPanel_ = std::make_unique<StartedPanelController>(environment_.main, *theme_);
   MenuBarActions actions;
@@ -105,6 +117,32 @@ void AppDelegate::applicationDidFinishLaunching() {
   model_->onFirstRunRequested = [this] { welcomePanel_.show(model_, *theme_); };
 
   if (model_->showFirstRun()) welcomePanel_.show(model_, *theme_);
+  sayHowToReachTheCard();
+}
+
+std::string AppDelegate::withoutTrayText() const {
+  return MenuStrings::withoutTray(
+      FirstRun::keysText(shortcuts_.getShortcut(AppShortcuts::capture())));
+}
+
+bool AppDelegate::toldWithoutTray() const {
+  return environment_.sharedDefaults->getBool(kToldWithoutTrayKey).value_or(false);
+}
+
+void AppDelegate::rememberToldWithoutTray() {
+  if (!toldWithoutTray()) environment_.sharedDefaults->set(kToldWithoutTrayKey, true);
+}
+
+void AppDelegate::sayHowToReachTheCard() {
+  if (!trayPresence_ || trayPresence_->available() || toldWithoutTray()) return;
+  // The walk-through on screen says it on its last screen.
+  if (model_->showFirstRun()) return;
+  if (environment_.notify && environment_.notify(withoutTrayText())) {
+    rememberToldWithoutTray();
+    return;
+  }
+  model_->showFirstRunAgain();
+  model_->setFirstRunStep(FirstRun::kScreenCount - 1);
 }
 
 void AppDelegate::installHotkeys() {
@@ -116,12 +154,22 @@ void AppDelegate::installHotkeys() {
   environment_.onKeyUp(AppShortcuts::done(), [this] { done(); });
 }
 
-void AppDelegate::openCard() { menuBar_->openCard(); }
+void AppDelegate::openCard() {
+  menuBar_->openCard();
+}
 
-void AppDelegate::capture() { capturePanel_.show(model_, *theme_); }
-void AppDelegate::start() { ShortcutActions::start(*model_, [this] { openCard(); }); }
-void AppDelegate::stepOut() { ShortcutActions::stepOut(*model_, [this] { openCard(); }); }
-void AppDelegate::done() { ShortcutActions::done(*model_, [this] { openCard(); }); }
+void AppDelegate::capture() {
+  capturePanel_.show(model_, *theme_);
+}
+void AppDelegate::start() {
+  ShortcutActions::start(*model_, [this] { openCard(); });
+}
+void AppDelegate::stepOut() {
+  ShortcutActions::stepOut(*model_, [this] { openCard(); });
+}
+void AppDelegate::done() {
+  ShortcutActions::done(*model_, [this] { openCard(); });
+}
 
 void AppDelegate::showHelp() {
   if (theme_) helpPanel_.show(*theme_);

@@ -19,6 +19,7 @@
 #include "app/shell/ShellPanels.h"
 #include "app/shield/ShieldPanelController.h"
 #include "app/tray/MenuBarController.h"
+#include "app/tray/TrayPresence.h"
 #include "base/Clock.h"
 #include "base/Defaults.h"
 #include "base/MainQueue.h"
@@ -63,6 +64,12 @@ struct ShellEnvironment {
   // what reaches the model from outside (the control socket).
   std::function<void()> willTerminate;
 
+  // Whether a system tray can show the bee; empty: Qt's reading of the desktop's trays.
+  std::function<bool()> trayProbe;
+  // Shows a desktop notification; false when the desktop has no notification service.
+  // Empty: there is none.
+  std::function<bool(const std::string& text)> notify;
+
   MenuBarOptions menu;
   HelpOptions help;
 };
@@ -97,6 +104,10 @@ class AppDelegate final : public QObject {
   HelpPanelController& helpPanel() { return helpPanel_; }
   StartedPanelController* startedPanel() const { return startedPanel_.get(); }
   ShieldPanelController* shield() const { return shield_.get(); }
+  TrayPresence* trayPresence() const { return trayPresence_.get(); }
+
+  // Stored once the person was told how to reach the card on a desktop without a tray.
+  static constexpr const char* kToldWithoutTrayKey = "told_how_to_reach_card_without_tray";
 
   // The four shortcuts' actions, as the window system calls them.
   void capture();
@@ -107,6 +118,12 @@ class AppDelegate final : public QObject {
  private:
   void installHotkeys();
   void openCard();
+  // Without a tray, says once how the card is reached: by a desktop notification, or,
+  // where there is no notification service, on the walk-through's last screen.
+  void sayHowToReachTheCard();
+  std::string withoutTrayText() const;
+  bool toldWithoutTray() const;
+  void rememberToldWithoutTray();
 
   ShellEnvironment environment_;
   KeyboardShortcuts shortcuts_;
@@ -119,6 +136,7 @@ class AppDelegate final : public QObject {
   std::unique_ptr<StartedPanelController> startedPanel_;
   std::shared_ptr<ShieldPanelController> shield_;
   std::unique_ptr<MenuBarController> menuBar_;
+  std::unique_ptr<TrayPresence> trayPresence_;
   Signal<std::optional<StageItem>>::Connection shieldConnection_;
   bool terminated_ = false;
 };

@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QCursor>
 #include <QEvent>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <cmath>
+#include <optional>
 #include <utility>
 
 #include "app/card/CaptureField.h"
@@ -14,10 +16,49 @@
 namespace tervane {
 namespace {
 
+// Lets the person drag a frameless panel by any part of it that takes no click itself:
+// presses that no control accepted come up to the window.
+class BackgroundDrag final : public QObject {
+ public:
+  explicit BackgroundDrag(QWidget* window) : QObject(window), window_(window) {
+    window->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched != window_) return false;
+    switch (event->type()) {
+      case QEvent::MouseButtonPress: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::LeftButton) return false;
+        grab_ = mouse->globalPosition().toPoint() - window_->pos();
+        return true;
+      }
+      case QEvent::MouseMove: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (!grab_ || !(mouse->buttons() & Qt::LeftButton)) return false;
+        window_->move(mouse->globalPosition().toPoint() - *grab_);
+        return true;
+      }
+      case QEvent::MouseButtonRelease:
+        if (!grab_) return false;
+        grab_.reset();
+        return true;
+      default:
+        return false;
+    }
+  }
+
+ private:
+  QWidget* window_;
+  std::optional<QPoint> grab_;
+};
+
 // A frameless panel above other windows, out of the task bar, on every workspace, whose
 // transparent corners let the view's rounded backdrop show.
 QWidget* makePanel(QWidget* content, const QSize& size) {
-  auto* window = new QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+  auto* window =
+      new QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
   window->setAttribute(Qt::WA_TranslucentBackground);
   window->setWindowTitle(QStringLiteral("Tervane Now"));
   auto* layout = new QVBoxLayout(window);
@@ -125,16 +166,17 @@ FirstRunPanelController::~FirstRunPanelController() {
 void FirstRunPanelController::show(std::shared_ptr<MacNowModel> model, ThemeManager& theme) {
   release(panel_);
   FirstRunHooks hooks = hooks_;
+  hooks.withoutTrayNote = withoutTrayNote;
   // The walk-through ends through the model, which remembers it was seen and asks the
   // shell to close this panel.
   std::weak_ptr<MacNowModel> weak = model;
   hooks.dismiss = [weak] {
     if (auto model = weak.lock()) model->dismissFirstRun();
   };
-  auto* view =
-      new FirstRun(model, theme, FirstRun::hotkeyLines(shortcuts_), std::move(hooks));
+  auto* view = new FirstRun(model, theme, FirstRun::hotkeyLines(shortcuts_), std::move(hooks));
   view_ = view;
   panel_ = makePanel(view, QSize(FirstRun::kWidth, FirstRun::kHeight));
+  new BackgroundDrag(panel_);
   centre(*panel_);
   present(*panel_);
 }
@@ -159,6 +201,7 @@ void HelpPanelController::show(ThemeManager& theme) {
   auto* view = new HelpView(theme, options_, [this] { close(); });
   view_ = view;
   panel_ = makePanel(view, QSize(HelpView::kWidth, HelpView::kHeight));
+  new BackgroundDrag(panel_);
   centre(*panel_);
   present(*panel_);
 }

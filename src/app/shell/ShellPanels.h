@@ -4,8 +4,9 @@
 // when it is shown again; the walk-through and help are replaced by a new panel.
 //
 // Panels are frameless tool windows above other windows on every workspace, centred on
-// the screen under the pointer; they take the keyboard when shown. Views call close from
-// inside their own handlers, so panels are released with deleteLater. Main thread only.
+// the screen under the pointer; they take the keyboard when shown. The walk-through and
+// help move when dragged by their background. Views call close from inside their own
+// handlers, so panels are released with deleteLater. Main thread only.
 #pragma once
 
 #include <QObject>
@@ -72,6 +73,8 @@ class FirstRunPanelController final : public QObject {
 
   // Opens the card; set by the shell once the menu bar exists.
   std::function<void()> openCard;
+  // The last screen's word on a desktop without a tray; set by the shell.
+  std::function<std::optional<std::string>()> withoutTrayNote;
 
  private:
   const KeyboardShortcuts& shortcuts_;

@@ -138,7 +138,7 @@ void MenuBarController::openCard() {
   popover_->show();
   popover_->raise();
   popover_->activateWindow();
-  if (card_ && !popover_->focusWidget()) card_->setFocus(Qt::PopupFocusReason);
+  if (card_) card_->setFocus(Qt::PopupFocusReason);
 }
 
 void MenuBarController::closeCard() {

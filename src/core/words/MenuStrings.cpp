@@ -49,6 +49,14 @@ std::string version(const AppIdentity& app) {
          ")";
 }
 
+std::string withoutTray(const std::string& captureKeys) {
+  std::string text = "This desktop has no tray, so the bee cannot show. ";
+  if (!captureKeys.empty()) text += "Press " + captureKeys + " to write your one thing. ";
+  return text +
+         "To see the card, open Tervane Now again from your applications, or run "
+         "tervane-now open.";
+}
+
 std::string quit(bool hasOpenStage) {
   return hasOpenStage ? "Bring everything back and quit" : "Quit Tervane Now";
 }

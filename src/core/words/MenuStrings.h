@@ -39,6 +39,11 @@ inline constexpr std::string_view checkForUpdates = "Check for updates…";
 inline constexpr std::string_view updatesFromPackageManager =
     "Updates come with your package manager";
 inline constexpr std::string_view openAtLogin = "Open at login";
+
+// Said once on a desktop without a tray, where the bee cannot show: how the card is
+// reached all the same. `captureKeys` names the capture shortcut ("Ctrl+Alt+Super+N");
+// empty when the person cleared it.
+std::string withoutTray(const std::string& captureKeys);
 }  // namespace MenuStrings
 
 namespace TervaneContact {

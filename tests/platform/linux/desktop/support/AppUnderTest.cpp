@@ -13,7 +13,13 @@ AppUnderTest::AppUnderTest(XTestDesktop& desktop, std::string program)
   std::filesystem::create_directories(configFolder());
   std::filesystem::create_directories(runtimeFolder());
   std::filesystem::permissions(runtimeFolder(), std::filesystem::perms::owner_all);
-  writeText(configFolder() / "shared.json", R"({"has_seen_mac_first_run": true})");
+  // The test desktop has no tray; that the person was told so is a test of its own.
+  writeText(configFolder() / "shared.json",
+            R"({"has_seen_mac_first_run": true, "told_how_to_reach_card_without_tray": true})");
+}
+
+void AppUnderTest::firstRun() {
+  writeText(configFolder() / "shared.json", R"({"has_seen_mac_first_run": false})");
 }
 
 AppUnderTest::~AppUnderTest() {
@@ -58,9 +64,8 @@ AppUnderTest::Outcome AppUnderTest::command(const std::vector<std::string>& argu
   const auto out = home_ / ("command-" + std::to_string(++count) + ".out");
   const auto err = home_ / ("command-" + std::to_string(count) + ".err");
   // The shell keeps each argument whole and parts the two outputs.
-  std::vector<std::string> argv = {"sh", "-c", "exec \"$0\" \"$@\" >'" + out.string() + "' 2>'" +
-                                                   err.string() + "'",
-                                   program_};
+  std::vector<std::string> argv = {
+      "sh", "-c", "exec \"$0\" \"$@\" >'" + out.string() + "' 2>'" + err.string() + "'", program_};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   auto child = ChildProcess::start(argv, environment());
   Outcome outcome;

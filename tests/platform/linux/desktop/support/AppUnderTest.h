@@ -1,7 +1,8 @@
 // The tray application as a child of a test, on an XTestDesktop, with a home of its own
-// (settings, journal and control socket in a temporary folder) and the walk-through
-// already seen. Sub-commands run as separate `tervane-now` processes, as a person's
-// scripts would run them; readiness is the control socket answering, never a pause.
+// (settings, journal and control socket in a temporary folder), the walk-through already
+// seen and the word on reaching the card without a tray already said. Sub-commands run as separate
+// `tervane-now` processes, as a person's scripts would run them; readiness is the control socket
+// answering, never a pause.
 #pragma once
 
 #include <filesystem>
@@ -19,6 +20,8 @@ namespace tervane::testing {
 class AppUnderTest {
  public:
   explicit AppUnderTest(XTestDesktop& desktop, std::string program = TERVANE_NOW_TOOL);
+  // Before `launch`: the walk-through has not been seen, so it opens at launch.
+  void firstRun();
   ~AppUnderTest();
 
   // Starts the application and returns once its control socket answers; fails the test
@@ -29,6 +32,7 @@ class AppUnderTest {
   // Kills it (SIGKILL) at once, as a crash would.
   void kill();
   bool isRunning() const { return process_ != nullptr; }
+  pid_t pid() const { return process_ ? process_->pid() : -1; }
 
   struct Outcome {
     int status = -1;

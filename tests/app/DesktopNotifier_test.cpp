@@ -1,0 +1,64 @@
+// The desktop notification on a private session bus of its own (dbus-daemon), with a
+// stand-in notification service registered by the test: the call reaches it with the
+// application's name and the words, and with no service there nothing is sent.
+#include <gtest/gtest.h>
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QProcess>
+#include <QTest>
+#include <QVariantMap>
+
+#include "app/shell/DesktopNotifier.h"
+
+namespace tervane::testing {
+namespace {
+
+class FakeNotifications final : public QObject {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+ public:
+  QStringList seen;
+
+ public Q_SLOTS:
+  uint Notify(const QString& app, uint, const QString&, const QString& summary, const QString& body,
+              const QStringList&, const QVariantMap&, int) {
+    seen << app + " | " + summary + " | " + body;
+    return static_cast<uint>(seen.size());
+  }
+};
+
+TEST(DesktopNotifier, ReachesTheServiceOnTheBusAndSaysWhenThereIsNone) {
+  QProcess daemon;
+  daemon.start(QStringLiteral("dbus-daemon"),
+               {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                QStringLiteral("--print-address=1")});
+  ASSERT_TRUE(daemon.waitForStarted(10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return daemon.canReadLine(); }, 10000));
+  const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+
+  QDBusConnection app = QDBusConnection::connectToBus(address, QStringLiteral("app"));
+  ASSERT_TRUE(app.isConnected());
+  EXPECT_FALSE(DesktopNotifier::notify(app, QStringLiteral("Tervane Now"), QStringLiteral("x")));
+
+  FakeNotifications service;
+  QDBusConnection host = QDBusConnection::connectToBus(address, QStringLiteral("host"));
+  ASSERT_TRUE(host.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &service,
+                                  QDBusConnection::ExportAllSlots));
+  ASSERT_TRUE(host.registerService(QString::fromLatin1(DesktopNotifier::kService)));
+  EXPECT_TRUE(DesktopNotifier::notify(app, QStringLiteral("Tervane Now"),
+                                      QStringLiteral("Press Ctrl+Alt+Super+N")));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !service.seen.isEmpty(); }, 10000));
+  EXPECT_EQ(service.seen, QStringList{"Tervane Now | Tervane Now | Press Ctrl+Alt+Super+N"});
+
+  QDBusConnection::disconnectFromBus(QStringLiteral("host"));
+  QDBusConnection::disconnectFromBus(QStringLiteral("app"));
+  daemon.terminate();
+  daemon.waitForFinished(10000);
+}
+
+}  // namespace
+}  // namespace tervane::testing
+
+#include "DesktopNotifier_test.moc"

@@ -1,0 +1,94 @@
+// The application's panels under real keys: xdotool presses the global shortcuts and
+// types as a person would, on a private desktop with a window manager, and nothing is
+// clicked first. What was typed is read back through `tervane-now status --json`; which
+// window has the keyboard is read from the window manager.
+#include <gtest/gtest.h>
+
+#include "support/AppUnderTest.h"
+#include "support/XTestDesktop.h"
+
+namespace tervane::x11 {
+namespace {
+
+using testing::AppUnderTest;
+using testing::XTestDesktop;
+
+class KeyboardPaths : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    editor = desktop.xterm("Editor");
+    mail = desktop.xterm("Mail");
+    ASSERT_EQ(desktop.run({"xdotool", "windowactivate", "--sync", std::to_string(editor)}), 0);
+    ASSERT_TRUE(desktop.waitActive(editor));
+  }
+
+  void keys(const std::string& chord) {
+    ASSERT_EQ(desktop.run({"xdotool", "key", "--clearmodifiers", chord}), 0) << chord;
+  }
+  void type(const std::string& text) {
+    ASSERT_EQ(desktop.run({"xdotool", "type", "--delay", "5", text}), 0);
+  }
+  // Whether one of the application's own windows has the keyboard.
+  bool appActive() {
+    const auto window = desktop.active();
+    const auto client = window ? desktop.client(*window) : std::nullopt;
+    return client && client->pid && static_cast<pid_t>(*client->pid) == app.pid();
+  }
+  bool waitAppActive(bool active) {
+    return desktop.waitUntil([&] { return appActive() == active; });
+  }
+  // The card opens as a person's click on the bee opens it.
+  void openCard() { ASSERT_EQ(app.command({"open"}).status, 0); }
+
+  XTestDesktop desktop;
+  AppUnderTest app{desktop};
+  xcb_window_t editor = 0, mail = 0;
+};
+
+TEST_F(KeyboardPaths, TheCaptureShortcutTakesALineTypedAtOnceAndEscapeClosesIt) {
+  app.launch();
+  keys("ctrl+alt+super+n");
+  ASSERT_TRUE(waitAppActive(true)) << "the capture panel has the keyboard";
+  type("write the report");
+  keys("Return");
+  ASSERT_TRUE(waitAppActive(false)) << "Return closes the panel";
+  EXPECT_EQ(app.statusJson()["line"], "write the report");
+  EXPECT_TRUE(desktop.waitActive(editor)) << "the keyboard goes back where it was";
+
+  keys("ctrl+alt+super+n");
+  ASSERT_TRUE(waitAppActive(true));
+  type("never mind");
+  keys("Escape");
+  EXPECT_TRUE(waitAppActive(false)) << "Escape closes the panel";
+  EXPECT_EQ(app.statusJson()["line"], "write the report");
+}
+
+TEST_F(KeyboardPaths, ControlReturnFinishesAStageStartedWhileTheCardWasClosed) {
+  app.launch();
+  // The card opens with no line: its editor takes the keyboard; Escape closes it.
+  openCard();
+  keys("Escape");
+  // Written and started from outside; a shield answered "I need this".
+  ASSERT_EQ(app.command({"capture", "write the report"}).status, 0);
+  ASSERT_EQ(app.command({"start"}).status, 0);
+  ASSERT_TRUE(desktop.waitIconic(mail, true));
+  ASSERT_EQ(app.command({"status", "--until", "settled"}).status, 0);
+  ASSERT_EQ(desktop.run({"xdotool", "windowactivate", std::to_string(mail)}), 0);
+  ASSERT_EQ(app.command({"status", "--until", "shield"}).status, 0);
+  ASSERT_EQ(app.command({"answer", "yes"}).status, 0);
+
+  openCard();
+  keys("ctrl+Return");
+  EXPECT_EQ(app.command({"status", "--until", "closed"}, 30).status, 0) << app.statusJson().dump();
+}
+
+TEST_F(KeyboardPaths, EscapeClosesTheWalkThrough) {
+  app.firstRun();
+  app.launch();
+  ASSERT_TRUE(waitAppActive(true)) << "the walk-through has the keyboard";
+  keys("Escape");
+  EXPECT_TRUE(waitAppActive(false));
+}
+
+}  // namespace
+}  // namespace tervane::x11
