@@ -12,6 +12,8 @@ namespace tervane::x11 {
 namespace {
 
 constexpr int kSteps = 3;  // ask for NormalState, map, activate
+// How long after a restore a restored window taking the focus is the manager's doing.
+constexpr double kOwedSeconds = 1.0;
 
 using Deadline = std::chrono::steady_clock::time_point;
 
@@ -68,6 +70,13 @@ std::shared_ptr<WindowMover> WindowMover::forDisplayOf(const XConnection& shared
 int WindowMover::firstStep() const {
   std::lock_guard lock(mutex_);
   return firstStep_;
+}
+
+std::optional<xcb_window_t> WindowMover::focusOwedBy(xcb_window_t window) const {
+  std::lock_guard lock(mutex_);
+  const auto it = owed_.find(window);
+  if (it == owed_.end() || it->second.until < std::chrono::steady_clock::now()) return std::nullopt;
+  return it->second.to;
 }
 
 bool WindowMover::windowManagerRuns() {
@@ -164,7 +173,12 @@ WindowMover::Restored WindowMover::restore(const std::vector<xcb_window_t>& wind
       return read.done.count(w) != 0 || read.gone.count(w) != 0;
     });
   }
-  if (focus == Focus::keep && previous) keepFocus(*previous, restored.back, activated);
+  if (focus == Focus::keep && previous) {
+    keepFocus(*previous, restored.back, activated);
+    const auto now = std::chrono::steady_clock::now();
+    std::erase_if(owed_, [&](const auto& entry) { return entry.second.until < now; });
+    for (xcb_window_t window : restored.back) owed_[window] = Owed{*previous, after(kOwedSeconds)};
+  }
   return restored;
 }
 

@@ -17,7 +17,10 @@
 // whose events nobody else reads.
 #pragma once
 
+#include <chrono>
+#include <map>
 #include <memory>
+#include <optional>
 #include <mutex>
 #include <set>
 #include <vector>
@@ -57,6 +60,11 @@ class WindowMover {
   // The first restore step the next restore tries (0, 1 or 2); learned from read-backs.
   int firstStep() const;
 
+  // When `window` is one this mover brought back a moment ago keeping the focus where it
+  // was, the window the focus belongs to: a manager that publishes the focus it gave the
+  // restored window only after the restore returned is answered with it.
+  std::optional<xcb_window_t> focusOwedBy(xcb_window_t window) const;
+
  private:
   struct Read {
     std::set<xcb_window_t> done;
@@ -70,8 +78,14 @@ class WindowMover {
   void keepFocus(xcb_window_t previous, const std::set<xcb_window_t>& back,
                  const std::set<xcb_window_t>& activated);
 
+  struct Owed {
+    xcb_window_t to = XCB_WINDOW_NONE;
+    std::chrono::steady_clock::time_point until;
+  };
+
   std::shared_ptr<XConnection> c_;
   Limits limits_;
+  std::map<xcb_window_t, Owed> owed_;
   xcb_atom_t managerSelection_ = XCB_ATOM_NONE;
   mutable std::mutex mutex_;
   int firstStep_ = 0;

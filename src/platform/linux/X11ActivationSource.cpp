@@ -2,8 +2,9 @@
 
 namespace tervane::x11 {
 
-X11ActivationSource::X11ActivationSource(std::shared_ptr<XConnection> connection, OwnIdentity own)
-    : connection_(std::move(connection)), own_(std::move(own)) {
+X11ActivationSource::X11ActivationSource(std::shared_ptr<XConnection> connection, OwnIdentity own,
+                                         std::shared_ptr<const WindowMover> mover)
+    : connection_(std::move(connection)), own_(std::move(own)), mover_(std::move(mover)) {
   connection_->selectRootEvents(XCB_EVENT_MASK_PROPERTY_CHANGE);
   events_ = connection_->onEvent([this](const XEvent& event) {
     if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return;
@@ -47,6 +48,11 @@ void X11ActivationSource::activeWindowChanged() {
       const auto window = readClient(*connection_, *lastWindow_);
       if (!window || window->isMinimized()) last_.reset();
     }
+    return;
+  }
+  if (const auto owed = mover_ ? mover_->focusOwedBy(front->window) : std::nullopt) {
+    requestActivation(*connection_, *owed);
+    connection_->flush();
     return;
   }
   lastWindow_ = front->window;

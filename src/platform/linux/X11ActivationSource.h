@@ -16,6 +16,7 @@
 
 #include "base/Signal.h"
 #include "linux/ClientWindows.h"
+#include "linux/WindowMover.h"
 #include "linux/XConnection.h"
 #include "stage/ActivationSource.h"
 
@@ -23,7 +24,10 @@ namespace tervane::x11 {
 
 class X11ActivationSource final : public ActivationSource {
  public:
-  explicit X11ActivationSource(std::shared_ptr<XConnection> connection, OwnIdentity own = {});
+  // With `mover`, a window it just restored taking the focus is not an activation: the
+  // focus is handed back instead.
+  explicit X11ActivationSource(std::shared_ptr<XConnection> connection, OwnIdentity own = {},
+                               std::shared_ptr<const WindowMover> mover = nullptr);
 
   // This application's own identifier when one of its windows is in front.
   std::optional<std::string> frontmostApplication() const override;
@@ -43,6 +47,7 @@ class X11ActivationSource final : public ActivationSource {
 
   std::shared_ptr<XConnection> connection_;
   OwnIdentity own_;
+  std::shared_ptr<const WindowMover> mover_;
   std::optional<std::string> last_;
   std::optional<xcb_window_t> lastWindow_;
   Signal<std::string> activations_;

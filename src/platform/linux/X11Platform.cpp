@@ -34,7 +34,7 @@ void X11Platform::attach(const std::shared_ptr<XConnection>& connection,
 
 std::shared_ptr<ActivationSource> X11Platform::activationSource() {
   if (!activationSource_) {
-    activationSource_ = std::make_shared<X11ActivationSource>(connection_, options_.own);
+    activationSource_ = std::make_shared<X11ActivationSource>(connection_, options_.own, mover_);
   }
   return activationSource_;
 }
