@@ -138,26 +138,54 @@ void ChildProcess::stop(double seconds) {
   reap();
 }
 
-XTestDesktop::XTestDesktop() {
+namespace {
+
+// Starts a server that writes one line to descriptor `fd` once it is ready (Xvfb its
+// display number, dbus-daemon its address), and gives that line.
+std::string startReady(std::unique_ptr<ChildProcess>& server,
+                       const std::function<std::vector<std::string>(int fd)>& argv,
+                       const std::string& name) {
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  server_ = ChildProcess::start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                                 "1280x1024x24", "-nolisten", "tcp", "-noreset"},
-                                {}, fds[1]);
+  server = ChildProcess::start(argv(fds[1]), {}, fds[1]);
   ::close(fds[1]);
-  std::string number;
+  std::string line;
   const auto deadline = deadlineAfter(30);
-  while (number.find('\n') == std::string::npos) {
+  while (line.find('\n') == std::string::npos) {
     pollfd p{fds[0], POLLIN, 0};
     if (::poll(&p, 1, static_cast<int>(secondsLeft(deadline) * 1000)) <= 0) break;
-    char buffer[32];
+    char buffer[256];
     const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
     if (n <= 0) break;
-    number.append(buffer, static_cast<std::size_t>(n));
+    line.append(buffer, static_cast<std::size_t>(n));
   }
   ::close(fds[0]);
-  if (number.find('\n') == std::string::npos) throw std::runtime_error("Xvfb did not start");
-  display_ = ":" + number.substr(0, number.find('\n'));
+  if (line.find('\n') == std::string::npos) throw std::runtime_error(name + " did not start");
+  return line.substr(0, line.find('\n'));
+}
+
+}  // namespace
+
+XTestDesktop::XTestDesktop() {
+  display_ =
+      ":" + startReady(
+                server_,
+                [](int fd) {
+                  return std::vector<std::string>{"Xvfb",      "-displayfd", std::to_string(fd),
+                                                  "-screen",   "0",          "1280x1024x24",
+                                                  "-nolisten", "tcp",        "-noreset"};
+                },
+                "Xvfb");
+  // One session bus for the desktop's programs, which ends with it: a program that finds
+  // none would start one of its own that outlives the test.
+  busAddress_ = startReady(
+      bus_,
+      [&](int fd) {
+        return std::vector<std::string>{"dbus-daemon", "--session", "--nofork",
+                                        "--print-address=" + std::to_string(fd),
+                                        "--address=unix:path=" + (home_ / "bus").string()};
+      },
+      "dbus-daemon");
 
   auto connection = x11::XConnection::open(display_);
   if (!connection) throw std::runtime_error("cannot connect to " + display_);
@@ -173,8 +201,8 @@ std::string XTestDesktop::windowManagerName() {
 }
 
 void XTestDesktop::startWindowManager() {
-  // Each manager runs in a session bus of its own: the GNOME, MATE, KDE and Xfce ones read
-  // their settings through it (xfwm4 needs xfconfd, which the bus starts).
+  // The GNOME, MATE, KDE and Xfce managers read their settings through the session bus
+  // (xfwm4 needs xfconfd, which the bus starts).
   static const std::map<std::string, std::vector<std::string>> kManagers = {
       {"openbox", {"openbox", "--sm-disable"}},
       {"icewm", {"icewm"}},
@@ -188,8 +216,7 @@ void XTestDesktop::startWindowManager() {
   const std::string name = windowManagerName();
   const auto found = kManagers.find(name);
   if (found == kManagers.end()) throw std::runtime_error("unknown window manager " + name);
-  std::vector<std::string> argv = {"dbus-run-session", "--"};
-  argv.insert(argv.end(), found->second.begin(), found->second.end());
+  const std::vector<std::string>& argv = found->second;
 
   std::filesystem::create_directories(home_ / "config");
   // Settings a person would choose for a quiet desktop: fluxbox leaves the background
@@ -305,7 +332,8 @@ XTestDesktop::~XTestDesktop() {
 ChildProcess& XTestDesktop::launch(const std::vector<std::string>& argv) {
   clients_.push_back(
       ChildProcess::start(argv, {"DISPLAY=" + display_, "HOME=" + home_.path().string(),
-                                 "XDG_CONFIG_HOME=" + (home_ / "config").string()}));
+                                 "XDG_CONFIG_HOME=" + (home_ / "config").string(),
+                                 "DBUS_SESSION_BUS_ADDRESS=" + busAddress_}));
   return *clients_.back();
 }
 
@@ -337,7 +365,8 @@ xcb_window_t XTestDesktop::xterm(const std::string& className) {
 
 int XTestDesktop::run(const std::vector<std::string>& argv, double seconds,
                       const std::filesystem::path& folder) {
-  auto process = ChildProcess::start(argv, {"DISPLAY=" + display_}, -1, {}, folder);
+  auto process = ChildProcess::start(
+      argv, {"DISPLAY=" + display_, "DBUS_SESSION_BUS_ADDRESS=" + busAddress_}, -1, {}, folder);
   const auto status = process->wait(seconds);
   return status.value_or(-1);
 }

@@ -63,6 +63,8 @@ class XTestDesktop {
   ~XTestDesktop();
 
   const std::string& display() const { return display_; }
+  // The desktop's own session bus, for the programs started on it.
+  const std::string& busAddress() const { return busAddress_; }
   const TempDir& home() const { return home_; }
   // The test's own connection, used for waiting and for checking the server's state.
   x11::XConnection& x() { return *watcher_; }
@@ -130,6 +132,8 @@ class XTestDesktop {
   TempDir home_;
   std::string display_;
   std::unique_ptr<ChildProcess> server_;
+  std::string busAddress_;
+  std::unique_ptr<ChildProcess> bus_;
   std::unique_ptr<ChildProcess> windowManager_;
   std::shared_ptr<x11::XConnection> watcher_;
   std::set<xcb_window_t> watched_;

@@ -28,6 +28,7 @@ AppUnderTest::~AppUnderTest() {
 
 std::vector<std::string> AppUnderTest::environment() const {
   return {"DISPLAY=" + desktop_.display(),
+          "DBUS_SESSION_BUS_ADDRESS=" + desktop_.busAddress(),
           "HOME=" + home_.path().string(),
           "XDG_CONFIG_HOME=" + (home_ / "config").string(),
           "XDG_STATE_HOME=" + (home_ / "state").string(),
