@@ -13,10 +13,7 @@ const SeedRule kRule = SeedRule::defaultRule();
 class Ending : public ModelFixture {
  protected:
   void SetUp() override {
-    picker->available = false;
-    addApp("com.example.Editor", 5, /*front=*/true);
-    addApp("com.example.Mail", 3000);
-    addApp("com.example.Music", std::nullopt);
+    addDesk();
     addApp("com.google.Chrome", 10);
     browsers->setRunning({BrowserKind::chrome});
     browsers->setWindows(BrowserKind::chrome, {window(BrowserKind::chrome, 8, {"front"}, true),
@@ -209,75 +206,15 @@ TEST_F(Ending, AnUndecodableJournalMeansNoStageAndStaysOnDisk) {
   EXPECT_EQ(readText(journal->fileURL()), "{\"takenAt\": 3}");
 }
 
-// A desktop that does not always do what it is asked: the apps in `stuck` neither hide nor
-// come back, and stay put away until `release` lets them go.
-class StubbornSurface final : public AppSurfacing {
- public:
-  explicit StubbornSurface(std::shared_ptr<AppSurfacing> inner) : inner_(std::move(inner)) {}
-  std::set<std::string> refuseHide, stuck;
-  std::vector<std::string> unhidden;
-
-  std::vector<AppFacts> runningApps() override { return inner_->runningApps(); }
-  bool hide(const std::string& id) override {
-    if (refuseHide.count(id) != 0) return false;
-    if (!inner_->hide(id)) return false;
-    left_.insert(id);
-    return true;
-  }
-  bool unhide(const std::string& id) override {
-    unhidden.push_back(id);
-    if (stuck.count(id) != 0) return false;
-    left_.erase(id);
-    return inner_->unhide(id);
-  }
-  bool activate(const std::string& id) override { return inner_->activate(id); }
-  double humanIdleSeconds() override { return inner_->humanIdleSeconds(); }
-  std::vector<std::string> stillHidden() const override { return {left_.begin(), left_.end()}; }
-
- private:
-  std::shared_ptr<AppSurfacing> inner_;
-  std::set<std::string> left_;
-};
-
-class StubbornPlatform final : public PlatformFactory {
- public:
-  StubbornPlatform(std::shared_ptr<PlatformFactory> inner, std::shared_ptr<StubbornSurface>& made)
-      : inner_(std::move(inner)), made_(made) {}
-  std::shared_ptr<ActivationSource> activationSource() override {
-    return inner_->activationSource();
-  }
-  std::shared_ptr<AppSurfacing> appSurface(std::shared_ptr<ActivationLog> log) override {
-    if (!made_) made_ = std::make_shared<StubbornSurface>(inner_->appSurface(std::move(log)));
-    return made_;
-  }
-  std::shared_ptr<BrowserSurfacing> browserSurface() override { return nullptr; }
-  std::shared_ptr<ShieldPresenting> shield() override { return nullptr; }
-
- private:
-  std::shared_ptr<PlatformFactory> inner_;
-  std::shared_ptr<StubbornSurface>& made_;
-};
-
-class StubbornDesktop : public Ending {
- protected:
-  void buildStubborn() {
-    monitor = std::make_shared<sim::SimGuardMonitor>(desktop);
-    build(
-        std::make_shared<StubbornPlatform>(std::make_shared<TestPlatform>(desktop, clock), surface),
-        monitor, browsers);
-  }
-  static std::vector<std::string> ids(const std::vector<StageItem>& items) {
-    std::vector<std::string> out;
-    for (const auto& item : items) out.push_back(item.id);
-    return out;
-  }
-  std::shared_ptr<StubbornSurface> surface;
-};
+// A desktop that does not always do what it is asked: a stuck app neither hides nor
+// comes back.
+class StubbornDesktop : public Ending {};
 
 TEST_F(StubbornDesktop, NothingHiddenMeansNoStageAndNothingJournalled) {
   browsers->setRunning({});
-  buildStubborn();
-  surface->refuseHide = {"com.example.Mail", "com.example.Music"};
+  build();
+  desktop->setStuck("com.example.Mail", true);
+  desktop->setStuck("com.example.Music", true);
   model->capture("write the report");
   model->set(kRule);
   settle();
@@ -287,26 +224,26 @@ TEST_F(StubbornDesktop, NothingHiddenMeansNoStageAndNothingJournalled) {
   EXPECT_EQ(model->lastBecause(), StageWords::kDesktopRefused);
 
   // One that does hide opens the stage with only what really went.
-  surface->refuseHide = {"com.example.Music"};
+  desktop->setStuck("com.example.Mail", false);
   model->set(kRule);
   settle();
   ASSERT_TRUE(model->openStage());
-  EXPECT_EQ(ids(model->openStage()->stowed), (std::vector<std::string>{"com.example.Mail"}));
+  EXPECT_EQ(idsOf(model->openStage()->stowed), std::vector<std::string>{"com.example.Mail"});
   EXPECT_EQ(onDisk(), model->openStage());
 }
 
 TEST_F(StubbornDesktop, WhatDidNotComeBackIsSaidAndTriedAgain) {
-  buildStubborn();
-  model->capture("write the report");
-  model->set(kRule);
-  settle();
-  ASSERT_TRUE(model->openStage());
-  surface->stuck = {"com.example.Mail"};
+  openStage();
+  desktop->setStuck("com.example.Mail", true);
   browsers->setAuthorization(BrowserKind::chrome, BrowserAuthorization::denied());
 
   ControlCommands commands(model, main, [] {});
   std::optional<ControlReply> reply;
-  commands.handle(R"({"command":"show"})", [&](const ControlReply& r) { reply = r; });
+  const auto show = [&] {
+    reply.reset();
+    commands.handle(R"({"command":"show"})", [&](const ControlReply& r) { reply = r; });
+  };
+  show();
   EXPECT_FALSE(reply) << "the reply waits for the browser windows";
   settle();
   main->advance(MacNowModel::kMovingSeconds);
@@ -320,32 +257,23 @@ TEST_F(StubbornDesktop, WhatDidNotComeBackIsSaidAndTriedAgain) {
   EXPECT_FALSE(model->openStage());
 
   // With no stage open, Show everything and the next launch try the app again.
-  surface->unhidden.clear();
-  reply.reset();
-  commands.handle(R"({"command":"show"})", [&](const ControlReply& r) { reply = r; });
+  show();
   ASSERT_TRUE(reply);
   EXPECT_FALSE(reply->ok);
-  EXPECT_EQ(surface->unhidden, (std::vector<std::string>{"com.example.Mail"}));
-  surface->stuck.clear();
+  EXPECT_TRUE(hidden("com.example.Mail"));
+  desktop->setStuck("com.example.Mail", false);
   model->recoverIfNeeded();
-  EXPECT_EQ(surface->unhidden.size(), 2u);
   EXPECT_FALSE(hidden("com.example.Mail"));
   EXPECT_TRUE(model->lastBecause().empty());
-  reply.reset();
-  commands.handle(R"({"command":"show"})", [&](const ControlReply& r) { reply = r; });
+  show();
   EXPECT_EQ(reply->message, "No stage is open, so there is nothing to bring back.");
-}
 
-TEST_F(StubbornDesktop, KeepAnywayThatDoesNotComeBackSaysSo) {
-  buildStubborn();
-  model->capture("write the report");
+  // Keep anyway on an app that stays put away says so too.
   model->set(kRule);
   settle();
-  surface->stuck = {"com.example.Mail"};
-  const auto mail =
-      *std::find_if(model->openStage()->stowed.begin(), model->openStage()->stowed.end(),
-                    [](const StageItem& i) { return i.id == "com.example.Mail"; });
-  model->keepAnyway(mail);
+  ASSERT_EQ(idsOf(model->openStage()->stowed).front(), "com.example.Mail");
+  desktop->setStuck("com.example.Mail", true);
+  model->keepAnyway(model->openStage()->stowed.front());
   EXPECT_EQ(model->lastBecause(),
             "App Mail did not come back when asked. Show everything tries again.");
 }

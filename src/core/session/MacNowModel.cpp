@@ -796,7 +796,7 @@ bool MacNowModel::act(Remembered choice, const StageItem& item) {
   return true;
 }
 
-void MacNowModel::keepAnyway(const StageItem& item) {
+void MacNowModel::keepAnyway(StageItem item) {
   assertMain();
   if (!openStage_.get() || !contains(openStage_.get()->stowed, item)) return;
   auto copy = *openStage_.get();
@@ -808,7 +808,7 @@ void MacNowModel::keepAnyway(const StageItem& item) {
                         : StageWords::notBack({item.name}));
 }
 
-void MacNowModel::stowAlso(const StageItem& item) {
+void MacNowModel::stowAlso(StageItem item) {
   assertMain();
   if (!openStage_.get() || !contains(openStage_.get()->kept, item)) return;
   auto copy = *openStage_.get();

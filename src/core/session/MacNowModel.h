@@ -179,8 +179,9 @@ class MacNowModel : public std::enable_shared_from_this<MacNowModel> {
   void raise(const StageItem& item);
   void checkBrowserWindows(BrowserKind kind);
   void answer(bool letThrough);
-  void keepAnyway(const StageItem& item);
-  void stowAlso(const StageItem& item);
+  // By value: the item may be one of the open stage's, which these replace.
+  void keepAnyway(StageItem item);
+  void stowAlso(StageItem item);
   // Moves the item as the choice says; false when a kept item did not come back.
   bool act(StagePlanner::Remembered choice, const StageItem& item);
   void remember(StagePlanner::Remembered choice, const StageItem& item, const StageSnapshot& stage);

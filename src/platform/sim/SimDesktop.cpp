@@ -114,25 +114,40 @@ void SimDesktop::quit(const std::string& bundleId) {
   }
 }
 
+void SimDesktop::setStuck(const std::string& bundleId, bool stuck) {
+  if (auto* app = find(bundleId)) app->isStuck = stuck;
+}
+
 bool SimDesktop::hide(const std::string& bundleId) {
   auto* app = find(bundleId);
-  if (!app) return false;
+  if (!app || app->isStuck) return false;
   app->isHidden = true;
+  app->isHiddenByRequest = true;
   if (frontmost_ == bundleId) frontmost_.reset();
   return true;
 }
 
 bool SimDesktop::unhide(const std::string& bundleId) {
   auto* app = find(bundleId);
-  if (!app) return false;
+  if (!app || app->isStuck) return false;
   app->isHidden = false;
+  app->isHiddenByRequest = false;
   return true;
+}
+
+std::vector<std::string> SimDesktop::hiddenByRequest() const {
+  std::vector<std::string> ids;
+  for (const auto& app : apps_) {
+    if (app.isHiddenByRequest) ids.push_back(app.bundleId);
+  }
+  return ids;
 }
 
 bool SimDesktop::activate(const std::string& bundleId) {
   auto* app = find(bundleId);
   if (!app) return false;
   app->isHidden = false;
+  app->isHiddenByRequest = false;
   const bool changed = frontmost_ != bundleId;
   frontmost_ = bundleId;
   if (changed) activations_.emit(bundleId);

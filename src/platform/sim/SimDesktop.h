@@ -47,6 +47,9 @@ struct SimApp {
   std::optional<double> secondsSinceLastUse;  // as of the moment the desktop was loaded
   bool canHide = true;
   bool isHidden = false;
+  // The desktop ignores requests to hide or show it, as a window manager may.
+  bool isStuck = false;
+  bool isHiddenByRequest = false;
 };
 
 // The permission a simulated browser answers with.
@@ -68,6 +71,7 @@ class SimDesktop {
   // Quits an application: it disappears from the list.
   void quit(const std::string& bundleId);
   void addApp(SimApp app);
+  void setStuck(const std::string& bundleId, bool stuck);
 
   // ---- What the desktop shows. ----
   const std::vector<SimApp>& apps() const { return apps_; }
@@ -93,6 +97,8 @@ class SimDesktop {
   bool hide(const std::string& bundleId);
   bool unhide(const std::string& bundleId);
   bool activate(const std::string& bundleId);
+  // What `hide` put away and nothing has shown since.
+  std::vector<std::string> hiddenByRequest() const;
 
   // Activation listeners; each activation of an application is told to every listener.
   Signal<std::string>& activations() { return activations_; }
@@ -131,6 +137,7 @@ class SimAppSurface final : public AppSurfacing {
   bool unhide(const std::string& bundleId) override { return desktop_->unhide(bundleId); }
   bool activate(const std::string& bundleId) override { return desktop_->activate(bundleId); }
   double humanIdleSeconds() override { return desktop_->idleSeconds(); }
+  std::vector<std::string> stillHidden() const override { return desktop_->hiddenByRequest(); }
 
  private:
   std::shared_ptr<SimDesktop> desktop_;
