@@ -9,12 +9,7 @@ using nlohmann::json;
 
 class Control : public ModelFixture {
  protected:
-  void SetUp() override {
-    addApp("com.example.Editor", 5, /*front=*/true);
-    addApp("com.example.Mail", 3000);
-    addApp("com.example.Music", std::nullopt);
-    picker->available = false;
-  }
+  void SetUp() override { addDesk(); }
 
   void make() {
     build();

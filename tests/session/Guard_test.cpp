@@ -10,10 +10,7 @@ const SeedRule kRule = SeedRule::defaultRule();
 class Guard : public ModelFixture {
  protected:
   void SetUp() override {
-    picker->available = false;
-    addApp("com.example.Editor", 5, /*front=*/true);
-    addApp("com.example.Mail", 3000);
-    addApp("com.example.Music", std::nullopt);
+    addDesk();
     addApp("com.google.Chrome", 10);
     browsers->setRunning({BrowserKind::chrome});
     auto mixed = window(BrowserKind::chrome, 7, {"a", "b"});

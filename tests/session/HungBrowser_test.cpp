@@ -11,25 +11,10 @@
 
 namespace tervane::testing {
 namespace {
-using nlohmann::json;
 
 // One correction of one window: its permission query, then its script.
 constexpr double kSingleWindowWait =
     BrowserPermission::kBudgetSeconds + AppleScriptRunner::kBudgetSeconds;
-
-const json kDesktop = json::parse(R"({
-  "apps": [{"bundleId": "org.example.Editor", "name": "Editor", "isFrontmost": true,
-            "secondsSinceLastUse": 1},
-           {"bundleId": "org.example.Mail", "name": "Mail", "secondsSinceLastUse": 5000},
-           {"bundleId": "com.apple.Safari", "name": "Safari", "secondsSinceLastUse": 1},
-           {"bundleId": "com.google.Chrome", "name": "Chrome", "secondsSinceLastUse": 1}],
-  "browsers": {
-    "safari": {"windows": [
-      {"id": 5, "tabs": [{"title": "Front", "url": "https://a.example.com/"}]},
-      {"id": 6, "tabs": [{"title": "Back", "url": "https://b.example.com/"}]}]},
-    "chrome": {"windows": [
-      {"id": 1, "tabs": [{"title": "Docs", "url": "https://docs.example.com/"}]},
-      {"id": 2, "tabs": [{"title": "News", "url": "https://news.example.com/"}]}]}}})");
 
 struct Wait {
   bool onMain;
@@ -50,7 +35,7 @@ class HungBrowser : public ModelFixture {
       const bool held = hungScripts.count(kind) > 0 && budget == AppleScriptRunner::kBudgetSeconds;
       return held ? 0.0 : budget;
     };
-    auto made = sim::SimPlatform::fromJson(kDesktop, clock, budgets);
+    auto made = sim::SimPlatform::fromJson(kTwoBrowserDesktop, clock, budgets);
     ASSERT_TRUE(made.ok()) << made.error().message;
     platform = made.value();
     desktop = platform->desktop();

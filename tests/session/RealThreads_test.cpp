@@ -11,7 +11,6 @@
 
 namespace tervane::testing {
 namespace {
-using nlohmann::json;
 
 // The manual queue, with a way for the main thread to sleep until something is posted.
 class WakingMainQueue final : public MainQueue {
@@ -55,24 +54,10 @@ class WakingMainQueue final : public MainQueue {
   std::uint64_t posts_ = 0;
 };
 
-const json kDesktop = json::parse(R"({
-  "apps": [{"bundleId": "org.example.Editor", "name": "Editor", "isFrontmost": true,
-            "secondsSinceLastUse": 1},
-           {"bundleId": "org.example.Mail", "name": "Mail", "secondsSinceLastUse": 5000},
-           {"bundleId": "com.apple.Safari", "name": "Safari", "secondsSinceLastUse": 1},
-           {"bundleId": "com.google.Chrome", "name": "Chrome", "secondsSinceLastUse": 1}],
-  "browsers": {
-    "safari": {"windows": [
-      {"id": 1, "tabs": [{"title": "Front", "url": "https://a.example.com/"}]},
-      {"id": 2, "tabs": [{"title": "Back", "url": "https://b.example.com/"}]}]},
-    "chrome": {"windows": [
-      {"id": 8, "tabs": [{"title": "Docs", "url": "https://docs.example.com/"}]},
-      {"id": 9, "tabs": [{"title": "News", "url": "https://news.example.com/"}]}]}}})");
-
 class OnRealThreads : public ModelFixture {
  protected:
   void SetUp() override {
-    auto made = sim::SimPlatform::fromJson(kDesktop, clock);
+    auto made = sim::SimPlatform::fromJson(kTwoBrowserDesktop, clock);
     ASSERT_TRUE(made.ok()) << made.error().message;
     platform = made.value();
     desktop = platform->desktop();
@@ -120,8 +105,8 @@ TEST_F(OnRealThreads, AStageWithBothBrowsersIsMadeAndUndone) {
   model->capture("write");
   model->set(SeedRule::defaultRule());
 
-  const std::vector<std::string> expected = {"org.example.Mail", "chrome:9", "chrome:9#0",
-                                             "safari:2", "safari:2#0"};
+  const std::vector<std::string> expected = {"org.example.Mail", "chrome:2", "chrome:2#0",
+                                             "safari:6", "safari:6#0"};
   const auto stowedBrowsers = [&] {
     if (!model->openStage()) return false;
     auto ids = idsOf(model->openStage()->stowed);

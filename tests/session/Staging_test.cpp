@@ -9,12 +9,9 @@ const SeedRule kRule = SeedRule::defaultRule();
 class Staging : public ModelFixture {
  protected:
   void SetUp() override {
-    addApp("com.example.Editor", 5, /*front=*/true);
-    addApp("com.example.Mail", 3000);
-    addApp("com.example.Music", std::nullopt);
+    addDesk();
     addApp("com.example.Notes", 60);
     addApp("com.example.Pinned", 9999, false, /*canHide=*/false);
-    picker->available = false;
   }
 };
 

@@ -100,6 +100,14 @@ class ModelFixture : public ::testing::Test {
     if (front) desktop->personActivates(id);
   }
 
+  // The usual desk, with no picker: Editor in front, Mail used long ago, Music never.
+  void addDesk() {
+    picker->available = false;
+    addApp("com.example.Editor", 5, /*front=*/true);
+    addApp("com.example.Mail", 3000);
+    addApp("com.example.Music", std::nullopt);
+  }
+
   bool hidden(const std::string& id) const { return desktop->app(id)->isHidden; }
 
   // The journal on disk, or none.
@@ -140,6 +148,22 @@ inline WindowFacts window(BrowserKind kind, std::int64_t id, std::vector<std::st
   }
   return w;
 }
+
+// A simulated desktop with two browsers of two windows each, for suites that run the
+// model over the simulated platform.
+inline const nlohmann::json kTwoBrowserDesktop = nlohmann::json::parse(R"({
+  "apps": [{"bundleId": "org.example.Editor", "name": "Editor", "isFrontmost": true,
+            "secondsSinceLastUse": 1},
+           {"bundleId": "org.example.Mail", "name": "Mail", "secondsSinceLastUse": 5000},
+           {"bundleId": "com.apple.Safari", "name": "Safari", "secondsSinceLastUse": 1},
+           {"bundleId": "com.google.Chrome", "name": "Chrome", "secondsSinceLastUse": 1}],
+  "browsers": {
+    "safari": {"windows": [
+      {"id": 5, "tabs": [{"title": "Front", "url": "https://a.example.com/"}]},
+      {"id": 6, "tabs": [{"title": "Back", "url": "https://b.example.com/"}]}]},
+    "chrome": {"windows": [
+      {"id": 1, "tabs": [{"title": "Docs", "url": "https://docs.example.com/"}]},
+      {"id": 2, "tabs": [{"title": "News", "url": "https://news.example.com/"}]}]}}})");
 
 inline std::vector<std::string> idsOf(const std::vector<StageItem>& items) {
   std::vector<std::string> ids;
