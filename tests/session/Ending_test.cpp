@@ -1,6 +1,7 @@
 #include "support/ModelFixture.h"
 
 #include "base/ISOTime.h"
+#include "base/Log.h"
 #include "control/ControlCommands.h"
 #include "words/StageWords.h"
 
@@ -268,6 +269,20 @@ TEST_F(StubbornDesktop, WhatDidNotComeBackIsSaidAndTriedAgain) {
   show();
   EXPECT_EQ(reply->message, "No stage is open, so there is nothing to bring back.");
 
+  // Quitting logs what stays put away; Keep anyway on such an app says so too.
+  auto sink = std::make_shared<RecordingLogSink>();
+  Log::setSink(sink);
+  model->set(kRule);
+  settle();
+  desktop->setStuck("com.example.Mail", true);
+  model->prepareToQuit();
+  Log::setSink(nullptr);
+  const std::string mailNotBack =
+      "App Mail did not come back when asked. Show everything tries again.";
+  ASSERT_EQ(sink->records().size(), 1u);
+  EXPECT_EQ(sink->records()[0].message, "at quit: " + mailNotBack);
+  desktop->setStuck("com.example.Mail", false);
+  model->bringBack(false);
   // Keep anyway on an app that stays put away says so too.
   model->set(kRule);
   settle();

@@ -1,7 +1,7 @@
 // The log: a few messages, each with the application's subsystem and a category
 // ("join" for the picker, "login" for the login item, "files" for a written file whose
-// folder could not be synced). The sink is chosen once by the
-// composition root (standard error by default; the system journal on Linux desktops);
+// folder could not be synced, "stage" for what did not come back when quitting). The sink is chosen
+// once by the composition root (standard error by default; the system journal on Linux desktops);
 // tests install a recording sink.
 #pragma once
 

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "base/ISOTime.h"
+#include "base/Log.h"
 #include "base/Text.h"
 #include "base/Uuid.h"
 #include "words/StageWords.h"
@@ -652,7 +653,10 @@ void MacNowModel::recoverIfNeeded() {
 
 void MacNowModel::prepareToQuit() {
   assertMain();
-  if (openStage_.get()) bringBack(true);
+  if (!openStage_.get()) return;
+  bringBack(true);
+  // Nobody reads the card after this; the log keeps it, and the next launch tries again.
+  if (!notBack_.empty()) Log("stage").error("at quit: " + notBack_);
 }
 
 // ---- The guard and corrections ------------------------------------------------------
