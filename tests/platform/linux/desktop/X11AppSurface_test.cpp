@@ -160,7 +160,6 @@ TEST_F(AppSurfaceTest, RestoresAcrossAClosedWindowAndANewWindowManager) {
 
   EXPECT_TRUE(surface->unhide("Alpha"));
   EXPECT_FALSE(desktop.isIconic(a1));
-  EXPECT_TRUE(surface->record().all().empty());
   EXPECT_TRUE(surface->stillHidden().empty());
 
   desktop.stopWindowManager();
@@ -173,7 +172,7 @@ TEST_F(AppSurfaceTest, RestoresAcrossAClosedWindowAndANewWindowManager) {
 // reported; the surface's own restores are not.
 TEST_F(AppSurfaceTest, ReportsAHiddenWindowComingBackWithoutFocus) {
   const xcb_window_t a1 = desktop.xterm("Alpha");
-  const xcb_window_t b1 = desktop.xterm("Beta");
+  desktop.xterm("Beta");
   std::vector<std::string> returned;
   auto surface = makeSurface({}, [&](const std::string& app) { returned.push_back(app); });
   ASSERT_TRUE(surface->hide("Alpha"));
@@ -184,7 +183,6 @@ TEST_F(AppSurfaceTest, ReportsAHiddenWindowComingBackWithoutFocus) {
   ASSERT_TRUE(taskbar.restore({a1}, WindowMover::Focus::keep).complete(1));
   ASSERT_TRUE(XTestDesktop::pumpUntil(*connection, [&] { return !returned.empty(); }));
   EXPECT_EQ(returned, std::vector<std::string>{"Alpha"});
-  EXPECT_FALSE(desktop.isIconic(b1));
 }
 
 TEST_F(AppSurfaceTest, NothingMovesWhenTheRecordCannotBeWritten) {

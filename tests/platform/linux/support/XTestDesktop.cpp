@@ -13,7 +13,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <stdexcept>
 
 extern char** environ;
@@ -203,20 +202,13 @@ std::string XTestDesktop::windowManagerName() {
 void XTestDesktop::startWindowManager() {
   // The GNOME, MATE, KDE and Xfce managers read their settings through the session bus
   // (xfwm4 needs xfconfd, which the bus starts).
-  static const std::map<std::string, std::vector<std::string>> kManagers = {
-      {"openbox", {"openbox", "--sm-disable"}},
-      {"icewm", {"icewm"}},
-      {"fluxbox", {"fluxbox"}},
-      {"metacity", {"metacity"}},
-      {"marco", {"marco"}},
-      {"mutter", {"mutter", "--x11", "--sm-disable"}},
-      {"kwin_x11", {"kwin_x11"}},
-      {"xfwm4", {"xfwm4"}},
-  };
+  static const std::set<std::string> kManagers = {"openbox", "icewm",  "fluxbox",  "metacity",
+                                                  "marco",   "mutter", "kwin_x11", "xfwm4"};
   const std::string name = windowManagerName();
-  const auto found = kManagers.find(name);
-  if (found == kManagers.end()) throw std::runtime_error("unknown window manager " + name);
-  const std::vector<std::string>& argv = found->second;
+  if (kManagers.count(name) == 0) throw std::runtime_error("unknown window manager " + name);
+  std::vector<std::string> argv = {name};
+  if (name == "openbox" || name == "mutter") argv.push_back("--sm-disable");
+  if (name == "mutter") argv.push_back("--x11");
 
   std::filesystem::create_directories(home_ / "config");
   // Settings a person would choose for a quiet desktop: fluxbox leaves the background
