@@ -18,7 +18,8 @@ class KeyboardPaths : public ::testing::Test {
   void SetUp() override {
     editor = desktop.xterm("Editor");
     mail = desktop.xterm("Mail");
-    ASSERT_TRUE(desktop.activate(editor));
+    ASSERT_EQ(desktop.run({"xdotool", "windowactivate", "--sync", std::to_string(editor)}), 0);
+    ASSERT_TRUE(desktop.waitActive(editor));
   }
 
   void keys(const std::string& chord) {

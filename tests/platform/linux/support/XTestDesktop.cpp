@@ -467,17 +467,6 @@ bool XTestDesktop::waitIconic(xcb_window_t window, bool iconic, double seconds) 
   return waitUntil([&] { return isIconic(window) == iconic; }, seconds);
 }
 
-bool XTestDesktop::activate(xcb_window_t window, double seconds) {
-  return waitUntil(
-      [&] {
-        if (active() == window) return true;
-        x11::requestActivation(*watcher_, window);
-        watcher_->flush();
-        return false;
-      },
-      seconds);
-}
-
 bool XTestDesktop::waitActive(xcb_window_t window, double seconds) {
   return waitUntil([&] { return active() == window; }, seconds);
 }

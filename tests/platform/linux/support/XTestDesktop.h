@@ -121,9 +121,6 @@ class XTestDesktop {
   std::vector<xcb_window_t> stacking();
   bool waitIconic(xcb_window_t window, bool iconic, double seconds = 20);
   bool waitActive(xcb_window_t window, double seconds = 20);
-  // Asks the window manager to activate the window, again after each event until it is
-  // active (a manager may still be giving the focus to a window that just appeared).
-  bool activate(xcb_window_t window, double seconds = 20);
 
  private:
   void watchClients();
