@@ -49,8 +49,7 @@ bool waitUntil(XConnection& c, Deadline deadline, Condition holds) {
 
 }  // namespace
 
-WindowMover::WindowMover(std::shared_ptr<XConnection> watcher, Limits limits)
-    : c_(std::move(watcher)), limits_(limits) {
+WindowMover::WindowMover(std::shared_ptr<XConnection> watcher) : c_(std::move(watcher)) {
   if (!c_) return;
   const std::string name = "WM_S" + std::to_string(c_->screenNumber());
   auto reply = c_->reply(
@@ -59,17 +58,9 @@ WindowMover::WindowMover(std::shared_ptr<XConnection> watcher, Limits limits)
   if (reply) managerSelection_ = reply->atom;
 }
 
-WindowMover::WindowMover(std::shared_ptr<XConnection> watcher)
-    : WindowMover(std::move(watcher), Limits{}) {}
-
 std::shared_ptr<WindowMover> WindowMover::forDisplayOf(const XConnection& shared) {
   auto own = XConnection::open(shared.displayName());
   return std::make_shared<WindowMover>(own ? own.value() : nullptr);
-}
-
-int WindowMover::firstStep() const {
-  std::lock_guard lock(mutex_);
-  return firstStep_;
 }
 
 std::optional<xcb_window_t> WindowMover::focusOwedBy(xcb_window_t window) const {

@@ -46,7 +46,6 @@ class WindowMover {
 
   // `watcher` is this mover's own connection to the display; null leaves every move
   // unverified, which counts as not done.
-  WindowMover(std::shared_ptr<XConnection> watcher, Limits limits);
   explicit WindowMover(std::shared_ptr<XConnection> watcher);
   // A mover with its own connection to the display of `shared`.
   static std::shared_ptr<WindowMover> forDisplayOf(const XConnection& shared);
@@ -56,9 +55,6 @@ class WindowMover {
   // Brings the windows back; `Focus::give` leaves the focus to the window manager (for an
   // activation that follows), `Focus::keep` hands it back to the window that had it.
   Restored restore(const std::vector<xcb_window_t>& windows, Focus focus);
-
-  // The first restore step the next restore tries (0, 1 or 2); learned from read-backs.
-  int firstStep() const;
 
   // When `window` is one this mover brought back a moment ago keeping the focus where it
   // was, the window the focus belongs to: a manager that publishes the focus it gave the
