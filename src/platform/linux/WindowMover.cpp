@@ -191,6 +191,18 @@ void WindowMover::keepFocus(xcb_window_t previous, const std::set<xcb_window_t>&
     auto focus = c.reply(xcb_get_input_focus_reply, xcb_get_input_focus(c.raw()));
     return focus && back.count(focus->focus) != 0;
   };
+  // Such a manager gives that focus once it has seen the window mapped, a moment after the
+  // state read back: until a restore shows the manager leaves the focus alone, that moment
+  // is waited for, so the focus is not taken after it was handed back.
+  if (activated.empty() && !back.empty() && focusMayFollow_) {
+    const std::vector<xcb_window_t> windows(back.begin(), back.end());
+    select(c, windows, XCB_EVENT_MASK_FOCUS_CHANGE);
+    focusMayFollow_ = waitUntil(c, after(limits_.settle), [&] {
+      const auto active = activeWindow(c);
+      return focusOnBack() || (active && back.count(*active) != 0);
+    });
+    select(c, windows, 0);
+  }
   if (activeWindow(c) != previous || focusOnBack()) {
     const auto window = readClient(c, previous);
     if (window && !window->isMinimized()) {

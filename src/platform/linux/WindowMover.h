@@ -35,6 +35,7 @@ class WindowMover {
     double step = 0.5;      // each restore step but the last
     double lastStep = 2.0;  // the last restore step, and iconifying
     double focus = 1.0;     // handing the focus back
+    double settle = 0.2;    // a manager focusing a window it restored
   };
   enum class Focus { keep, give };
 
@@ -85,6 +86,7 @@ class WindowMover {
   xcb_atom_t managerSelection_ = XCB_ATOM_NONE;
   mutable std::mutex mutex_;
   int firstStep_ = 0;
+  bool focusMayFollow_ = true;  // until a restore shows the manager leaves the focus alone
 };
 
 }  // namespace tervane::x11
