@@ -1,0 +1,69 @@
+// The tiling manager's IPC frames and the places read from its tree, without a manager.
+#include "linux/Scratchpad.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <tuple>
+
+namespace tervane::x11 {
+namespace {
+
+TEST(I3Ipc, AHeaderIsReadBackAndBadOnesAreRefused) {
+  const std::string framed = I3Ipc::frame(I3Ipc::getTree, "{}");
+  const auto header = I3Ipc::header(framed);
+  ASSERT_TRUE(header);
+  EXPECT_EQ(header->length, 2u);
+  EXPECT_EQ(header->type, I3Ipc::getTree);
+  EXPECT_EQ(framed.substr(I3Ipc::kHeaderSize), "{}");
+
+  std::string oversized = framed;
+  const std::uint32_t tooLong = I3Ipc::kMaxPayload + 1;
+  std::memcpy(oversized.data() + I3Ipc::kMagic.size(), &tooLong, sizeof tooLong);
+  for (const std::string& bad : {framed.substr(0, I3Ipc::kHeaderSize - 1),
+                                 "i3-ipX" + framed.substr(I3Ipc::kMagic.size()), oversized}) {
+    EXPECT_FALSE(I3Ipc::header(bad)) << bad.size();
+  }
+}
+
+TEST(WindowPlace, AMarkNamesThePlaceAndOnlyOurMarksAreRead) {
+  for (const WindowPlace& place :
+       {WindowPlace{"1", false, 94789775462192, false, 1796500000000001},
+        WindowPlace{"mail: \"inbox\" 2", true, 0, false}, WindowPlace{"3", false, 7, true}}) {
+    EXPECT_EQ(WindowPlace::fromMark(place.mark()), place) << place.mark();
+  }
+  for (const char* other : {"", "mine", "_tervane:", "_tervane:t:a:12:3:", "_tervane:x:a:1:0:1",
+                            "_tervane:t:a:twelve:0:1", "_tervane:t:a:12:1"}) {
+    EXPECT_FALSE(WindowPlace::fromMark(other)) << other;
+  }
+}
+
+TEST(TreeWindows, AWindowsPlaceIsItsWorkspaceAndItsNeighbour) {
+  // Workspace 1 tiles [Editor 10, Mail 11, Chat 12] and floats Notes 13; Music 14 is in
+  // the scratchpad.
+  const auto tree = nlohmann::json::parse(R"({"type": "root", "nodes": [
+    {"type": "workspace", "name": "__i3_scratch", "floating_nodes": [
+      {"type": "floating_con", "id": 5, "nodes": [{"id": 104, "window": 14, "marks": ["x"]}]}]},
+    {"type": "workspace", "name": "1", "nodes": [
+      {"id": 100, "window": 10}, {"id": 101, "window": 11}, {"id": 102, "window": 12},
+      {"id": "bad", "window": -3}, "junk"],
+     "floating_nodes": [{"type": "floating_con", "id": 6, "nodes": [{"id": 103, "window": 13}]}]}
+  ]})");
+  const auto windows = treeWindows(tree);
+  ASSERT_EQ(windows.size(), 5u);
+  EXPECT_EQ(windows.at(14).workspace, kScratchpadWorkspace);
+  EXPECT_EQ(windows.at(14).marks, std::vector<std::string>{"x"});
+  EXPECT_TRUE(windows.at(13).place().floating);
+
+  // After the window before it, or before the one after it when it is first.
+  for (const auto& [window, neighbour, before] :
+       {std::tuple{10u, 101, true}, std::tuple{11u, 100, false}, std::tuple{12u, 101, false}}) {
+    const auto place = windows.at(window).place();
+    EXPECT_EQ(place.workspace, "1");
+    EXPECT_EQ(std::pair(place.neighbour, place.before), std::pair(std::int64_t{neighbour}, before))
+        << window;
+  }
+}
+
+}  // namespace
+}  // namespace tervane::x11
