@@ -15,7 +15,7 @@ ctest --preset dev -j "$(nproc)"
 # One manager at a time: together their desktops exhaust the inotify instances a user may
 # hold.
 status=0
-for wm in icewm fluxbox metacity marco mutter kwin_x11 xfwm4; do
+for wm in icewm fluxbox metacity marco mutter kwin_x11 xfwm4 i3; do
   case $wm in
     mutter) tests='^(TervaneNowApp|CrashInjection|KeyboardPaths)\.' ;;
     kwin_x11) tests='^(TervaneNowApp|CrashInjection)\.' ;;

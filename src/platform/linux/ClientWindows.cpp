@@ -68,6 +68,15 @@ void applyState(XConnection& c, ClientWindow& client, const PropertyReply& state
   client.isIconic = !wm.empty() && wm.front() == XCB_ICCCM_WM_STATE_ICONIC;
 }
 
+// A tiling manager's scratchpad puts windows away without iconifying them.
+void addStowed(XConnection& c, std::vector<ClientWindow>& windows) {
+  if (windows.empty()) return;
+  const auto stowed = c.stowedByManager();
+  for (auto& window : windows) {
+    if (stowed.count(window.window) != 0) window.isIconic = true;
+  }
+}
+
 struct Cookies {
   xcb_get_property_cookie_t wmClass, pid, type, state, wmState, transient, netName, name;
 };
@@ -150,6 +159,7 @@ std::vector<ClientWindow> readClients(XConnection& connection,
     }
     result.push_back(std::move(client));
   }
+  addStowed(connection, result);
   return result;
 }
 
@@ -180,6 +190,7 @@ void applyStates(XConnection& connection, std::vector<ClientWindow>& windows,
     applyState(connection, windows[i], state, wmState);
     alive.push_back(std::move(windows[i]));
   }
+  addStowed(connection, alive);
   windows = std::move(alive);
 }
 

@@ -31,7 +31,7 @@ struct ClientWindow {
   bool isNormal = false;
   bool skipsTaskbar = false;
   bool isHidden = false;  // _NET_WM_STATE_HIDDEN
-  bool isIconic = false;  // WM_STATE IconicState
+  bool isIconic = false;  // WM_STATE IconicState, or in a tiling manager's scratchpad
   std::string title;      // only when titles were asked for
 
   // A window that makes its class a "regular" application: managed (it is a client),

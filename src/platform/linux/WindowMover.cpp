@@ -56,6 +56,15 @@ WindowMover::WindowMover(std::shared_ptr<XConnection> watcher) : c_(std::move(wa
       xcb_intern_atom_reply,
       xcb_intern_atom(c_->raw(), 0, static_cast<std::uint16_t>(name.size()), name.c_str()));
   if (reply) managerSelection_ = reply->atom;
+  scratchpad_ = Scratchpad::forDisplay(*c_);
+  if (scratchpad_) c_->setStowedQuery(stowedQuery());
+}
+
+std::function<std::set<xcb_window_t>()> WindowMover::stowedQuery() const {
+  if (!scratchpad_) return {};
+  return [scratchpad = scratchpad_] {
+    return scratchpad->stowed().value_or(std::set<xcb_window_t>{});
+  };
 }
 
 std::shared_ptr<WindowMover> WindowMover::forDisplayOf(const XConnection& shared) {
@@ -122,6 +131,7 @@ WindowMover::Read WindowMover::waitFor(const std::vector<xcb_window_t>& windows,
 
 std::set<xcb_window_t> WindowMover::iconify(const std::vector<xcb_window_t>& windows) {
   std::lock_guard lock(mutex_);
+  if (scratchpad_) return scratchpad_->stow(windows);
   if (!c_ || windows.empty() || !windowManagerRuns()) return {};
   for (xcb_window_t window : windows) x11::iconify(*c_, window);
   c_->flush();
@@ -149,6 +159,12 @@ WindowMover::Restored WindowMover::restore(const std::vector<xcb_window_t>& wind
   const auto previous = activeWindow(*c_);
   std::vector<xcb_window_t> pending = windows;
   std::set<xcb_window_t> activated;  // back through an activation, which moves the focus
+  if (scratchpad_) {
+    auto back = scratchpad_->bringBack(windows);
+    restored.back = std::move(back.back);
+    restored.gone = std::move(back.gone);
+    pending.clear();
+  }
   for (int step = firstStep_; step < kSteps && !pending.empty(); ++step) {
     for (xcb_window_t window : pending) send(step, window);
     c_->flush();

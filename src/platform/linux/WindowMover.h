@@ -11,20 +11,23 @@
 // A restore keeps the focus where the person had it: when the window manager gave the
 // focus to a restored window, it is handed back and read back too, so that a restore never
 // reads as the person's use of an application. Iconifying needs a window manager; with
-// none running nothing is asked and nothing counts as minimized.
+// none running nothing is asked and nothing counts as minimized. A tiling manager that has
+// no minimizing but a scratchpad and an IPC (i3) has windows put away there instead.
 //
 // Safe to call from any thread: calls are served one at a time on the private connection,
 // whose events nobody else reads.
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
-#include <optional>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <vector>
 
+#include "linux/Scratchpad.h"
 #include "linux/XConnection.h"
 
 namespace tervane::x11 {
@@ -62,6 +65,11 @@ class WindowMover {
   // restored window only after the restore returned is answered with it.
   std::optional<xcb_window_t> focusOwedBy(xcb_window_t window) const;
 
+  // On a tiling manager without minimizing (i3), windows are put away in its scratchpad;
+  // this tells another connection which windows are there, to read them as minimized.
+  // Empty on other managers.
+  std::function<std::set<xcb_window_t>()> stowedQuery() const;
+
  private:
   struct Read {
     std::set<xcb_window_t> done;
@@ -81,6 +89,7 @@ class WindowMover {
   };
 
   std::shared_ptr<XConnection> c_;
+  std::shared_ptr<Scratchpad> scratchpad_;
   Limits limits_;
   std::map<xcb_window_t, Owed> owed_;
   xcb_atom_t managerSelection_ = XCB_ATOM_NONE;

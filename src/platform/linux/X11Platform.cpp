@@ -12,6 +12,7 @@ X11Platform::X11Platform(std::shared_ptr<XConnection> connection, Options option
     : connection_(std::move(connection)),
       options_(std::move(options)),
       mover_(WindowMover::forDisplayOf(*connection_)) {
+  if (auto stowed = mover_->stowedQuery()) connection_->setStowedQuery(std::move(stowed));
   presence_ =
       std::make_shared<X11AutomationPermission>(connection_, options_.procRoot, options_.own);
   lane_ = std::make_shared<AppleEventLane>();

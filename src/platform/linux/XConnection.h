@@ -21,6 +21,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -107,6 +108,15 @@ class XConnection {
   // Adds `mask` to the events this connection selects on the root window.
   void selectRootEvents(std::uint32_t mask);
 
+  // The windows a tiling manager keeps put away without iconifying them (its scratchpad),
+  // asked of `query`; set once, before the connection is shared.
+  void setStowedQuery(std::function<std::set<xcb_window_t>()> query) {
+    stowedQuery_ = std::move(query);
+  }
+  std::set<xcb_window_t> stowedByManager() const {
+    return stowedQuery_ ? stowedQuery_() : std::set<xcb_window_t>{};
+  }
+
  private:
   XConnection() = default;
   void collectQueuedEvents();
@@ -122,6 +132,7 @@ class XConnection {
   std::mutex queueMutex_;
   std::deque<XEvent> queue_;
   std::function<void()> wake_;
+  std::function<std::set<xcb_window_t>()> stowedQuery_;
   std::uint32_t rootMask_ = 0;
   EventSignal events_;
 };

@@ -49,7 +49,7 @@ class CrashInjection : public ::testing::Test {
     // The person minimized two of them before any stage; nothing may ever restore those.
     for (const char* name : {"App3", "App7"}) {
       minimizedByPerson.insert(name);
-      ASSERT_EQ(desktop.run({"xdotool", "windowminimize", std::to_string(windows[name])}), 0);
+      ASSERT_EQ(desktop.minimize(windows[name]), 0);
       ASSERT_TRUE(desktop.waitIconic(windows[name], true));
     }
   }

@@ -24,7 +24,7 @@ class TervaneNowApp : public ::testing::Test {
     chat = desktop.xterm("Chat");
     music = desktop.xterm("Music");
     // The person minimized Music before any stage; nothing may restore it.
-    ASSERT_EQ(desktop.run({"xdotool", "windowminimize", std::to_string(music)}), 0);
+    ASSERT_EQ(desktop.minimize(music), 0);
     ASSERT_TRUE(desktop.waitIconic(music, true));
     ASSERT_EQ(desktop.run({"xdotool", "windowactivate", "--sync", std::to_string(editor)}), 0);
     ASSERT_TRUE(desktop.waitActive(editor));

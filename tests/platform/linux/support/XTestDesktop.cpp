@@ -15,6 +15,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "linux/Scratchpad.h"
+
 extern char** environ;
 
 namespace tervane::testing {
@@ -165,7 +167,7 @@ std::string startReady(std::unique_ptr<ChildProcess>& server,
 
 }  // namespace
 
-XTestDesktop::XTestDesktop() {
+XTestDesktop::XTestDesktop(std::string windowManager) : manager_(std::move(windowManager)) {
   display_ =
       ":" + startReady(
                 server_,
@@ -202,9 +204,9 @@ std::string XTestDesktop::windowManagerName() {
 void XTestDesktop::startWindowManager() {
   // The GNOME, MATE, KDE and Xfce managers read their settings through the session bus
   // (xfwm4 needs xfconfd, which the bus starts).
-  static const std::set<std::string> kManagers = {"openbox", "icewm",  "fluxbox",  "metacity",
-                                                  "marco",   "mutter", "kwin_x11", "xfwm4"};
-  const std::string name = windowManagerName();
+  static const std::set<std::string> kManagers = {
+      "openbox", "icewm", "fluxbox", "metacity", "marco", "mutter", "kwin_x11", "xfwm4", "i3"};
+  const std::string& name = manager_;
   if (kManagers.count(name) == 0) throw std::runtime_error("unknown window manager " + name);
   std::vector<std::string> argv = {name};
   if (name == "openbox" || name == "mutter") argv.push_back("--sm-disable");
@@ -223,6 +225,10 @@ void XTestDesktop::startWindowManager() {
   } else if (name == "icewm") {
     std::filesystem::create_directories(home_ / ".icewm");
     writeText(home_ / ".icewm/preferences", "Win95Keys=0\n");
+  } else if (name == "i3") {
+    // No bar: the tree holds only the test's windows.
+    writeText(home_ / "i3.config", "# i3 config file (v4)\nfont pango:monospace 8\n");
+    argv = {name, "-c", (home_ / "i3.config").string()};
   }
   windowManager_ =
       ChildProcess::start(argv, {"DISPLAY=" + display_, "HOME=" + home_.path().string(),
@@ -233,6 +239,18 @@ void XTestDesktop::startWindowManager() {
   const bool annexed = waitUntil([&] { return supportingCheck().has_value(); }, 30);
   if (!annexed) throw std::runtime_error(name + " did not start on " + display_);
   waitForWindowManagerLoop();
+  // On a manager that puts windows away in its scratchpad, those read as minimized too.
+  if (auto scratchpad = x11::Scratchpad::forDisplay(*watcher_)) {
+    watcher_->setStowedQuery(
+        [scratchpad] { return scratchpad->stowed().value_or(std::set<xcb_window_t>{}); });
+  }
+}
+
+int XTestDesktop::minimize(xcb_window_t window) {
+  if (manager_ == "i3") {
+    return run({"i3-msg", "[id=" + std::to_string(window) + "] move scratchpad"});
+  }
+  return run({"xdotool", "windowminimize", std::to_string(window)});
 }
 
 void XTestDesktop::stopWindowManager() {
@@ -298,7 +316,7 @@ void XTestDesktop::waitForWindowManagerLoop() {
       return;
     }
   }
-  throw std::runtime_error(windowManagerName() + " does not manage windows on " + display_);
+  throw std::runtime_error(manager_ + " does not manage windows on " + display_);
 }
 
 xcb_window_t XTestDesktop::createUnmanagedProbe() {

@@ -1,6 +1,6 @@
 // A private X desktop for one test: its own Xvfb on a free display (found by Xvfb itself
 // through -displayfd), the window manager named by TERVANE_TEST_WM (openbox by default;
-// also icewm, fluxbox, metacity, marco, mutter, kwin_x11 and xfwm4), and the real clients
+// also icewm, fluxbox, metacity, marco, mutter, kwin_x11, xfwm4 and i3), and the real clients
 // the test launches. Waiting is done on X events (a test connection selects property changes on
 // the root and on every client window) with generous bounds, never by sleeping.
 // Everything started here is stopped when the desktop goes.
@@ -51,7 +51,7 @@ class XTestDesktop {
  public:
   // Starts Xvfb and the window manager; throws std::runtime_error when either does not
   // come up.
-  XTestDesktop();
+  explicit XTestDesktop(std::string windowManager = windowManagerName());
 
   // TERVANE_TEST_WM, or openbox.
   static std::string windowManagerName();
@@ -69,6 +69,8 @@ class XTestDesktop {
   // The test's own connection, used for waiting and for checking the server's state.
   x11::XConnection& x() { return *watcher_; }
 
+  // Puts a window away as the person would: iconified, or on i3 in the scratchpad.
+  int minimize(xcb_window_t window);
   // Starts an X client with this desktop's DISPLAY.
   ChildProcess& launch(const std::vector<std::string>& argv);
   // Starts a client and waits until the window manager lists a new regular window of
@@ -130,6 +132,7 @@ class XTestDesktop {
   xcb_window_t createUnmanagedProbe();
 
   TempDir home_;
+  std::string manager_;
   std::string display_;
   std::unique_ptr<ChildProcess> server_;
   std::string busAddress_;
