@@ -43,6 +43,29 @@ BrowserOrigin browserOrigin(const std::filesystem::path& program,
   return {};
 }
 
+std::vector<std::string> commandLineArguments(std::string_view cmdline) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start < cmdline.size()) {
+    auto end = cmdline.find('\0', start);
+    if (end == std::string_view::npos) end = cmdline.size();
+    parts.emplace_back(cmdline.substr(start, end - start));
+    start = end + 1;
+  }
+  if (parts.size() == 1) {
+    const std::string joined = std::move(parts[0]);
+    parts.clear();
+    std::size_t from = 0;
+    for (auto at = joined.find(" --"); at != std::string::npos; at = joined.find(" --", from)) {
+      parts.push_back(joined.substr(from, at - from));
+      from = at + 1;
+    }
+    parts.push_back(joined.substr(from));
+  }
+  if (!parts.empty()) parts.erase(parts.begin());
+  return parts;
+}
+
 std::string_view scriptNameForKind(std::string_view kind) {
   for (const auto& k : kKinds) {
     if (kind == k.kind) return k.scriptName;

@@ -23,6 +23,11 @@ BrowserOrigin browserOrigin(const std::filesystem::path& program,
                             const std::vector<std::string>& arguments,
                             const std::filesystem::path& configHome);
 
+// The arguments (without the program) of a /proc/<pid>/cmdline text. Chromium rewrites
+// its own command line as one string joined by spaces; that form is split before each
+// " --", so a folder with spaces in it still reads whole.
+std::vector<std::string> commandLineArguments(std::string_view cmdline);
+
 // The name a script addresses a browser kind with ("Google Chrome" also for Chromium);
 // empty for an unknown kind.
 std::string_view scriptNameForKind(std::string_view kind);

@@ -148,6 +148,16 @@ TEST(BrowserOrigin, NamesTheBrowserFromItsProgramAndProfileFromItsArguments) {
     EXPECT_EQ(origin.kind, c.kind) << c.program;
     EXPECT_EQ(origin.profile, c.profile) << c.program;
   }
+  const struct {
+    std::string cmdline;
+    std::vector<std::string> arguments;
+  } lines[] = {
+      {std::string("/usr/bin/x\0--a=1 2\0b\0", 21), {"--a=1 2", "b"}},
+      {"/usr/lib/chromium/chromium --user-data-dir=/tmp/my profile --no-first-run",
+       {"--user-data-dir=/tmp/my profile", "--no-first-run"}},
+      {"", {}},
+  };
+  for (const auto& line : lines) EXPECT_EQ(commandLineArguments(line.cmdline), line.arguments);
   EXPECT_EQ(scriptNameForKind("chromium"), "Google Chrome");
   EXPECT_EQ(scriptNameForKind("edge"), "Microsoft Edge");
 }

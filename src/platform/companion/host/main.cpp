@@ -43,16 +43,7 @@ bool writeAll(int fd, const std::string& bytes, bool socket) {
 std::vector<std::string> parentArguments(pid_t parent) {
   std::ifstream in("/proc/" + std::to_string(parent) + "/cmdline", std::ios::binary);
   const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<std::string> out;
-  std::string::size_type start = 0;
-  while (start < all.size()) {
-    auto end = all.find('\0', start);
-    if (end == std::string::npos) end = all.size();
-    out.push_back(all.substr(start, end - start));
-    start = end + 1;
-  }
-  if (!out.empty()) out.erase(out.begin());
-  return out;
+  return commandLineArguments(all);
 }
 
 BrowserOrigin whoStartedUs() {
