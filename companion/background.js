@@ -1,6 +1,7 @@
-// The companion's connection to Tervane Now: it starts the native host, answers the
-// application's requests through it, and when the host goes away (the application is not
-// running, or quit) tries again later with a growing pause, quietly.
+// The companion's connection to Tervane Now: it starts the native host and answers the
+// application's requests through it. The host itself waits for the application to run;
+// should the host go away (not installed yet, or broken off), the companion starts it
+// again later with a growing pause, quietly.
 //
 // A service worker that has nothing open is stopped by the browser after a while and its
 // timers with it; every window and tab event wakes it again, and waking tries at once.

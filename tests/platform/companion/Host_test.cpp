@@ -43,12 +43,21 @@ void writeAll(int fd, const std::string& bytes) {
 
 class Host : public ::testing::Test {
  protected:
-  void start(bool appRunning) {
-    if (appRunning) {
-      std::filesystem::create_directory(dir / "tervane-now");
-      std::filesystem::permissions(dir / "tervane-now", std::filesystem::perms::owner_all);
-      listener = posix::listenPrivate(dir / "tervane-now" / "companion", 4).value();
-    }
+  // The application opens its socket (again: a new one replaces the old).
+  void listen() {
+    std::filesystem::create_directory(dir / "tervane-now");
+    std::filesystem::permissions(dir / "tervane-now", std::filesystem::perms::owner_all);
+    listener = posix::listenPrivate(dir / "tervane-now" / "companion", 4).value();
+  }
+  // Takes the host's connection and its hello.
+  nlohmann::json accept() {
+    pollfd p{listener.get(), POLLIN, 0};
+    EXPECT_EQ(::poll(&p, 1, 5000), 1);
+    app.reset(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+    auto hello = readFrame(app.get());
+    return hello ? *hello : nlohmann::json();
+  }
+  void start() {
     int in[2];
     int out[2];
     ASSERT_EQ(::pipe2(in, O_CLOEXEC), 0);
@@ -69,12 +78,6 @@ class Host : public ::testing::Test {
     posix_spawn_file_actions_destroy(&actions);
     ::close(in[0]);
     ::close(out[1]);
-    if (appRunning) {
-      pollfd p{listener.get(), POLLIN, 0};
-      ASSERT_EQ(::poll(&p, 1, 5000), 1);
-      app.reset(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
-      ASSERT_TRUE(app.valid());
-    }
   }
   int exitCode() {
     int status = 0;
@@ -93,11 +96,11 @@ class Host : public ::testing::Test {
 };
 
 TEST_F(Host, RelaysFramesBothWaysAfterItsHello) {
-  start(true);
-  auto hello = readFrame(app.get());
-  ASSERT_TRUE(hello);
-  EXPECT_EQ((*hello)["hello"]["pid"], ::getpid());
-  EXPECT_EQ((*hello)["hello"]["browser"], "");  // a test program is no browser
+  listen();
+  start();
+  const auto hello = accept();
+  EXPECT_EQ(hello["hello"]["pid"], ::getpid());
+  EXPECT_EQ(hello["hello"]["browser"], "");  // a test program is no browser
 
   writeAll(toHost.get(), NativeFraming::encode({{"id", 1}, {"ok", true}}).value());
   EXPECT_EQ(readFrame(app.get()), (nlohmann::json{{"id", 1}, {"ok", true}}));
@@ -116,10 +119,23 @@ TEST_F(Host, RelaysFramesBothWaysAfterItsHello) {
   EXPECT_EQ(exitCode(), 0);
 }
 
-TEST_F(Host, LeavesQuietlyWhenTheApplicationIsNotRunning) {
-  start(false);
-  EXPECT_EQ(readFrame(fromHost.get()), std::nullopt);
+TEST_F(Host, WaitsQuietlyForTheApplicationToComeAndComeBack) {
+  start();
+  // Frames the browser sends meanwhile are read and dropped.
+  writeAll(toHost.get(), NativeFraming::encode({{"id", 1}, {"ok", true}}).value());
+  listen();
+  EXPECT_TRUE(accept().contains("hello"));
+  // The application dies; a new one opens a new socket at the same place.
+  app.reset();
+  listener.reset();
+  listen();
+  EXPECT_TRUE(accept().contains("hello"));
+  writeAll(toHost.get(), NativeFraming::encode({{"id", 2}, {"ok", true}}).value());
+  EXPECT_EQ(readFrame(app.get()), (nlohmann::json{{"id", 2}, {"ok", true}}));
+  // The browser closes its end: the host leaves without a word to it.
+  toHost.reset();
   EXPECT_EQ(exitCode(), 0);
+  EXPECT_EQ(readFrame(fromHost.get()), std::nullopt);
 }
 
 TEST(BrowserOrigin, NamesTheBrowserFromItsProgramAndProfileFromItsArguments) {

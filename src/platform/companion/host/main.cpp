@@ -3,10 +3,13 @@
 // running Tervane Now over its companion socket, and writes the application's frames back
 // on standard output.
 //
-// When Tervane Now is not running it exits at once and says nothing; the extension tries
-// again later. It exits when either side closes, and when either side sends a frame it
-// cannot read (the stream has then lost its place).
+// When Tervane Now is not running, or quits, the host waits quietly for it to open its
+// socket again (watching the folder, never polling), so a relaunched application has the
+// companion back at once and can bring back the windows a stage had minimized. It exits
+// when the browser closes its end or sends a frame it cannot read (the stream has then
+// lost its place); a session with the application ends the same way on its side.
 #include <poll.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -88,36 +91,97 @@ bool relay(int from, FrameReader& reader, int to, bool toSocket, std::size_t lim
   }
 }
 
-}  // namespace
+enum class Ended { browser, application };
 
-int main() {
-  auto connected = posix::connectToAny(companionSockets(), "Tervane Now is not running.");
-  if (!connected) return 0;
-  posix::UniqueFd app = std::move(connected).value();
-  auto peer = posix::checkPeer(app.get());
-  if (!peer || !peer.value().ours) return 1;
-
-  const auto origin = whoStartedUs();
+// One session with the running application, until one side ends it.
+Ended serve(int app, const BrowserOrigin& origin, FrameReader& fromBrowser) {
   auto hello = NativeFraming::encode(
       {{"hello", {{"browser", origin.kind}, {"profile", origin.profile}, {"pid", ::getppid()}}}},
       NativeFraming::kMaxMessageBytes);
-  if (!hello || !writeAll(app.get(), hello.value(), true)) return 1;
-
-  FrameReader fromBrowser;
+  if (!hello || !writeAll(app, hello.value(), true)) return Ended::application;
   FrameReader fromApp;
   while (true) {
-    pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {app.get(), POLLIN, 0}};
+    pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {app, POLLIN, 0}};
     if (::poll(fds, 2, -1) < 0) {
       if (errno == EINTR) continue;
-      return 1;
+      return Ended::browser;
     }
-    if (fds[0].revents != 0 && !relay(STDIN_FILENO, fromBrowser, app.get(), true,
-                                      NativeFraming::kMaxMessageBytes, app.get())) {
-      return 0;
+    if (fds[0].revents != 0 &&
+        !relay(STDIN_FILENO, fromBrowser, app, true, NativeFraming::kMaxMessageBytes, app)) {
+      return Ended::browser;
     }
-    if (fds[1].revents != 0 && !relay(app.get(), fromApp, STDOUT_FILENO, false,
-                                      NativeFraming::kBrowserInboundLimit, app.get())) {
-      return 0;
+    if (fds[1].revents != 0 &&
+        !relay(app, fromApp, STDOUT_FILENO, false, NativeFraming::kBrowserInboundLimit, app)) {
+      return Ended::application;
+    }
+  }
+}
+
+// Reads what the browser sends while no application listens, keeping the stream's place;
+// false when the browser has closed it or broken it.
+bool dropFromBrowser(FrameReader& fromBrowser) {
+  char buffer[64 * 1024];
+  const auto got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+  if (got < 0) return errno == EINTR || errno == EAGAIN;
+  if (got == 0) return false;
+  fromBrowser.feed(std::string_view(buffer, static_cast<std::size_t>(got)));
+  for (auto next = fromBrowser.next(); next; next = fromBrowser.next()) {
+    if (!next.value()) return true;
+  }
+  return false;
+}
+
+// Drains the watch's events; whether one of them created the socket or its folder (a
+// watched /tmp sees many other names come and go).
+bool namesOurs(int watch, const std::vector<std::filesystem::path>& sockets) {
+  bool ours = false;
+  alignas(inotify_event) char buffer[4096];
+  while (true) {
+    const auto got = ::read(watch, buffer, sizeof buffer);
+    if (got <= 0) return ours;
+    for (std::size_t at = 0; at + sizeof(inotify_event) <= static_cast<std::size_t>(got);) {
+      const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+      const std::string name = event->len > 0 ? std::string(event->name) : std::string();
+      for (const auto& socket : sockets) {
+        if (name == socket.filename() || name == socket.parent_path().filename()) ours = true;
+      }
+      at += sizeof(inotify_event) + event->len;
+    }
+  }
+}
+
+}  // namespace
+
+int main() {
+  const auto origin = whoStartedUs();
+  const auto sockets = companionSockets();
+  FrameReader fromBrowser;
+  posix::UniqueFd watch(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK));
+  while (true) {
+    // Watch first, then try: a socket that appears in between still wakes the wait. A
+    // folder not made yet is watched through its parent until it exists.
+    for (const auto& socket : sockets) {
+      if (watch.valid() && ::inotify_add_watch(watch.get(), socket.parent_path().c_str(),
+                                               IN_CREATE | IN_MOVED_TO | IN_ONLYDIR) < 0) {
+        (void)::inotify_add_watch(watch.get(), socket.parent_path().parent_path().c_str(),
+                                  IN_CREATE | IN_MOVED_TO | IN_ONLYDIR);
+      }
+    }
+    auto connected = posix::connectToAny(sockets, "Tervane Now is not running.");
+    if (connected) {
+      const auto peer = posix::checkPeer(connected.value().get());
+      if (!peer || !peer.value().ours) return 1;
+      if (serve(connected.value().get(), origin, fromBrowser) == Ended::browser) return 0;
+      continue;
+    }
+    // Without a way to wait, leave quietly; the extension starts the host again later.
+    if (!watch.valid()) return 0;
+    bool appeared = false;
+    while (!appeared) {
+      pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {watch.get(), POLLIN, 0}};
+      if (::poll(fds, 2, -1) < 0 && errno != EINTR) return 1;
+      if (fds[0].revents != 0 && !dropFromBrowser(fromBrowser)) return 0;
+      if (fds[1].revents != 0) appeared = namesOurs(watch.get(), sockets);
     }
   }
 }
