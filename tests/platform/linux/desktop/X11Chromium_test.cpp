@@ -176,8 +176,9 @@ class PageServer {
 };
 
 // Chromium with the companion loaded from the source folder and its host answering on a
-// companion socket of the test's own.
-TEST_F(ChromiumTest, TheCompanionShowsRealTabsAndMovesTheWindowsItMinimizes) {
+// companion socket of the test's own, which goes away and comes back as a crashed and
+// relaunched application's would.
+TEST_F(ChromiumTest, TheCompanionShowsRealTabsAndItsWindowsComeBackAfterARestart) {
   PageServer pages;
   testing::TempDir runtime;
   const auto folder = runtime / "tervane-now";
@@ -222,16 +223,19 @@ TEST_F(ChromiumTest, TheCompanionShowsRealTabsAndMovesTheWindowsItMinimizes) {
   EXPECT_EQ(companions->links().at(0)->profile(), profile.path().string());
 
   auto connection = XConnection::open(desktop.display()).value();
-  X11Platform::Options options;
-  options.stateFolder = desktop.home() / "state";
-  options.companions = companions;
-  X11Platform platform(connection, options);
-  auto surface = platform.browserSurface();
+  auto platformWith = [&](std::shared_ptr<companion::CompanionServer> server) {
+    X11Platform::Options options;
+    options.stateFolder = desktop.home() / "state";
+    options.companions = std::move(server);
+    return std::make_unique<X11Platform>(connection, options);
+  };
+  auto platform = platformWith(companions);
+  auto surface = platform->browserSurface();
   auto windows = surface->windows(BrowserKind::chrome);
   ASSERT_TRUE(windows.ok()) << windows.error();
   ASSERT_EQ(windows.value().size(), 2u);
-  const auto& front = windows.value()[0];
-  const auto& back = windows.value()[1];
+  const auto front = windows.value()[0];
+  const auto back = windows.value()[1];
   EXPECT_EQ(front.tabs, (std::vector<TabFacts>{{"gamma page", "http://gamma.test/three", true}}));
   ASSERT_EQ(back.tabs.size(), 2u);
   EXPECT_EQ(back.tabs[0], (TabFacts{"alpha page", "http://alpha.test/one", true}));
@@ -242,6 +246,17 @@ TEST_F(ChromiumTest, TheCompanionShowsRealTabsAndMovesTheWindowsItMinimizes) {
   EXPECT_EQ(minimized.value(), 2);
   EXPECT_TRUE(desktop.waitIconic(alpha, true));
   EXPECT_TRUE(desktop.waitIconic(gamma, true));
+
+  // The application goes and a new one starts: the host connects again, and the window
+  // ids the first one minimized still name the same windows.
+  // (The old platform's lane may hold its server a while yet; a process that ends closes
+  // it at once, as stopping it does.)
+  companions->stop();
+  platform.reset();
+  companions = companion::CompanionServer::start(folder / companion::kSocketName).value();
+  ASSERT_TRUE(companions->awaitLinks(1, 30)) << "the companion did not come back";
+  platform = platformWith(companions);
+  surface = platform->browserSurface();
   EXPECT_EQ(surface->restore({front.windowId, back.windowId}, BrowserKind::chrome).value(), 2);
   EXPECT_TRUE(desktop.waitIconic(alpha, false));
   EXPECT_TRUE(desktop.waitIconic(gamma, false));
