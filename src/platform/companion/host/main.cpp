@@ -64,56 +64,54 @@ BrowserOrigin whoStartedUs() {
                        configHome);
 }
 
-// Moves whole frames from `from` to `to`; false when the stream ended or broke.
-bool relay(int from, FrameReader& reader, int to, bool toSocket, std::size_t limit, int app) {
+enum class Side { none, browser, application };
+
+// Moves whole frames from the side that is readable to the other; the side that ended
+// or broke the stream, if one did. A frame too long for the browser is answered to the
+// application as refused instead.
+Side relay(Side from, int app, FrameReader& reader) {
+  const bool toBrowser = from == Side::application;
+  const Side to = toBrowser ? Side::browser : Side::application;
   char buffer[64 * 1024];
-  const auto got = ::read(from, buffer, sizeof buffer);
-  if (got < 0 && (errno == EINTR || errno == EAGAIN)) return true;
-  if (got <= 0) return false;
+  const auto got = ::read(toBrowser ? app : STDIN_FILENO, buffer, sizeof buffer);
+  if (got < 0 && (errno == EINTR || errno == EAGAIN)) return Side::none;
+  if (got <= 0) return from;
   reader.feed(std::string_view(buffer, static_cast<std::size_t>(got)));
   while (true) {
     auto next = reader.next();
-    if (!next) return false;
-    if (!next.value()) return true;
-    auto frame = NativeFraming::encode(*next.value(), limit);
-    if (!frame) {
-      // Too long for the browser: tell the application the request failed instead.
-      const auto& message = *next.value();
-      if (!toSocket && message.contains("id")) {
-        auto refusal =
-            NativeFraming::encode({{"id", message["id"]}, {"ok", false}, {"error", "tooLong"}},
-                                  NativeFraming::kMaxMessageBytes);
-        if (refusal && !writeAll(app, refusal.value(), true)) return false;
-      }
-      continue;
+    if (!next) return from;
+    if (!next.value()) return Side::none;
+    const auto& message = *next.value();
+    auto frame = NativeFraming::encode(
+        message, toBrowser ? NativeFraming::kBrowserInboundLimit : NativeFraming::kMaxMessageBytes);
+    if (frame) {
+      if (!writeAll(toBrowser ? STDOUT_FILENO : app, frame.value(), !toBrowser)) return to;
+    } else if (toBrowser && message.contains("id")) {
+      auto refusal =
+          NativeFraming::encode({{"id", message["id"]}, {"ok", false}, {"error", "tooLong"}},
+                                NativeFraming::kMaxMessageBytes);
+      if (refusal && !writeAll(app, refusal.value(), true)) return Side::application;
     }
-    if (!writeAll(to, frame.value(), toSocket)) return false;
   }
 }
 
-enum class Ended { browser, application };
-
 // One session with the running application, until one side ends it.
-Ended serve(int app, const BrowserOrigin& origin, FrameReader& fromBrowser) {
+Side serve(int app, const BrowserOrigin& origin, FrameReader& fromBrowser) {
   auto hello = NativeFraming::encode(
       {{"hello", {{"browser", origin.kind}, {"profile", origin.profile}, {"pid", ::getppid()}}}},
       NativeFraming::kMaxMessageBytes);
-  if (!hello || !writeAll(app, hello.value(), true)) return Ended::application;
+  if (!hello || !writeAll(app, hello.value(), true)) return Side::application;
   FrameReader fromApp;
   while (true) {
     pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {app, POLLIN, 0}};
     if (::poll(fds, 2, -1) < 0) {
       if (errno == EINTR) continue;
-      return Ended::browser;
+      return Side::browser;
     }
-    if (fds[0].revents != 0 &&
-        !relay(STDIN_FILENO, fromBrowser, app, true, NativeFraming::kMaxMessageBytes, app)) {
-      return Ended::browser;
-    }
-    if (fds[1].revents != 0 &&
-        !relay(app, fromApp, STDOUT_FILENO, false, NativeFraming::kBrowserInboundLimit, app)) {
-      return Ended::application;
-    }
+    Side ended = Side::none;
+    if (fds[0].revents != 0) ended = relay(Side::browser, app, fromBrowser);
+    if (ended == Side::none && fds[1].revents != 0) ended = relay(Side::application, app, fromApp);
+    if (ended != Side::none) return ended;
   }
 }
 
@@ -171,7 +169,7 @@ int main() {
     if (connected) {
       const auto peer = posix::checkPeer(connected.value().get());
       if (!peer || !peer.value().ours) return 1;
-      if (serve(connected.value().get(), origin, fromBrowser) == Ended::browser) return 0;
+      if (serve(connected.value().get(), origin, fromBrowser) == Side::browser) return 0;
       continue;
     }
     // Without a way to wait, leave quietly; the extension starts the host again later.
