@@ -12,6 +12,7 @@
 #include "companion/CompanionSocket.h"
 #include "linux/X11Platform.h"
 #include "posix/ControlFolder.h"
+#include "support/AppUnderTest.h"
 #include "support/TempDir.h"
 #include "support/XTestDesktop.h"
 #include "surfaces/BrowserAdapters.h"
@@ -175,34 +176,36 @@ class PageServer {
   std::thread thread_;
 };
 
-// Chromium with the companion loaded from the source folder and its host answering on a
-// companion socket of the test's own, which goes away and comes back as a crashed and
-// relaunched application's would.
-TEST_F(ChromiumTest, TheCompanionShowsRealTabsAndItsWindowsComeBackAfterARestart) {
-  PageServer pages;
-  testing::TempDir runtime;
-  const auto folder = runtime / "tervane-now";
-  ASSERT_TRUE(posix::securePrivateFolder(folder).ok());
-  std::shared_ptr<companion::CompanionServer> companions =
-      companion::CompanionServer::start(folder / companion::kSocketName).value();
-  std::filesystem::create_directories(profile / "NativeMessagingHosts");
-  testing::writeText(
-      profile / "NativeMessagingHosts" / "now.tervane.companion.json",
-      nlohmann::json{{"name", "now.tervane.companion"},
-                     {"description", "Tervane Now"},
-                     {"path", TERVANE_HOST_TOOL},
-                     {"type", "stdio"},
-                     {"allowed_origins", {"chrome-extension://edbimddlcdmnaiandepgmpcoddnomaak/"}}}
-          .dump());
-  auto args = chromiumArguments(profile);
-  args.insert(args.begin(), {"env", "XDG_RUNTIME_DIR=" + runtime.path().string()});
-  args.push_back("--load-extension=" + std::string(TERVANE_SOURCE_DIR) + "/companion");
-  args.push_back("--disable-features=DisableLoadExtensionCommandLineSwitch,HttpsUpgrades");
-  args.push_back("--host-resolver-rules=MAP *.test 127.0.0.1:" + std::to_string(pages.port()));
-  auto first = args;
-  first.insert(first.end(), {"http://alpha.test/one", "http://beta.test/two"});
-  desktop.launch(first);
-  auto xWindow = [&](const std::string& title) {
+// Chromium with the companion loaded from the source folder, its host's manifest in the
+// throwaway profile, reaching the companion socket under `runtime`; two windows, one with
+// the alpha and beta pages, one with the gamma page in front.
+class CompanionChromiumTest : public ChromiumTest {
+ protected:
+  void openWindows(const std::filesystem::path& runtime) {
+    std::filesystem::create_directories(profile / "NativeMessagingHosts");
+    testing::writeText(profile / "NativeMessagingHosts" / "now.tervane.companion.json",
+                       nlohmann::json{{"name", "now.tervane.companion"},
+                                      {"description", "Tervane Now"},
+                                      {"path", TERVANE_HOST_TOOL},
+                                      {"type", "stdio"},
+                                      {"allowed_origins",
+                                       {"chrome-extension://edbimddlcdmnaiandepgmpcoddnomaak/"}}}
+                           .dump());
+    auto args = chromiumArguments(profile);
+    args.insert(args.begin(), {"env", "XDG_RUNTIME_DIR=" + runtime.string()});
+    args.push_back("--load-extension=" + std::string(TERVANE_SOURCE_DIR) + "/companion");
+    args.push_back("--disable-features=DisableLoadExtensionCommandLineSwitch,HttpsUpgrades");
+    args.push_back("--host-resolver-rules=MAP *.test 127.0.0.1:" + std::to_string(pages.port()));
+    auto first = args;
+    first.insert(first.end(), {"http://alpha.test/one", "http://beta.test/two"});
+    desktop.launch(first);
+    alpha = xWindow("alpha page");
+    args.insert(args.end(), {"--new-window", "http://gamma.test/three"});
+    EXPECT_EQ(desktop.run(args, 60), 0);
+    gamma = xWindow("gamma page");
+  }
+
+  xcb_window_t xWindow(const std::string& title) {
     std::optional<xcb_window_t> found;
     desktop.waitUntil(
         [&] {
@@ -214,11 +217,21 @@ TEST_F(ChromiumTest, TheCompanionShowsRealTabsAndItsWindowsComeBackAfterARestart
         90);
     if (!found) throw std::runtime_error("no Chromium window titled " + title);
     return *found;
-  };
-  const xcb_window_t alpha = xWindow("alpha page");
-  args.insert(args.end(), {"--new-window", "http://gamma.test/three"});
-  EXPECT_EQ(desktop.run(args, 60), 0);
-  const xcb_window_t gamma = xWindow("gamma page");
+  }
+
+  PageServer pages;
+  xcb_window_t alpha = 0, gamma = 0;
+};
+
+// The companion socket goes away and comes back as a crashed and relaunched
+// application's would.
+TEST_F(CompanionChromiumTest, TheCompanionShowsRealTabsAndItsWindowsComeBackAfterARestart) {
+  testing::TempDir runtime;
+  const auto folder = runtime / "tervane-now";
+  ASSERT_TRUE(posix::securePrivateFolder(folder).ok());
+  std::shared_ptr<companion::CompanionServer> companions =
+      companion::CompanionServer::start(folder / companion::kSocketName).value();
+  openWindows(runtime.path());
   ASSERT_TRUE(companions->awaitLinks(1, 60)) << "the companion did not connect";
   EXPECT_EQ(companions->links().at(0)->profile(), profile.path().string());
 
@@ -260,6 +273,36 @@ TEST_F(ChromiumTest, TheCompanionShowsRealTabsAndItsWindowsComeBackAfterARestart
   EXPECT_EQ(surface->restore({front.windowId, back.windowId}, BrowserKind::chrome).value(), 2);
   EXPECT_TRUE(desktop.waitIconic(alpha, false));
   EXPECT_TRUE(desktop.waitIconic(gamma, false));
+}
+
+// The application itself: a stage minimizes a browser window through the companion, the
+// application is killed, and after a relaunch Show everything brings it back.
+TEST_F(CompanionChromiumTest, AfterACrashShowEverythingBringsBackWhatTheCompanionMinimized) {
+  testing::AppUnderTest app(desktop);
+  app.launch();
+  openWindows(app.runtimeFolder());
+  const xcb_window_t editor = desktop.xterm("Editor");
+  ASSERT_EQ(desktop.run({"xdotool", "windowactivate", "--sync", std::to_string(editor)}), 0);
+  ASSERT_EQ(app.command({"capture", "write the report"}).status, 0);
+  const auto started = app.command({"start"});
+  ASSERT_EQ(started.status, 0) << started.err;
+  // The browser's front window is kept; the other, named by its real tabs, is minimized.
+  const auto stage = app.statusJson()["stage"];
+  std::vector<std::string> stowedTabs;
+  for (const auto& item : stage["stowed"]) {
+    if (item["kind"] == "tab") stowedTabs.push_back(item["url"].get<std::string>());
+  }
+  EXPECT_EQ(stowedTabs, (std::vector<std::string>{"http://alpha.test/one", "http://beta.test/two"}))
+      << stage.dump();
+  EXPECT_TRUE(desktop.waitIconic(alpha, true));
+  EXPECT_FALSE(desktop.isIconic(gamma));
+
+  app.kill();
+  app.launch();
+  const auto shown = app.command({"show"});
+  EXPECT_EQ(shown.status, 0) << shown.out << app.output();
+  EXPECT_TRUE(desktop.waitIconic(alpha, false));
+  EXPECT_FALSE(desktop.isIconic(gamma));
 }
 
 }  // namespace
