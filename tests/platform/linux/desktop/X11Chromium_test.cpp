@@ -273,6 +273,15 @@ TEST_F(CompanionChromiumTest, TheCompanionShowsRealTabsAndItsWindowsComeBackAfte
   EXPECT_EQ(surface->restore({front.windowId, back.windowId}, BrowserKind::chrome).value(), 2);
   EXPECT_TRUE(desktop.waitIconic(alpha, false));
   EXPECT_TRUE(desktop.waitIconic(gamma, false));
+
+  // Focusing a tab (as Keep anyway does) activates it and brings its window to the front.
+  ASSERT_TRUE(surface->focus(back.windowId, 2, BrowserKind::chrome).ok());
+  windows = surface->windows(BrowserKind::chrome);
+  ASSERT_TRUE(windows.ok()) << windows.error();
+  ASSERT_EQ(windows.value().size(), 2u);
+  EXPECT_EQ(windows.value()[0].windowId, back.windowId);
+  EXPECT_TRUE(windows.value()[0].tabs.at(1).isActive);
+  EXPECT_FALSE(windows.value()[0].tabs.at(0).isActive);
 }
 
 // The application itself: a stage minimizes a browser window through the companion, the
