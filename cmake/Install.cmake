@@ -3,12 +3,13 @@
 #   cmake --install <build> --prefix /usr/local
 #   cd <build> && cpack -G DEB        (from a Release build folder)
 #
-# Programs go to bin, the desktop entry to share/applications and the bee icon, drawn at
-# build time from the core's own outline, to the hicolor theme.
+# Programs go to bin (with the browser companion's host), the companion extension to
+# share/tervane-now/companion, the desktop entry to share/applications and the bee icon,
+# drawn at build time from the core's own outline, to the hicolor theme.
 include(GNUInstallDirs)
 
 set(_tervane_programs)
-foreach(_program IN ITEMS tervane-now tervane-script)
+foreach(_program IN ITEMS tervane-now tervane-script tervane-now-host)
   if(TARGET ${_program})
     list(APPEND _tervane_programs ${_program})
   endif()
@@ -17,6 +18,10 @@ install(TARGETS ${_tervane_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
 
 install(FILES ${PROJECT_SOURCE_DIR}/data/org.tervane.now.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/companion/manifest.json
+              ${PROJECT_SOURCE_DIR}/companion/background.js
+              ${PROJECT_SOURCE_DIR}/companion/requests.js
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/tervane-now/companion)
 
 # Every icon drawn at build time; the installation test waits for them. The drawing tools
 # run without leak checks: in a sanitizer build a leak report from a library they use would

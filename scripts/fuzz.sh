@@ -14,7 +14,7 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(script reply snapshot task defaults urlhost)
+  targets=(script reply snapshot task defaults urlhost framing)
 fi
 
 cmake --preset fuzz >/dev/null

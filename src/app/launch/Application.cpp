@@ -23,6 +23,7 @@
 #include "base/Log.h"
 #include "base/StateFolder.h"
 #include "cli/BuildIdentity.h"
+#include "companion/CompanionSocket.h"
 #include "control/ControlCommands.h"
 #include "linux/ClientWindows.h"
 #include "linux/GlobalHotkeys.h"
@@ -154,6 +155,14 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
 
   x11::X11Platform::Options platformOptions;
   platformOptions.stateFolder = stateFolder.value();
+  // The browsers' companions connect here; without it every browser is seen by its windows.
+  auto companions =
+      companion::CompanionServer::start(paths.value().folder / companion::kSocketName);
+  if (companions) {
+    platformOptions.companions = std::move(companions).value();
+  } else {
+    Log("companion").error("the companion socket is not available: " + companions.error().message);
+  }
   auto platform = std::make_shared<x11::X11Platform>(x, platformOptions);
 
   ShellEnvironment e;

@@ -1,5 +1,6 @@
 #include "linux/X11Platform.h"
 
+#include "companion/CompanionBrowser.h"
 #include "guard/GuardMonitor.h"
 #include "linux/X11AppSurface.h"
 #include "linux/X11ScriptableBrowser.h"
@@ -17,8 +18,13 @@ X11Platform::X11Platform(std::shared_ptr<XConnection> connection, Options option
       std::make_shared<X11AutomationPermission>(connection_, options_.procRoot, options_.own);
   lane_ = std::make_shared<AppleEventLane>();
   permission_ = std::make_shared<BrowserPermission>(lane_, presence_);
-  auto engine = std::make_shared<ScriptEngine>(
-      std::make_shared<X11BrowserLookup>(connection_, presence_, mover_));
+  std::shared_ptr<BrowserLookup> lookup =
+      std::make_shared<X11BrowserLookup>(connection_, presence_, mover_);
+  if (options_.companions) {
+    lookup =
+        std::make_shared<companion::CompanionBrowserLookup>(options_.companions, std::move(lookup));
+  }
+  auto engine = std::make_shared<ScriptEngine>(std::move(lookup));
   runner_ = std::make_shared<AppleScriptRunner>(lane_, std::move(engine));
   browsers_ = std::make_shared<BrowserSurface>(runner_, permission_);
 }

@@ -1,8 +1,8 @@
 // The X11 desktop as the session model's platform: one activation source (shared by the
 // model's activation log and the guard monitor), the app surface over the model's log
 // with its hidden-window record beside the journal, and the browser surface: the script
-// engine over the browsers' X11 windows, reached through one lane with its time limits,
-// with presence and permission from the X11 clients and the process list. The shield
+// engine over the browsers' companions or else their X11 windows, reached through one lane with its
+// time limits, with presence and permission from the X11 clients and the process list. The shield
 // comes from the user interface, which hands it in.
 //
 // Events: the owner of the main loop watches `connection()->fileDescriptor()` and calls
@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "base/MainQueue.h"
+#include "companion/CompanionServer.h"
 #include "guard/GuardObserving.h"
 #include "linux/ClientWindows.h"
 #include "linux/DesktopEntries.h"
@@ -39,6 +40,9 @@ class X11Platform final : public PlatformFactory {
     std::filesystem::path procRoot = "/proc";
     std::shared_ptr<ShieldPresenting> shield;
     AtomicWriteOptions recordWrite = X11AppSurface::unsyncedWrite();
+    // The browser companions' socket: a browser whose companion is connected is scripted
+    // through it (real tabs and addresses), any other through its X11 windows.
+    std::shared_ptr<const companion::CompanionServer> companions;
   };
 
   X11Platform(std::shared_ptr<XConnection> connection, Options options);

@@ -15,6 +15,7 @@
 
 #include "posix/ControlFolder.h"
 #include "posix/UniqueFd.h"
+#include "posix/UnixSocket.h"
 
 namespace tervane::posix {
 namespace {
@@ -37,26 +38,6 @@ Error ioError(const char* what) {
   return Error{std::string(what) + ": " + std::strerror(err), err};
 }
 
-// Connects to the first socket that answers; ECONNREFUSED when none does.
-Result<UniqueFd> connectToAny(const std::vector<std::filesystem::path>& sockets) {
-  for (const auto& path : sockets) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const auto text = path.string();
-    if (text.size() >= sizeof address.sun_path) continue;
-    std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
-    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!fd.valid()) return ioError("cannot make a socket");
-    if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
-      return fd;
-    }
-    // Nothing there, or a socket file left by a run that died: try the next place.
-    if (errno == ENOENT || errno == ECONNREFUSED || errno == ENOTDIR) continue;
-    return ioError("cannot reach Tervane Now");
-  }
-  return Error{kNotRunning, ECONNREFUSED};
-}
-
 }  // namespace
 
 ControlClient::ControlClient(std::vector<std::filesystem::path> sockets)
@@ -75,16 +56,13 @@ Result<std::string> ControlClient::sendLine(const std::string& line, double time
   const auto deadline =
       Steady::now() + std::chrono::duration_cast<Steady::duration>(
                           std::chrono::duration<double>(std::max(0.0, timeoutSeconds)));
-  auto connected = connectToAny(sockets_);
+  auto connected = connectToAny(sockets_, kNotRunning);
   if (!connected) return connected.error();
   UniqueFd fd = std::move(connected).value();
 
-  ucred peer{};
-  socklen_t size = sizeof peer;
-  if (::getsockopt(fd.get(), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0) {
-    return ioError("cannot check who runs the control socket");
-  }
-  if (peer.uid != ::geteuid()) {
+  auto peer = checkPeer(fd.get());
+  if (!peer) return Error{"cannot check who runs the control socket", peer.error().code};
+  if (!peer.value().ours) {
     return Error{"The control socket belongs to another user; nothing was sent.", EPERM};
   }
 
@@ -148,8 +126,8 @@ Result<ControlReply> ControlClient::send(const ControlRequest& request,
 }
 
 Result<ControlReply> ControlClient::sendWhenRunning(const ControlRequest& request,
-                                                   double waitSeconds,
-                                                   double timeoutSeconds) const {
+                                                    double waitSeconds,
+                                                    double timeoutSeconds) const {
   const auto deadline =
       Steady::now() + std::chrono::duration_cast<Steady::duration>(
                           std::chrono::duration<double>(std::max(0.0, waitSeconds)));

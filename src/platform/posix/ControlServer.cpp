@@ -20,6 +20,7 @@
 
 #include "base/Log.h"
 #include "posix/UniqueFd.h"
+#include "posix/UnixSocket.h"
 
 namespace tervane::posix {
 namespace {
@@ -141,15 +142,15 @@ struct ControlServer::Loop {
     while (clients.size() < options.maxClients) {
       UniqueFd fd(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
       if (!fd.valid()) return;  // EAGAIN, or a client that left before we took it
-      ucred peer{};
-      socklen_t size = sizeof peer;
-      if (::getsockopt(fd.get(), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0) {
+      auto peer = checkPeer(fd.get());
+      if (!peer) {
         log().error("control socket: cannot read a peer's credentials; closed it");
         continue;
       }
-      if (peer.uid != ::geteuid()) {
+      if (!peer.value().ours) {
         log().error("control socket: refused a connection from user id " +
-                    std::to_string(peer.uid) + " (process " + std::to_string(peer.pid) + ")");
+                    std::to_string(peer.value().uid) + " (process " +
+                    std::to_string(peer.value().pid) + ")");
         continue;
       }
       Client client;
@@ -295,31 +296,11 @@ Result<std::unique_ptr<ControlServer>> ControlServer::start(InstanceLock lock,
   // The socket is bound and listening under a name of its own and then renamed into
   // place, so a client that finds the socket can connect at once, and one that waits for
   // the name to appear (`tervane-now --wait`) sees it only when it answers.
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  const auto socketPath = paths.socket.string();
-  const auto bindPath = socketPath + ".new";
-  if (bindPath.size() >= sizeof address.sun_path) {
-    return Error{"the control socket path is too long: " + socketPath, ENAMETOOLONG};
-  }
-  std::memcpy(address.sun_path, bindPath.c_str(), bindPath.size() + 1);
-
   // The lock is ours, so a socket file here is left over from a run that died.
-  if ((::unlink(socketPath.c_str()) != 0 && errno != ENOENT) ||
-      (::unlink(bindPath.c_str()) != 0 && errno != ENOENT)) {
-    return systemError("cannot remove the old control socket " + socketPath);
-  }
-  UniqueFd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-  if (!listener.valid()) return systemError("cannot make the control socket");
-  if (::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    return systemError("cannot bind the control socket " + socketPath);
-  }
-  if (::chmod(bindPath.c_str(), 0600) != 0 || ::listen(listener.get(), 16) != 0 ||
-      ::rename(bindPath.c_str(), socketPath.c_str()) != 0) {
-    auto error = systemError("cannot open the control socket " + socketPath);
-    ::unlink(bindPath.c_str());
-    return error;
-  }
+  auto listening = listenPrivate(paths.socket, 16);
+  if (!listening) return listening.error();
+  UniqueFd listener = std::move(listening).value();
+  const auto socketPath = paths.socket.string();
 
   auto mailbox = std::make_shared<Mailbox>();
   int pipeFds[2];

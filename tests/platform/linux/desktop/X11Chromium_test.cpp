@@ -1,11 +1,18 @@
 // Debian's Chromium on the private desktop, read and moved through the browser surface,
-// the permission check, the runner, the lane and the script engine.
+// the permission check, the runner, the lane and the script engine: through its X11
+// windows, and through the companion extension and its host.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <httplib.h>
 
+#include <algorithm>
+#include <thread>
+
+#include "companion/CompanionSocket.h"
 #include "linux/X11Platform.h"
+#include "posix/ControlFolder.h"
+#include "support/AppUnderTest.h"
 #include "support/TempDir.h"
 #include "support/XTestDesktop.h"
 #include "surfaces/BrowserAdapters.h"
@@ -136,6 +143,175 @@ TEST_F(ChromiumTest, WindowsAreReadMinimizedRestoredAndRaisedThroughTheBrowserSu
   ASSERT_TRUE(surface->focus(alpha, 1, BrowserKind::chrome).ok());
   EXPECT_TRUE(desktop.waitUntil([&] { return desktop.stacking().back() == alpha; }));
   EXPECT_EQ(desktop.active(), beta);
+}
+
+}  // namespace
+}  // namespace tervane::x11
+
+namespace tervane::x11 {
+namespace {
+
+// Pages titled after their host, under any name the browser maps to this loopback server.
+class PageServer {
+ public:
+  PageServer() {
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    server_.Get(".*", [](const httplib::Request& request, httplib::Response& response) {
+      auto host = request.get_header_value("Host");
+      host = host.substr(0, host.find('.'));
+      response.set_content("<title>" + host + " page</title>", "text/html");
+    });
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    EXPECT_TRUE(httplib::Client("127.0.0.1", port_).Get("/ready"));
+  }
+  ~PageServer() {
+    server_.stop();
+    thread_.join();
+  }
+  int port() const { return port_; }
+
+ private:
+  httplib::Server server_;
+  int port_ = -1;
+  std::thread thread_;
+};
+
+// Chromium with the companion loaded from the source folder, its host's manifest in the
+// throwaway profile, reaching the companion socket under `runtime`; two windows, one with
+// the alpha and beta pages, one with the gamma page in front.
+class CompanionChromiumTest : public ChromiumTest {
+ protected:
+  void openWindows(const std::filesystem::path& runtime) {
+    std::filesystem::create_directories(profile / "NativeMessagingHosts");
+    testing::writeText(profile / "NativeMessagingHosts" / "now.tervane.companion.json",
+                       nlohmann::json{{"name", "now.tervane.companion"},
+                                      {"description", "Tervane Now"},
+                                      {"path", TERVANE_HOST_TOOL},
+                                      {"type", "stdio"},
+                                      {"allowed_origins",
+                                       {"chrome-extension://edbimddlcdmnaiandepgmpcoddnomaak/"}}}
+                           .dump());
+    auto args = chromiumArguments(profile);
+    args.insert(args.begin(), {"env", "XDG_RUNTIME_DIR=" + runtime.string()});
+    args.push_back("--load-extension=" + std::string(TERVANE_SOURCE_DIR) + "/companion");
+    args.push_back("--disable-features=DisableLoadExtensionCommandLineSwitch,HttpsUpgrades");
+    args.push_back("--host-resolver-rules=MAP *.test 127.0.0.1:" + std::to_string(pages.port()));
+    auto first = args;
+    first.insert(first.end(), {"http://alpha.test/one", "http://beta.test/two"});
+    desktop.launch(first);
+    alpha = xWindow("alpha page");
+    args.insert(args.end(), {"--new-window", "http://gamma.test/three"});
+    EXPECT_EQ(desktop.run(args, 60), 0);
+    gamma = xWindow("gamma page");
+  }
+
+  xcb_window_t xWindow(const std::string& title) {
+    std::optional<xcb_window_t> found;
+    desktop.waitUntil(
+        [&] {
+          for (const auto& w : readClients(desktop.x(), desktop.clients(), true)) {
+            if (w.className == "Chromium" && w.title == title + " - Chromium") found = w.window;
+          }
+          return found.has_value();
+        },
+        90);
+    if (!found) throw std::runtime_error("no Chromium window titled " + title);
+    return *found;
+  }
+
+  PageServer pages;
+  xcb_window_t alpha = 0, gamma = 0;
+};
+
+// The companion socket goes away and comes back as a crashed and relaunched
+// application's would.
+TEST_F(CompanionChromiumTest, TheCompanionShowsRealTabsAndItsWindowsComeBackAfterARestart) {
+  testing::TempDir runtime;
+  const auto folder = runtime / "tervane-now";
+  ASSERT_TRUE(posix::securePrivateFolder(folder).ok());
+  std::shared_ptr<companion::CompanionServer> companions =
+      companion::CompanionServer::start(folder / companion::kSocketName).value();
+  openWindows(runtime.path());
+  ASSERT_TRUE(companions->awaitLinks(1, 60)) << "the companion did not connect";
+  EXPECT_EQ(companions->links().at(0)->profile(), profile.path().string());
+
+  auto connection = XConnection::open(desktop.display()).value();
+  auto platformWith = [&](std::shared_ptr<companion::CompanionServer> server) {
+    X11Platform::Options options;
+    options.stateFolder = desktop.home() / "state";
+    options.companions = std::move(server);
+    return std::make_unique<X11Platform>(connection, options);
+  };
+  auto platform = platformWith(companions);
+  auto surface = platform->browserSurface();
+  auto windows = surface->windows(BrowserKind::chrome);
+  ASSERT_TRUE(windows.ok()) << windows.error();
+  ASSERT_EQ(windows.value().size(), 2u);
+  const auto front = windows.value()[0];
+  const auto back = windows.value()[1];
+  EXPECT_EQ(front.tabs, (std::vector<TabFacts>{{"gamma page", "http://gamma.test/three", true}}));
+  ASSERT_EQ(back.tabs.size(), 2u);
+  EXPECT_EQ(back.tabs[0], (TabFacts{"alpha page", "http://alpha.test/one", true}));
+  EXPECT_EQ(back.tabs[1].host(), "beta.test");
+
+  auto minimized = surface->minimize({front.windowId, back.windowId}, BrowserKind::chrome);
+  ASSERT_TRUE(minimized.ok()) << minimized.error();
+  EXPECT_EQ(minimized.value(), 2);
+  EXPECT_TRUE(desktop.waitIconic(alpha, true));
+  EXPECT_TRUE(desktop.waitIconic(gamma, true));
+
+  // The application goes and a new one starts: the host connects again, and the window
+  // ids the first one minimized still name the same windows.
+  // (The old platform's lane may hold its server a while yet; a process that ends closes
+  // it at once, as stopping it does.)
+  companions->stop();
+  platform.reset();
+  companions = companion::CompanionServer::start(folder / companion::kSocketName).value();
+  ASSERT_TRUE(companions->awaitLinks(1, 30)) << "the companion did not come back";
+  platform = platformWith(companions);
+  surface = platform->browserSurface();
+  EXPECT_EQ(surface->restore({front.windowId, back.windowId}, BrowserKind::chrome).value(), 2);
+  EXPECT_TRUE(desktop.waitIconic(alpha, false));
+  EXPECT_TRUE(desktop.waitIconic(gamma, false));
+
+  // Focusing a tab (as Keep anyway does) activates it and brings its window to the front.
+  ASSERT_TRUE(surface->focus(back.windowId, 2, BrowserKind::chrome).ok());
+  windows = surface->windows(BrowserKind::chrome);
+  ASSERT_TRUE(windows.ok()) << windows.error();
+  ASSERT_EQ(windows.value().size(), 2u);
+  EXPECT_EQ(windows.value()[0].windowId, back.windowId);
+  EXPECT_TRUE(windows.value()[0].tabs.at(1).isActive);
+  EXPECT_FALSE(windows.value()[0].tabs.at(0).isActive);
+}
+
+// The application itself: a stage minimizes a browser window through the companion, the
+// application is killed, and after a relaunch Show everything brings it back.
+TEST_F(CompanionChromiumTest, AfterACrashShowEverythingBringsBackWhatTheCompanionMinimized) {
+  testing::AppUnderTest app(desktop);
+  app.launch();
+  openWindows(app.runtimeFolder());
+  const xcb_window_t editor = desktop.xterm("Editor");
+  ASSERT_EQ(desktop.run({"xdotool", "windowactivate", "--sync", std::to_string(editor)}), 0);
+  ASSERT_EQ(app.command({"capture", "write the report"}).status, 0);
+  const auto started = app.command({"start"});
+  ASSERT_EQ(started.status, 0) << started.err;
+  // The browser's front window is kept; the other, named by its real tabs, is minimized.
+  const auto stage = app.statusJson()["stage"];
+  std::vector<std::string> stowedTabs;
+  for (const auto& item : stage["stowed"]) {
+    if (item["kind"] == "tab") stowedTabs.push_back(item["url"].get<std::string>());
+  }
+  EXPECT_EQ(stowedTabs, (std::vector<std::string>{"http://alpha.test/one", "http://beta.test/two"}))
+      << stage.dump();
+  EXPECT_TRUE(desktop.waitIconic(alpha, true));
+  EXPECT_FALSE(desktop.isIconic(gamma));
+
+  app.kill();
+  app.launch();
+  const auto shown = app.command({"show"});
+  EXPECT_EQ(shown.status, 0) << shown.out << app.output();
+  EXPECT_TRUE(desktop.waitIconic(alpha, false));
+  EXPECT_FALSE(desktop.isIconic(gamma));
 }
 
 }  // namespace

@@ -55,6 +55,10 @@ TEST(Install, PutsTheProgramsTheDesktopEntryAndTheIconInPlace) {
 
   const std::set<std::string> expected = {"bin/tervane-now",
                                           "bin/tervane-script",
+                                          "bin/tervane-now-host",
+                                          "share/tervane-now/companion/manifest.json",
+                                          "share/tervane-now/companion/background.js",
+                                          "share/tervane-now/companion/requests.js",
                                           "share/applications/org.tervane.now.desktop",
                                           "share/icons/hicolor/scalable/apps/tervane-now.svg",
                                           "share/icons/hicolor/48x48/apps/tervane-now.png",

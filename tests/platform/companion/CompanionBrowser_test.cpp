@@ -1,0 +1,187 @@
+// The application's end of the companion: a real socket in a temporary folder and
+// stand-in hosts that answer like the extension, or misbehave.
+#include "companion/CompanionBrowser.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <thread>
+
+#include "companion/NativeFraming.h"
+#include "posix/UnixSocket.h"
+#include "support/TempDir.h"
+
+namespace tervane::companion {
+namespace {
+
+using Answer = std::function<std::optional<nlohmann::json>(const nlohmann::json& request)>;
+
+// A host that says hello and then answers each request with `answer` (nothing: it hangs
+// up) on its own thread.
+class StandInHost {
+ public:
+  StandInHost(const std::filesystem::path& socket, const std::string& browser, Answer answer) {
+    fd_ = posix::connectToAny({socket}, "not running").value();
+    send({{"hello", {{"browser", browser}, {"profile", "/p/" + browser}}}});
+    thread_ = std::thread([this, answer = std::move(answer)] {
+      FrameReader reader;
+      char buffer[4096];
+      while (true) {
+        const auto got = ::recv(fd_.get(), buffer, sizeof buffer, 0);
+        if (got <= 0) return;
+        reader.feed(std::string_view(buffer, static_cast<std::size_t>(got)));
+        for (auto next = reader.next(); next && next.value(); next = reader.next()) {
+          auto reply = answer(*next.value());
+          if (!reply) {
+            ::shutdown(fd_.get(), SHUT_RDWR);
+            return;
+          }
+          (*reply)["id"] = (*next.value())["id"];
+          send(*reply);
+        }
+      }
+    });
+  }
+  ~StandInHost() {
+    ::shutdown(fd_.get(), SHUT_RDWR);
+    thread_.join();
+  }
+  void send(const nlohmann::json& message) { sendRaw(NativeFraming::encode(message).value()); }
+  void sendRaw(const std::string& bytes) {
+    ASSERT_EQ(::send(fd_.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(bytes.size()));
+  }
+  // Whether the server closed this end, waiting a few seconds for it.
+  bool dropped() {
+    pollfd p{fd_.get(), POLLIN, 0};
+    return ::poll(&p, 1, 5000) == 1 && ::recv(fd_.get(), nullptr, 0, MSG_PEEK | MSG_DONTWAIT) == 0;
+  }
+
+ private:
+  posix::UniqueFd fd_;
+  std::thread thread_;
+};
+
+nlohmann::json window(int id, bool minimized, std::vector<std::pair<std::string, std::string>> tabs,
+                      int active) {
+  nlohmann::json out{
+      {"id", id}, {"minimized", minimized}, {"visible", true}, {"activeTab", active}};
+  out["tabs"] = nlohmann::json::array();
+  for (auto& [title, url] : tabs) out["tabs"].push_back({{"title", title}, {"url", url}});
+  return out;
+}
+
+// Answers like the extension over a fixed set of windows; minimizing takes effect unless
+// `stubborn`.
+Answer extension(nlohmann::json windows, bool stubborn = false) {
+  auto state = std::make_shared<nlohmann::json>(std::move(windows));
+  return [state, stubborn](const nlohmann::json& r) -> std::optional<nlohmann::json> {
+    const auto op = r["op"].get<std::string>();
+    if (op == "list") return nlohmann::json{{"ok", true}, {"windows", *state}};
+    for (auto& w : *state) {
+      if (w["id"] != r["window"]) continue;
+      if (op == "setMinimized" && !stubborn) w["minimized"] = r["minimized"];
+      return nlohmann::json{{"ok", true}, {"minimized", w["minimized"]}};
+    }
+    return nlohmann::json{{"ok", false}, {"error", "noSuchWindow"}};
+  };
+}
+
+class Companion : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    server = std::shared_ptr<CompanionServer>(
+        CompanionServer::start(dir / "companion", {0.5}).value().release());
+  }
+  void awaitLinks(std::size_t count) { ASSERT_TRUE(server->awaitLinks(count, 5)); }
+
+  testing::TempDir dir;
+  std::shared_ptr<CompanionServer> server;
+};
+
+TEST_F(Companion, ReadsTabsOfEveryProfileAndActsOnTheRightOne) {
+  StandInHost one(dir / "companion", "chromium",
+                  extension({window(1, false, {{"A", "https://a.test/x"}, {"B", ""}}, 2),
+                             window(5, false, {}, 0)}));
+  StandInHost two(
+      dir / "companion", "chrome",
+      extension({window(2, true, {{"C", "http://c.test/"}}, 1), window(5, true, {}, 0)}));
+  awaitLinks(2);
+  auto registry = std::make_shared<BrowserRegistry>();
+  CompanionBrowserLookup lookup(server, registry);
+  auto browser = lookup.browserNamed("Google Chrome");
+  ASSERT_TRUE(browser);
+  ASSERT_TRUE(browser->connect().ok());
+  // A window id both profiles use is listed once, from the first.
+  ASSERT_EQ(browser->windowIds().value(), (std::vector<std::int64_t>{1, 5, 2}));
+  EXPECT_FALSE(browser->isMinimized(5).value());
+  EXPECT_EQ(browser->tabUrl(1, 1).value(), "https://a.test/x");
+  EXPECT_EQ(browser->tabUrl(1, 2).error().code, ScriptErrors::noSuchObject);
+  EXPECT_EQ(browser->activeTabIndex(1).value(), 2);
+  EXPECT_EQ(browser->tabTitle(2, 1).value(), "C");
+
+  // Each act goes to the profile that holds the window (the other knows no such window).
+  ASSERT_TRUE(browser->setMinimized(2, false).ok());
+  ASSERT_TRUE(browser->setMinimized(1, true).ok());
+  ASSERT_TRUE(browser->connect().ok());  // a new script reads afresh
+  EXPECT_FALSE(browser->isMinimized(2).value());
+  EXPECT_TRUE(browser->isMinimized(1).value());
+
+  EXPECT_EQ(lookup.browserNamed("Brave Browser"), nullptr) << "no companion, no fallback";
+}
+
+TEST_F(Companion, AWindowTheBrowserDidNotMoveIsARefusal) {
+  StandInHost host(dir / "companion", "brave", extension({window(4, false, {}, 0)}, true));
+  awaitLinks(1);
+  CompanionBrowser browser(server, {"brave"});
+  ASSERT_TRUE(browser.connect().ok());
+  const auto id = browser.windowIds().value().at(0);
+  EXPECT_EQ(browser.setMinimized(id, true).error().code, ScriptErrors::cannotSet);
+  EXPECT_EQ(browser.activeTabIndex(id).error().code, ScriptErrors::noSuchObject);
+}
+
+TEST_F(Companion, ACompanionThatLeavesMidCallFailsItAtOnce) {
+  StandInHost host(dir / "companion", "edge", [](const nlohmann::json&) { return std::nullopt; });
+  awaitLinks(1);
+  CompanionBrowser browser(server, {"edge"}, 3600);
+  ASSERT_TRUE(browser.connect().ok());
+  EXPECT_EQ(browser.windowIds().error().code, ScriptErrors::notRunning);
+  awaitLinks(0);
+  EXPECT_EQ(browser.connect().error().code, ScriptErrors::notRunning);
+}
+
+TEST_F(Companion, PeersThatMisbehaveAreDroppedAndOthersStillServed) {
+  const std::string huge("\xff\xff\xff\x7f", 4);
+  const struct {
+    const char* what;
+    std::string bytes;
+  } cases[] = {
+      {"a message, then bytes that are no frame",
+       NativeFraming::encode({{"x", 1}}).value() + "junk"},
+      {"a frame that is no object", std::string("\x02\0\0\0[]", 6)},
+      {"an oversized frame", huge},
+  };
+  for (const auto& c : cases) {
+    StandInHost bad(dir / "companion", "chromium", extension({}));
+    bad.sendRaw(c.bytes);
+    EXPECT_TRUE(bad.dropped()) << c.what;
+  }
+  {
+    // A peer that never says hello is dropped after the hello time.
+    auto silent = posix::connectToAny({dir / "companion"}, "").value();
+    pollfd p{silent.get(), POLLIN, 0};
+    EXPECT_EQ(::poll(&p, 1, 5000), 1);
+  }
+  awaitLinks(0);
+  StandInHost good(dir / "companion", "chromium", extension({window(9, false, {}, 0)}));
+  awaitLinks(1);
+  CompanionBrowser browser(server, {"chromium"});
+  ASSERT_TRUE(browser.connect().ok());
+  EXPECT_EQ(browser.windowIds().value().size(), 1u);
+}
+
+}  // namespace
+}  // namespace tervane::companion

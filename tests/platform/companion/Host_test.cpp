@@ -1,0 +1,185 @@
+// The host program between a stand-in browser (its standard input and output) and a
+// stand-in application (a companion socket in a temporary runtime folder).
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "companion/BrowserOrigin.h"
+#include "companion/NativeFraming.h"
+#include "posix/UnixSocket.h"
+#include "support/TempDir.h"
+
+extern char** environ;
+
+namespace tervane::companion {
+namespace {
+
+using posix::UniqueFd;
+
+// Reads one frame from `fd` within a few seconds; nothing on end of stream or time-out.
+std::optional<nlohmann::json> readFrame(int fd) {
+  FrameReader reader;
+  while (true) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 5000) <= 0) return std::nullopt;
+    std::string buffer(reader.wanted(), '\0');
+    const auto got = ::read(fd, buffer.data(), buffer.size());
+    if (got <= 0) return std::nullopt;
+    reader.feed(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+    auto next = reader.next();
+    if (!next) return std::nullopt;
+    if (next.value()) return next.value();
+  }
+}
+
+void writeAll(int fd, const std::string& bytes) {
+  ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+}
+
+class Host : public ::testing::Test {
+ protected:
+  // The application opens its socket (again: a new one replaces the old).
+  void listen() {
+    std::filesystem::create_directory(dir / "tervane-now");
+    std::filesystem::permissions(dir / "tervane-now", std::filesystem::perms::owner_all);
+    listener = posix::listenPrivate(dir / "tervane-now" / "companion", 4).value();
+  }
+  // Takes the host's connection and its hello.
+  nlohmann::json accept() {
+    pollfd p{listener.get(), POLLIN, 0};
+    EXPECT_EQ(::poll(&p, 1, 5000), 1);
+    app.reset(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+    auto hello = readFrame(app.get());
+    return hello ? *hello : nlohmann::json();
+  }
+  void start() {
+    // A host that left makes writing to it fail, not end the test program.
+    ::signal(SIGPIPE, SIG_IGN);
+    int in[2];
+    int out[2];
+    ASSERT_EQ(::pipe2(in, O_CLOEXEC), 0);
+    ASSERT_EQ(::pipe2(out, O_CLOEXEC), 0);
+    toHost.reset(in[1]);
+    fromHost.reset(out[0]);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    std::vector<std::string> env{"XDG_RUNTIME_DIR=" + dir.path().string(), "HOME=/nonexistent"};
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    char program[] = TERVANE_HOST_TOOL;
+    char* argv[] = {program, nullptr};
+    ASSERT_EQ(posix_spawn(&pid, program, &actions, nullptr, argv, envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(in[0]);
+    ::close(out[1]);
+  }
+  int exitCode() {
+    int status = 0;
+    ::waitpid(std::exchange(pid, 0), &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  void TearDown() override {
+    toHost.reset();
+    app.reset();
+    if (pid > 0) exitCode();
+  }
+
+  testing::TempDir dir;
+  UniqueFd listener, app, toHost, fromHost;
+  pid_t pid = 0;
+};
+
+TEST_F(Host, RelaysFramesBothWaysAfterItsHello) {
+  listen();
+  start();
+  const auto hello = accept();
+  EXPECT_EQ(hello["hello"]["pid"], ::getpid());
+  EXPECT_EQ(hello["hello"]["browser"], "");  // a test program is no browser
+
+  writeAll(toHost.get(), NativeFraming::encode({{"id", 1}, {"ok", true}}).value());
+  EXPECT_EQ(readFrame(app.get()), (nlohmann::json{{"id", 1}, {"ok", true}}));
+
+  // Too long for the browser: the application hears so, the browser hears nothing.
+  const nlohmann::json big{{"id", 7},
+                           {"pad", std::string(NativeFraming::kBrowserInboundLimit, 'x')}};
+  writeAll(app.get(), NativeFraming::encode(big, NativeFraming::kMaxMessageBytes).value());
+  writeAll(app.get(), NativeFraming::encode({{"id", 8}, {"op", "list"}}).value());
+  EXPECT_EQ(readFrame(app.get()), (nlohmann::json{{"id", 7}, {"ok", false}, {"error", "tooLong"}}));
+  EXPECT_EQ(readFrame(fromHost.get()), (nlohmann::json{{"id", 8}, {"op", "list"}}));
+
+  // A browser frame it cannot read ends the host; the application sees the end.
+  writeAll(toHost.get(), std::string("\x03\0\0\0[1]", 7));
+  EXPECT_EQ(readFrame(app.get()), std::nullopt);
+  EXPECT_EQ(exitCode(), 0);
+}
+
+TEST_F(Host, WaitsQuietlyForTheApplicationToComeAndComeBack) {
+  start();
+  // Frames the browser sends meanwhile are read and dropped.
+  writeAll(toHost.get(), NativeFraming::encode({{"id", 1}, {"ok", true}}).value());
+  listen();
+  EXPECT_TRUE(accept().contains("hello"));
+  // The application dies; a new one opens a new socket at the same place.
+  app.reset();
+  listener.reset();
+  listen();
+  EXPECT_TRUE(accept().contains("hello"));
+  writeAll(toHost.get(), NativeFraming::encode({{"id", 2}, {"ok", true}}).value());
+  EXPECT_EQ(readFrame(app.get()), (nlohmann::json{{"id", 2}, {"ok", true}}));
+  // The browser closes its end: the host leaves without a word to it.
+  toHost.reset();
+  EXPECT_EQ(exitCode(), 0);
+  EXPECT_EQ(readFrame(fromHost.get()), std::nullopt);
+}
+
+TEST(BrowserOrigin, NamesTheBrowserFromItsProgramAndProfileFromItsArguments) {
+  const std::filesystem::path config = "/home/p/.config";
+  const struct {
+    const char* program;
+    std::vector<std::string> arguments;
+    const char* kind;
+    const char* profile;
+  } cases[] = {
+      {"/usr/lib/chromium/chromium", {"--type=x"}, "chromium", "/home/p/.config/chromium"},
+      {"/usr/lib/chromium/chromium",
+       {"--user-data-dir=/tmp/a", "chrome-extension://x/"},
+       "chromium",
+       "/tmp/a"},
+      {"/opt/google/chrome/chrome", {}, "chrome", "/home/p/.config/google-chrome"},
+      {"/opt/brave.com/brave/brave", {}, "brave", "/home/p/.config/BraveSoftware/Brave-Browser"},
+      {"/opt/microsoft/msedge/msedge",
+       {"--user-data-dir="},
+       "edge",
+       "/home/p/.config/microsoft-edge"},
+      {"/usr/bin/bash", {"--user-data-dir=/tmp/a"}, "", ""},
+  };
+  for (const auto& c : cases) {
+    const auto origin = browserOrigin(c.program, c.arguments, config);
+    EXPECT_EQ(origin.kind, c.kind) << c.program;
+    EXPECT_EQ(origin.profile, c.profile) << c.program;
+  }
+  const struct {
+    std::string cmdline;
+    std::vector<std::string> arguments;
+  } lines[] = {
+      {std::string("/usr/bin/x\0--a=1 2\0b\0", 21), {"--a=1 2", "b"}},
+      {"/usr/lib/chromium/chromium --user-data-dir=/tmp/my profile --no-first-run",
+       {"--user-data-dir=/tmp/my profile", "--no-first-run"}},
+      {"", {}},
+  };
+  for (const auto& line : lines) EXPECT_EQ(commandLineArguments(line.cmdline), line.arguments);
+  EXPECT_EQ(scriptNameForKind("chromium"), "Google Chrome");
+  EXPECT_EQ(scriptNameForKind("edge"), "Microsoft Edge");
+}
+
+}  // namespace
+}  // namespace tervane::companion

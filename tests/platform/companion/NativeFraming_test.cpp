@@ -1,0 +1,98 @@
+#include "companion/NativeFraming.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace tervane::companion {
+namespace {
+
+std::string frame(std::string_view body, std::uint32_t length) {
+  std::string out(4, '\0');
+  std::memcpy(out.data(), &length, 4);
+  return out.append(body);
+}
+std::string frame(std::string_view body) {
+  return frame(body, static_cast<std::uint32_t>(body.size()));
+}
+
+TEST(NativeFraming, MessagesSurviveAnySplitOfTheStream) {
+  const nlohmann::json first = {{"id", 1}, {"title", "Caf\xC3\xA9"}};
+  const nlohmann::json second = {{"id", 2}};
+  const std::string stream =
+      NativeFraming::encode(first).value() + NativeFraming::encode(second).value();
+  for (std::size_t step = 1; step <= stream.size(); ++step) {
+    FrameReader reader;
+    std::vector<nlohmann::json> got;
+    for (std::size_t at = 0; at < stream.size(); at += step) {
+      reader.feed(std::string_view(stream).substr(at, step));
+      while (true) {
+        auto next = reader.next();
+        ASSERT_TRUE(next.ok());
+        if (!next.value()) break;
+        got.push_back(*next.value());
+      }
+    }
+    EXPECT_EQ(got, (std::vector<nlohmann::json>{first, second})) << "pieces of " << step;
+    EXPECT_EQ(reader.pending(), 0u);
+  }
+}
+
+TEST(NativeFraming, WantedStopsAtTheEndOfAFrame) {
+  FrameReader reader;
+  EXPECT_EQ(reader.wanted(), 4u);
+  reader.feed(frame("{}").substr(0, 3));
+  EXPECT_EQ(reader.wanted(), 1u);
+  reader.feed(frame("{}").substr(3, 2));
+  EXPECT_EQ(reader.wanted(), 1u);  // one byte of the body is still missing
+  reader.feed("}");
+  EXPECT_TRUE(reader.next().value().has_value());
+  EXPECT_EQ(reader.wanted(), 4u);
+}
+
+TEST(NativeFraming, BadFramesBreakTheStream) {
+  const std::string deep = std::string(NativeFraming::kMaxDepth + 1, '[') +
+                           std::string(NativeFraming::kMaxDepth + 1, ']');
+  const struct {
+    const char* what;
+    std::string bytes;
+  } cases[] = {
+      {"not JSON", frame("{\"id\":")},
+      {"an array", frame("[1]")},
+      {"a string", frame("\"x\"")},
+      {"empty body", frame("")},
+      {"bad UTF-8", frame("{\"t\":\"\xC3\x28\"}")},
+      {"overlong UTF-8", frame("{\"t\":\"\xC0\xAF\"}")},
+      {"nested too deep", frame("{\"a\":" + deep + "}")},
+      {"longer than taken", frame("{}", NativeFraming::kMaxMessageBytes + 1)},
+      {"longer than the browser's limit", frame("{}", 0xFFFFFFFFu)},
+  };
+  for (const auto& c : cases) {
+    FrameReader reader;
+    reader.feed(c.bytes + frame("{}"));
+    auto first = reader.next();
+    EXPECT_FALSE(first.ok()) << c.what;
+    EXPECT_TRUE(reader.broken()) << c.what;
+    EXPECT_FALSE(reader.next().ok()) << c.what << ": a later good frame is not read";
+  }
+}
+
+TEST(NativeFraming, BracketsInsideStringsDoNotCountAsNesting) {
+  const std::string text =
+      "{\"t\":\"" + std::string(100, '[') + "\\\"" + std::string(100, '{') + "\"}";
+  FrameReader reader;
+  reader.feed(frame(text));
+  auto message = reader.next();
+  ASSERT_TRUE(message.ok());
+  EXPECT_EQ((*message.value())["t"].get<std::string>().size(), 201u);
+}
+
+TEST(NativeFraming, EncodingRefusesWhatTheBrowserWouldNotTake) {
+  const nlohmann::json big = {{"t", std::string(NativeFraming::kBrowserInboundLimit, 'x')}};
+  EXPECT_EQ(NativeFraming::encode(big).error().code, EMSGSIZE);
+  EXPECT_TRUE(NativeFraming::encode(big, NativeFraming::kMaxMessageBytes).ok());
+  EXPECT_FALSE(NativeFraming::encode({{"t", "\xFF"}}).ok());
+}
+
+}  // namespace
+}  // namespace tervane::companion
