@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 
 namespace tervane::x11 {
@@ -52,7 +51,6 @@ std::optional<I3Ipc::Header> I3Ipc::header(std::string_view bytes) {
 }
 
 std::optional<std::string> I3Ipc::socketPath(XConnection& connection) {
-  if (const char* path = std::getenv("I3SOCK"); path != nullptr && *path != '\0') return path;
   static constexpr std::string_view kName = "I3_SOCKET_PATH";
   auto atom = connection.reply(
       xcb_intern_atom_reply,

@@ -36,7 +36,9 @@ class I3Ipc {
   // payload is over the limit.
   static std::optional<Header> header(std::string_view bytes);
 
-  // $I3SOCK, else the path the manager of this display publishes on the root window.
+  // The path the manager of this display publishes on its root window. $I3SOCK is not
+  // asked: it may name the i3 of another display, the person's own while this runs on a
+  // nested or test server.
   static std::optional<std::string> socketPath(XConnection& connection);
   static std::unique_ptr<I3Ipc> connect(const std::string& path);
 

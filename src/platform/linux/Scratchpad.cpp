@@ -62,9 +62,6 @@ void collect(const nlohmann::json& node, const std::string& workspace, bool floa
         found.container = idOf(child);
         found.workspace = here;
         found.floating = floats || floating;
-        if (!found.floating) {
-          for (const auto& sibling : *children) found.siblings.push_back(idOf(sibling));
-        }
         if (const auto marks = child.find("marks"); marks != child.end() && marks->is_array()) {
           for (const auto& mark : *marks) {
             if (mark.is_string()) found.marks.push_back(mark.get<std::string>());
@@ -172,7 +169,14 @@ std::optional<std::string> TreeWindow::ourMark() const {
 
 std::map<xcb_window_t, TreeWindow> treeWindows(const nlohmann::json& tree) {
   std::map<xcb_window_t, TreeWindow> out;
-  if (tree.is_object()) collect(tree, {}, false, out);
+  if (!tree.is_object()) return out;
+  collect(tree, {}, false, out);
+  std::map<std::int64_t, std::vector<std::int64_t>> order;
+  collectOrder(tree, order);
+  for (auto& [window, found] : out) {
+    const auto siblings = order.find(found.container);
+    if (!found.floating && siblings != order.end()) found.siblings = siblings->second;
+  }
   return out;
 }
 

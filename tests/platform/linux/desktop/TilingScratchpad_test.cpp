@@ -19,7 +19,6 @@ class TilingScratchpad : public ::testing::Test {
   std::shared_ptr<WindowMover> newMover() {
     return std::make_shared<WindowMover>(XConnection::open(desktop.display()).value());
   }
-  int i3(const std::string& command) { return desktop.run({"i3-msg", command}); }
   std::string id(xcb_window_t window) { return "[id=" + std::to_string(window) + "] "; }
 
   // The windows of `workspace` in tiling order, then those that float there.
@@ -49,8 +48,8 @@ TEST_F(TilingScratchpad, WindowsComeBackToTheirPlacesAndThePersonsOwnStayPutAway
   const auto a = desktop.xterm("A"), b = desktop.xterm("B"), c = desktop.xterm("C"),
              d = desktop.xterm("D"), floats = desktop.xterm("Floats"),
              elsewhere = desktop.xterm("Elsewhere"), persons = desktop.xterm("Persons");
-  ASSERT_EQ(i3(id(floats) + "floating enable"), 0);
-  ASSERT_EQ(i3(id(elsewhere) + "move container to workspace 2"), 0);
+  ASSERT_EQ(desktop.i3(id(floats) + "floating enable"), 0);
+  ASSERT_EQ(desktop.i3(id(elsewhere) + "move container to workspace 2"), 0);
   ASSERT_EQ(desktop.minimize(persons), 0);
   ASSERT_TRUE(desktop.waitIconic(persons, true));
   const std::vector<xcb_window_t> before = {a, b, c, d, floats};

@@ -71,6 +71,8 @@ class XTestDesktop {
 
   // Puts a window away as the person would: iconified, or on i3 in the scratchpad.
   int minimize(xcb_window_t window);
+  // Runs an i3 command on this desktop's i3; its exit status.
+  int i3(const std::string& command);
   // Starts an X client with this desktop's DISPLAY.
   ChildProcess& launch(const std::vector<std::string>& argv);
   // Starts a client and waits until the window manager lists a new regular window of
