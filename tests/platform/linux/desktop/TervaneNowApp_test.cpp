@@ -26,8 +26,7 @@ class TervaneNowApp : public ::testing::Test {
     // The person minimized Music before any stage; nothing may restore it.
     ASSERT_EQ(desktop.minimize(music), 0);
     ASSERT_TRUE(desktop.waitIconic(music, true));
-    ASSERT_EQ(desktop.run({"xdotool", "windowactivate", "--sync", std::to_string(editor)}), 0);
-    ASSERT_TRUE(desktop.waitActive(editor));
+    ASSERT_TRUE(desktop.activate(editor));
     ASSERT_EQ(desktop.run({"xdotool", "mousemove", "40", "40"}), 0);
   }
 

@@ -251,6 +251,16 @@ int XTestDesktop::minimize(xcb_window_t window) {
   return run({"xdotool", "windowminimize", std::to_string(window)});
 }
 
+bool XTestDesktop::activate(xcb_window_t window) {
+  // A manager may give the focus to the window mapped last a moment after it was listed,
+  // and so after this activation; a person would click again.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (run({"xdotool", "windowactivate", std::to_string(window)}) != 0) return false;
+    if (waitActive(window, 5)) return true;
+  }
+  return false;
+}
+
 int XTestDesktop::i3(const std::string& command) {
   // Named, not taken from $I3SOCK: that may be the i3 of the person running the tests.
   const auto socket = x11::I3Ipc::socketPath(*watcher_);

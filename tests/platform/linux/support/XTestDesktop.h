@@ -71,6 +71,9 @@ class XTestDesktop {
 
   // Puts a window away as the person would: iconified, or on i3 in the scratchpad.
   int minimize(xcb_window_t window);
+  // Activates a window as a person would (asking again while another takes the focus);
+  // whether it is then the active window.
+  bool activate(xcb_window_t window);
   // Runs an i3 command on this desktop's i3; its exit status.
   int i3(const std::string& command);
   // Starts an X client with this desktop's DISPLAY.
