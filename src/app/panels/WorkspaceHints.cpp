@@ -2,11 +2,15 @@
 
 #include <xcb/xcb.h>
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QWidget>
+#include <QWindow>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <string_view>
+#include <utility>
 
 namespace tervane::WorkspaceHints {
 namespace {
@@ -16,6 +20,28 @@ constexpr std::uint32_t kAllDesktops = 0xFFFFFFFF;
 constexpr std::uint32_t kAdd = 1;
 // The request comes from an ordinary application.
 constexpr std::uint32_t kSourceApplication = 1;
+
+// Runs an action once, the first time a window is exposed, then goes.
+class WhenExposed final : public QObject {
+ public:
+  WhenExposed(QWindow& window, std::function<void()> action)
+      : QObject(&window), window_(window), action_(std::move(action)) {
+    window.installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == &window_ && event->type() == QEvent::Expose && window_.isExposed() && action_) {
+      std::exchange(action_, nullptr)();
+      deleteLater();
+    }
+    return false;
+  }
+
+ private:
+  QWindow& window_;
+  std::function<void()> action_;
+};
 
 xcb_connection_t* connection() {
   if (QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
@@ -83,6 +109,40 @@ void keepOnEveryWorkspace(QWidget& window) {
   sendToRoot(c, root, id, desktop, kAllDesktops, kSourceApplication, 0, 0);
   sendToRoot(c, root, id, state, kAdd, sticky, skipTaskbar, kSourceApplication);
   xcb_flush(c);
+}
+
+void activate(QWidget& window) {
+  window.raise();
+  xcb_connection_t* c = connection();
+  xcb_window_t id = XCB_WINDOW_NONE;
+  xcb_window_t root = XCB_WINDOW_NONE;
+  xcb_atom_t active = XCB_ATOM_NONE;
+  if (c) {
+    id = static_cast<xcb_window_t>(window.winId());
+    root = rootOf(c, id);
+    active = atom(c, "_NET_ACTIVE_WINDOW");
+  }
+  if (root == XCB_WINDOW_NONE || active == XCB_ATOM_NONE) {
+    window.activateWindow();
+    return;
+  }
+  // Stamped "now": every panel opens at the person's request (a shortcut, the bee,
+  // `tervane-now open`, the first launch) or to shield the stage. Qt would stamp it with
+  // the last event it saw, which a manager that prevents focus stealing refuses when the
+  // person has typed elsewhere since; and a shortcut's own key is no better, since such a
+  // manager may have seen the shortcut's modifiers let go after it.
+  auto ask = [c, root, id, active] {
+    sendToRoot(c, root, id, active, kSourceApplication, XCB_CURRENT_TIME, XCB_WINDOW_NONE, 0);
+    xcb_flush(c);
+  };
+  QWindow* handle = window.windowHandle();
+  if (!handle || handle->isExposed()) {
+    ask();
+  } else {
+    // A manager gives the keyboard only to a window it shows: asked before then, it may
+    // settle on its own choice when it maps the window.
+    new WhenExposed(*handle, std::move(ask));
+  }
 }
 
 }  // namespace tervane::WorkspaceHints

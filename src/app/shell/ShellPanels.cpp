@@ -90,8 +90,7 @@ void present(QWidget& window) {
   WorkspaceHints::prepareForEveryWorkspace(window);
   window.show();
   WorkspaceHints::keepOnEveryWorkspace(window);
-  window.raise();
-  window.activateWindow();
+  WorkspaceHints::activate(window);
 }
 
 // Hides at once; the widget goes once the handler that asked for it has returned.
@@ -124,8 +123,7 @@ CapturePanelController::~CapturePanelController() {
 
 void CapturePanelController::show(std::shared_ptr<MacNowModel> model, ThemeManager& theme) {
   if (panel_) {
-    panel_->raise();
-    panel_->activateWindow();
+    WorkspaceHints::activate(*panel_);
     return;
   }
   auto* field = new CaptureField(std::move(model), theme, [this] { close(); });

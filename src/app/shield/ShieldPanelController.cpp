@@ -66,8 +66,7 @@ void ShieldPanelController::present(const StageItem& item, const std::string& ac
   // Full screen, so the window manager lets it cover its own panels too.
   window->showFullScreen();
   WorkspaceHints::keepOnEveryWorkspace(*window);
-  window->raise();
-  window->activateWindow();
+  WorkspaceHints::activate(*window);
   view->setFocus(Qt::ActiveWindowFocusReason);
   // The keyboard is the shield's even when the window manager keeps focus elsewhere.
   view->grabKeyboard();
