@@ -102,8 +102,7 @@ TEST_F(OnRealThreads, AStageWithBothBrowsersIsMadeAndUndone) {
   // it has no answer, so the recency rule decides.
   picker->available = true;
   buildOnThreads();
-  model->capture("write");
-  model->set(SeedRule::defaultRule());
+  start();
 
   const std::vector<std::string> expected = {"org.example.Mail", "chrome:2", "chrome:2#0",
                                              "safari:6", "safari:6#0"};

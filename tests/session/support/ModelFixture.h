@@ -9,13 +9,15 @@
 
 #include "base/Defaults.h"
 #include "base/MainQueue.h"
-#include "sim/SimDesktop.h"
 #include "session/MacNowModel.h"
+#include "sim/SimDesktop.h"
 #include "support/FakeBrowsers.h"
 #include "support/ManualOffMain.h"
 #include "support/TempDir.h"
 
 namespace tervane::testing {
+
+inline const SeedRule kRule = SeedRule::defaultRule();
 
 class FakePicker final : public ActPicking {
  public:
@@ -108,6 +110,18 @@ class ModelFixture : public ::testing::Test {
     addApp("com.example.Music", std::nullopt);
   }
 
+  // Chrome runs, with these windows.
+  void runChrome(std::vector<WindowFacts> windows) {
+    browsers->setRunning({BrowserKind::chrome});
+    browsers->setWindows(BrowserKind::chrome, std::move(windows));
+  }
+
+  // Writes the line and asks for a stage by the default rule.
+  void start(const std::string& line = "write") {
+    model->capture(line);
+    model->set(kRule);
+  }
+
   bool hidden(const std::string& id) const { return desktop->app(id)->isHidden; }
 
   // The journal on disk, or none.
@@ -164,6 +178,15 @@ inline const nlohmann::json kTwoBrowserDesktop = nlohmann::json::parse(R"({
     "chrome": {"windows": [
       {"id": 1, "tabs": [{"title": "Docs", "url": "https://docs.example.com/"}]},
       {"id": 2, "tabs": [{"title": "News", "url": "https://news.example.com/"}]}]}}})");
+
+// The item with this id in a stage's list.
+inline StageItem itemIn(const std::vector<StageItem>& items, const std::string& id) {
+  for (const auto& item : items) {
+    if (item.id == id) return item;
+  }
+  ADD_FAILURE() << "no item " << id;
+  return {};
+}
 
 inline std::vector<std::string> idsOf(const std::vector<StageItem>& items) {
   std::vector<std::string> ids;
