@@ -47,7 +47,10 @@ class ShellTest : public ::testing::Test {
     QApplication::processEvents();
   }
 
+  // Launches the shell; a shell still running is gone first, as after a quit or a crash.
   AppDelegate& launch() {
+    delegate.reset();
+    keyUps.clear();
     ShellEnvironment e;
     e.main = main;
     e.clock = clock;
@@ -181,9 +184,6 @@ TEST_F(ShellTest, ALaterLaunchSkipsTheWalkThroughAndKeepsTheShortcutsAsStored) {
   model().dismissFirstRun();
   delegate->shortcuts().setShortcut(std::nullopt, AppShortcuts::done());
   delegate->applicationWillTerminate();
-  delegate.reset();
-  keyUps.clear();
-
   launch();
   EXPECT_EQ(delegate->welcomePanel().panel(), nullptr);
   EXPECT_FALSE(model().showFirstRun());
@@ -201,10 +201,8 @@ TEST_F(ShellTest, ALaunchRecoversTheStageARunThatDiedLeftBehind) {
   ASSERT_EQ(stage.stowed.front().kind, StageItem::Kind::app);
   const auto stowedApp = stage.stowed.front().id;
   EXPECT_TRUE(hidden(stowedApp));
-  // The process dies: nothing is brought back and the journal stays.
-  delegate.reset();
-  keyUps.clear();
-
+  // The process dies without quitting (launch drops the running shell): nothing is
+  // brought back and the journal stays.
   launch();
   ASSERT_TRUE(model().openStage());
   EXPECT_EQ(model().openStage()->actionText, stage.actionText);
@@ -311,7 +309,6 @@ TEST_F(ShellTest, WithoutATrayTheWayToTheCardIsSaidOnceWhenTheTrayGoes) {
   delegate->trayPresence()->recheck();
   trayAvailable = false;
   delegate->trayPresence()->recheck();
-  delegate.reset();
   launch();
   EXPECT_EQ(notes.size(), 1u);
 }
@@ -337,7 +334,6 @@ TEST_F(ShellTest, WithoutATrayOrNotificationsTheWalkThroughsLastScreenSaysIt) {
   ASSERT_NE(delegate->welcomePanel().view(), nullptr);
   EXPECT_EQ(delegate->welcomePanel().view()->shownStep(), FirstRun::kScreenCount - 1);
   model().dismissFirstRun();
-  delegate.reset();
   launch();
   EXPECT_EQ(delegate->welcomePanel().panel(), nullptr);
 }
