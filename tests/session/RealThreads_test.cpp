@@ -66,21 +66,9 @@ class OnRealThreads : public ModelFixture {
   }
 
   void buildOnThreads() {
-    journal = std::make_shared<StageJournal>(dir / "state", journalOptions);
-    memory = std::make_shared<StageMemory>(*standard);
-    store = std::make_shared<Store>(*shared);
-    MacNowModel::Dependencies d;
+    auto d = dependencies(platform, platform->monitor(), nullptr);
     d.main = waking;
-    d.clock = clock;
-    d.platform = platform;
-    d.standardDefaults = standard;
-    d.store = store;
-    d.journal = journal;
-    d.memory = memory;
-    d.monitor = platform->monitor();
     d.offMain = std::make_shared<DetachedRunner>(waking);
-    d.picker = picker;
-    d.shield = shield;
     model = MacNowModel::make(std::move(d));
   }
 

@@ -77,6 +77,14 @@ class ModelFixture : public ::testing::Test {
   // Builds the model over another platform; a null browser surface is the platform's own.
   void build(std::shared_ptr<PlatformFactory> platform, std::shared_ptr<GuardObserving> watcher,
              std::shared_ptr<BrowserSurfacing> browserSurface) {
+    model = MacNowModel::make(
+        dependencies(std::move(platform), std::move(watcher), std::move(browserSurface)));
+  }
+
+  // What the model is built from: the fixture's queues, stores and fakes over the platform.
+  MacNowModel::Dependencies dependencies(std::shared_ptr<PlatformFactory> platform,
+                                         std::shared_ptr<GuardObserving> watcher,
+                                         std::shared_ptr<BrowserSurfacing> browserSurface) {
     journal = std::make_shared<StageJournal>(dir / "state", journalOptions);
     memory = std::make_shared<StageMemory>(*standard);
     store = std::make_shared<Store>(*shared);
@@ -93,7 +101,7 @@ class ModelFixture : public ::testing::Test {
     d.picker = picker;
     d.browsers = std::move(browserSurface);
     d.shield = shield;
-    model = MacNowModel::make(std::move(d));
+    return d;
   }
 
   void addApp(const std::string& id, std::optional<double> age, bool front = false,
