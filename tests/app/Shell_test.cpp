@@ -5,8 +5,6 @@
 #include <QTest>
 #include <QTextEdit>
 #include <QToolTip>
-#include <fstream>
-#include <sstream>
 
 #include "app/shell/AppDelegate.h"
 #include "base/Json.h"
@@ -34,10 +32,9 @@ class SilentPicker final : public ActPicking {
 class ShellTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::ifstream in(std::string(TERVANE_SOURCE_DIR) + "/tests/app/desktops/working.json");
-    std::stringstream text;
-    text << in.rdbuf();
-    auto platform = sim::SimPlatform::fromJson(*jsonread::parse(text.str()), clock);
+    const auto desktop =
+        readText(std::string(TERVANE_SOURCE_DIR) + "/tests/app/desktops/working.json");
+    auto platform = sim::SimPlatform::fromJson(*jsonread::parse(desktop), clock);
     ASSERT_TRUE(platform) << platform.error().message;
     this->platform = platform.value();
   }
