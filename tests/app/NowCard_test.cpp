@@ -26,6 +26,27 @@ class NowCardTest : public CardFixture {
     settle();
     ASSERT_TRUE(model().openStage());
   }
+  // The card over a desktop, showing a stage opened from its own "Start".
+  void showStage(const std::string& desktop = "working") {
+    load(desktop);
+    showCard();
+    startStage();
+  }
+  // The card with the line written and no stage.
+  void showLine() {
+    load();
+    model().capture(kLine);
+    showCard();
+  }
+  // The person works in the editor and the browser, never opens the other four, and
+  // finishes: the card asks about those four.
+  void finishUsingOnlyEditorAndBrowser() {
+    showStage();
+    personActivates("com.example.Editor");
+    personActivates("com.google.Chrome");
+    click(card->finishStage());
+    settle();
+  }
 
   ReceiptRow* row(ReceiptSection* section, const QString& name) {
     if (!section) return nullptr;
@@ -63,9 +84,7 @@ TEST_F(NowCardTest, WithoutALineAsksForOne) {
 }
 
 TEST_F(NowCardTest, ALineOffersStartAndFinished) {
-  load();
-  model().capture(kLine);
-  showCard();
+  showLine();
   EXPECT_TRUE(shown(card->line()));
   EXPECT_EQ(card->line()->text(), QString::fromStdString(kLine));
   EXPECT_FALSE(shown(card->prompt()));
@@ -82,9 +101,7 @@ TEST_F(NowCardTest, ALineOffersStartAndFinished) {
 }
 
 TEST_F(NowCardTest, AnOpenStageShowsWhatStayedWhatWentAndWhatCameForward) {
-  load("small");
-  showCard();
-  startStage();
+  showStage("small");
   // Start staged the desktop: the apps unused for 20 minutes are hidden, the browser
   // window not in front is minimized.
   EXPECT_TRUE(desktop().app("com.example.Slack")->isHidden);
@@ -147,9 +164,7 @@ TEST_F(NowCardTest, AnOpenStageShowsWhatStayedWhatWentAndWhatCameForward) {
 }
 
 TEST_F(NowCardTest, APausedStageSaysForHowLongAndOffersBackToIt) {
-  load("small");
-  showCard();
-  startStage();
+  showStage("small");
   click(card->park());
   settle();
   ASSERT_TRUE(model().openStage()->isParked());
@@ -181,9 +196,7 @@ TEST_F(NowCardTest, APausedStageSaysForHowLongAndOffersBackToIt) {
 }
 
 TEST_F(NowCardTest, JustFinishedOffersUndo) {
-  load();
-  model().capture(kLine);
-  showCard();
+  showLine();
   click(card->finishLine());
   settle();
   EXPECT_FALSE(model().now());
@@ -204,14 +217,7 @@ TEST_F(NowCardTest, JustFinishedOffersUndo) {
 }
 
 TEST_F(NowCardTest, APendingQuestionListsFourNamesAndYesRemembersThem) {
-  load();
-  showCard();
-  startStage();
-  // The person works in the editor and the browser and never opens the other four.
-  personActivates("com.example.Editor");
-  personActivates("com.google.Chrome");
-  click(card->finishStage());
-  settle();
+  finishUsingOnlyEditorAndBrowser();
   ASSERT_TRUE(model().pendingQuestion());
   ASSERT_NE(card->question(), nullptr);
   EXPECT_TRUE(shown(card->question()));
@@ -236,13 +242,7 @@ TEST_F(NowCardTest, APendingQuestionListsFourNamesAndYesRemembersThem) {
 }
 
 TEST_F(NowCardTest, NoToTheQuestionRemembersNothing) {
-  load();
-  showCard();
-  startStage();
-  personActivates("com.example.Editor");
-  personActivates("com.google.Chrome");
-  click(card->finishStage());
-  settle();
+  finishUsingOnlyEditorAndBrowser();
   ASSERT_NE(card->question(), nullptr);
   const auto before = model().memory().choices();
   click(card->question()->no());
@@ -253,9 +253,7 @@ TEST_F(NowCardTest, NoToTheQuestionRemembersNothing) {
 }
 
 TEST_F(NowCardTest, RowActionsMoveRowsAndAreRemembered) {
-  load();
-  showCard();
-  startStage();
+  showStage();
   // "Show this one" on a hidden app: it comes back, moves to the kept rows, and is
   // remembered as one to keep.
   auto* photos = row(card->receipt()->stowed(), "Photos");
@@ -286,9 +284,7 @@ TEST_F(NowCardTest, RowActionsMoveRowsAndAreRemembered) {
 }
 
 TEST_F(NowCardTest, TheChevronDisclosesTheWindowsHostsAndStaysOpen) {
-  load();
-  showCard();
-  startStage();
+  showStage();
   ASSERT_EQ(card->receipt()->stowed()->windowRows().size(), 1u);
   auto* window = card->receipt()->stowed()->windowRows()[0];
   EXPECT_FALSE(window->expanded());
@@ -314,9 +310,7 @@ TEST_F(NowCardTest, TheChevronDisclosesTheWindowsHostsAndStaysOpen) {
 }
 
 TEST_F(NowCardTest, ShowEverythingAndControlReturn) {
-  load();
-  showCard();
-  startStage();
+  showStage();
   click(card->showEverything());
   settle();
   EXPECT_FALSE(model().openStage());
@@ -337,9 +331,7 @@ TEST_F(NowCardTest, ShowEverythingAndControlReturn) {
 }
 
 TEST_F(NowCardTest, HoveringTheVerbsShowsTheirHint) {
-  load();
-  model().capture(kLine);
-  showCard();
+  showLine();
   EXPECT_EQ(card->start()->shortcutOpacity(), 0);
   QTest::mouseMove(card->start());
   settle();

@@ -5,8 +5,6 @@
 #include <QTest>
 #include <QTextEdit>
 #include <QToolTip>
-#include <fstream>
-#include <sstream>
 
 #include "app/shell/AppDelegate.h"
 #include "base/Json.h"
@@ -34,10 +32,9 @@ class SilentPicker final : public ActPicking {
 class ShellTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::ifstream in(std::string(TERVANE_SOURCE_DIR) + "/tests/app/desktops/working.json");
-    std::stringstream text;
-    text << in.rdbuf();
-    auto platform = sim::SimPlatform::fromJson(*jsonread::parse(text.str()), clock);
+    const auto desktop =
+        readText(std::string(TERVANE_SOURCE_DIR) + "/tests/app/desktops/working.json");
+    auto platform = sim::SimPlatform::fromJson(*jsonread::parse(desktop), clock);
     ASSERT_TRUE(platform) << platform.error().message;
     this->platform = platform.value();
   }
@@ -47,7 +44,10 @@ class ShellTest : public ::testing::Test {
     QApplication::processEvents();
   }
 
+  // Launches the shell; a shell still running is gone first, as after a quit or a crash.
   AppDelegate& launch() {
+    delegate.reset();
+    keyUps.clear();
     ShellEnvironment e;
     e.main = main;
     e.clock = clock;
@@ -181,9 +181,6 @@ TEST_F(ShellTest, ALaterLaunchSkipsTheWalkThroughAndKeepsTheShortcutsAsStored) {
   model().dismissFirstRun();
   delegate->shortcuts().setShortcut(std::nullopt, AppShortcuts::done());
   delegate->applicationWillTerminate();
-  delegate.reset();
-  keyUps.clear();
-
   launch();
   EXPECT_EQ(delegate->welcomePanel().panel(), nullptr);
   EXPECT_FALSE(model().showFirstRun());
@@ -201,10 +198,8 @@ TEST_F(ShellTest, ALaunchRecoversTheStageARunThatDiedLeftBehind) {
   ASSERT_EQ(stage.stowed.front().kind, StageItem::Kind::app);
   const auto stowedApp = stage.stowed.front().id;
   EXPECT_TRUE(hidden(stowedApp));
-  // The process dies: nothing is brought back and the journal stays.
-  delegate.reset();
-  keyUps.clear();
-
+  // The process dies without quitting (launch drops the running shell): nothing is
+  // brought back and the journal stays.
   launch();
   ASSERT_TRUE(model().openStage());
   EXPECT_EQ(model().openStage()->actionText, stage.actionText);
@@ -311,7 +306,6 @@ TEST_F(ShellTest, WithoutATrayTheWayToTheCardIsSaidOnceWhenTheTrayGoes) {
   delegate->trayPresence()->recheck();
   trayAvailable = false;
   delegate->trayPresence()->recheck();
-  delegate.reset();
   launch();
   EXPECT_EQ(notes.size(), 1u);
 }
@@ -337,7 +331,6 @@ TEST_F(ShellTest, WithoutATrayOrNotificationsTheWalkThroughsLastScreenSaysIt) {
   ASSERT_NE(delegate->welcomePanel().view(), nullptr);
   EXPECT_EQ(delegate->welcomePanel().view()->shownStep(), FirstRun::kScreenCount - 1);
   model().dismissFirstRun();
-  delegate.reset();
   launch();
   EXPECT_EQ(delegate->welcomePanel().panel(), nullptr);
 }

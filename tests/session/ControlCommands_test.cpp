@@ -31,7 +31,9 @@ class Control : public ModelFixture {
   static ControlRequest capture(std::string line) {
     return ControlRequest{.command = ControlCommand::capture, .line = std::move(line)};
   }
-  static ControlRequest answer(bool yes) { return ControlRequest{.command = ControlCommand::answer, .answer = yes}; }
+  static ControlRequest answer(bool yes) {
+    return ControlRequest{.command = ControlCommand::answer, .answer = yes};
+  }
 
   std::unique_ptr<ControlCommands> commands;
   std::vector<ControlReply> replies;
@@ -229,8 +231,7 @@ TEST_F(Control, StatusUntilAnswersWhenItsConditionHoldsOrRefusesAtTheLimit) {
   };
   EXPECT_EQ(run(until(ControlCondition::closed)).size(), 1u) << "holds already";
   EXPECT_TRUE(run(until(ControlCondition::stage)).empty());
-  model->capture("write");
-  model->set(SeedRule::defaultRule());
+  start();
   ASSERT_EQ(replies.size(), 1u);
   EXPECT_TRUE(replies[0].ok);
 

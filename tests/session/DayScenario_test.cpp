@@ -17,12 +17,10 @@ class DayScenario : public ModelFixture {
     addApp("com.example.Chat", 5000);
     addApp("com.example.Calendar", 60);
     addApp("com.google.Chrome", 10);
-    browsers->setRunning({BrowserKind::chrome});
-    browsers->setWindows(BrowserKind::chrome,
-                         {window(BrowserKind::chrome, 1, {"spec", "docs"}, true),
-                          window(BrowserKind::chrome, 2, {"news", "video"}),
-                          window(BrowserKind::chrome, 3, {"shop"}),
-                          window(BrowserKind::chrome, 4, {"mine"}, false, /*minimized=*/true)});
+    runChrome({window(BrowserKind::chrome, 1, {"spec", "docs"}, true),
+               window(BrowserKind::chrome, 2, {"news", "video"}),
+               window(BrowserKind::chrome, 3, {"shop"}),
+               window(BrowserKind::chrome, 4, {"mine"}, false, /*minimized=*/true)});
     build();
   }
 
@@ -36,25 +34,14 @@ class DayScenario : public ModelFixture {
     desktop->personActivates(id);
     settle();
   }
-
-  StageItem item(const std::string& id) const {
-    for (const auto* list : {&model->openStage()->stowed, &model->openStage()->kept}) {
-      for (const auto& i : *list) {
-        if (i.id == id) return i;
-      }
-    }
-    ADD_FAILURE() << id;
-    return {};
-  }
 };
 
 TEST_F(DayScenario, AWholeDayLosesNothing) {
-  model->capture("write the quarterly report");
-  model->set(SeedRule::defaultRule());
+  start("write the quarterly report");
   settle();
   expectJournalled("start");
-  const auto hiddenAtStart = std::vector<std::string>{"com.example.Mail", "com.example.Music",
-                                                      "com.example.Chat"};
+  const auto hiddenAtStart =
+      std::vector<std::string>{"com.example.Mail", "com.example.Music", "com.example.Chat"};
   for (const auto& id : hiddenAtStart) EXPECT_TRUE(hidden(id)) << id;
   EXPECT_TRUE(browsers->windowsNow(BrowserKind::chrome)[1].isMinimized);
   EXPECT_TRUE(browsers->windowsNow(BrowserKind::chrome)[2].isMinimized);
@@ -74,10 +61,10 @@ TEST_F(DayScenario, AWholeDayLosesNothing) {
   EXPECT_FALSE(hidden("com.example.Chat"));
 
   // Keep anyway on a window; stow also on an app.
-  model->keepAnyway(item("chrome:3"));
+  model->keepAnyway(itemIn(model->openStage()->stowed, "chrome:3"));
   expectJournalled("keep anyway");
   EXPECT_FALSE(browsers->windowsNow(BrowserKind::chrome)[2].isMinimized);
-  model->stowAlso(item("com.example.Calendar"));
+  model->stowAlso(itemIn(model->openStage()->kept, "com.example.Calendar"));
   expectJournalled("stow also");
   EXPECT_TRUE(hidden("com.example.Calendar"));
 

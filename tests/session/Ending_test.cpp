@@ -9,22 +9,19 @@ namespace tervane::testing {
 namespace {
 
 using Move = FakeBrowsers::Move;
-const SeedRule kRule = SeedRule::defaultRule();
 
 class Ending : public ModelFixture {
  protected:
   void SetUp() override {
     addDesk();
     addApp("com.google.Chrome", 10);
-    browsers->setRunning({BrowserKind::chrome});
-    browsers->setWindows(BrowserKind::chrome, {window(BrowserKind::chrome, 8, {"front"}, true),
-                                               window(BrowserKind::chrome, 7, {"a", "b"})});
+    runChrome({window(BrowserKind::chrome, 8, {"front"}, true),
+               window(BrowserKind::chrome, 7, {"a", "b"})});
   }
 
   void openStage() {
     build();
-    model->capture("write the report");
-    model->set(kRule);
+    start("write the report");
     settle();
     ASSERT_TRUE(model->openStage().has_value());
     ASSERT_EQ(browsers->windowsNow(BrowserKind::chrome)[1].isMinimized, true);
@@ -44,8 +41,8 @@ TEST_F(Ending, ParkKeepsEverythingHiddenStopsTheGuardAndMarksTheFrontTab) {
   EXPECT_EQ(model->openStage()->mark,
             (ResumeMark{"com.google.Chrome", "App Chrome", {}, {}, {}, {}}));
   settle();  // the mark is refined to the front window's active tab
-  EXPECT_EQ(model->openStage()->mark,
-            (ResumeMark{"com.google.Chrome", "App Chrome", "chrome", 8, 1, "https://front.example.com/"}));
+  EXPECT_EQ(model->openStage()->mark, (ResumeMark{"com.google.Chrome", "App Chrome", "chrome", 8, 1,
+                                                  "https://front.example.com/"}));
   EXPECT_EQ(onDisk(), model->openStage());
 
   const auto parked = *model->openStage();
@@ -126,12 +123,9 @@ TEST_F(Ending, ShowEverythingBringsAppsAndWindowsBackAndClosesTheJournal) {
 TEST_F(Ending, ALateRestoreDoesNotCloseTheJournalOfANewerStage) {
   openStage();
   model->bringBack(false);
-  auto restoreDone = [this] {
-    offMain->runWorkHoldCompletion()();
-  };
   model->set(kRule);  // a new stage begins before the windows are back
   const auto newer = *model->openStage();
-  restoreDone();
+  offMain->runWorkHoldCompletion()();  // then the windows are back
   EXPECT_EQ(onDisk(), newer);
 }
 
@@ -142,13 +136,12 @@ TEST_F(Ending, DoneObservesBringsBackAndClearsTheLineAndUndoRestoresIt) {
   EXPECT_FALSE(model->now().has_value());
   EXPECT_FALSE(shared->get("the_now_task").has_value());
   EXPECT_EQ(model->justFinished(), "write the report");
-  // Editor was kept, never left in front since the stage began? It was used 5 s before.
   model->undoFinish();
   ASSERT_TRUE(model->now().has_value());
   EXPECT_EQ(model->now()->textContent, "write the report");
   EXPECT_EQ(store->theNow(), model->now());
   EXPECT_FALSE(model->justFinished().has_value());
-  EXPECT_TRUE(hidden("com.example.Mail") == false) << "undo never hides again";
+  EXPECT_FALSE(hidden("com.example.Mail")) << "undo never hides again";
 }
 
 TEST_F(Ending, FinishingWithoutAStageStillClearsTheLine) {
@@ -179,8 +172,9 @@ TEST_F(Ending, RecoveryTakesUpAStageLeftByARunThatDied) {
   build();
   model->recoverIfNeeded();
   EXPECT_EQ(model->openStage(), left);
-  EXPECT_EQ(model->lastBecause(),
-            "Tervane stopped while you were stepped out. Your 3 things are still put away, waiting.");
+  EXPECT_EQ(
+      model->lastBecause(),
+      "Tervane stopped while you were stepped out. Your 3 things are still put away, waiting.");
   EXPECT_FALSE(monitor->isRunning());
   model->bringBack(true);
   EXPECT_FALSE(hidden("com.example.Mail"));
@@ -189,7 +183,8 @@ TEST_F(Ending, RecoveryTakesUpAStageLeftByARunThatDied) {
 
 TEST_F(Ending, RecoveryOfAnOpenStageWatchesAndCountsOneThing) {
   build();
-  StageSnapshot s{"2025-01-02T03:04:05Z", "x", {StageItem::app("com.example.Mail", "Mail")}, {}, {}, {}, {}};
+  StageSnapshot s{
+      "2025-01-02T03:04:05Z", "x", {StageItem::app("com.example.Mail", "Mail")}, {}, {}, {}, {}};
   ASSERT_TRUE(journal->write(s).ok());
   build();
   model->recoverIfNeeded();
@@ -216,8 +211,7 @@ TEST_F(StubbornDesktop, NothingHiddenMeansNoStageAndNothingJournalled) {
   build();
   desktop->setStuck("com.example.Mail", true);
   desktop->setStuck("com.example.Music", true);
-  model->capture("write the report");
-  model->set(kRule);
+  start("write the report");
   settle();
   EXPECT_FALSE(model->openStage());
   EXPECT_FALSE(onDisk());

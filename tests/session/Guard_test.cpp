@@ -5,7 +5,6 @@ namespace {
 
 using Move = FakeBrowsers::Move;
 using R = StagePlanner::Remembered;
-const SeedRule kRule = SeedRule::defaultRule();
 
 class Guard : public ModelFixture {
  protected:
@@ -16,30 +15,15 @@ class Guard : public ModelFixture {
     auto mixed = window(BrowserKind::chrome, 7, {"a", "b"});
     mixed.tabs[0].url = "about:blank";
     mixed.tabs[1].url = "https://www.Docs.example.com/x";
-    browsers->setWindows(BrowserKind::chrome, {window(BrowserKind::chrome, 8, {"front"}, true), mixed});
+    browsers->setWindows(BrowserKind::chrome,
+                         {window(BrowserKind::chrome, 8, {"front"}, true), mixed});
   }
 
   void openStage() {
     build();
-    model->capture("write the report");
-    model->set(kRule);
+    start("write the report");
     settle();
     main->advance(1);  // past the model's own moves
-  }
-
-  StageItem stowedItem(const std::string& id) const {
-    for (const auto& item : model->openStage()->stowed) {
-      if (item.id == id) return item;
-    }
-    ADD_FAILURE() << id << " is not stowed";
-    return {};
-  }
-  StageItem keptItem(const std::string& id) const {
-    for (const auto& item : model->openStage()->kept) {
-      if (item.id == id) return item;
-    }
-    ADD_FAILURE() << id << " is not kept";
-    return {};
   }
 };
 
@@ -56,8 +40,7 @@ TEST_F(Guard, AStowedAppComingForwardRaisesOneShieldAtATime) {
 
 TEST_F(Guard, NothingIsShieldedWhileTheModelMovesThings) {
   build();
-  model->capture("write");
-  model->set(kRule);
+  start();
   desktop->personActivates("com.example.Mail");  // within 0.8 s of the hide
   EXPECT_TRUE(shield->presented().empty());
 }
@@ -145,7 +128,7 @@ TEST_F(Guard, AFailedJournalWriteOnAnAnswerChangesNothing) {
 
 TEST_F(Guard, KeepAnywayOnAWindowRemembersTheFirstTabWithAHost) {
   openStage();
-  model->keepAnyway(stowedItem("chrome:7"));
+  model->keepAnyway(itemIn(model->openStage()->stowed, "chrome:7"));
   EXPECT_EQ(memory->choices().at("host:docs.example.com"), R::keep);
   EXPECT_EQ(model->lastBecause(), "Chrome window, 2 tabs stays from now on, because you said so.");
   EXPECT_EQ(browsers->moves().back(), (Move{Move::Kind::restore, BrowserKind::chrome, {7}, 0}));
@@ -157,7 +140,7 @@ TEST_F(Guard, KeepAnywayOnAWindowRemembersTheFirstTabWithAHost) {
 
 TEST_F(Guard, StowAlsoHidesAKeptAppAndRemembersIt) {
   openStage();
-  model->stowAlso(keptItem("com.google.Chrome"));
+  model->stowAlso(itemIn(model->openStage()->kept, "com.google.Chrome"));
   EXPECT_TRUE(hidden("com.google.Chrome"));
   EXPECT_EQ(memory->choices().at("com.google.Chrome"), R::stow);
   EXPECT_EQ(model->lastBecause(), "I will hide App Chrome from now on, because you said so.");

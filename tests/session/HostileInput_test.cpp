@@ -13,8 +13,6 @@
 namespace tervane::testing {
 namespace {
 
-const SeedRule kRule = SeedRule::defaultRule();
-
 class HostileInput : public ModelFixture {
  protected:
   void SetUp() override {
@@ -41,8 +39,7 @@ TEST_F(HostileInput, OddTitlesAndAHundredKilobyteLineSurviveTheJournalAndARestar
   browsers->setWindows(BrowserKind::chrome,
                        {window(BrowserKind::chrome, 1, {"front"}, true), back});
   build();
-  model->capture(line);
-  model->set(kRule);
+  start(line);
   settle();
 
   ASSERT_TRUE(model->openStage().has_value());
@@ -85,21 +82,14 @@ TEST_F(HostileInput, OddTitlesAndAHundredKilobyteLineSurviveTheJournalAndARestar
 // apps and the browser that answered properly, and no script moves a window of the other.
 TEST_F(HostileInput, ABrowserWhoseListsDoNotLineUpHasNothingPutAway) {
   using R = ReplyDescriptor;
-  auto ints = [](std::vector<std::int64_t> values) {
+  const auto listOf = [](auto make, const auto& values) {
     std::vector<R> items;
-    for (auto v : values) items.push_back(R::integer(v));
+    for (const auto& v : values) items.push_back(make(v));
     return R::list(items);
   };
-  auto strings = [](std::vector<std::string> values) {
-    std::vector<R> items;
-    for (auto& v : values) items.push_back(R::string(v));
-    return R::list(items);
-  };
-  auto flags = [](std::vector<bool> values) {
-    std::vector<R> items;
-    for (bool v : values) items.push_back(R::boolean(v));
-    return R::list(items);
-  };
+  auto ints = [&](std::vector<std::int64_t> v) { return listOf(R::integer, v); };
+  auto strings = [&](std::vector<std::string> v) { return listOf(R::string, v); };
+  auto flags = [&](std::vector<bool> v) { return listOf(R::boolean, v); };
   const R safari =
       R::list({ints({5, 6}), flags({false, false}), ints({1, 1}), strings({"front", "back"}),
                strings({"https://a.example/", ""}), flags({true, true})});
@@ -134,8 +124,7 @@ TEST_F(HostileInput, ABrowserWhoseListsDoNotLineUpHasNothingPutAway) {
                                          std::make_shared<BrowserPermission>(lane, automation));
     monitor = std::make_shared<sim::SimGuardMonitor>(desktop);
     build(std::make_shared<TestPlatform>(desktop, clock), monitor, surface);
-    model->capture("write");
-    model->set(kRule);
+    start();
     settle();
 
     ASSERT_TRUE(model->openStage().has_value());

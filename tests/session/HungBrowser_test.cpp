@@ -68,14 +68,6 @@ class HungBrowser : public ModelFixture {
     return limits;
   }
 
-  StageItem item(const std::vector<StageItem>& items, const std::string& id) const {
-    for (const auto& candidate : items) {
-      if (candidate.id == id) return candidate;
-    }
-    ADD_FAILURE() << "no item " << id;
-    return {};
-  }
-
   std::shared_ptr<sim::SimPlatform> platform;
   std::mutex mutex;
   std::vector<Wait> waits;
@@ -84,8 +76,7 @@ class HungBrowser : public ModelFixture {
 
 TEST_F(HungBrowser, NoModelCallWaitsLongerThanOneWindowAndTheBrowserComesBackWhenItAnswers) {
   hang(BrowserKind::safari);
-  model->capture("write");
-  model->set(SeedRule::defaultRule());
+  start();
   settle();
   ASSERT_TRUE(model->openStage().has_value());
   EXPECT_EQ(model->busyBrowsers(), std::vector<BrowserKind>{BrowserKind::safari});
@@ -102,7 +93,7 @@ TEST_F(HungBrowser, NoModelCallWaitsLongerThanOneWindowAndTheBrowserComesBackWhe
   EXPECT_FALSE(shield->isShowing());
 
   // A correction of one window is the one wait the main thread makes, and it is bounded.
-  model->stowAlso(item(model->openStage()->kept, "chrome:1"));
+  model->stowAlso(itemIn(model->openStage()->kept, "chrome:1"));
   EXPECT_EQ(mainThreadLimits(), (std::vector<double>{BrowserPermission::kBudgetSeconds,
                                                      AppleScriptRunner::kBudgetSeconds}));
   EXPECT_EQ(model->lastBecause(),
@@ -112,7 +103,7 @@ TEST_F(HungBrowser, NoModelCallWaitsLongerThanOneWindowAndTheBrowserComesBackWhe
 
   // Two calls hang now: the browser is refused without any wait, and the window stays
   // where it was, which is what the person is told.
-  model->keepAnyway(item(model->openStage()->stowed, "chrome:2"));
+  model->keepAnyway(itemIn(model->openStage()->stowed, "chrome:2"));
   EXPECT_TRUE(mainThreadLimits().empty());
   EXPECT_EQ(model->lastBecause(),
             "Chrome window, 1 tab did not come back when asked. Show everything tries again.");
@@ -124,7 +115,7 @@ TEST_F(HungBrowser, NoModelCallWaitsLongerThanOneWindowAndTheBrowserComesBackWhe
   }
   platform->browser(BrowserKind::chrome)->release();
   platform->lane()->waitUntilStuckAtMost(BrowserKind::chrome, 0);
-  model->keepAnyway(item(model->openStage()->stowed, "chrome:1"));
+  model->keepAnyway(itemIn(model->openStage()->stowed, "chrome:1"));
   EXPECT_EQ(mainThreadLimits().size(), 2u);
   EXPECT_FALSE(platform->browser(BrowserKind::chrome)->state().windows[0].minimized);
 
@@ -137,8 +128,7 @@ TEST_F(HungBrowser, NoModelCallWaitsLongerThanOneWindowAndTheBrowserComesBackWhe
 }
 
 TEST_F(HungBrowser, QuittingWaitsForEachHungBrowserOnItsOwnNeverForTheirSum) {
-  model->capture("write");
-  model->set(SeedRule::defaultRule());
+  start();
   settle();
   ASSERT_TRUE(model->openStage().has_value());
   ASSERT_EQ(idsOf(model->openStage()->stowed),

@@ -66,21 +66,9 @@ class OnRealThreads : public ModelFixture {
   }
 
   void buildOnThreads() {
-    journal = std::make_shared<StageJournal>(dir / "state", journalOptions);
-    memory = std::make_shared<StageMemory>(*standard);
-    store = std::make_shared<Store>(*shared);
-    MacNowModel::Dependencies d;
+    auto d = dependencies(platform, platform->monitor(), nullptr);
     d.main = waking;
-    d.clock = clock;
-    d.platform = platform;
-    d.standardDefaults = standard;
-    d.store = store;
-    d.journal = journal;
-    d.memory = memory;
-    d.monitor = platform->monitor();
     d.offMain = std::make_shared<DetachedRunner>(waking);
-    d.picker = picker;
-    d.shield = shield;
     model = MacNowModel::make(std::move(d));
   }
 
@@ -102,8 +90,7 @@ TEST_F(OnRealThreads, AStageWithBothBrowsersIsMadeAndUndone) {
   // it has no answer, so the recency rule decides.
   picker->available = true;
   buildOnThreads();
-  model->capture("write");
-  model->set(SeedRule::defaultRule());
+  start();
 
   const std::vector<std::string> expected = {"org.example.Mail", "chrome:2", "chrome:2#0",
                                              "safari:6", "safari:6#0"};

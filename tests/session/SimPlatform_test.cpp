@@ -40,8 +40,7 @@ class OnSimPlatform : public ModelFixture {
 
 TEST_F(OnSimPlatform, SafariWindowsAreMinimizedAndABusyChromeIsNamed) {
   buildOnPlatform();
-  model->capture("write");
-  model->set(SeedRule::defaultRule());
+  start();
   settle();
   const auto stowed = idsOf(model->openStage()->stowed);
   EXPECT_EQ(stowed, (std::vector<std::string>{"org.example.Mail", "safari:2", "safari:2#0"}))
@@ -64,8 +63,7 @@ TEST_F(OnSimPlatform, AHungBrowserCostsTheCallerOnlyTheLanesTimeLimit) {
   auto chrome = platform->browser(BrowserKind::chrome);
   chrome->hold();  // never answers
   buildOnPlatform();
-  model->capture("write");
-  model->set(SeedRule::defaultRule());
+  start();
   settle();
   EXPECT_EQ(model->busyBrowsers(), std::vector<BrowserKind>{BrowserKind::chrome});
   ASSERT_TRUE(model->openStage().has_value());

@@ -4,7 +4,6 @@ namespace tervane::testing {
 namespace {
 
 using Move = FakeBrowsers::Move;
-const SeedRule kRule = SeedRule::defaultRule();
 
 class Staging : public ModelFixture {
  protected:
@@ -50,6 +49,7 @@ TEST_F(Staging, WithoutAPickerStagesAtOnceHidesOldAppsAndJournalsFirst) {
   EXPECT_TRUE(monitor->isRunning());
   ASSERT_EQ(began.size(), 1u);
   EXPECT_TRUE(picker->asked.empty());
+  EXPECT_EQ(offMain->pending(), 0u) << "no browser runs, so there is no background work";
 
   EXPECT_TRUE(model->isTervaneMoving());
   main->advance(0.79);
@@ -98,8 +98,7 @@ TEST_F(Staging, AJournalThatCannotBeWrittenHidesNothingAndOpensNoStage) {
     };
     if (c.spoil) c.spoil(dir / "state");
     build();
-    model->capture("write");
-    model->set(kRule);
+    start();
     EXPECT_FALSE(model->openStage().has_value());
     EXPECT_FALSE(hidden("com.example.Mail"));
     EXPECT_FALSE(monitor->isRunning());
@@ -118,8 +117,7 @@ TEST_F(Staging, AJournalInPlaceOpensTheStageThoughItsFolderCannotBeSynced) {
     return std::nullopt;
   };
   build();
-  model->capture("write");
-  model->set(kRule);
+  start();
   ASSERT_TRUE(model->openStage().has_value());
   EXPECT_TRUE(hidden("com.example.Mail"));
   EXPECT_EQ(onDisk(), model->openStage());
@@ -138,11 +136,9 @@ TEST_F(Staging, AwayWithNothingToStowOpensNoStage) {
 
 TEST_F(Staging, ThePickerChoosesAppsAndTabsAndASecondStartWaits) {
   picker->available = true;
-  browsers->setRunning({BrowserKind::chrome});
-  browsers->setWindows(BrowserKind::chrome,
-                       {window(BrowserKind::chrome, 1, {"docs"}, true),
-                        window(BrowserKind::chrome, 2, {"news", "docs"}),
-                        window(BrowserKind::chrome, 3, {"video"}, false, /*minimized=*/true)});
+  runChrome({window(BrowserKind::chrome, 1, {"docs"}, true),
+             window(BrowserKind::chrome, 2, {"news", "docs"}),
+             window(BrowserKind::chrome, 3, {"video"}, false, /*minimized=*/true)});
   addApp("com.google.Chrome", 9000);
   build();
   model->capture("write the report");
@@ -199,9 +195,8 @@ TEST_F(Staging, AnAnswerAfterTheFallbackChangesNothing) {
 }
 
 TEST_F(Staging, BrowserWindowsJoinLaterAndTheStartedNoteSeesAppsOnly) {
-  browsers->setRunning({BrowserKind::chrome});
-  browsers->setWindows(BrowserKind::chrome, {window(BrowserKind::chrome, 7, {"a", "b", "c"}),
-                                             window(BrowserKind::chrome, 8, {"front"}, true)});
+  runChrome({window(BrowserKind::chrome, 7, {"a", "b", "c"}),
+             window(BrowserKind::chrome, 8, {"front"}, true)});
   build();
   model->capture("write");
   std::optional<StageSnapshot> began;
@@ -211,7 +206,8 @@ TEST_F(Staging, BrowserWindowsJoinLaterAndTheStartedNoteSeesAppsOnly) {
   EXPECT_EQ(offMain->pending(), 1u);
 
   offMain->runNext();  // read, then join on the main thread
-  EXPECT_EQ(idsOf(began->stowed), (std::vector<std::string>{"com.example.Mail", "com.example.Music"}));
+  EXPECT_EQ(idsOf(began->stowed),
+            (std::vector<std::string>{"com.example.Mail", "com.example.Music"}));
   EXPECT_EQ(idsOf(model->openStage()->stowed),
             (std::vector<std::string>{"com.example.Mail", "com.example.Music", "chrome:7",
                                       "chrome:7#0", "chrome:7#1", "chrome:7#2"}));
@@ -222,7 +218,8 @@ TEST_F(Staging, BrowserWindowsJoinLaterAndTheStartedNoteSeesAppsOnly) {
 
   EXPECT_EQ(offMain->pending(), 1u) << "the minimize runs off the main thread";
   offMain->runNext();
-  EXPECT_EQ(browsers->moves(), (std::vector<Move>{{Move::Kind::minimize, BrowserKind::chrome, {7}, 0}}));
+  EXPECT_EQ(browsers->moves(),
+            (std::vector<Move>{{Move::Kind::minimize, BrowserKind::chrome, {7}, 0}}));
 }
 
 TEST_F(Staging, ABrowserNeedingConsentJoinsTheSameStageOnceAsked) {
@@ -231,8 +228,7 @@ TEST_F(Staging, ABrowserNeedingConsentJoinsTheSameStageOnceAsked) {
   browsers->setWindows(BrowserKind::chrome, {window(BrowserKind::chrome, 1, {"a"})});
   browsers->setWindows(BrowserKind::safari, {window(BrowserKind::safari, 2, {"b"})});
   build();
-  model->capture("write");
-  model->set(kRule);
+  start();
   offMain->runNext();  // first pass: Chrome joined, Safari needs consent
   EXPECT_EQ(browsers->reads(BrowserKind::safari), 0);
   const auto act = model->currentAct();
@@ -252,10 +248,10 @@ TEST_F(Staging, RefusalsAreNamedInOrderAfterTheReason) {
   browsers->setAuthorization(BrowserKind::chrome, BrowserAuthorization::busy());
   browsers->failReads(BrowserKind::edge, AppleScriptError::notPermitted());
   build();
-  model->capture("write");
-  model->set(kRule);
+  start();
   settle();
-  EXPECT_EQ(model->deniedBrowsers(), (std::vector<BrowserKind>{BrowserKind::safari, BrowserKind::edge}));
+  EXPECT_EQ(model->deniedBrowsers(),
+            (std::vector<BrowserKind>{BrowserKind::safari, BrowserKind::edge}));
   EXPECT_EQ(model->lastBecause(),
             "You had not used them in the last 20 minutes. Safari and Edge did not give "
             "permission, so its tabs stayed exactly where they were. System Settings, Privacy & "
@@ -264,11 +260,9 @@ TEST_F(Staging, RefusalsAreNamedInOrderAfterTheReason) {
 }
 
 TEST_F(Staging, APassThatReturnsAfterBringBackChangesNothing) {
-  browsers->setRunning({BrowserKind::chrome});
-  browsers->setWindows(BrowserKind::chrome, {window(BrowserKind::chrome, 1, {"a"})});
+  runChrome({window(BrowserKind::chrome, 1, {"a"})});
   build();
-  model->capture("write");
-  model->set(kRule);
+  start();
   auto late = offMain->runWorkHoldCompletion();
   model->bringBack(false);
   late();
@@ -279,24 +273,15 @@ TEST_F(Staging, APassThatReturnsAfterBringBackChangesNothing) {
 }
 
 TEST_F(Staging, AJoinThatCannotBeJournalledMinimizesNothing) {
-  browsers->setRunning({BrowserKind::chrome});
-  browsers->setWindows(BrowserKind::chrome, {window(BrowserKind::chrome, 1, {"a"})});
+  runChrome({window(BrowserKind::chrome, 1, {"a"})});
   build();
-  model->capture("write");
-  model->set(kRule);
+  start();
   const auto before = *model->openStage();
   journalFails = true;
   settle();
   EXPECT_EQ(model->openStage(), before);
   EXPECT_TRUE(browsers->moves().empty());
   EXPECT_EQ(onDisk(), before);
-}
-
-TEST_F(Staging, NoRunningBrowserMeansNoBackgroundWork) {
-  build();
-  model->capture("write");
-  model->set(kRule);
-  EXPECT_EQ(offMain->pending(), 0u);
 }
 
 // A Start over an open stage keeps what the open stage put away and the new plan does not
@@ -316,13 +301,11 @@ TEST_F(Staging, RestagingCarriesOverOnlyWhatTheNewPlanDoesNotHold) {
     desktop = std::make_shared<sim::SimDesktop>(clock);
     SetUp();
     browsers = std::make_shared<FakeBrowsers>();
-    browsers->setRunning({BrowserKind::chrome});
-    browsers->setWindows(BrowserKind::chrome, {window(BrowserKind::chrome, 1, {"a"})});
+    runChrome({window(BrowserKind::chrome, 1, {"a"})});
     build();
     std::vector<StageSnapshot> began;
     model->onActBegan = [&](const StageSnapshot& s) { began.push_back(s); };
-    model->capture("write");
-    model->set(kRule);
+    start();
     settle();
     ASSERT_TRUE(browsers->windowsNow(BrowserKind::chrome)[0].isMinimized);
 

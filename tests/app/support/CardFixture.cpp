@@ -1,8 +1,6 @@
 #include "support/CardFixture.h"
 
 #include <QCursor>
-#include <fstream>
-#include <sstream>
 
 #include "base/Json.h"
 
@@ -14,10 +12,8 @@ CardFixture::~CardFixture() {
 }
 
 void CardFixture::load(const std::string& name) {
-  std::ifstream in(std::string(TERVANE_SOURCE_DIR) + "/tests/app/desktops/" + name + ".json");
-  std::stringstream text;
-  text << in.rdbuf();
-  const auto description = jsonread::parse(text.str());
+  const auto description = jsonread::parse(
+      readText(std::string(TERVANE_SOURCE_DIR) + "/tests/app/desktops/" + name + ".json"));
   ASSERT_TRUE(description) << name;
   CardDesktop::Options options;
   options.clock = clock;

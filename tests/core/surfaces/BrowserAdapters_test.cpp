@@ -4,130 +4,38 @@
 
 #include <limits>
 
+#include "platform/script/AdapterScripts.h"
+
 namespace tervane {
 namespace {
 
-// A script as its table gives it: each line's indent and text, joined by line feeds.
-std::string lines(const std::vector<std::pair<int, std::string>>& rows) {
-  std::string out;
-  for (const auto& [indent, text] : rows) {
-    if (!out.empty()) out += "\n";
-    out += std::string(static_cast<std::size_t>(indent), ' ') + text;
-  }
-  return out;
-}
+// The wire texts, as the script engine's tests run them.
+using testing::chromiumFocusScript;
+using testing::chromiumReadScript;
+using testing::kSafariReadScript;
+using testing::safariFocusScript;
+using testing::setMinimizedScript;
 
 const std::vector<BrowserKind> kChromiumKinds = {BrowserKind::chrome, BrowserKind::brave,
                                                  BrowserKind::edge};
 
-TEST(BrowserAdapters, ReadScriptsAreTheWireTexts) {
+// Each adapter sends exactly the texts the script engine is tested with, byte for byte.
+TEST(BrowserAdapters, ScriptsAreTheWireTexts) {
   for (auto kind : kChromiumKinds) {
-    EXPECT_EQ(ChromiumAdapter(kind).readScript(),
-              lines({{0, "tell application \"" + appName(kind) + "\""},
-                     {4, "set wIds to {}"},
-                     {4, "set wMin to {}"},
-                     {4, "set wCounts to {}"},
-                     {4, "set tTitles to {}"},
-                     {4, "set tUrls to {}"},
-                     {4, "set tActive to {}"},
-                     {4, "repeat with w in (every window)"},
-                     {8, "set theTabs to (every tab of w)"},
-                     {8, "set end of wIds to (id of w)"},
-                     {8, "set end of wMin to (minimized of w)"},
-                     {8, "set end of wCounts to (count of theTabs)"},
-                     {8, "set activeIdx to 0"},
-                     {8, "try"},
-                     {12, "set activeIdx to (active tab index of w)"},
-                     {8, "end try"},
-                     {8, "set i to 0"},
-                     {8, "repeat with t in theTabs"},
-                     {12, "set i to i + 1"},
-                     {12, "set end of tTitles to (title of t)"},
-                     {12, "set end of tUrls to (URL of t)"},
-                     {12, "set end of tActive to (i = activeIdx)"},
-                     {8, "end repeat"},
-                     {4, "end repeat"},
-                     {4, "return {wIds, wMin, wCounts, tTitles, tUrls, tActive}"},
-                     {0, "end tell"}}))
-        << rawValue(kind);
-  }
-  EXPECT_EQ(SafariAdapter().readScript(),
-            lines({{0, "tell application \"Safari\""},
-                   {4, "set wIds to {}"},
-                   {4, "set wMin to {}"},
-                   {4, "set wCounts to {}"},
-                   {4, "set tTitles to {}"},
-                   {4, "set tUrls to {}"},
-                   {4, "set tActive to {}"},
-                   {4, "repeat with w in (every window whose visible is true)"},
-                   {8, "set theTabs to (every tab of w)"},
-                   {8, "set end of wIds to (id of w)"},
-                   {8, "set end of wMin to (miniaturized of w)"},
-                   {8, "set end of wCounts to (count of theTabs)"},
-                   {8, "-- Safari tabs have no id but they DO have an index, and"},
-                   {8, "-- `index of current tab` is exact. Comparing urls instead would"},
-                   {8, "-- mark two tabs active whenever a window has the same page open"},
-                   {8, "-- twice, which is ordinary rather than rare."},
-                   {8, "set activeIdx to 0"},
-                   {8, "try"},
-                   {12, "set activeIdx to (index of current tab of w)"},
-                   {8, "end try"},
-                   {8, "set i to 0"},
-                   {8, "repeat with t in theTabs"},
-                   {12, "set i to i + 1"},
-                   {12, "set end of tTitles to (name of t)"},
-                   {12, "set theUrl to \"\""},
-                   {12, "try"},
-                   {16, "set theUrl to (URL of t) as text"},
-                   {12, "end try"},
-                   {12, "set end of tUrls to theUrl"},
-                   {12, "set end of tActive to (i = activeIdx)"},
-                   {8, "end repeat"},
-                   {4, "end repeat"},
-                   {4, "return {wIds, wMin, wCounts, tTitles, tUrls, tActive}"},
-                   {0, "end tell"}}));
-}
-
-TEST(BrowserAdapters, MoveScriptsAreTheWireTexts) {
-  const auto setMinimized = [](BrowserKind kind, const std::string& ids,
-                               const std::string& property, const std::string& flag) {
-    return lines({{0, "tell application \"" + appName(kind) + "\""},
-                  {4, "set n to 0"},
-                  {4, "repeat with wid in {" + ids + "}"},
-                  {8, "try"},
-                  {12, "set " + property + " of \u00AC"},
-                  {16, "(first window whose id is (contents of wid)) to " + flag},
-                  {12, "set n to n + 1"},
-                  {8, "end try"},
-                  {4, "end repeat"},
-                  {4, "return n"},
-                  {0, "end tell"}});
-  };
-  const auto focus = [](BrowserKind kind, const std::string& selectLine) {
-    return lines({{0, "tell application \"" + appName(kind) + "\""},
-                  {4, "try"},
-                  {8, "set w to (first window whose id is 4711)"},
-                  {8, "try"},
-                  {12, selectLine},
-                  {8, "end try"},
-                  {8, "set index of w to 1"},
-                  {4, "end try"},
-                  {0, "end tell"}});
-  };
-
-  for (auto kind : kChromiumKinds) {
+    SCOPED_TRACE(rawValue(kind));
     const ChromiumAdapter adapter(kind);
+    EXPECT_EQ(adapter.readScript(), chromiumReadScript(appName(kind)));
     EXPECT_EQ(adapter.setMinimizedScript(true, {12, 40}),
-              setMinimized(kind, "12, 40", "minimized", "true"));
+              setMinimizedScript(appName(kind), "minimized", true, {12, 40}));
     EXPECT_EQ(adapter.setMinimizedScript(false, {7}),
-              setMinimized(kind, "7", "minimized", "false"));
-    EXPECT_EQ(adapter.focusScript(4711, 2), focus(kind, "set active tab index of w to 2"));
+              setMinimizedScript(appName(kind), "minimized", false, {7}));
+    EXPECT_EQ(adapter.focusScript(4711, 2), chromiumFocusScript(appName(kind), 4711, 2));
   }
   const SafariAdapter safari;
+  EXPECT_EQ(safari.readScript(), kSafariReadScript);
   EXPECT_EQ(safari.setMinimizedScript(true, {12, 40, 2147483647}),
-            setMinimized(BrowserKind::safari, "12, 40, 2147483647", "miniaturized", "true"));
-  EXPECT_EQ(safari.focusScript(4711, 2),
-            focus(BrowserKind::safari, "set current tab of w to tab 2 of w"));
+            setMinimizedScript("Safari", "miniaturized", true, {12, 40, 2147483647}));
+  EXPECT_EQ(safari.focusScript(4711, 2), safariFocusScript(4711, 2));
 }
 
 TEST(BrowserAdapters, AssembleBuildsWindowsOnlyFromListsThatLineUp) {

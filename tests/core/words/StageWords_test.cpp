@@ -4,7 +4,6 @@
 
 #include "base/Text.h"
 #include "words/ClearingStrings.h"
-#include "words/GuardStrings.h"
 
 namespace tervane {
 namespace {
@@ -74,12 +73,10 @@ TEST(StageWords, FinishedTrimsAndCutsTheLineAt28Characters) {
   EXPECT_EQ(Text::characterCount(StageWords::shortened(accented + "x")), 28u);
 }
 
-TEST(StageWords, ShieldTextsAndHeadline) {
-  EXPECT_EQ(ClearingStrings::shieldHeadline(""), "Whatever you are doing.");
+// The empty line, the line sentence and the verbs are read off the shield itself.
+TEST(StageWords, TheShieldHeadlineIsTheLineEvenWhenItIsOnlySpaces) {
   EXPECT_EQ(ClearingStrings::shieldHeadline("   "), "   ");
   EXPECT_EQ(ClearingStrings::shieldHeadline("write the report"), "write the report");
-  EXPECT_EQ(GuardStrings::youPutThisAway("Slack"), "You hid Slack for this one.");
-  EXPECT_EQ(GuardStrings::goBack, "Back to it");
 }
 
 }  // namespace tervane

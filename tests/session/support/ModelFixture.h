@@ -9,13 +9,15 @@
 
 #include "base/Defaults.h"
 #include "base/MainQueue.h"
-#include "sim/SimDesktop.h"
 #include "session/MacNowModel.h"
+#include "sim/SimDesktop.h"
 #include "support/FakeBrowsers.h"
 #include "support/ManualOffMain.h"
 #include "support/TempDir.h"
 
 namespace tervane::testing {
+
+inline const SeedRule kRule = SeedRule::defaultRule();
 
 class FakePicker final : public ActPicking {
  public:
@@ -75,6 +77,14 @@ class ModelFixture : public ::testing::Test {
   // Builds the model over another platform; a null browser surface is the platform's own.
   void build(std::shared_ptr<PlatformFactory> platform, std::shared_ptr<GuardObserving> watcher,
              std::shared_ptr<BrowserSurfacing> browserSurface) {
+    model = MacNowModel::make(
+        dependencies(std::move(platform), std::move(watcher), std::move(browserSurface)));
+  }
+
+  // What the model is built from: the fixture's queues, stores and fakes over the platform.
+  MacNowModel::Dependencies dependencies(std::shared_ptr<PlatformFactory> platform,
+                                         std::shared_ptr<GuardObserving> watcher,
+                                         std::shared_ptr<BrowserSurfacing> browserSurface) {
     journal = std::make_shared<StageJournal>(dir / "state", journalOptions);
     memory = std::make_shared<StageMemory>(*standard);
     store = std::make_shared<Store>(*shared);
@@ -91,7 +101,7 @@ class ModelFixture : public ::testing::Test {
     d.picker = picker;
     d.browsers = std::move(browserSurface);
     d.shield = shield;
-    model = MacNowModel::make(std::move(d));
+    return d;
   }
 
   void addApp(const std::string& id, std::optional<double> age, bool front = false,
@@ -106,6 +116,18 @@ class ModelFixture : public ::testing::Test {
     addApp("com.example.Editor", 5, /*front=*/true);
     addApp("com.example.Mail", 3000);
     addApp("com.example.Music", std::nullopt);
+  }
+
+  // Chrome runs, with these windows.
+  void runChrome(std::vector<WindowFacts> windows) {
+    browsers->setRunning({BrowserKind::chrome});
+    browsers->setWindows(BrowserKind::chrome, std::move(windows));
+  }
+
+  // Writes the line and asks for a stage by the default rule.
+  void start(const std::string& line = "write") {
+    model->capture(line);
+    model->set(kRule);
   }
 
   bool hidden(const std::string& id) const { return desktop->app(id)->isHidden; }
@@ -164,6 +186,15 @@ inline const nlohmann::json kTwoBrowserDesktop = nlohmann::json::parse(R"({
     "chrome": {"windows": [
       {"id": 1, "tabs": [{"title": "Docs", "url": "https://docs.example.com/"}]},
       {"id": 2, "tabs": [{"title": "News", "url": "https://news.example.com/"}]}]}}})");
+
+// The item with this id in a stage's list.
+inline StageItem itemIn(const std::vector<StageItem>& items, const std::string& id) {
+  for (const auto& item : items) {
+    if (item.id == id) return item;
+  }
+  ADD_FAILURE() << "no item " << id;
+  return {};
+}
 
 inline std::vector<std::string> idsOf(const std::vector<StageItem>& items) {
   std::vector<std::string> ids;
