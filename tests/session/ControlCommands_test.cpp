@@ -31,7 +31,9 @@ class Control : public ModelFixture {
   static ControlRequest capture(std::string line) {
     return ControlRequest{.command = ControlCommand::capture, .line = std::move(line)};
   }
-  static ControlRequest answer(bool yes) { return ControlRequest{.command = ControlCommand::answer, .answer = yes}; }
+  static ControlRequest answer(bool yes) {
+    return ControlRequest{.command = ControlCommand::answer, .answer = yes};
+  }
 
   std::unique_ptr<ControlCommands> commands;
   std::vector<ControlReply> replies;
@@ -306,6 +308,16 @@ TEST_F(Control, MalformedLinesAreRefusedAndOpenCallsTheShell) {
   headless.execute(cmd(ControlCommand::open),
                    [this](const ControlReply& r) { replies.push_back(r); });
   EXPECT_FALSE(replies.back().ok);
+  // Without a companion report the list is empty, never missing; with one it is the report.
+  headless.execute(cmd(ControlCommand::browsers),
+                   [this](const ControlReply& r) { replies.push_back(r); });
+  EXPECT_EQ(replies.back().status, json({{"companions", json::array()}}));
+  const json linked = {{{"browser", "chromium"}, {"profile", "/p"}}};
+  headless.setCompanionReport([&] { return linked; });
+  headless.execute(cmd(ControlCommand::browsers),
+                   [this](const ControlReply& r) { replies.push_back(r); });
+  EXPECT_TRUE(replies.back().ok);
+  EXPECT_EQ(replies.back().status, json({{"companions", linked}}));
 }
 
 }  // namespace

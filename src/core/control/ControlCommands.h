@@ -45,6 +45,12 @@ class ControlCommands {
   // Main thread. `reply` is called exactly once, now or (for start) later.
   void execute(const ControlRequest& request, Reply reply);
 
+  // What `browsers` reports under "companions": the desktop's connected browser
+  // companions, each {"browser": kind, "profile": folder}. Without it the list is empty.
+  void setCompanionReport(std::function<nlohmann::json()> report) {
+    companionReport_ = std::move(report);
+  }
+
   // What `status` reports: the line, the open stage with its receipt, the last reason,
   // whether a start is in flight, and what is being asked.
   static nlohmann::json status(const MacNowModel& model);
@@ -67,6 +73,7 @@ class ControlCommands {
   std::shared_ptr<MacNowModel> model_;
   std::shared_ptr<MainQueue> main_;
   std::function<void()> openCard_;
+  std::function<nlohmann::json()> companionReport_;
   std::vector<Reply> waitingForStart_;
   Signal<bool>::Connection startingConnection_;
   std::vector<Waiting> waitingFor_;

@@ -15,7 +15,7 @@ struct Name {
   std::string_view raw;
 };
 
-constexpr std::array<Name, 11> kNames{{
+constexpr std::array<Name, 12> kNames{{
     {ControlCommand::capture, "capture"},
     {ControlCommand::start, "start"},
     {ControlCommand::pause, "pause"},
@@ -27,6 +27,7 @@ constexpr std::array<Name, 11> kNames{{
     {ControlCommand::open, "open"},
     {ControlCommand::keep, "keep"},
     {ControlCommand::stow, "stow"},
+    {ControlCommand::browsers, "browsers"},
 }};
 
 constexpr std::array<std::pair<ControlCondition, std::string_view>, 6> kConditions{{
@@ -95,8 +96,7 @@ Result<ControlRequest> decodeRequest(std::string_view line) {
   if (!parsed) return malformed("The request is not JSON.");
   if (!parsed->is_object()) return malformed("The request must be one JSON object.");
   for (const auto& [key, value] : parsed->items()) {
-    if (key != "command" && key != "line" && key != "answer" && key != "until" &&
-        key != "item") {
+    if (key != "command" && key != "line" && key != "answer" && key != "until" && key != "item") {
       return malformed("The request has an unknown key \"" + key + "\".");
     }
   }
@@ -122,8 +122,8 @@ Result<ControlRequest> decodeRequest(std::string_view line) {
   }
   if (auto it = parsed->find("until"); it != parsed->end() && !it->is_null()) {
     if (*kind != ControlCommand::status) return malformed("Only status takes an \"until\".");
-    const auto condition = it->is_string() ? controlConditionFromRaw(it->get<std::string>())
-                                           : std::nullopt;
+    const auto condition =
+        it->is_string() ? controlConditionFromRaw(it->get<std::string>()) : std::nullopt;
     if (!condition) {
       return malformed("The \"until\" must be shield, stage, parked, running, closed or settled.");
     }

@@ -20,7 +20,21 @@
 
 namespace tervane {
 
-enum class ControlCommand { capture, start, pause, show, done, undo, answer, status, open, keep, stow };
+// `browsers` reports which browser companions are connected now.
+enum class ControlCommand {
+  capture,
+  start,
+  pause,
+  show,
+  done,
+  undo,
+  answer,
+  status,
+  open,
+  keep,
+  stow,
+  browsers
+};
 
 std::string rawValue(ControlCommand command);
 std::optional<ControlCommand> controlCommandFromRaw(std::string_view raw);
