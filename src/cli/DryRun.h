@@ -38,7 +38,9 @@ class DryRunBrowserSurface final : public BrowserSurfacing {
   explicit DryRunBrowserSurface(std::shared_ptr<BrowserSurfacing> real) : real_(std::move(real)) {}
 
   std::vector<BrowserKind> runningBrowsers() override { return real_->runningBrowsers(); }
-  BrowserAuthorization authorization(BrowserKind kind) override { return real_->authorization(kind); }
+  BrowserAuthorization authorization(BrowserKind kind) override {
+    return real_->authorization(kind);
+  }
   // Nobody is asked during a dry run: the browser is noted and left out of the pass.
   BrowserAuthorization requestConsent(BrowserKind kind) override;
   AppleScriptResult<std::vector<WindowFacts>> windows(BrowserKind kind) override {
@@ -51,6 +53,7 @@ class DryRunBrowserSurface final : public BrowserSurfacing {
     return static_cast<int>(ids.size());
   }
   AppleScriptStatus focus(std::int64_t, int, BrowserKind) override { return Done{}; }
+  bool seesWindowsOnly(BrowserKind kind) override { return real_->seesWindowsOnly(kind); }
 
   // Browsers that would have been asked for consent, in the order they came up.
   std::vector<BrowserKind> needConsent() const;
@@ -65,7 +68,9 @@ class DryRunBrowserSurface final : public BrowserSurfacing {
 class DryRunPlatform final : public PlatformFactory {
  public:
   explicit DryRunPlatform(std::shared_ptr<PlatformFactory> real);
-  std::shared_ptr<ActivationSource> activationSource() override { return real_->activationSource(); }
+  std::shared_ptr<ActivationSource> activationSource() override {
+    return real_->activationSource();
+  }
   std::shared_ptr<AppSurfacing> appSurface(std::shared_ptr<ActivationLog> log) override;
   std::shared_ptr<BrowserSurfacing> browserSurface() override { return browsers_; }
   std::shared_ptr<ShieldPresenting> shield() override { return real_->shield(); }

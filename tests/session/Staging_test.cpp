@@ -1,4 +1,5 @@
 #include "support/ModelFixture.h"
+#include "words/StageWords.h"
 
 namespace tervane::testing {
 namespace {
@@ -211,7 +212,8 @@ TEST_F(Staging, BrowserWindowsJoinLaterAndTheStartedNoteSeesAppsOnly) {
   EXPECT_EQ(offMain->pending(), 1u);
 
   offMain->runNext();  // read, then join on the main thread
-  EXPECT_EQ(idsOf(began->stowed), (std::vector<std::string>{"com.example.Mail", "com.example.Music"}));
+  EXPECT_EQ(idsOf(began->stowed),
+            (std::vector<std::string>{"com.example.Mail", "com.example.Music"}));
   EXPECT_EQ(idsOf(model->openStage()->stowed),
             (std::vector<std::string>{"com.example.Mail", "com.example.Music", "chrome:7",
                                       "chrome:7#0", "chrome:7#1", "chrome:7#2"}));
@@ -222,7 +224,8 @@ TEST_F(Staging, BrowserWindowsJoinLaterAndTheStartedNoteSeesAppsOnly) {
 
   EXPECT_EQ(offMain->pending(), 1u) << "the minimize runs off the main thread";
   offMain->runNext();
-  EXPECT_EQ(browsers->moves(), (std::vector<Move>{{Move::Kind::minimize, BrowserKind::chrome, {7}, 0}}));
+  EXPECT_EQ(browsers->moves(),
+            (std::vector<Move>{{Move::Kind::minimize, BrowserKind::chrome, {7}, 0}}));
 }
 
 TEST_F(Staging, ABrowserNeedingConsentJoinsTheSameStageOnceAsked) {
@@ -255,12 +258,32 @@ TEST_F(Staging, RefusalsAreNamedInOrderAfterTheReason) {
   model->capture("write");
   model->set(kRule);
   settle();
-  EXPECT_EQ(model->deniedBrowsers(), (std::vector<BrowserKind>{BrowserKind::safari, BrowserKind::edge}));
+  EXPECT_EQ(model->deniedBrowsers(),
+            (std::vector<BrowserKind>{BrowserKind::safari, BrowserKind::edge}));
   EXPECT_EQ(model->lastBecause(),
             "You had not used them in the last 20 minutes. Safari and Edge did not give "
             "permission, so its tabs stayed exactly where they were. System Settings, Privacy & "
             "Security, Automation. Chrome did not answer, so its tabs stayed exactly where they "
             "were.");
+}
+
+TEST_F(Staging, ABrowserSeenThroughItsWindowsAloneIsToldOfOncePerRun) {
+  browsers->setRunning({BrowserKind::chrome, BrowserKind::brave});
+  browsers->setWindowsOnly({BrowserKind::chrome, BrowserKind::brave});
+  browsers->setWindows(BrowserKind::chrome, {window(BrowserKind::chrome, 1, {"a"})});
+  build();
+  model->capture("write");
+  model->set(kRule);
+  settle();
+  const auto told = StageWords::seesWindowsOnly({BrowserKind::chrome, BrowserKind::brave});
+  EXPECT_THAT(model->lastBecause(), ::testing::EndsWith(" " + told));
+
+  model->bringBack(false);
+  settle();
+  model->set(kRule);
+  settle();
+  ASSERT_TRUE(model->openStage().has_value());
+  EXPECT_THAT(model->lastBecause(), ::testing::Not(::testing::HasSubstr("I see only")));
 }
 
 TEST_F(Staging, APassThatReturnsAfterBringBackChangesNothing) {

@@ -98,6 +98,7 @@ TEST_F(ChromiumTest, WindowsAreReadMinimizedRestoredAndRaisedThroughTheBrowserSu
   auto surface = platform.browserSurface();
   EXPECT_EQ(surface->runningBrowsers(), std::vector<BrowserKind>{BrowserKind::chrome});
   EXPECT_EQ(surface->authorization(BrowserKind::chrome), BrowserAuthorization::allowed());
+  EXPECT_TRUE(surface->seesWindowsOnly(BrowserKind::chrome)) << "no companion socket";
 
   auto windows = surface->windows(BrowserKind::chrome);
   ASSERT_TRUE(windows.ok()) << windows.error();
@@ -244,6 +245,7 @@ TEST_F(CompanionChromiumTest, TheCompanionShowsRealTabsAndItsWindowsComeBackAfte
   };
   auto platform = platformWith(companions);
   auto surface = platform->browserSurface();
+  EXPECT_FALSE(surface->seesWindowsOnly(BrowserKind::chrome)) << "the companion is connected";
   auto windows = surface->windows(BrowserKind::chrome);
   ASSERT_TRUE(windows.ok()) << windows.error();
   ASSERT_EQ(windows.value().size(), 2u);
