@@ -2,13 +2,17 @@
 // would hide, show, minimize or restore, and never asks the person for consent.
 #pragma once
 
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "base/OffMainRunning.h"
+#include "control/ControlProtocol.h"
 #include "guard/GuardObserving.h"
 #include "session/PlatformFactory.h"
 
@@ -43,9 +47,7 @@ class DryRunBrowserSurface final : public BrowserSurfacing {
   }
   // Nobody is asked during a dry run: the browser is noted and left out of the pass.
   BrowserAuthorization requestConsent(BrowserKind kind) override;
-  AppleScriptResult<std::vector<WindowFacts>> windows(BrowserKind kind) override {
-    return real_->windows(kind);
-  }
+  AppleScriptResult<std::vector<WindowFacts>> windows(BrowserKind kind) override;
   AppleScriptResult<int> minimize(const std::vector<std::int64_t>& ids, BrowserKind) override {
     return static_cast<int>(ids.size());
   }
@@ -53,7 +55,13 @@ class DryRunBrowserSurface final : public BrowserSurfacing {
     return static_cast<int>(ids.size());
   }
   AppleScriptStatus focus(std::int64_t, int, BrowserKind) override { return Done{}; }
-  bool seesWindowsOnly(BrowserKind kind) override { return real_->seesWindowsOnly(kind); }
+  bool seesWindowsOnly(BrowserKind kind) override;
+
+  // The running application's reading of a browser, when there is one: its companions
+  // show real tabs and addresses that this process cannot reach. A browser it answers
+  // for is read through it; otherwise this desktop's own reading stands.
+  using ApplicationReading = std::function<std::optional<ControlReply>(BrowserKind)>;
+  void readThroughApplication(ApplicationReading reading) { application_ = std::move(reading); }
 
   // Browsers that would have been asked for consent, in the order they came up.
   std::vector<BrowserKind> needConsent() const;
@@ -62,6 +70,8 @@ class DryRunBrowserSurface final : public BrowserSurfacing {
   std::shared_ptr<BrowserSurfacing> real_;
   mutable std::mutex mutex_;
   std::vector<BrowserKind> needConsent_;
+  ApplicationReading application_;
+  std::map<BrowserKind, bool> applicationWindowsOnly_;
 };
 
 // Wraps a platform so the model built on it reads everything and moves nothing.

@@ -47,6 +47,13 @@ int main(int argc, char** argv) {
 
   if (*previewCommand) {
     if (!desktop.empty()) preview.desktopFile = desktop;
+    preview.askApplication =
+        [client = tervane::posix::ControlClient::forEnvironment()](
+            const tervane::ControlRequest& request) -> std::optional<tervane::ControlReply> {
+      auto reply = client.send(request);
+      if (!reply) return std::nullopt;
+      return reply.value();
+    };
     return tervane::cli::runPreview(preview, tervane::cli::livePlatform, std::cout, std::cerr);
   }
   if (browsers.parsed()) {

@@ -231,6 +231,7 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
 
   auto commands = std::make_shared<ControlCommands>(delegate.model(), main,
                                                     [&delegate] { delegate.menuBar().openCard(); });
+  commands->setBrowserReading(platform->browserSurface(), std::make_shared<QtOffMainRunner>(main));
   if (auto companions = platformOptions.companions) {
     commands->setCompanionReport([companions] {
       auto list = nlohmann::json::array();

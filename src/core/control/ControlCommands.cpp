@@ -284,6 +284,9 @@ void ControlCommands::execute(const ControlRequest& request, Reply reply) {
       openCard_();
       reply(done(true, "The card is open."));
       return;
+    case ControlCommand::windows:
+      readWindows(request.item.value_or(""), std::move(reply));
+      return;
     case ControlCommand::browsers: {
       json companions = companionReport_ ? companionReport_() : json::array();
       if (!companions.is_array()) companions = json::array();
@@ -293,6 +296,30 @@ void ControlCommands::execute(const ControlRequest& request, Reply reply) {
     }
   }
   reply(done(false, "That command is not known."));
+}
+
+void ControlCommands::readWindows(const std::string& browser, Reply reply) {
+  const auto kind = browserKindFromRaw(browser);
+  if (!kind) {
+    reply(ControlProtocol::refused("There is no browser \"" + browser + "\"."));
+    return;
+  }
+  if (!browsers_ || !offMain_) {
+    reply(ControlProtocol::refused("This instance reads no browsers."));
+    return;
+  }
+  // The read waits on the browser within its lane's limits, so it never runs here.
+  offMain_->run<ControlReply>(
+      [browsers = browsers_, kind = *kind] {
+        auto windows = browsers->windows(kind);
+        if (!windows) return ControlProtocol::refused(windows.error().description());
+        json list = json::array();
+        for (const auto& window : windows.value()) list.push_back(toJson(window));
+        return ControlReply{
+            true, std::to_string(list.size()) + " windows",
+            json{{"windows", std::move(list)}, {"windowsOnly", browsers->seesWindowsOnly(kind)}}};
+      },
+      std::move(reply));
 }
 
 void ControlCommands::start(Reply reply) {

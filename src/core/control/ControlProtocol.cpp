@@ -15,7 +15,7 @@ struct Name {
   std::string_view raw;
 };
 
-constexpr std::array<Name, 12> kNames{{
+constexpr std::array<Name, 13> kNames{{
     {ControlCommand::capture, "capture"},
     {ControlCommand::start, "start"},
     {ControlCommand::pause, "pause"},
@@ -28,6 +28,7 @@ constexpr std::array<Name, 12> kNames{{
     {ControlCommand::keep, "keep"},
     {ControlCommand::stow, "stow"},
     {ControlCommand::browsers, "browsers"},
+    {ControlCommand::windows, "windows"},
 }};
 
 constexpr std::array<std::pair<ControlCondition, std::string_view>, 6> kConditions{{
@@ -129,14 +130,14 @@ Result<ControlRequest> decodeRequest(std::string_view line) {
     }
     request.until = condition;
   }
+  const bool takesItem = *kind == ControlCommand::keep || *kind == ControlCommand::stow ||
+                         *kind == ControlCommand::windows;
   if (auto it = parsed->find("item"); it != parsed->end() && !it->is_null()) {
-    if (*kind != ControlCommand::keep && *kind != ControlCommand::stow) {
-      return malformed("Only keep and stow take an \"item\".");
-    }
+    if (!takesItem) return malformed("Only keep, stow and windows take an \"item\".");
     if (!it->is_string()) return malformed("The \"item\" must be a string.");
     request.item = it->get<std::string>();
   }
-  if ((*kind == ControlCommand::keep || *kind == ControlCommand::stow) && !request.item) {
+  if (takesItem && !request.item) {
     return malformed(raw + " needs an \"item\".");
   }
   if (*kind == ControlCommand::capture && !request.line) {
