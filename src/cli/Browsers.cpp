@@ -16,8 +16,8 @@ using nlohmann::json;
 
 constexpr const char* kFamily = "Chromium, Google Chrome, Brave or Microsoft Edge";
 
-std::string manifestWords(const FoundBrowser& found) {
-  switch (companion::manifestState(found.manifest())) {
+std::string manifestWords(const FoundBrowser& found, ManifestState state) {
+  switch (state) {
     case ManifestState::inPlace:
       return "host manifest in place";
     case ManifestState::missing:
@@ -67,9 +67,9 @@ int list(const std::vector<FoundBrowser>& found, const posix::ControlClient& cli
   const auto counts = connected(client, problem);
   bool allInPlace = true;
   for (const auto& browser : found) {
-    const auto manifest = manifestWords(browser);
-    allInPlace = allInPlace && manifest == "host manifest in place";
-    out << browser.browser->name << ": " << manifest;
+    const auto state = companion::manifestState(browser.manifest());
+    allInPlace = allInPlace && state == ManifestState::inPlace;
+    out << browser.browser->name << ": " << manifestWords(browser, state);
     if (counts) {
       const auto it = counts->find(std::string(browser.browser->kind));
       out << "; " << companionWords(it == counts->end() ? 0 : it->second);

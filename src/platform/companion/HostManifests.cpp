@@ -73,6 +73,7 @@ const std::vector<KnownBrowser>& knownBrowsers() {
 }
 
 fs::path FoundBrowser::manifest() const {
+  if (manifestFolder.empty()) return {};
   return manifestFolder / (std::string(kHostName) + ".json");
 }
 
@@ -97,7 +98,7 @@ std::vector<FoundBrowser> findBrowsers(const EnvironmentLookup& lookup) {
 
 ManifestState manifestState(const fs::path& manifest) {
   std::error_code ec;
-  if (!fs::exists(manifest, ec)) return ManifestState::missing;
+  if (manifest.empty() || !fs::exists(manifest, ec)) return ManifestState::missing;
   auto text = readFile(manifest);
   if (!text) return ManifestState::stale;
   const auto parsed = jsonread::parse(text.value());

@@ -33,8 +33,9 @@ const std::vector<KnownBrowser>& knownBrowsers();
 
 struct FoundBrowser {
   const KnownBrowser* browser = nullptr;
-  std::filesystem::path manifestFolder;  // the per-user one, for the default profile
-  std::filesystem::path manifest() const;
+  // The per-user one, for the default profile; empty without a home folder.
+  std::filesystem::path manifestFolder;
+  std::filesystem::path manifest() const;  // empty without a folder
 };
 
 // The known browsers found with this environment (PATH, XDG_CONFIG_HOME, HOME).
