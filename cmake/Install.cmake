@@ -4,8 +4,9 @@
 #   cd <build> && cpack -G DEB        (from a Release build folder)
 #
 # Programs go to bin (with the browser companion's host), the companion extension to
-# share/tervane-now/companion, the desktop entry to share/applications and the bee icon,
-# drawn at build time from the core's own outline, to the hicolor theme.
+# share/tervane-now/companion, its host manifests where each browser reads them, the
+# desktop entry to share/applications and the bee icon, drawn at build time from the
+# core's own outline, to the hicolor theme.
 include(GNUInstallDirs)
 
 set(_tervane_programs)
@@ -22,6 +23,13 @@ install(FILES ${PROJECT_SOURCE_DIR}/companion/manifest.json
               ${PROJECT_SOURCE_DIR}/companion/background.js
               ${PROJECT_SOURCE_DIR}/companion/requests.js
         DESTINATION ${CMAKE_INSTALL_DATADIR}/tervane-now/companion)
+
+# The host manifests each browser reads system-wide (cmake/InstallHostManifests.cmake).
+if(TARGET tervane-now-host)
+  install(CODE "set(TERVANE_INSTALL_BINDIR \"${CMAKE_INSTALL_BINDIR}\")
+set(TERVANE_MANIFEST_STAGING \"${PROJECT_BINARY_DIR}/host-manifest\")")
+  install(SCRIPT ${PROJECT_SOURCE_DIR}/cmake/InstallHostManifests.cmake)
+endif()
 
 # Every icon drawn at build time; the installation test waits for them. The drawing tools
 # run without leak checks: in a sanitizer build a leak report from a library they use would
@@ -69,6 +77,10 @@ set(CPACK_PACKAGE_DESCRIPTION
 minimizes the browser windows that thing does not need. Nothing is quit or closed, and \
 everything comes back on request.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# Staged with DESTDIR under the package's own prefix, so the host manifests under /etc land
+# in the package and name /usr/bin.
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX ${CPACK_PACKAGING_INSTALL_PREFIX})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Tervane Now team")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

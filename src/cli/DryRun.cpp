@@ -8,6 +8,38 @@ BrowserAuthorization DryRunBrowserSurface::requestConsent(BrowserKind kind) {
   return BrowserAuthorization::notRunning();
 }
 
+AppleScriptResult<std::vector<WindowFacts>> DryRunBrowserSurface::windows(BrowserKind kind) {
+  if (application_) {
+    if (const auto reply = application_(kind); reply && reply->ok) {
+      std::vector<WindowFacts> windows;
+      const auto list = reply->status.value("windows", nlohmann::json());
+      bool whole = list.is_array();
+      for (const auto& item : whole ? list : nlohmann::json::array()) {
+        auto window = decodeWindowFacts(item);
+        whole = whole && window && window->browser == kind;
+        if (whole) windows.push_back(std::move(*window));
+      }
+      // A reply that does not read whole is no reading: the desktop's own stands.
+      if (whole) {
+        std::lock_guard lock(mutex_);
+        applicationWindowsOnly_[kind] = reply->status.value("windowsOnly", true);
+        return windows;
+      }
+    }
+  }
+  return real_->windows(kind);
+}
+
+bool DryRunBrowserSurface::seesWindowsOnly(BrowserKind kind) {
+  {
+    std::lock_guard lock(mutex_);
+    if (auto it = applicationWindowsOnly_.find(kind); it != applicationWindowsOnly_.end()) {
+      return it->second;
+    }
+  }
+  return real_->seesWindowsOnly(kind);
+}
+
 std::vector<BrowserKind> DryRunBrowserSurface::needConsent() const {
   std::lock_guard lock(mutex_);
   return needConsent_;

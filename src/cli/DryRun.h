@@ -2,13 +2,17 @@
 // would hide, show, minimize or restore, and never asks the person for consent.
 #pragma once
 
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "base/OffMainRunning.h"
+#include "control/ControlProtocol.h"
 #include "guard/GuardObserving.h"
 #include "session/PlatformFactory.h"
 
@@ -38,12 +42,12 @@ class DryRunBrowserSurface final : public BrowserSurfacing {
   explicit DryRunBrowserSurface(std::shared_ptr<BrowserSurfacing> real) : real_(std::move(real)) {}
 
   std::vector<BrowserKind> runningBrowsers() override { return real_->runningBrowsers(); }
-  BrowserAuthorization authorization(BrowserKind kind) override { return real_->authorization(kind); }
+  BrowserAuthorization authorization(BrowserKind kind) override {
+    return real_->authorization(kind);
+  }
   // Nobody is asked during a dry run: the browser is noted and left out of the pass.
   BrowserAuthorization requestConsent(BrowserKind kind) override;
-  AppleScriptResult<std::vector<WindowFacts>> windows(BrowserKind kind) override {
-    return real_->windows(kind);
-  }
+  AppleScriptResult<std::vector<WindowFacts>> windows(BrowserKind kind) override;
   AppleScriptResult<int> minimize(const std::vector<std::int64_t>& ids, BrowserKind) override {
     return static_cast<int>(ids.size());
   }
@@ -51,6 +55,13 @@ class DryRunBrowserSurface final : public BrowserSurfacing {
     return static_cast<int>(ids.size());
   }
   AppleScriptStatus focus(std::int64_t, int, BrowserKind) override { return Done{}; }
+  bool seesWindowsOnly(BrowserKind kind) override;
+
+  // The running application's reading of a browser, when there is one: its companions
+  // show real tabs and addresses that this process cannot reach. A browser it answers
+  // for is read through it; otherwise this desktop's own reading stands.
+  using ApplicationReading = std::function<std::optional<ControlReply>(BrowserKind)>;
+  void readThroughApplication(ApplicationReading reading) { application_ = std::move(reading); }
 
   // Browsers that would have been asked for consent, in the order they came up.
   std::vector<BrowserKind> needConsent() const;
@@ -59,13 +70,17 @@ class DryRunBrowserSurface final : public BrowserSurfacing {
   std::shared_ptr<BrowserSurfacing> real_;
   mutable std::mutex mutex_;
   std::vector<BrowserKind> needConsent_;
+  ApplicationReading application_;
+  std::map<BrowserKind, bool> applicationWindowsOnly_;
 };
 
 // Wraps a platform so the model built on it reads everything and moves nothing.
 class DryRunPlatform final : public PlatformFactory {
  public:
   explicit DryRunPlatform(std::shared_ptr<PlatformFactory> real);
-  std::shared_ptr<ActivationSource> activationSource() override { return real_->activationSource(); }
+  std::shared_ptr<ActivationSource> activationSource() override {
+    return real_->activationSource();
+  }
   std::shared_ptr<AppSurfacing> appSurface(std::shared_ptr<ActivationLog> log) override;
   std::shared_ptr<BrowserSurfacing> browserSurface() override { return browsers_; }
   std::shared_ptr<ShieldPresenting> shield() override { return real_->shield(); }

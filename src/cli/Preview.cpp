@@ -56,7 +56,8 @@ std::shared_ptr<Defaults> personDefaults() {
 class ScratchFolder {
  public:
   ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tervane-preview-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "tervane-preview-XXXXXX").string();
     if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
   }
   ~ScratchFolder() {
@@ -125,6 +126,11 @@ int runPreview(const PreviewOptions& options, const LivePlatform& live, std::ost
   auto loop = std::make_shared<RunLoopMainQueue>(*clock);
   auto runner = std::make_shared<CountingRunner>(std::make_shared<DetachedRunner>(loop));
   auto platform = std::make_shared<DryRunPlatform>(real);
+  if (!options.desktopFile && options.askApplication) {
+    platform->browsers()->readThroughApplication([ask = options.askApplication](BrowserKind kind) {
+      return ask(ControlRequest{.command = ControlCommand::windows, .item = rawValue(kind)});
+    });
+  }
   auto shared = std::make_shared<MemoryDefaults>();
 
   MacNowModel::Dependencies d;

@@ -1,13 +1,15 @@
 // tervane-now: with no sub-command, the tray application. `preview` shows what a Start
 // would do without moving anything; the control sub-commands (capture, start, pause, show,
 // done, undo, answer, status, open, keep, stow) ask the running application to act (exit codes in
-// cli/Control.h).
+// cli/Control.h); `browsers` looks after the browser companion's host manifests.
 #include <CLI/CLI.hpp>
 
+#include <filesystem>
 #include <iostream>
 
 #include "base/Log.h"
 #include "cli/ApplicationLaunch.h"
+#include "cli/Browsers.h"
 #include "cli/BuildIdentity.h"
 #include "cli/Control.h"
 #include "cli/LivePlatform.h"
@@ -31,6 +33,7 @@ int main(int argc, char** argv) {
   previewCommand->add_option("--desktop", desktop, "A simulated desktop described in JSON");
   previewCommand->add_flag("--json", preview.json, "Print the result as JSON");
   tervane::cli::ControlCommandLine control(app);
+  tervane::cli::BrowsersCommandLine browsers(app);
 
   try {
     app.parse(argc, argv);
@@ -44,7 +47,22 @@ int main(int argc, char** argv) {
 
   if (*previewCommand) {
     if (!desktop.empty()) preview.desktopFile = desktop;
+    preview.askApplication =
+        [client = tervane::posix::ControlClient::forEnvironment()](
+            const tervane::ControlRequest& request) -> std::optional<tervane::ControlReply> {
+      auto reply = client.send(request);
+      if (!reply) return std::nullopt;
+      return reply.value();
+    };
     return tervane::cli::runPreview(preview, tervane::cli::livePlatform, std::cout, std::cerr);
+  }
+  if (browsers.parsed()) {
+    tervane::cli::BrowsersContext context;
+    std::error_code ec;
+    context.program = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return tervane::cli::runBrowsers(browsers.install(), context,
+                                     tervane::posix::ControlClient::forEnvironment(), std::cout,
+                                     std::cerr);
   }
   if (auto request = control.parsed()) {
     return tervane::cli::runControl(*request, tervane::posix::ControlClient::forEnvironment(),

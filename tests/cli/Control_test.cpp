@@ -7,6 +7,8 @@
 #include <mutex>
 #include <sstream>
 
+#include "cli/Browsers.h"
+#include "companion/HostManifests.h"
 #include "posix/ControlServer.h"
 #include "support/MainLoopThread.h"
 #include "support/TempDir.h"
@@ -89,6 +91,9 @@ class ControlCli : public ::testing::Test {
         return ControlReply{true, "Your one thing: " + *request.line + ".", nullptr};
       case ControlCommand::status:
         return ControlReply{true, "I hid 1 app.", kStatus};
+      case ControlCommand::browsers:
+        return ControlReply{true, "", json::parse(R"({"companions": [
+          {"browser": "chromium", "profile": "/a"}, {"browser": "chromium", "profile": "/b"}]})")};
       default:
         return ControlProtocol::refused("No stage is open, so there is nothing to pause.");
     }
@@ -158,6 +163,97 @@ TEST_F(ControlCli, RepliesBecomeOneLineAndAnExitCode) {
             "Asking: is Mail part of it? Answer with tervane-now answer yes or no.\n");
   std::lock_guard lock(mutex);
   EXPECT_EQ(requests.size(), 4u);
+}
+
+// A home with Chromium on PATH, Edge known by its config folder, a Brave that is not a
+// program, and the host installed beside tervane-now.
+class BrowsersCli : public ControlCli {
+ protected:
+  BrowsersCli() {
+    std::filesystem::create_directories(home / "bin");
+    std::filesystem::create_directories(home / ".config/microsoft-edge");
+    for (const char* name : {"chromium", "brave-browser", "tervane-now-host"}) {
+      testing::writeText(home / "bin" / name, "");
+      if (name[0] != 'b') std::filesystem::permissions(home / "bin" / name, kRunnable);
+    }
+    context.program = home / "bin/tervane-now";
+    context.lookup = [this](const std::string& name) -> std::optional<std::string> {
+      if (name == "PATH") return (home / "bin").string();
+      if (name == "HOME") return home.path().string();
+      return lookup(name);
+    };
+  }
+  Run browsers(bool install) {
+    std::ostringstream out, err;
+    const int status = runBrowsers(
+        install, context, posix::ControlClient::forEnvironment(lookup, tmp.path()), out, err);
+    return {status, out.str(), err.str()};
+  }
+  static constexpr auto kRunnable = std::filesystem::perms::owner_all;
+  testing::TempDir home;
+  BrowsersContext context;
+};
+
+TEST_F(BrowsersCli, ListsTheBrowsersFoundTheirManifestsAndCompanions) {
+  auto before = browsers(false);
+  EXPECT_EQ(before.status, ControlProtocol::kExitDone);
+  EXPECT_EQ(before.out,
+            "Chromium: no host manifest.\n"
+            "Microsoft Edge: no host manifest.\n"
+            "tervane-now browsers install writes the host manifests.\n"
+            "Tervane Now is not running, so no companion is connected now.\n");
+
+  auto installed = browsers(true);
+  EXPECT_EQ(installed.status, ControlProtocol::kExitDone) << installed.err;
+  const auto chromium = home / ".config/chromium/NativeMessagingHosts/now.tervane.companion.json";
+  const auto edge = home / ".config/microsoft-edge/NativeMessagingHosts/now.tervane.companion.json";
+  const auto manifest = json::parse(testing::readText(chromium));
+  EXPECT_EQ(manifest["path"], (home / "bin/tervane-now-host").string());
+  EXPECT_EQ(manifest["allowed_origins"],
+            json({"chrome-extension://edbimddlcdmnaiandepgmpcoddnomaak/"}));
+  EXPECT_EQ(testing::readText(edge), testing::readText(chromium));
+  EXPECT_NE(installed.out.find("Load unpacked"), std::string::npos);
+
+  startServer();
+  EXPECT_EQ(browsers(false).out,
+            "Chromium: host manifest in place; companions connected in 2 profiles.\n"
+            "Microsoft Edge: host manifest in place; no companion connected.\n");
+
+  // Another extension's manifest, or one naming a host that is gone, is not ours.
+  testing::writeText(edge, R"({"name": "now.tervane.companion", "path": "/bin/sh",
+                               "allowed_origins": ["chrome-extension://other/"]})");
+  std::filesystem::remove(home / "bin/tervane-now-host");
+  EXPECT_EQ(browsers(false).out, "Chromium: host manifest out of date (" + chromium.string() +
+                                     "); companions connected in 2 profiles.\n"
+                                     "Microsoft Edge: host manifest out of date (" +
+                                     edge.string() +
+                                     "); no companion connected.\n"
+                                     "tervane-now browsers install writes the host manifests.\n");
+}
+
+TEST_F(BrowsersCli, InstallSaysWhatItCouldNotDo) {
+  // A folder it cannot write (here a file stands in its place) stops only that browser's
+  // manifest.
+  testing::writeText(home / ".config/chromium", "");
+  auto partly = browsers(true);
+  EXPECT_EQ(partly.status, ControlProtocol::kExitRefused);
+  EXPECT_THAT(partly.err, ::testing::StartsWith(
+                              "tervane-now: could not write the host manifest for Chromium in "));
+  EXPECT_THAT(partly.out, ::testing::StartsWith("Microsoft Edge: wrote "));
+
+  std::filesystem::remove(home / "bin/tervane-now-host");
+  auto noHost = browsers(true);
+  EXPECT_EQ(noHost.status, ControlProtocol::kExitRefused);
+  EXPECT_THAT(noHost.err, ::testing::HasSubstr("tervane-now-host is neither beside tervane-now"));
+
+  std::filesystem::remove_all(home / "bin");
+  std::filesystem::remove_all(home / ".config");
+  auto none = browsers(true);
+  EXPECT_EQ(none.status, ControlProtocol::kExitRefused);
+  EXPECT_THAT(none.err, ::testing::StartsWith("tervane-now: no browser found"));
+  EXPECT_EQ(browsers(false).out,
+            "No browser found that the companion serves (Chromium, Google Chrome, Brave or "
+            "Microsoft Edge).\n");
 }
 
 int exitCodeOf(const std::string& command) {

@@ -5,6 +5,8 @@
 #include <sstream>
 
 #include "base/Json.h"
+#include "cli/DryRun.h"
+#include "session/support/FakeBrowsers.h"
 #include "support/TempDir.h"
 
 namespace tervane::cli {
@@ -19,8 +21,10 @@ struct Run {
 
 Run preview(const std::filesystem::path& desktop, const std::string& line, bool asJson = true) {
   std::ostringstream out, err;
-  PreviewOptions options{line, asJson, desktop};
-  auto noLive = []() -> Result<std::shared_ptr<PlatformFactory>> { return Error{"no live desktop", 0}; };
+  PreviewOptions options{line, asJson, desktop, {}};
+  auto noLive = []() -> Result<std::shared_ptr<PlatformFactory>> {
+    return Error{"no live desktop", 0};
+  };
   const int status = runPreview(options, noLive, out, err);
   return {status, out.str(), err.str()};
 }
@@ -40,7 +44,8 @@ TEST(Preview, PrintsTheStageItWouldOpenWithoutMovingAnything) {
   const auto result = json::parse(run.out);
   const auto& stage = result.at("stage");
   EXPECT_EQ(stage.at("actionText"), "write the quarterly report");
-  EXPECT_EQ(ids(stage.at("stowed")), (std::vector<std::string>{"org.example.Mail", "org.example.Music"}));
+  EXPECT_EQ(ids(stage.at("stowed")),
+            (std::vector<std::string>{"org.example.Mail", "org.example.Music"}));
   // Chat is remembered as keep; the news host keeps window 12; window 11 is in front;
   // the minimized window 13 is left alone.
   EXPECT_EQ(ids(stage.at("kept")),
@@ -87,7 +92,8 @@ TEST(Preview, BadInputIsOneClearLineAndStatusTwo) {
   testing::writeText(dir / "broken.json", "{\"apps\": [");
   testing::writeText(dir / "wrong.json", R"({"apps": [{"name": "no id"}]})");
   testing::writeText(dir / "browser.json", R"({"browsers": {"firefox": {"windows": []}}})");
-  for (const char* file : {"list.json", "broken.json", "wrong.json", "browser.json", "absent.json"}) {
+  for (const char* file :
+       {"list.json", "broken.json", "wrong.json", "browser.json", "absent.json"}) {
     auto run = preview(dir / file, "write");
     EXPECT_EQ(run.status, 2) << file;
     EXPECT_TRUE(run.out.empty()) << file;
@@ -95,6 +101,34 @@ TEST(Preview, BadInputIsOneClearLineAndStatusTwo) {
   }
   auto blank = preview(kWorkday, " \n ");
   EXPECT_EQ(blank.status, 2);
+}
+
+// A browser the running application answers for is read through it, with its word on
+// whether only windows are seen; no answer, or one that does not read whole, leaves the
+// desktop's own reading.
+TEST(DryRunBrowsers, ReadThroughTheRunningApplicationWhereItAnswers) {
+  auto real = std::make_shared<testing::FakeBrowsers>();
+  const WindowFacts own{BrowserKind::chrome, 4, {{"Docs - Chromium", "", true}}};
+  const WindowFacts companion{BrowserKind::chrome, 9, {{"Docs", "https://docs.test/a", true}}};
+  real->setWindows(BrowserKind::chrome, {own});
+  real->setWindowsOnly({BrowserKind::chrome});
+  DryRunBrowserSurface dry(real);
+  std::optional<ControlReply> answer;
+  dry.readThroughApplication([&](BrowserKind) { return answer; });
+
+  const json garbage[] = {json{{"windows", {1}}}, json{{"windows", {toJson(own), "x"}}},
+                          json{{"windows", {toJson(WindowFacts{BrowserKind::edge, 1, {}})}}}};
+  for (const auto& status : garbage) {
+    answer = ControlReply{true, "", status};
+    EXPECT_EQ(dry.windows(BrowserKind::chrome).value(), std::vector<WindowFacts>{own}) << status;
+  }
+  answer = ControlProtocol::refused("Chrome did not answer.");
+  EXPECT_EQ(dry.windows(BrowserKind::chrome).value(), std::vector<WindowFacts>{own});
+  EXPECT_TRUE(dry.seesWindowsOnly(BrowserKind::chrome));
+
+  answer = ControlReply{true, "", json{{"windows", {toJson(companion)}}, {"windowsOnly", false}}};
+  EXPECT_EQ(dry.windows(BrowserKind::chrome).value(), std::vector<WindowFacts>{companion});
+  EXPECT_FALSE(dry.seesWindowsOnly(BrowserKind::chrome));
 }
 
 }  // namespace

@@ -283,6 +283,31 @@ TEST_F(Control, KeepAndStowCorrectTheStageByItemId) {
   EXPECT_TRUE(hidden("com.example.Editor"));
 }
 
+TEST_F(Control, WindowsReadsABrowserOffTheMainThreadAsTheApplicationSeesIt) {
+  const auto chrome = window(BrowserKind::chrome, 7, {"a", "b"});
+  browsers->setWindows(BrowserKind::chrome, {chrome});
+  browsers->setWindowsOnly({BrowserKind::chrome});
+  make();
+  const auto windows = [](std::string browser) {
+    return ControlRequest{.command = ControlCommand::windows, .item = std::move(browser)};
+  };
+  EXPECT_FALSE(one(windows("chrome")).ok) << "nothing to read the browsers with";
+  commands->setBrowserReading(browsers, offMain);
+  EXPECT_FALSE(one(windows("firefox")).ok);
+
+  EXPECT_TRUE(run(windows("chrome")).empty()) << "the read waits off the main thread";
+  ASSERT_TRUE(offMain->runNext());
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_TRUE(replies[0].ok);
+  EXPECT_EQ(replies[0].status, json({{"windows", {toJson(chrome)}}, {"windowsOnly", true}}));
+
+  browsers->failReads(BrowserKind::chrome, AppleScriptError::busy());
+  run(windows("chrome"));
+  ASSERT_TRUE(offMain->runNext());
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_FALSE(replies[0].ok);
+}
+
 TEST_F(Control, MalformedLinesAreRefusedAndOpenCallsTheShell) {
   make();
   for (const char* line :
@@ -307,6 +332,16 @@ TEST_F(Control, MalformedLinesAreRefusedAndOpenCallsTheShell) {
   headless.execute(cmd(ControlCommand::open),
                    [this](const ControlReply& r) { replies.push_back(r); });
   EXPECT_FALSE(replies.back().ok);
+  // Without a companion report the list is empty, never missing; with one it is the report.
+  headless.execute(cmd(ControlCommand::browsers),
+                   [this](const ControlReply& r) { replies.push_back(r); });
+  EXPECT_EQ(replies.back().status, json({{"companions", json::array()}}));
+  const json linked = {{{"browser", "chromium"}, {"profile", "/p"}}};
+  headless.setCompanionReport([&] { return linked; });
+  headless.execute(cmd(ControlCommand::browsers),
+                   [this](const ControlReply& r) { replies.push_back(r); });
+  EXPECT_TRUE(replies.back().ok);
+  EXPECT_EQ(replies.back().status, json({{"companions", linked}}));
 }
 
 }  // namespace

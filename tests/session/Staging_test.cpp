@@ -1,4 +1,5 @@
 #include "support/ModelFixture.h"
+#include "words/StageWords.h"
 
 namespace tervane::testing {
 namespace {
@@ -257,6 +258,25 @@ TEST_F(Staging, RefusalsAreNamedInOrderAfterTheReason) {
             "permission, so its tabs stayed exactly where they were. System Settings, Privacy & "
             "Security, Automation. Chrome did not answer, so its tabs stayed exactly where they "
             "were.");
+}
+
+TEST_F(Staging, ABrowserSeenThroughItsWindowsAloneIsToldOfOncePerRun) {
+  browsers->setRunning({BrowserKind::chrome, BrowserKind::brave});
+  browsers->setWindowsOnly({BrowserKind::chrome, BrowserKind::brave});
+  browsers->setWindows(BrowserKind::chrome, {window(BrowserKind::chrome, 1, {"a"})});
+  build();
+  model->capture("write");
+  model->set(kRule);
+  settle();
+  const auto told = StageWords::seesWindowsOnly({BrowserKind::chrome, BrowserKind::brave});
+  EXPECT_THAT(model->lastBecause(), ::testing::EndsWith(" " + told));
+
+  model->bringBack(false);
+  settle();
+  model->set(kRule);
+  settle();
+  ASSERT_TRUE(model->openStage().has_value());
+  EXPECT_THAT(model->lastBecause(), ::testing::Not(::testing::HasSubstr("I see only")));
 }
 
 TEST_F(Staging, APassThatReturnsAfterBringBackChangesNothing) {

@@ -231,6 +231,16 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
 
   auto commands = std::make_shared<ControlCommands>(delegate.model(), main,
                                                     [&delegate] { delegate.menuBar().openCard(); });
+  commands->setBrowserReading(platform->browserSurface(), std::make_shared<QtOffMainRunner>(main));
+  if (auto companions = platformOptions.companions) {
+    commands->setCompanionReport([companions] {
+      auto list = nlohmann::json::array();
+      for (const auto& link : companions->links()) {
+        list.push_back({{"browser", link->browser()}, {"profile", link->profile()}});
+      }
+      return list;
+    });
+  }
   auto server = posix::ControlServer::start(std::move(lock).value(), paths.value(), main,
                                             posix::controlHandler(commands));
   if (!server) {

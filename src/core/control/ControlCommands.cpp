@@ -103,8 +103,7 @@ void ControlCommands::statusUntil(ControlCondition condition, Reply reply) {
       auto waiting = std::move(*it);
       waitingFor_.erase(it);
       waiting.reply(done(false, "Still not " + rawValue(waiting.condition) + " after " +
-                                    std::to_string(static_cast<int>(kUntilSeconds)) +
-                                    " seconds."));
+                                    std::to_string(static_cast<int>(kUntilSeconds)) + " seconds."));
       return;
     }
   });
@@ -116,10 +115,9 @@ void ControlCommands::recheckWhenMovesEnd() {
   main_->postAfter(MacNowModel::kMovingSeconds, [this, alive = std::weak_ptr<int>(lifetime_)] {
     if (!alive.lock()) return;
     checkWaiting();
-    const bool stillWaiting =
-        std::any_of(waitingFor_.begin(), waitingFor_.end(), [](const Waiting& waiting) {
-          return waiting.condition == ControlCondition::settled;
-        });
+    const bool stillWaiting = std::any_of(
+        waitingFor_.begin(), waitingFor_.end(),
+        [](const Waiting& waiting) { return waiting.condition == ControlCondition::settled; });
     if (stillWaiting) recheckWhenMovesEnd();
   });
 }
@@ -263,8 +261,8 @@ void ControlCommands::execute(const ControlRequest& request, Reply reply) {
       const auto it = std::find_if(list.begin(), list.end(),
                                    [&](const StageItem& item) { return item.id == id; });
       if (it == list.end()) {
-        reply(done(false, "The stage has no " + std::string(keep ? "hidden" : "kept") +
-                              " item \"" + id + "\"."));
+        reply(done(false, "The stage has no " + std::string(keep ? "hidden" : "kept") + " item \"" +
+                              id + "\"."));
         return;
       }
       const auto item = *it;
@@ -274,7 +272,8 @@ void ControlCommands::execute(const ControlRequest& request, Reply reply) {
       } else {
         model.stowAlso(item);
       }
-      reply(model.openStage() != before ? done(true, model.lastBecause()) : done(false, kNotWritten));
+      reply(model.openStage() != before ? done(true, model.lastBecause())
+                                        : done(false, kNotWritten));
       return;
     }
     case ControlCommand::open:
@@ -285,8 +284,42 @@ void ControlCommands::execute(const ControlRequest& request, Reply reply) {
       openCard_();
       reply(done(true, "The card is open."));
       return;
+    case ControlCommand::windows:
+      readWindows(request.item.value_or(""), std::move(reply));
+      return;
+    case ControlCommand::browsers: {
+      json companions = companionReport_ ? companionReport_() : json::array();
+      if (!companions.is_array()) companions = json::array();
+      reply(ControlReply{true, std::to_string(companions.size()) + " connected",
+                         json{{"companions", std::move(companions)}}});
+      return;
+    }
   }
   reply(done(false, "That command is not known."));
+}
+
+void ControlCommands::readWindows(const std::string& browser, Reply reply) {
+  const auto kind = browserKindFromRaw(browser);
+  if (!kind) {
+    reply(ControlProtocol::refused("There is no browser \"" + browser + "\"."));
+    return;
+  }
+  if (!browsers_ || !offMain_) {
+    reply(ControlProtocol::refused("This instance reads no browsers."));
+    return;
+  }
+  // The read waits on the browser within its lane's limits, so it never runs here.
+  offMain_->run<ControlReply>(
+      [browsers = browsers_, kind = *kind] {
+        auto windows = browsers->windows(kind);
+        if (!windows) return ControlProtocol::refused(windows.error().description());
+        json list = json::array();
+        for (const auto& window : windows.value()) list.push_back(toJson(window));
+        return ControlReply{
+            true, std::to_string(list.size()) + " windows",
+            json{{"windows", std::move(list)}, {"windowsOnly", browsers->seesWindowsOnly(kind)}}};
+      },
+      std::move(reply));
 }
 
 void ControlCommands::start(Reply reply) {

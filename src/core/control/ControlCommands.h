@@ -23,9 +23,11 @@
 #include <nlohmann/json.hpp>
 
 #include "base/MainQueue.h"
+#include "base/OffMainRunning.h"
 #include "base/Signal.h"
 #include "control/ControlProtocol.h"
 #include "session/MacNowModel.h"
+#include "surfaces/BrowserSurfacing.h"
 
 namespace tervane {
 
@@ -45,12 +47,28 @@ class ControlCommands {
   // Main thread. `reply` is called exactly once, now or (for start) later.
   void execute(const ControlRequest& request, Reply reply);
 
+  // What `browsers` reports under "companions": the desktop's connected browser
+  // companions, each {"browser": kind, "profile": folder}. Without it the list is empty.
+  void setCompanionReport(std::function<nlohmann::json()> report) {
+    companionReport_ = std::move(report);
+  }
+
+  // What `windows` reads: the desktop's browsers, off the main thread. Without them it
+  // refuses. A reply carries {"windows": [...], "windowsOnly": bool} or, refused, the
+  // script error's words.
+  void setBrowserReading(std::shared_ptr<BrowserSurfacing> browsers,
+                         std::shared_ptr<OffMainRunning> offMain) {
+    browsers_ = std::move(browsers);
+    offMain_ = std::move(offMain);
+  }
+
   // What `status` reports: the line, the open stage with its receipt, the last reason,
   // whether a start is in flight, and what is being asked.
   static nlohmann::json status(const MacNowModel& model);
 
  private:
   void start(Reply reply);
+  void readWindows(const std::string& browser, Reply reply);
   void statusUntil(ControlCondition condition, Reply reply);
   void replyOnceBack(Reply reply, std::string backText);
   void checkWaiting();
@@ -67,6 +85,9 @@ class ControlCommands {
   std::shared_ptr<MacNowModel> model_;
   std::shared_ptr<MainQueue> main_;
   std::function<void()> openCard_;
+  std::function<nlohmann::json()> companionReport_;
+  std::shared_ptr<BrowserSurfacing> browsers_;
+  std::shared_ptr<OffMainRunning> offMain_;
   std::vector<Reply> waitingForStart_;
   Signal<bool>::Connection startingConnection_;
   std::vector<Waiting> waitingFor_;

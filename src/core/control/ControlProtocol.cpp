@@ -15,7 +15,7 @@ struct Name {
   std::string_view raw;
 };
 
-constexpr std::array<Name, 11> kNames{{
+constexpr std::array<Name, 13> kNames{{
     {ControlCommand::capture, "capture"},
     {ControlCommand::start, "start"},
     {ControlCommand::pause, "pause"},
@@ -27,6 +27,8 @@ constexpr std::array<Name, 11> kNames{{
     {ControlCommand::open, "open"},
     {ControlCommand::keep, "keep"},
     {ControlCommand::stow, "stow"},
+    {ControlCommand::browsers, "browsers"},
+    {ControlCommand::windows, "windows"},
 }};
 
 constexpr std::array<std::pair<ControlCondition, std::string_view>, 6> kConditions{{
@@ -95,8 +97,7 @@ Result<ControlRequest> decodeRequest(std::string_view line) {
   if (!parsed) return malformed("The request is not JSON.");
   if (!parsed->is_object()) return malformed("The request must be one JSON object.");
   for (const auto& [key, value] : parsed->items()) {
-    if (key != "command" && key != "line" && key != "answer" && key != "until" &&
-        key != "item") {
+    if (key != "command" && key != "line" && key != "answer" && key != "until" && key != "item") {
       return malformed("The request has an unknown key \"" + key + "\".");
     }
   }
@@ -122,21 +123,21 @@ Result<ControlRequest> decodeRequest(std::string_view line) {
   }
   if (auto it = parsed->find("until"); it != parsed->end() && !it->is_null()) {
     if (*kind != ControlCommand::status) return malformed("Only status takes an \"until\".");
-    const auto condition = it->is_string() ? controlConditionFromRaw(it->get<std::string>())
-                                           : std::nullopt;
+    const auto condition =
+        it->is_string() ? controlConditionFromRaw(it->get<std::string>()) : std::nullopt;
     if (!condition) {
       return malformed("The \"until\" must be shield, stage, parked, running, closed or settled.");
     }
     request.until = condition;
   }
+  const bool takesItem = *kind == ControlCommand::keep || *kind == ControlCommand::stow ||
+                         *kind == ControlCommand::windows;
   if (auto it = parsed->find("item"); it != parsed->end() && !it->is_null()) {
-    if (*kind != ControlCommand::keep && *kind != ControlCommand::stow) {
-      return malformed("Only keep and stow take an \"item\".");
-    }
+    if (!takesItem) return malformed("Only keep, stow and windows take an \"item\".");
     if (!it->is_string()) return malformed("The \"item\" must be a string.");
     request.item = it->get<std::string>();
   }
-  if ((*kind == ControlCommand::keep || *kind == ControlCommand::stow) && !request.item) {
+  if (takesItem && !request.item) {
     return malformed(raw + " needs an \"item\".");
   }
   if (*kind == ControlCommand::capture && !request.line) {

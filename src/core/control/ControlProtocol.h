@@ -20,7 +20,23 @@
 
 namespace tervane {
 
-enum class ControlCommand { capture, start, pause, show, done, undo, answer, status, open, keep, stow };
+// `browsers` reports which browser companions are connected now; `windows` reads one
+// browser's windows and tabs as the application sees them (its "item" names the browser).
+enum class ControlCommand {
+  capture,
+  start,
+  pause,
+  show,
+  done,
+  undo,
+  answer,
+  status,
+  open,
+  keep,
+  stow,
+  browsers,
+  windows
+};
 
 std::string rawValue(ControlCommand command);
 std::optional<ControlCommand> controlCommandFromRaw(std::string_view raw);
@@ -39,7 +55,7 @@ struct ControlRequest {
   std::optional<std::string> line = std::nullopt;        // capture
   std::optional<bool> answer = std::nullopt;             // answer: yes is true
   std::optional<ControlCondition> until = std::nullopt;  // status
-  std::optional<std::string> item = std::nullopt;        // keep, stow
+  std::optional<std::string> item = std::nullopt;        // keep, stow; windows: the browser
 
   friend bool operator==(const ControlRequest&, const ControlRequest&) = default;
 };

@@ -9,12 +9,18 @@ void read(BrowserKind kind, BrowserSurfacing& browsers, BrowserPass& pass) {
   if (windows) {
     auto& read = windows.value();
     pass.windows.insert(pass.windows.end(), read.begin(), read.end());
+    if (browsers.seesWindowsOnly(kind)) pass.windowsOnly.push_back(kind);
     return;
   }
   switch (windows.error().type()) {
-    case AppleScriptError::Type::notPermitted: pass.denied.push_back(kind); break;
-    case AppleScriptError::Type::busy: pass.busy.push_back(kind); break;
-    default: break;  // other failures leave the browser out without a word
+    case AppleScriptError::Type::notPermitted:
+      pass.denied.push_back(kind);
+      break;
+    case AppleScriptError::Type::busy:
+      pass.busy.push_back(kind);
+      break;
+    default:
+      break;  // other failures leave the browser out without a word
   }
 }
 
@@ -22,12 +28,21 @@ BrowserPass readAllowed(const std::vector<BrowserKind>& running, BrowserSurfacin
   BrowserPass pass;
   for (auto kind : running) {
     switch (browsers.authorization(kind).type()) {
-      case BrowserAuthorization::Type::allowed: read(kind, browsers, pass); break;
-      case BrowserAuthorization::Type::denied: pass.denied.push_back(kind); break;
-      case BrowserAuthorization::Type::needsConsent: pass.needConsent.push_back(kind); break;
-      case BrowserAuthorization::Type::busy: pass.busy.push_back(kind); break;
+      case BrowserAuthorization::Type::allowed:
+        read(kind, browsers, pass);
+        break;
+      case BrowserAuthorization::Type::denied:
+        pass.denied.push_back(kind);
+        break;
+      case BrowserAuthorization::Type::needsConsent:
+        pass.needConsent.push_back(kind);
+        break;
+      case BrowserAuthorization::Type::busy:
+        pass.busy.push_back(kind);
+        break;
       case BrowserAuthorization::Type::notRunning:
-      case BrowserAuthorization::Type::unknown: break;
+      case BrowserAuthorization::Type::unknown:
+        break;
     }
   }
   return pass;
@@ -72,21 +87,28 @@ BrowserPass askConsentAndRead(const std::vector<BrowserKind>& kinds, BrowserSurf
   BrowserPass pass;
   for (auto kind : kinds) {
     switch (browsers.requestConsent(kind).type()) {
-      case BrowserAuthorization::Type::allowed: read(kind, browsers, pass); break;
+      case BrowserAuthorization::Type::allowed:
+        read(kind, browsers, pass);
+        break;
       case BrowserAuthorization::Type::denied:
       case BrowserAuthorization::Type::needsConsent:
-      case BrowserAuthorization::Type::unknown: pass.denied.push_back(kind); break;
-      case BrowserAuthorization::Type::busy: pass.busy.push_back(kind); break;
-      case BrowserAuthorization::Type::notRunning: break;
+      case BrowserAuthorization::Type::unknown:
+        pass.denied.push_back(kind);
+        break;
+      case BrowserAuthorization::Type::busy:
+        pass.busy.push_back(kind);
+        break;
+      case BrowserAuthorization::Type::notRunning:
+        break;
     }
   }
   pickTabs(line, picker, pass);
   return pass;
 }
 
-PickedBeforeStaging readAndPick(const std::vector<BrowserKind>& running,
-                                BrowserSurfacing& browsers, const std::vector<std::string>& appNames,
-                                ActPicking& picker, const std::string& line) {
+PickedBeforeStaging readAndPick(const std::vector<BrowserKind>& running, BrowserSurfacing& browsers,
+                                const std::vector<std::string>& appNames, ActPicking& picker,
+                                const std::string& line) {
   PickedBeforeStaging result;
   result.pass = readAllowed(running, browsers);
 

@@ -21,6 +21,8 @@ struct BrowserPass {
   std::vector<BrowserKind> denied;
   std::vector<BrowserKind> busy;
   std::vector<BrowserKind> needConsent;
+  // Browsers read, but through their windows alone.
+  std::vector<BrowserKind> windowsOnly;
   std::optional<std::set<std::string>> wantedTabs;
 
   friend bool operator==(const BrowserPass&, const BrowserPass&) = default;
@@ -49,9 +51,9 @@ void pickTabs(const std::string& line, ActPicking& picker, BrowserPass& pass);
 BrowserPass askConsentAndRead(const std::vector<BrowserKind>& kinds, BrowserSurfacing& browsers,
                               ActPicking& picker, const std::string& line);
 // Reads the allowed browsers and asks the picker about apps and tabs together.
-PickedBeforeStaging readAndPick(const std::vector<BrowserKind>& running,
-                                BrowserSurfacing& browsers, const std::vector<std::string>& appNames,
-                                ActPicking& picker, const std::string& line);
+PickedBeforeStaging readAndPick(const std::vector<BrowserKind>& running, BrowserSurfacing& browsers,
+                                const std::vector<std::string>& appNames, ActPicking& picker,
+                                const std::string& line);
 
 // The readable names of every tab of the windows that are not minimized, first
 // occurrence first, without duplicates.

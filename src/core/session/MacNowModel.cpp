@@ -104,13 +104,17 @@ MacNowModel::MacNowModel(Passkey, Dependencies d)
   now_.set(store_->theNow());
 }
 
-void MacNowModel::assertMain() const { assert(main_->isMainThread()); }
+void MacNowModel::assertMain() const {
+  assert(main_->isMainThread());
+}
 
 bool MacNowModel::isTervaneMoving() const {
   return restoringBrowsers_ > 0 || clock_->now() < movingUntil_;
 }
 
-void MacNowModel::setMovingFromNow() { movingUntil_ = clock_->now() + toDuration(kMovingSeconds); }
+void MacNowModel::setMovingFromNow() {
+  movingUntil_ = clock_->now() + toDuration(kMovingSeconds);
+}
 
 void MacNowModel::moving(const std::function<void()>& body) {
   setMovingFromNow();
@@ -221,7 +225,8 @@ void MacNowModel::stage(const SeedRule& rule, const std::string& line,
   assertMain();
   const double idle = surface_->humanIdleSeconds();
   const auto apps = surface_->runningApps();
-  const auto plan = StagePlanner::plan(apps, rule, idle, memory_->choices(), wanted, wantedBrowsers);
+  const auto plan =
+      StagePlanner::plan(apps, rule, idle, memory_->choices(), wanted, wantedBrowsers);
 
   deniedBrowsers_.set({});
   busyBrowsers_.set({});
@@ -321,7 +326,8 @@ void MacNowModel::stageBrowsers(const std::vector<BrowserKind>& running, const S
         auto self = weak.lock();
         if (!self || self->act_ != act) return;
         self->join(pass, rule, idle);
-        if (!pass.needConsent.empty()) self->askAndStageBrowsers(pass.needConsent, rule, idle, line);
+        if (!pass.needConsent.empty())
+          self->askAndStageBrowsers(pass.needConsent, rule, idle, line);
       });
 }
 
@@ -344,7 +350,15 @@ void MacNowModel::join(const BrowserPass& pass, const SeedRule& rule, double idl
   assertMain();
   deniedBrowsers_.set(appended(deniedBrowsers_.get(), pass.denied));
   busyBrowsers_.set(appended(busyBrowsers_.get(), pass.busy));
+  // Told once per run: after that the person knows, and the reason line stays short.
+  const auto windowsOnlyOnce = [&] {
+    if (toldWindowsOnly_ || pass.windowsOnly.empty()) return;
+    toldWindowsOnly_ = true;
+    const auto note = StageWords::seesWindowsOnly(pass.windowsOnly);
+    plainBecause_ = plainBecause_.empty() ? note : plainBecause_ + " " + note;
+  };
   if (!openStage_.get() || pass.windows.empty()) {
+    windowsOnlyOnce();
     lastBecause_.set(withRefusals(plainBecause_));
     return;
   }
@@ -374,6 +388,7 @@ void MacNowModel::join(const BrowserPass& pass, const SeedRule& rule, double idl
   if (!plan.because.empty()) {
     plainBecause_ = plainBecause_.empty() ? plan.because : plainBecause_ + " " + plan.because;
   }
+  windowsOnlyOnce();
   lastBecause_.set(withRefusals(plainBecause_));
   minimizeOffMain(plan.stowByBrowser());
 }
@@ -493,8 +508,8 @@ void MacNowModel::refineMark(const AppFacts& frontmost) {
           if (!window.isFrontmost) continue;
           for (std::size_t i = 0; i < window.tabs.size(); ++i) {
             if (!window.tabs[i].isActive) continue;
-            return ResumeMark{frontmost.bundleId, frontmost.name, rawValue(kind), window.windowId,
-                              static_cast<int>(i + 1), window.tabs[i].url};
+            return ResumeMark{frontmost.bundleId, frontmost.name,          rawValue(kind),
+                              window.windowId,    static_cast<int>(i + 1), window.tabs[i].url};
           }
           return std::nullopt;
         }
@@ -639,14 +654,14 @@ void MacNowModel::recoverIfNeeded() {
   // Without a stage, whatever is still put away is what a restore could not bring back.
   if (!stage) bringBack(false);
   if (stage && !stage->stowed.empty()) {
-    const auto n = std::count_if(stage->stowed.begin(), stage->stowed.end(),
-                                 [](const StageItem& item) { return item.kind != StageItem::Kind::tab; });
+    const auto n =
+        std::count_if(stage->stowed.begin(), stage->stowed.end(),
+                      [](const StageItem& item) { return item.kind != StageItem::Kind::tab; });
     const std::string phrase = std::to_string(n) + " thing" + (n == 1 ? " is" : "s are");
-    lastBecause_.set(stage->isParked()
-                         ? "Tervane stopped while you were stepped out. Your " + phrase +
-                               " still put away, waiting."
-                         : "Tervane stopped while this was open. Your " + phrase +
-                               " still put away, safe.");
+    lastBecause_.set(stage->isParked() ? "Tervane stopped while you were stepped out. Your " +
+                                             phrase + " still put away, waiting."
+                                       : "Tervane stopped while this was open. Your " + phrase +
+                                             " still put away, safe.");
   }
   if (stage && !stage->isParked()) startGuard();
 }
@@ -795,7 +810,8 @@ bool MacNowModel::act(Remembered choice, const StageItem& item) {
       (void)browsers_->minimize({*number}, *kind);
       break;
     }
-    case StageItem::Kind::tab: break;
+    case StageItem::Kind::tab:
+      break;
   }
   return true;
 }
@@ -825,7 +841,9 @@ void MacNowModel::stowAlso(StageItem item) {
 
 void MacNowModel::remember(Remembered choice, const StageItem& item, const StageSnapshot& stage) {
   switch (item.kind) {
-    case StageItem::Kind::app: memory_->remember(choice, item.id); break;
+    case StageItem::Kind::app:
+      memory_->remember(choice, item.id);
+      break;
     case StageItem::Kind::window:
       for (const auto* list : {&stage.stowed, &stage.kept}) {
         for (const auto& tab : *list) {
@@ -837,7 +855,8 @@ void MacNowModel::remember(Remembered choice, const StageItem& item, const Stage
         }
       }
       break;
-    case StageItem::Kind::tab: break;
+    case StageItem::Kind::tab:
+      break;
   }
 }
 

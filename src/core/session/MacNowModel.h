@@ -153,8 +153,8 @@ class MacNowModel : public std::enable_shared_from_this<MacNowModel> {
   void join(const BrowserPass& pass, const SeedRule& rule, double idle);
   void stageBrowsers(const std::vector<BrowserKind>& running, const SeedRule& rule, double idle,
                      const std::string& line);
-  void askAndStageBrowsers(const std::vector<BrowserKind>& kinds, const SeedRule& rule,
-                           double idle, const std::string& line);
+  void askAndStageBrowsers(const std::vector<BrowserKind>& kinds, const SeedRule& rule, double idle,
+                           const std::string& line);
   void minimizeOffMain(const std::map<BrowserKind, std::vector<std::int64_t>>& windows);
   std::string withRefusals(const std::string& text) const;
   static std::map<BrowserKind, std::vector<std::int64_t>> windowIds(
@@ -233,6 +233,8 @@ class MacNowModel : public std::enable_shared_from_this<MacNowModel> {
   Observable<std::vector<BrowserKind>> deniedBrowsers_;
   Observable<std::vector<BrowserKind>> busyBrowsers_;
   std::string plainBecause_;
+  // Whether this run has said that a browser is seen through its windows alone.
+  bool toldWindowsOnly_ = false;
   std::string act_;
   std::set<std::string> passed_;
   Observable<std::optional<StageItem>> pendingSubject_;

@@ -3,6 +3,7 @@
 // browser. Holds no mutable state; may be used from any thread.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -33,6 +34,13 @@ class BrowserSurface final : public BrowserSurfacing {
   // Anything but allowed gives notPermitted; the reply is ignored.
   AppleScriptStatus focus(std::int64_t windowId, int tabIndex, BrowserKind kind) override;
 
+  // Answers `seesWindowsOnly`; set once, before the surface is used, by a desktop whose
+  // scriptable browsers may lack their tabs.
+  void setWindowsOnly(std::function<bool(BrowserKind)> windowsOnly) {
+    windowsOnly_ = std::move(windowsOnly);
+  }
+  bool seesWindowsOnly(BrowserKind kind) override { return windowsOnly_ && windowsOnly_(kind); }
+
   // The adapter of a kind, for callers that send its scripts through the runner themselves.
   const BrowserAdapter* adapter(BrowserKind kind) const;
 
@@ -43,6 +51,7 @@ class BrowserSurface final : public BrowserSurfacing {
   std::shared_ptr<AppleScripting> runner_;
   std::shared_ptr<const BrowserPermission> permission_;
   std::map<BrowserKind, std::unique_ptr<BrowserAdapter>> adapters_;
+  std::function<bool(BrowserKind)> windowsOnly_;
 };
 
 }  // namespace tervane

@@ -35,6 +35,11 @@ class BrowserSurfacing {
   // Selects tab `tabIndex` (from 1) of the window and puts the window first among the
   // browser's windows, without activating the browser.
   virtual AppleScriptStatus focus(std::int64_t windowId, int tabIndex, BrowserKind kind) = 0;
+
+  // Whether the browser is read through its windows alone (each window one tab named
+  // after its title, no address) because nothing tells its real tabs, so the person can
+  // be told how to change that. False where every read sees the real tabs.
+  virtual bool seesWindowsOnly(BrowserKind) { return false; }
 };
 
 }  // namespace tervane

@@ -11,6 +11,18 @@ constexpr std::size_t kLongestLine = 28;
 
 }  // namespace
 
+std::string seesWindowsOnly(const std::vector<BrowserKind>& browsers) {
+  std::string names;
+  for (std::size_t i = 0; i < browsers.size(); ++i) {
+    if (i > 0) names += i + 1 == browsers.size() ? " and " : ", ";
+    names += displayName(browsers[i]);
+  }
+  const bool one = browsers.size() == 1;
+  return "I see only the windows of " + names + ", not " + (one ? "its" : "their") +
+         " tabs. To show me the tabs, add the Tervane Now companion: run tervane-now browsers "
+         "install and follow what it says.";
+}
+
 std::string whatIDid(const StageSnapshot& stage) {
   std::vector<const StageItem*> apps;
   std::size_t windows = 0;

@@ -28,6 +28,10 @@ std::string notBack(const std::vector<std::string>& names);
 inline constexpr const char* kDesktopRefused =
     "The desktop did not let me put anything away, so everything is where it was.";
 
+// Said once per run when a running browser is seen through its windows alone: what that
+// means and how to add the companion that shows its tabs.
+std::string seesWindowsOnly(const std::vector<BrowserKind>& browsers);
+
 // The confirmation shown once the stage is finished.
 std::string finishedAndUndone(std::string_view line);
 

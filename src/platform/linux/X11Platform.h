@@ -27,6 +27,7 @@
 #include "surfaces/AppleEventLane.h"
 #include "surfaces/AppleScriptRunner.h"
 #include "surfaces/BrowserPermission.h"
+#include "surfaces/BrowserSurface.h"
 
 namespace tervane::x11 {
 
@@ -73,7 +74,7 @@ class X11Platform final : public PlatformFactory {
   std::shared_ptr<AppleEventLane> lane_;
   std::shared_ptr<BrowserPermission> permission_;
   std::shared_ptr<AppleScriptRunner> runner_;
-  std::shared_ptr<BrowserSurfacing> browsers_;
+  std::shared_ptr<BrowserSurface> browsers_;
   std::shared_ptr<GuardObserving> monitor_;
 };
 

@@ -12,6 +12,7 @@ TEST(ControlProtocol, RequestsRoundTripAsOneLine) {
       {.command = ControlCommand::status},
       {.command = ControlCommand::status, .until = ControlCondition::shield},
       {.command = ControlCommand::keep, .item = "chrome:12"},
+      {.command = ControlCommand::windows, .item = "chrome"},
   };
   for (const auto& request : requests) {
     const auto line = ControlProtocol::encode(request);
@@ -20,8 +21,9 @@ TEST(ControlProtocol, RequestsRoundTripAsOneLine) {
     ASSERT_TRUE(decoded.ok()) << decoded.error().message;
     EXPECT_EQ(decoded.value(), request);
   }
-  for (auto c : {ControlCommand::start, ControlCommand::pause, ControlCommand::show,
-                 ControlCommand::done, ControlCommand::undo, ControlCommand::open}) {
+  for (auto c :
+       {ControlCommand::start, ControlCommand::pause, ControlCommand::show, ControlCommand::done,
+        ControlCommand::undo, ControlCommand::open, ControlCommand::browsers}) {
     EXPECT_EQ(controlCommandFromRaw(rawValue(c)), c);
   }
 }
@@ -43,7 +45,8 @@ TEST(ControlProtocol, RequestDecodingIsStrict) {
       {"{\"command\":\"status\",\"line\":\"x\"}", "Only capture takes a \"line\"."},
       {"{\"command\":\"start\",\"until\":\"shield\"}", "Only status takes an \"until\"."},
       {"{\"command\":\"stow\"}", "stow needs an \"item\"."},
-      {"{\"command\":\"show\",\"item\":\"x\"}", "Only keep and stow take an \"item\"."},
+      {"{\"command\":\"show\",\"item\":\"x\"}", "Only keep, stow and windows take an \"item\"."},
+      {"{\"command\":\"windows\"}", "windows needs an \"item\"."},
       {"{\"command\":\"status\",\"until\":\"later\"}",
        "The \"until\" must be shield, stage, parked, running, closed or settled."},
       {"{\"command\":\"capture\",\"line\":\"\xff\"}", "The request is not JSON."},

@@ -45,6 +45,16 @@ TEST(StageWords, WhatIDidCountsAppsAndWindowsButNotTabs) {
             "I hid Mail and minimized 4 browser windows.");
 }
 
+TEST(StageWords, SeesWindowsOnlyNamesEachBrowserOnce) {
+  EXPECT_EQ(StageWords::seesWindowsOnly({BrowserKind::chrome}),
+            "I see only the windows of Chrome, not its tabs. To show me the tabs, add the Tervane "
+            "Now companion: run tervane-now browsers install and follow what it says.");
+  EXPECT_THAT(
+      StageWords::seesWindowsOnly({BrowserKind::chrome, BrowserKind::brave, BrowserKind::edge}),
+      ::testing::StartsWith("I see only the windows of Chrome, Brave and Edge, not their "
+                            "tabs."));
+}
+
 TEST(StageWords, PausedNamesWholeMinutesFromOne) {
   EXPECT_EQ(StageWords::paused(0), "Paused. Your apps are still hidden.");
   EXPECT_EQ(StageWords::paused(-3), "Paused. Your apps are still hidden.");

@@ -12,7 +12,10 @@
 
 #include "companion/NativeFraming.h"
 #include "posix/UnixSocket.h"
+#include "script/ScriptEngine.h"
 #include "support/TempDir.h"
+#include "surfaces/AppleScriptRunner.h"
+#include "surfaces/BrowserAdapters.h"
 
 namespace tervane::companion {
 namespace {
@@ -20,7 +23,7 @@ namespace {
 using Answer = std::function<std::optional<nlohmann::json>(const nlohmann::json& request)>;
 
 // A host that says hello and then answers each request with `answer` (nothing: it hangs
-// up) on its own thread.
+// up; an empty object: it keeps silent) on its own thread.
 class StandInHost {
  public:
   StandInHost(const std::filesystem::path& socket, const std::string& browser, Answer answer) {
@@ -39,6 +42,7 @@ class StandInHost {
             ::shutdown(fd_.get(), SHUT_RDWR);
             return;
           }
+          if (reply->empty()) continue;
           (*reply)["id"] = (*next.value())["id"];
           send(*reply);
         }
@@ -151,6 +155,32 @@ TEST_F(Companion, ACompanionThatLeavesMidCallFailsItAtOnce) {
   EXPECT_EQ(browser.windowIds().error().code, ScriptErrors::notRunning);
   awaitLinks(0);
   EXPECT_EQ(browser.connect().error().code, ScriptErrors::notRunning);
+}
+
+// Through the lane, as every script runs: the lane gives up on its own limit (cut short
+// here) and the script is refused as busy, though the companion's own bound is far off.
+TEST_F(Companion, ACompanionThatNeverAnswersGivesTheLanesRefusal) {
+  auto host =
+      std::make_unique<StandInHost>(dir / "companion", "chromium",
+                                    [](const nlohmann::json&) { return nlohmann::json::object(); });
+  awaitLinks(1);
+  std::vector<double> budgets;
+  auto lane = std::make_shared<AppleEventLane>([&](BrowserKind, double budget) {
+    budgets.push_back(budget);
+    return 0.05;
+  });
+  AppleScriptRunner runner(lane, std::make_shared<ScriptEngine>(
+                                     std::make_shared<CompanionBrowserLookup>(server, nullptr)));
+  const auto reply =
+      runner.run(ChromiumAdapter(BrowserKind::chrome).readScript(), BrowserKind::chrome);
+  ASSERT_FALSE(reply.ok());
+  EXPECT_EQ(reply.error().type(), AppleScriptError::Type::busy);
+  EXPECT_EQ(budgets, std::vector<double>{AppleScriptRunner::kBudgetSeconds});
+  EXPECT_EQ(lane->stuck(BrowserKind::chrome), 1) << "the call still waits on its own thread";
+  // When the companion goes, the call that waited on it ends rather than its worker
+  // lingering to the companion's own bound.
+  host.reset();
+  lane->waitUntilStuckAtMost(BrowserKind::chrome, 0);
 }
 
 TEST_F(Companion, PeersThatMisbehaveAreDroppedAndOthersStillServed) {

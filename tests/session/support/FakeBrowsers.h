@@ -39,6 +39,14 @@ class FakeBrowsers final : public BrowserSurfacing {
     windows_[kind] = std::move(windows);
     failure_.erase(kind);
   }
+  void setWindowsOnly(std::vector<BrowserKind> kinds) {
+    std::lock_guard lock(mutex_);
+    windowsOnly_ = std::move(kinds);
+  }
+  bool seesWindowsOnly(BrowserKind kind) override {
+    std::lock_guard lock(mutex_);
+    return std::find(windowsOnly_.begin(), windowsOnly_.end(), kind) != windowsOnly_.end();
+  }
   void failReads(BrowserKind kind, AppleScriptError error) {
     std::lock_guard lock(mutex_);
     failure_.insert_or_assign(kind, error);
@@ -134,6 +142,7 @@ class FakeBrowsers final : public BrowserSurfacing {
   std::map<BrowserKind, int> reads_;
   std::vector<Move> moves_;
   int consentRequests_ = 0;
+  std::vector<BrowserKind> windowsOnly_;
 };
 
 }  // namespace tervane::testing

@@ -98,6 +98,7 @@ TEST_F(ChromiumTest, WindowsAreReadMinimizedRestoredAndRaisedThroughTheBrowserSu
   auto surface = platform.browserSurface();
   EXPECT_EQ(surface->runningBrowsers(), std::vector<BrowserKind>{BrowserKind::chrome});
   EXPECT_EQ(surface->authorization(BrowserKind::chrome), BrowserAuthorization::allowed());
+  EXPECT_TRUE(surface->seesWindowsOnly(BrowserKind::chrome)) << "no companion socket";
 
   auto windows = surface->windows(BrowserKind::chrome);
   ASSERT_TRUE(windows.ok()) << windows.error();
@@ -134,6 +135,20 @@ TEST_F(ChromiumTest, WindowsAreReadMinimizedRestoredAndRaisedThroughTheBrowserSu
   EXPECT_TRUE(desktop.isIconic(beta));
   EXPECT_EQ(surface->restore({beta}, BrowserKind::chrome).value(), 1);
   ASSERT_TRUE(desktop.waitIconic(beta, false));
+
+  // A preview, with no application to ask, reads the windows alone and says so.
+  ASSERT_EQ(desktop.run({"xdotool", "mousemove", "40", "40"}), 0);
+  ASSERT_EQ(
+      desktop.run({"sh", "-c",
+                   "HOME=\"$PWD\" XDG_RUNTIME_DIR=\"$PWD\" exec '" + std::string(TERVANE_NOW_TOOL) +
+                       "' preview 'write the report' --json > preview.json",
+                   "preview"},
+                  60, profile.path()),
+      0);
+  const auto preview = nlohmann::json::parse(testing::readText(profile / "preview.json"));
+  EXPECT_NE(preview["because"].get<std::string>().find("I see only the windows of Chrome"),
+            std::string::npos)
+      << preview.dump();
 
   // Raising a window that is not on top leaves the focus where it is.
   requestActivation(desktop.x(), beta);
@@ -223,6 +238,15 @@ class CompanionChromiumTest : public ChromiumTest {
   xcb_window_t alpha = 0, gamma = 0;
 };
 
+// The addresses of the tabs a stage put away.
+std::vector<std::string> stowedUrls(const nlohmann::json& stage) {
+  std::vector<std::string> urls;
+  for (const auto& item : stage["stowed"]) {
+    if (item["kind"] == "tab") urls.push_back(item["url"].get<std::string>());
+  }
+  return urls;
+}
+
 // The companion socket goes away and comes back as a crashed and relaunched
 // application's would.
 TEST_F(CompanionChromiumTest, TheCompanionShowsRealTabsAndItsWindowsComeBackAfterARestart) {
@@ -244,6 +268,7 @@ TEST_F(CompanionChromiumTest, TheCompanionShowsRealTabsAndItsWindowsComeBackAfte
   };
   auto platform = platformWith(companions);
   auto surface = platform->browserSurface();
+  EXPECT_FALSE(surface->seesWindowsOnly(BrowserKind::chrome)) << "the companion is connected";
   auto windows = surface->windows(BrowserKind::chrome);
   ASSERT_TRUE(windows.ok()) << windows.error();
   ASSERT_EQ(windows.value().size(), 2u);
@@ -290,6 +315,15 @@ TEST_F(CompanionChromiumTest, AfterACrashShowEverythingBringsBackWhatTheCompanio
   testing::AppUnderTest app(desktop);
   app.launch();
   openWindows(app.runtimeFolder());
+  // While the browser is in use, a preview reads its tabs through the running application
+  // (a preview has no companion of its own): the window behind would go.
+  const auto preview = app.command({"preview", "write the report", "--json"});
+  ASSERT_EQ(preview.status, 0) << preview.err;
+  const auto previewed = nlohmann::json::parse(preview.out);
+  EXPECT_EQ(stowedUrls(previewed["stage"]),
+            (std::vector<std::string>{"http://alpha.test/one", "http://beta.test/two"}))
+      << preview.out;
+  EXPECT_EQ(previewed["because"].get<std::string>().find("I see only"), std::string::npos);
   const xcb_window_t editor = desktop.xterm("Editor");
   ASSERT_EQ(desktop.run({"xdotool", "windowactivate", "--sync", std::to_string(editor)}), 0);
   ASSERT_EQ(app.command({"capture", "write the report"}).status, 0);
@@ -297,11 +331,8 @@ TEST_F(CompanionChromiumTest, AfterACrashShowEverythingBringsBackWhatTheCompanio
   ASSERT_EQ(started.status, 0) << started.err;
   // The browser's front window is kept; the other, named by its real tabs, is minimized.
   const auto stage = app.statusJson()["stage"];
-  std::vector<std::string> stowedTabs;
-  for (const auto& item : stage["stowed"]) {
-    if (item["kind"] == "tab") stowedTabs.push_back(item["url"].get<std::string>());
-  }
-  EXPECT_EQ(stowedTabs, (std::vector<std::string>{"http://alpha.test/one", "http://beta.test/two"}))
+  EXPECT_EQ(stowedUrls(stage),
+            (std::vector<std::string>{"http://alpha.test/one", "http://beta.test/two"}))
       << stage.dump();
   EXPECT_TRUE(desktop.waitIconic(alpha, true));
   EXPECT_FALSE(desktop.isIconic(gamma));

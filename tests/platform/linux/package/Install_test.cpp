@@ -1,10 +1,14 @@
-// `cmake --install` of this build folder into a fresh prefix: the programs, the desktop
-// entry and the bee icon land where a desktop looks for them, and nothing else does.
+// `cmake --install` of this build folder as the package stages it (prefix /usr under a
+// fresh DESTDIR): the programs, the companion with its host manifests, the desktop entry
+// and the bee icon land where a desktop and the browsers look for them, and nothing else
+// does.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <set>
+
+#include <nlohmann/json.hpp>
 
 #include "support/TempDir.h"
 
@@ -45,25 +49,46 @@ std::size_t count(const std::string& text, const std::string& what) {
   return n;
 }
 
-TEST(Install, PutsTheProgramsTheDesktopEntryAndTheIconInPlace) {
-  TempDir prefix;
-  ASSERT_EQ(run(std::string(TERVANE_CMAKE) + " --install " + quoted(TERVANE_BUILD_ROOT) +
-                " --prefix " + quoted(prefix.path()) + " > " + quoted(prefix / "log") + " 2>&1"),
-            0)
-      << readText(prefix / "log");
-  fs::remove(prefix / "log");
+TEST(Install, PutsTheProgramsTheCompanionTheDesktopEntryAndTheIconInPlace) {
+  TempDir root;
+  ASSERT_EQ(
+      run("DESTDIR=" + quoted(root.path()) + " " + std::string(TERVANE_CMAKE) + " --install " +
+          quoted(TERVANE_BUILD_ROOT) + " --prefix /usr > " + quoted(root / "log") + " 2>&1"),
+      0)
+      << readText(root / "log");
+  fs::remove(root / "log");
 
-  const std::set<std::string> expected = {"bin/tervane-now",
-                                          "bin/tervane-script",
-                                          "bin/tervane-now-host",
-                                          "share/tervane-now/companion/manifest.json",
-                                          "share/tervane-now/companion/background.js",
-                                          "share/tervane-now/companion/requests.js",
-                                          "share/applications/org.tervane.now.desktop",
-                                          "share/icons/hicolor/scalable/apps/tervane-now.svg",
-                                          "share/icons/hicolor/48x48/apps/tervane-now.png",
-                                          "share/icons/hicolor/256x256/apps/tervane-now.png"};
-  EXPECT_EQ(filesUnder(prefix.path()), expected);
+  const char* const manifests[] = {
+      "etc/chromium/native-messaging-hosts/now.tervane.companion.json",
+      "etc/opt/chrome/native-messaging-hosts/now.tervane.companion.json",
+      "etc/opt/brave/native-messaging-hosts/now.tervane.companion.json",
+      "etc/opt/edge/native-messaging-hosts/now.tervane.companion.json"};
+  std::set<std::string> expected = {"usr/bin/tervane-now",
+                                    "usr/bin/tervane-script",
+                                    "usr/bin/tervane-now-host",
+                                    "usr/share/tervane-now/companion/manifest.json",
+                                    "usr/share/tervane-now/companion/background.js",
+                                    "usr/share/tervane-now/companion/requests.js",
+                                    "usr/share/applications/org.tervane.now.desktop",
+                                    "usr/share/icons/hicolor/scalable/apps/tervane-now.svg",
+                                    "usr/share/icons/hicolor/48x48/apps/tervane-now.png",
+                                    "usr/share/icons/hicolor/256x256/apps/tervane-now.png"};
+  expected.insert(std::begin(manifests), std::end(manifests));
+  EXPECT_EQ(filesUnder(root.path()), expected);
+  const fs::path prefix = root / "usr";
+
+  // Each names the installed host and lets only the companion's fixed id reach it.
+  for (const char* manifest : manifests) {
+    const auto parsed = nlohmann::json::parse(readText(root / manifest));
+    EXPECT_EQ(parsed["name"], "now.tervane.companion") << manifest;
+    EXPECT_EQ(parsed["path"], "/usr/bin/tervane-now-host") << manifest;
+    EXPECT_EQ(parsed["allowed_origins"],
+              nlohmann::json({"chrome-extension://edbimddlcdmnaiandepgmpcoddnomaak/"}))
+        << manifest;
+    EXPECT_EQ(fs::status(root / manifest).permissions() & fs::perms::others_read,
+              fs::perms::others_read)
+        << manifest;
+  }
 
   EXPECT_EQ(run(quoted(prefix / "bin/tervane-now") + " --help > /dev/null"), 0)
       << "the installed program runs";
