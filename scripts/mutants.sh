@@ -96,7 +96,7 @@ run_one() { # name file search replace labels
     result="does not build"
   else
     ctest --test-dir "$build" -L "$labels" -j "$(nproc)" --timeout 120 >"$work/test.log" 2>&1 || true
-    failed=$(sed -n 's/^ *[0-9]* - \([^ ]*\) (.*/\1/p' "$work/test.log" | sort | paste -sd' ')
+    failed=$(sed -En 's/^[[:space:]]*[0-9]+ - ([^ ]+) \(.*/\1/p' "$work/test.log" | sort | paste -sd' ')
     result=$([[ -n $failed ]] && echo killed || echo survived)
   fi
   cp "$work/original" "$file"
