@@ -10,7 +10,7 @@
 #   scripts/mutants.sh --check     (only that each fault's text is in this tree once)
 #
 # Writes one line per fault, "name<TAB>result<TAB>tests that failed", to standard output
-# and to mutants-REVISION.tsv. The sources of REVISION come from git and are built in
+# and to build/mutants/REVISION.tsv. The sources of REVISION come from git and are built in
 # build/mutants; your working tree is not touched.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -69,10 +69,10 @@ fi
 revision=${1:-HEAD}
 only=${2:-}
 commit=$(git rev-parse --short "$revision")
-table=$PWD/mutants-$commit.tsv
 # The same folder every time, so that the compiler cache serves the next run.
 work=$PWD/build/mutants
 src=$work/src
+table=$work/$commit.tsv
 rm -rf "$src"
 mkdir -p "$src"
 git archive "$revision" | tar -x -C "$src"
