@@ -138,6 +138,27 @@ TEST_F(Guard, KeepAnywayOnAWindowRemembersTheFirstTabWithAHost) {
   EXPECT_FALSE(model->isTervaneMoving()) << "corrections bring nothing forward";
 }
 
+TEST_F(Guard, ACorrectionOnATabMovesItsWindowAndRemembersItsOwnSite) {
+  openStage();
+  model->keepAnyway(itemIn(model->openStage()->stowed, "chrome:7#1"));
+  EXPECT_EQ(browsers->moves(),
+            (std::vector<Move>{{Move::Kind::minimize, BrowserKind::chrome, {7}, 0},
+                               {Move::Kind::restore, BrowserKind::chrome, {7}, 0},
+                               {Move::Kind::focus, BrowserKind::chrome, {7}, 2}}));
+  const std::vector<std::string> window{"chrome:7", "chrome:7#0", "chrome:7#1"};
+  const auto last3 = [](const std::vector<StageItem>& items) {
+    const auto ids = idsOf(items);
+    return std::vector<std::string>(ids.end() - std::min<std::ptrdiff_t>(3, ids.size()), ids.end());
+  };
+  EXPECT_EQ(last3(model->openStage()->kept), window);
+  EXPECT_EQ(memory->choices().at("host:docs.example.com"), R::keep);
+
+  model->stowAlso(itemIn(model->openStage()->kept, "chrome:7#1"));
+  EXPECT_EQ(browsers->moves().back(), (Move{Move::Kind::minimize, BrowserKind::chrome, {7}, 0}));
+  EXPECT_EQ(last3(model->openStage()->stowed), window);
+  EXPECT_EQ(memory->choices().at("host:docs.example.com"), R::stow);
+}
+
 TEST_F(Guard, StowAlsoHidesAKeptAppAndRemembersIt) {
   openStage();
   model->stowAlso(itemIn(model->openStage()->kept, "com.google.Chrome"));

@@ -29,6 +29,29 @@ std::optional<std::int64_t> windowNumber(const std::string& itemId) {
   return value;
 }
 
+// The window listed in `items` that holds a tab item; the item itself for anything else, or
+// when its window is not listed there. A tab comes and goes with its window, so a
+// correction on a tab acts on that window.
+StageItem windowHolding(const StageItem& item, const std::vector<StageItem>& items) {
+  if (item.kind != StageItem::Kind::tab || !item.parentId) return item;
+  const auto window = std::find_if(items.begin(), items.end(), [&](const StageItem& other) {
+    return other.id == *item.parentId;
+  });
+  return window == items.end() ? item : *window;
+}
+
+// A tab item's place in its window, from 0 (the number after the "#" of its id).
+std::optional<int> tabPosition(const StageItem& tab) {
+  const auto hash = tab.id.rfind('#');
+  if (hash == std::string::npos) return std::nullopt;
+  int value = 0;
+  const char* first = tab.id.data() + hash + 1;
+  const char* last = tab.id.data() + tab.id.size();
+  auto [end, error] = std::from_chars(first, last, value);
+  if (first == last || error != std::errc() || end != last || value < 0) return std::nullopt;
+  return value;
+}
+
 std::string joinNames(const std::vector<BrowserKind>& kinds) {
   std::string text;
   for (std::size_t i = 0; i < kinds.size(); ++i) {
@@ -816,13 +839,24 @@ bool MacNowModel::act(Remembered choice, const StageItem& item) {
   return true;
 }
 
+bool MacNowModel::focusTab(const StageItem& tab) {
+  const auto kind = tab.browserKind();
+  const auto window = tab.parentId ? windowNumber(*tab.parentId) : std::nullopt;
+  const auto position = tabPosition(tab);
+  if (!kind || !window || !position) return false;
+  return static_cast<bool>(browsers_->focus(*window, *position + 1, *kind));
+}
+
 void MacNowModel::keepAnyway(StageItem item) {
   assertMain();
   if (!openStage_.get() || !contains(openStage_.get()->stowed, item)) return;
   auto copy = *openStage_.get();
-  moveItems(item, evidence(item, copy.stowed), copy.stowed, copy.kept);
+  const auto subject = windowHolding(item, copy.stowed);
+  moveItems(subject, evidence(subject, copy.stowed), copy.stowed, copy.kept);
   if (!apply(copy)) return;
-  const bool back = act(Remembered::keep, item);
+  bool back = act(Remembered::keep, subject);
+  // The tab asked for comes to the front of its window.
+  if (back && subject.id != item.id) back = focusTab(item);
   remember(Remembered::keep, item, copy);
   lastBecause_.set(back ? item.name + " stays from now on, because you said so."
                         : StageWords::notBack({item.name}));
@@ -832,9 +866,10 @@ void MacNowModel::stowAlso(StageItem item) {
   assertMain();
   if (!openStage_.get() || !contains(openStage_.get()->kept, item)) return;
   auto copy = *openStage_.get();
-  moveItems(item, evidence(item, copy.kept), copy.kept, copy.stowed);
+  const auto subject = windowHolding(item, copy.kept);
+  moveItems(subject, evidence(subject, copy.kept), copy.kept, copy.stowed);
   if (!apply(copy)) return;
-  act(Remembered::stow, item);
+  act(Remembered::stow, subject);
   remember(Remembered::stow, item, copy);
   lastBecause_.set("I will hide " + item.name + " from now on, because you said so.");
 }
@@ -856,6 +891,10 @@ void MacNowModel::remember(Remembered choice, const StageItem& item, const Stage
       }
       break;
     case StageItem::Kind::tab:
+      // A tab named on its own speaks for its own site.
+      if (const auto host = TabFacts{"", item.url.value_or(""), false}.host(); !host.empty()) {
+        memory_->remember(choice, StageMemory::hostKey(host));
+      }
       break;
   }
 }

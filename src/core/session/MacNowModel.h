@@ -184,6 +184,8 @@ class MacNowModel : public std::enable_shared_from_this<MacNowModel> {
   void stowAlso(StageItem item);
   // Moves the item as the choice says; false when a kept item did not come back.
   bool act(StagePlanner::Remembered choice, const StageItem& item);
+  // Brings a tab to the front of its window, which is shown; false when that fails.
+  bool focusTab(const StageItem& tab);
   void remember(StagePlanner::Remembered choice, const StageItem& item, const StageSnapshot& stage);
   static std::vector<StageItem> evidence(const StageItem& item,
                                          const std::vector<StageItem>& items);
