@@ -95,7 +95,9 @@ run_one() { # name file search replace labels
   elif ! cmake --build "$build" --target "${targets[@]}" >"$work/build.log" 2>&1; then
     result="does not build"
   else
-    ctest --test-dir "$build" -L "$labels" -j "$(nproc)" --timeout 120 >"$work/test.log" 2>&1 || true
+    # Leaves out the test of this list, which any fault trips by changing its line.
+    ctest --test-dir "$build" -L "$labels" -E '^Mutants\.' -j "$(nproc)" --timeout 120 \
+      >"$work/test.log" 2>&1 || true
     failed=$(sed -En 's/^[[:space:]]*[0-9]+ - ([^ ]+) \(.*/\1/p' "$work/test.log" | sort | paste -sd' ')
     result=$([[ -n $failed ]] && echo killed || echo survived)
   fi
