@@ -22,12 +22,13 @@ namespace {
 
 using posix::UniqueFd;
 
-// Reads one frame from `fd` within a few seconds; nothing on end of stream or time-out.
+// Reads one frame from `fd`, waiting up to 30 s (a loaded machine may be slow to start the
+// host); nothing on end of stream or time-out.
 std::optional<nlohmann::json> readFrame(int fd) {
   FrameReader reader;
   while (true) {
     pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, 5000) <= 0) return std::nullopt;
+    if (::poll(&p, 1, 30000) <= 0) return std::nullopt;
     std::string buffer(reader.wanted(), '\0');
     const auto got = ::read(fd, buffer.data(), buffer.size());
     if (got <= 0) return std::nullopt;
@@ -53,7 +54,7 @@ class Host : public ::testing::Test {
   // Takes the host's connection and its hello.
   nlohmann::json accept() {
     pollfd p{listener.get(), POLLIN, 0};
-    EXPECT_EQ(::poll(&p, 1, 5000), 1);
+    EXPECT_EQ(::poll(&p, 1, 30000), 1);
     app.reset(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
     auto hello = readFrame(app.get());
     return hello ? *hello : nlohmann::json();
