@@ -17,16 +17,22 @@ namespace {
 
 using Remembered = StagePlanner::Remembered;
 
-// The window id after the last ":" of a window item's id, when it is a decimal number.
-std::optional<std::int64_t> windowNumber(const std::string& itemId) {
-  const auto colon = itemId.rfind(':');
-  if (colon == std::string::npos || colon + 1 >= itemId.size()) return std::nullopt;
-  std::int64_t value = 0;
-  const char* first = itemId.data() + colon + 1;
+// The decimal number after the last `mark` of an item's id, when that is all there is.
+template <class Number>
+std::optional<Number> numberAfter(const std::string& itemId, char mark) {
+  const auto at = itemId.rfind(mark);
+  if (at == std::string::npos || at + 1 >= itemId.size()) return std::nullopt;
+  Number value = 0;
+  const char* first = itemId.data() + at + 1;
   const char* last = itemId.data() + itemId.size();
   auto [end, error] = std::from_chars(first, last, value);
   if (error != std::errc() || end != last) return std::nullopt;
   return value;
+}
+
+// The window id of a window item ("chrome:4711").
+std::optional<std::int64_t> windowNumber(const std::string& itemId) {
+  return numberAfter<std::int64_t>(itemId, ':');
 }
 
 // The window listed in `items` that holds a tab item; the item itself for anything else, or
@@ -38,18 +44,6 @@ StageItem windowHolding(const StageItem& item, const std::vector<StageItem>& ite
     return other.id == *item.parentId;
   });
   return window == items.end() ? item : *window;
-}
-
-// A tab item's place in its window, from 0 (the number after the "#" of its id).
-std::optional<int> tabPosition(const StageItem& tab) {
-  const auto hash = tab.id.rfind('#');
-  if (hash == std::string::npos) return std::nullopt;
-  int value = 0;
-  const char* first = tab.id.data() + hash + 1;
-  const char* last = tab.id.data() + tab.id.size();
-  auto [end, error] = std::from_chars(first, last, value);
-  if (first == last || error != std::errc() || end != last || value < 0) return std::nullopt;
-  return value;
 }
 
 std::string joinNames(const std::vector<BrowserKind>& kinds) {
@@ -842,8 +836,9 @@ bool MacNowModel::act(Remembered choice, const StageItem& item) {
 bool MacNowModel::focusTab(const StageItem& tab) {
   const auto kind = tab.browserKind();
   const auto window = tab.parentId ? windowNumber(*tab.parentId) : std::nullopt;
-  const auto position = tabPosition(tab);
-  if (!kind || !window || !position) return false;
+  // A tab item's id ends in its place in the window, from 0 ("chrome:4711#2").
+  const auto position = numberAfter<int>(tab.id, '#');
+  if (!kind || !window || !position || *position < 0) return false;
   return static_cast<bool>(browsers_->focus(*window, *position + 1, *kind));
 }
 
