@@ -246,6 +246,20 @@ TEST_F(Control, StatusUntilAnswersWhenItsConditionHoldsOrRefusesAtTheLimit) {
   ASSERT_EQ(replies.size(), 1u);
   EXPECT_EQ(replies[0].status.at("pendingSubject").at("id"), "com.example.Mail");
 
+  // A stage with a browser is settled only once its windows are read and minimized.
+  ASSERT_TRUE(one(cmd(ControlCommand::show)).ok);
+  runChrome({window(BrowserKind::chrome, 1, {"a"})});
+  ASSERT_EQ(run(cmd(ControlCommand::start)).size(), 1u);
+  EXPECT_TRUE(run(until(ControlCondition::settled)).empty());
+  for (int task = 0; task < 2; ++task) {  // the read, then the minimize
+    main->advance(MacNowModel::kMovingSeconds + 0.01);
+    EXPECT_TRUE(replies.empty());
+    ASSERT_TRUE(offMain->runNext());
+  }
+  main->advance(2 * MacNowModel::kMovingSeconds);  // the minimize's own moving time, then a look
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_EQ(replies[0].status.at("stage").at("stowed").back().at("id"), "chrome:1#0");
+
   EXPECT_TRUE(run(until(ControlCondition::parked)).empty());
   main->advance(ControlCommands::kUntilSeconds);
   ASSERT_EQ(replies.size(), 1u);

@@ -83,7 +83,7 @@ bool ControlCommands::holds(ControlCondition condition) const {
     case ControlCondition::closed:
       return !stage;
     case ControlCondition::settled:
-      return !model_->isTervaneMoving();
+      return !model_->isTervaneMoving() && !model_->isStagingBrowsers();
   }
   return false;
 }

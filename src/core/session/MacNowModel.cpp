@@ -333,6 +333,7 @@ void MacNowModel::prewarmPicker() {
 void MacNowModel::stageBrowsers(const std::vector<BrowserKind>& running, const SeedRule& rule,
                                 double idle, const std::string& line) {
   const auto act = act_;
+  ++stagingBrowsers_;
   offMain_->run<BrowserPass>(
       [browsers = browsers_, picker = picker_, running, line] {
         auto pass = BrowserPasses::readAllowed(running, *browsers);
@@ -341,25 +342,30 @@ void MacNowModel::stageBrowsers(const std::vector<BrowserKind>& running, const S
       },
       [weak = weak(), act, rule, idle, line](BrowserPass pass) {
         auto self = weak.lock();
-        if (!self || self->act_ != act) return;
-        self->join(pass, rule, idle);
-        if (!pass.needConsent.empty())
-          self->askAndStageBrowsers(pass.needConsent, rule, idle, line);
+        if (!self) return;
+        if (self->act_ == act) {
+          self->join(pass, rule, idle);
+          if (!pass.needConsent.empty())
+            self->askAndStageBrowsers(pass.needConsent, rule, idle, line);
+        }
+        --self->stagingBrowsers_;  // after the join, which starts the minimize
       });
 }
 
 void MacNowModel::askAndStageBrowsers(const std::vector<BrowserKind>& kinds, const SeedRule& rule,
                                       double idle, const std::string& line) {
   const auto act = act_;
+  ++stagingBrowsers_;
   offMain_->run<BrowserPass>(
       [browsers = browsers_, picker = picker_, kinds, line] {
         return BrowserPasses::askConsentAndRead(kinds, *browsers, *picker, line);
       },
       [weak = weak(), act, rule, idle](BrowserPass pass) {
         auto self = weak.lock();
-        if (!self || self->act_ != act) return;
+        if (!self) return;
         // Consent is asked once per stage: this pass is joined and never asked again.
-        self->join(pass, rule, idle);
+        if (self->act_ == act) self->join(pass, rule, idle);
+        --self->stagingBrowsers_;
       });
 }
 
@@ -413,6 +419,7 @@ void MacNowModel::join(const BrowserPass& pass, const SeedRule& rule, double idl
 void MacNowModel::minimizeOffMain(const std::map<BrowserKind, std::vector<std::int64_t>>& windows) {
   if (windows.empty()) return;
   setMovingFromNow();
+  ++stagingBrowsers_;
   offMain_->runTask(
       [browsers = browsers_, windows] {
         for (const auto& [kind, ids] : windows) {
@@ -420,7 +427,10 @@ void MacNowModel::minimizeOffMain(const std::map<BrowserKind, std::vector<std::i
         }
       },
       [weak = weak()] {
-        if (auto self = weak.lock()) self->setMovingFromNow();
+        if (auto self = weak.lock()) {
+          self->setMovingFromNow();
+          --self->stagingBrowsers_;
+        }
       });
 }
 

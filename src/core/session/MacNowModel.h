@@ -125,6 +125,9 @@ class MacNowModel : public std::enable_shared_from_this<MacNowModel> {
   // windows are still being restored off the main thread.
   bool isTervaneMoving() const;
   bool isRestoringBrowsers() const { return restoringBrowsers_ > 0; }
+  // True while a stage's browser windows are still being read, planned or minimized off
+  // the main thread: the stage is not complete until then.
+  bool isStagingBrowsers() const { return stagingBrowsers_ > 0; }
   // What the latest bring back (Show everything, Finished, quit) could not bring back, in
   // the person's words; "" when everything came back.
   const std::string& notBack() const { return notBack_; }
@@ -242,6 +245,7 @@ class MacNowModel : public std::enable_shared_from_this<MacNowModel> {
   Observable<std::optional<StageItem>> pendingSubject_;
   TimePoint movingUntil_ = TimePoint::min();
   int restoringBrowsers_ = 0;
+  int stagingBrowsers_ = 0;
   // The shield's subject's use before the activation that raised the shield; focus
   // coming back to it while the shield asks may record it again.
   std::optional<TimePoint> useBeforeShield_;
