@@ -9,9 +9,7 @@
 #include "app/shell/AppDelegate.h"
 #include "base/Json.h"
 #include "sim/SimPlatform.h"
-#include "support/ManualOffMain.h"
-#include "support/QtTestApp.h"
-#include "support/TempDir.h"
+#include "support/CardFixture.h"
 
 namespace tervane::testing {
 namespace {
@@ -29,7 +27,8 @@ class SilentPicker final : public ActPicking {
   int prewarms = 0;
 };
 
-class ShellTest : public ::testing::Test {
+// The card fixture's clock, queues, defaults and folder, under a whole shell.
+class ShellTest : public CardFixture {
  protected:
   void SetUp() override {
     const auto desktop =
@@ -84,11 +83,9 @@ class ShellTest : public ::testing::Test {
     return *delegate;
   }
 
+  // Panels that close are deleted later: that is part of settling here.
   void settle() {
-    while (offMain->runAll() > 0 || main->drain() > 0) {
-    }
-    AnimationClock::instance().settle();
-    QApplication::processEvents();
+    CardFixture::settle();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
 
@@ -105,12 +102,6 @@ class ShellTest : public ::testing::Test {
   MacNowModel& model() { return *delegate->model(); }
   bool cardShown() { return delegate->menuBar().isCardShown(); }
 
-  TempDir dir;
-  std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
-  std::shared_ptr<ManualMainQueue> main = std::make_shared<ManualMainQueue>(*clock);
-  std::shared_ptr<ManualOffMain> offMain = std::make_shared<ManualOffMain>();
-  std::shared_ptr<MemoryDefaults> standard = std::make_shared<MemoryDefaults>();
-  std::shared_ptr<MemoryDefaults> shared = std::make_shared<MemoryDefaults>();
   std::shared_ptr<SilentPicker> picker = std::make_shared<SilentPicker>();
   std::shared_ptr<sim::SimPlatform> platform;
   std::map<std::string, std::function<void()>> keyUps;

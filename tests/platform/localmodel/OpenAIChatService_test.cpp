@@ -109,6 +109,20 @@ Result<std::vector<std::string>> ask(OpenAIChatService& service) {
   return service.respond(kRequest, std::stop_token{});
 }
 
+// A service for an address it must refuse: unavailable, with a request failing for the
+// same reason, and neither starting anything in the background. Gives that reason.
+std::string refusal(const std::string& url) {
+  ManualSpawn spawn;
+  OpenAIChatService service(at(url), spawn.spawn());
+  const auto availability = service.availability();
+  EXPECT_FALSE(availability.available) << url;
+  service.prewarm("Pick few.");
+  auto answer = ask(service);
+  EXPECT_EQ(answer.ok() ? "answered" : answer.error().message, availability.reason) << url;
+  EXPECT_TRUE(spawn.tasks->empty()) << url;
+  return availability.reason;
+}
+
 TEST(OpenAIChatService, SendsTheChatRequestAndReadsTheKeepList) {
   LoopbackServer server;
   server.answerContent(R"({"keep": ["app: Mail", "tab: Inbox"]})");
@@ -240,47 +254,29 @@ TEST(OpenAIChatService, OnlyLoopbackAddressesUnlessRemoteIsAllowed) {
   }
   // 192.0.2.1 is reserved for documentation: nothing answers there, so only a refusal
   // that sends nothing can give this message quickly.
-  ManualSpawn spawn;
   for (const char* url :
        {"http://192.0.2.1:11434", "http://localhost.example.com", "http://[2001:db8::1]:80"}) {
-    OpenAIChatService service(at(url), spawn.spawn());
-    const auto availability = service.availability();
-    EXPECT_FALSE(availability.available) << url;
-    EXPECT_NE(availability.reason.find("is not on this computer and picker_allow_remote is not "
-                                       "set"),
-              std::string::npos)
-        << availability.reason;
-    service.prewarm("Pick few.");
-    auto answer = ask(service);
-    ASSERT_FALSE(answer.ok());
-    EXPECT_EQ(answer.error().message, availability.reason);
+    EXPECT_THAT(refusal(url),
+                ::testing::HasSubstr("is not on this computer and picker_allow_remote is not set"));
     EXPECT_TRUE(OpenAIChatService(at(url, true)).availability().available) << url;
   }
-  EXPECT_TRUE(spawn.tasks->empty());
-
-  EXPECT_EQ(OpenAIChatService(at("")).availability().reason, "not configured");
+  EXPECT_EQ(refusal(""), "not configured");
   for (const char* url : {"ftp://127.0.0.1", "127.0.0.1:8080", "http://127.0.0.1:99999",
                           "http://127.0.0.1/?q=1", "http://user@127.0.0.1"}) {
-    const auto availability = OpenAIChatService(at(url)).availability();
-    EXPECT_FALSE(availability.available) << url;
-    EXPECT_NE(availability.reason.find("not an http or https URL"), std::string::npos) << url;
+    EXPECT_THAT(refusal(url), ::testing::HasSubstr("not an http or https URL")) << url;
   }
 }
 
 // Names that only look local, and a local server that points elsewhere: nothing leaves.
 TEST(OpenAIChatService, LookAlikeLocalNamesAndRedirectsSendNothingAway) {
-  ManualSpawn spawn;
   for (const char* url :
        {"http://127.0.0.1.example.com:8080", "http://localhost.:8080", "http://0x7f.1:8080",
         "http://[::ffff:192.0.2.1]:8080", "http://[::2]:8080", "http://128.0.0.1:8080"}) {
-    OpenAIChatService service(at(url), spawn.spawn());
-    EXPECT_FALSE(service.availability().available) << url;
-    service.prewarm("Pick few.");
-    EXPECT_FALSE(ask(service).ok()) << url;
+    refusal(url);
   }
-  EXPECT_TRUE(spawn.tasks->empty());
   EXPECT_TRUE(OpenAIChatService(at("http://[::ffff:127.0.0.1]:8080")).availability().available);
 
+  ManualSpawn spawn;
   LoopbackServer elsewhere;
   LoopbackServer server;
   server.reply([&](const httplib::Request&, httplib::Response& response) {

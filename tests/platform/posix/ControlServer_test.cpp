@@ -23,14 +23,19 @@ namespace {
 using testing::MainLoopThread;
 using testing::TempDir;
 
+// ::connect or ::bind of a Unix socket to a path.
+template <auto call>
+int atPath(int fd, const std::filesystem::path& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strcpy(address.sun_path, path.c_str());
+  return call(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+}
+
 // Connects a plain socket, for clients that misbehave on purpose.
 UniqueFd rawConnect(const std::filesystem::path& socket) {
   UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strcpy(address.sun_path, socket.c_str());
-  EXPECT_EQ(::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0)
-      << std::strerror(errno);
+  EXPECT_EQ(atPath<::connect>(fd.get(), socket), 0) << std::strerror(errno);
   return fd;
 }
 
@@ -97,6 +102,12 @@ class ControlServerTest : public ::testing::Test {
     lock.unlock();
     changed.notify_all();
     reply(ControlProtocol::encode(ControlReply{true, std::to_string(line.size()), nullptr}));
+  }
+
+  // Blocks until the handler holds `count` unanswered replies.
+  void awaitHeld(std::size_t count) {
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [&] { return held.size() == count; });
   }
 
   std::vector<std::string> seen() {
@@ -171,11 +182,7 @@ TEST_F(ControlServerTest, TwoClientsAreServedAtOnce) {
   Result<std::string> second = Error{"not run", 0};
   std::thread a([&] { first = client().sendLine("first", 15); });
   std::thread b([&] { second = client().sendLine("second", 15); });
-  {
-    // Both requests reach the handler while neither has been answered.
-    std::unique_lock lock(mutex);
-    changed.wait(lock, [this] { return held.size() == 2; });
-  }
+  awaitHeld(2);  // both requests reach the handler while neither has been answered
   for (std::size_t i = 0; i < 2; ++i) held[i]("reply to " + lines[i]);
   a.join();
   b.join();
@@ -202,8 +209,7 @@ TEST_F(ControlServerTest, TheClientGivesUpOnAnApplicationThatDoesNotAnswer) {
   EXPECT_EQ(reply.error().code, ETIMEDOUT);
   EXPECT_EQ(reply.error().message, "Tervane Now did not answer within 0.05 seconds.");
   // The late answer for a client that left is dropped quietly.
-  std::unique_lock lock(mutex);
-  changed.wait(lock, [this] { return held.size() == 1; });
+  awaitHeld(1);
   held[0]("late");
 }
 
@@ -212,10 +218,7 @@ TEST_F(ControlServerTest, StopRemovesTheSocketReleasesTheLockAndDropsLateReplies
   startServer();
   Result<std::string> pending = Error{"not run", 0};
   std::thread waiting([&] { pending = client().sendLine("start", 15); });
-  {
-    std::unique_lock lock(mutex);
-    changed.wait(lock, [this] { return held.size() == 1; });
-  }
+  awaitHeld(1);
   auto second = InstanceLock::acquire(paths.lock);
   ASSERT_FALSE(second.ok());
   EXPECT_EQ(second.error().code, EWOULDBLOCK);
@@ -240,10 +243,7 @@ TEST_F(ControlServerTest, AStaleSocketFromADeadRunIsReplaced) {
   {
     // A bound socket whose process is gone: the file stays, nobody listens.
     UniqueFd dead(::socket(AF_UNIX, SOCK_STREAM, 0));
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strcpy(address.sun_path, prepared.value().socket.c_str());
-    ASSERT_EQ(::bind(dead.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(atPath<::bind>(dead.get(), prepared.value().socket), 0);
   }
   auto stale = ControlClient({prepared.value().socket}).sendLine("status", 15);
   ASSERT_FALSE(stale.ok());
@@ -269,10 +269,7 @@ TEST_F(ControlServerTest, APeerOfAnotherUserIsClosedWithoutAnAnswer) {
   if (child == 0) {
     if (::setuid(65534) != 0) ::_exit(2);
     int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strcpy(address.sun_path, paths.socket.c_str());
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) ::_exit(3);
+    if (atPath<::connect>(fd, paths.socket) != 0) ::_exit(3);
     const char request[] = "{\"command\":\"status\"}\n";
     ::send(fd, request, sizeof request - 1, MSG_NOSIGNAL);
     // A safety net against a hang, not a measurement: the server closes at once.
