@@ -107,6 +107,44 @@ TEST(AppleEventLane, TheWatcherSeesEveryWaitAndSetsHowLongItLasts) {
   lane.joinAbandonedWorkers();
 }
 
+// A call queued behind a hung one on the same worker runs out too, after that worker was
+// replaced: its give-up is not a second hung call, and must not take the new worker down.
+// The watcher orders the steps: budget 1 is the hung call, budget 2 the one behind it.
+TEST(AppleEventLane, ACallGivenUpOnAReplacedWorkerCountsNothing) {
+  Gate hungRuns, behindQueued, replacementServed;
+  AppleEventLane lane([&](BrowserKind, double budget) {
+    if (budget == 1) behindQueued.wait();
+    if (budget == 2) {
+      behindQueued.open();
+      replacementServed.wait();
+    }
+    return budget <= 2 ? 0.0 : budget;
+  });
+  auto gate = std::make_shared<Gate>();
+  std::thread hung([&] {
+    EXPECT_EQ(lane.run(BrowserKind::chrome, 1,
+                       [&, gate] {
+                         hungRuns.open();
+                         gate->wait();
+                         return 1;
+                       }),
+              std::nullopt);
+  });
+  hungRuns.wait();
+  std::thread behind(
+      [&] { EXPECT_EQ(lane.run(BrowserKind::chrome, 2, [] { return 2; }), std::nullopt); });
+  hung.join();
+  EXPECT_EQ(lane.run(BrowserKind::chrome, kPlenty, [] { return 3; }), 3);
+  replacementServed.open();
+  behind.join();
+
+  EXPECT_EQ(lane.stuck(BrowserKind::chrome), 1);
+  EXPECT_EQ(lane.run(BrowserKind::chrome, kPlenty, [] { return 4; }), 4);
+  gate->open();
+  lane.joinAbandonedWorkers();
+  EXPECT_EQ(lane.stuck(BrowserKind::chrome), 0);
+}
+
 // A call that ends right at its deadline: whichever side wins, a call that ended is never
 // left counted as hung, so once every late call has returned nothing is stuck.
 TEST(AppleEventLane, ACallThatEndedIsNeverCountedAsHung) {
