@@ -120,9 +120,20 @@ std::optional<X11AppSurface::Restore> X11AppSurface::restoreRecorded(const std::
   const auto windows = windowsOf(bundleId);
   const auto recorded = record_.windowsOf(bundleId);
   if (windows.empty()) {
-    // The application quit: its recorded windows are gone with it.
-    if (!recorded.empty()) (void)record_.forget(bundleId);
-    return std::nullopt;
+    // The application quit, or no window manager lists windows just now (one is being
+    // replaced): only recorded windows that no longer exist leave the record, and the
+    // others wait for the next restore.
+    if (recorded.empty()) return std::nullopt;
+    const auto remaining =
+        readClients(*connection_, std::vector<xcb_window_t>(recorded.begin(), recorded.end()));
+    if (remaining.empty()) {
+      (void)record_.forget(bundleId);
+      return std::nullopt;
+    }
+    HiddenWindowRecord::Windows gone = recorded;
+    for (const auto& window : remaining) gone.erase(window.window);
+    (void)record_.remove(bundleId, gone);
+    return Restore{false, {}};
   }
   // Recorded windows that are shown already (the person brought them back) or gone need
   // nothing more; the others are asked back.

@@ -147,7 +147,8 @@ TEST_F(AppSurfaceTest, HideAndUnhideRestoreExactlyTheWindowsHidden) {
 }
 
 // A closed window needs no restore, and a window manager that took over meanwhile brings
-// the others back; with no window manager at all nothing is hidden or recorded.
+// the others back; with no window manager at all nothing is brought back, hidden or
+// recorded.
 TEST_F(AppSurfaceTest, RestoresAcrossAClosedWindowAndANewWindowManager) {
   const xcb_window_t a1 = desktop.xterm("Alpha");
   const xcb_window_t a2 = desktop.createWindow(Spec::ofClass("Alpha"));
@@ -156,6 +157,10 @@ TEST_F(AppSurfaceTest, RestoresAcrossAClosedWindowAndANewWindowManager) {
   EXPECT_TRUE(desktop.isIconic(a1));
   xcb_destroy_window(desktop.x().raw(), a2);
   desktop.x().flush();
+  // With no manager to bring it back, unhide says so and the record keeps the window.
+  desktop.stopWindowManager();
+  EXPECT_FALSE(surface->unhide("Alpha"));
+  EXPECT_EQ(surface->stillHidden(), std::vector<std::string>{"Alpha"});
   desktop.replaceWindowManager();
 
   EXPECT_TRUE(surface->unhide("Alpha"));
