@@ -9,16 +9,23 @@ namespace {
 
 constexpr std::size_t kLongestLine = 28;
 
+// "A", "A and B", "A, B and C".
+std::string listed(const std::vector<std::string>& names) {
+  std::string list;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) list += i + 1 == names.size() ? " and " : ", ";
+    list += names[i];
+  }
+  return list;
+}
+
 }  // namespace
 
 std::string seesWindowsOnly(const std::vector<BrowserKind>& browsers) {
-  std::string names;
-  for (std::size_t i = 0; i < browsers.size(); ++i) {
-    if (i > 0) names += i + 1 == browsers.size() ? " and " : ", ";
-    names += displayName(browsers[i]);
-  }
+  std::vector<std::string> names;
+  for (const auto browser : browsers) names.push_back(displayName(browser));
   const bool one = browsers.size() == 1;
-  return "I see only the windows of " + names + ", not " + (one ? "its" : "their") +
+  return "I see only the windows of " + listed(names) + ", not " + (one ? "its" : "their") +
          " tabs. To show me the tabs, add the Tervane Now companion: run tervane-now browsers "
          "install and follow what it says.";
 }
@@ -67,12 +74,7 @@ std::string finished(std::string_view line) {
 
 std::string notBack(const std::vector<std::string>& names) {
   if (names.empty()) return "";
-  std::string list;
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if (i > 0) list += i + 1 == names.size() ? " and " : ", ";
-    list += names[i];
-  }
-  return list + " did not come back when asked. Show everything tries again.";
+  return listed(names) + " did not come back when asked. Show everything tries again.";
 }
 
 std::string finishedAndUndone(std::string_view line) {
