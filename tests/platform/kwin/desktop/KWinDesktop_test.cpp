@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 
 #include "base/Clock.h"
 #include "base/Defaults.h"
@@ -81,6 +83,10 @@ class KWinDesktop : public ::testing::Test {
     for (const auto& app : kApps) launch(app);
     platform_ = openPlatform();
     ASSERT_TRUE(platform_);
+    // The test's own view of KWin, apart from the platform under test.
+    auto query = KWinBus::open(dir_ / "query");
+    ASSERT_TRUE(query);
+    query_ = query.value();
   }
 
   std::shared_ptr<KWinPlatform> openPlatform() {
@@ -102,7 +108,7 @@ class KWinDesktop : public ::testing::Test {
   }
 
   bool waitUntilClosed(const std::string& app) {
-    auto answer = platform_->bus()->runOnce(untilClosed(app), std::chrono::seconds(20));
+    auto answer = query_->runOnce(untilClosed(app), std::chrono::seconds(20));
     return answer && answer.value() == true;
   }
 
@@ -122,7 +128,7 @@ class KWinDesktop : public ::testing::Test {
   // What KWin says now: app id to whether its window is minimized.
   std::map<std::string, bool> minimized() {
     std::map<std::string, bool> out;
-    auto answer = platform_->bus()->runOnce(R"JS(
+    auto answer = query_->runOnce(R"JS(
 var out = {}, all = windowsNow();
 for (var i = 0; i < all.length; ++i) if (isApp(all[i])) out[appOf(all[i])] = all[i].minimized;
 reply(out);
@@ -130,6 +136,32 @@ reply(out);
     if (answer) {
       for (const auto& [app, value] : answer.value().items()) out[app] = value.get<bool>();
     }
+    return out;
+  }
+
+  // Runs `tervane-now <arguments>` against the application on this desktop; its exit
+  // status and standard output.
+  std::pair<int, std::string> command(const std::vector<std::string>& arguments) {
+    const auto out = dir_ / ("command-" + std::to_string(++commands_) + ".out");
+    std::vector<std::string> argv = {"sh", "-c", "exec \"$0\" \"$@\" >'" + out.string() + "'",
+                                     TERVANE_NOW_TOOL};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    const int status = ChildProcess::start(argv, appEnv())->wait(60).value_or(-1);
+    return {status, std::filesystem::exists(out) ? testing::readText(out) : ""};
+  }
+  std::vector<std::string> appEnv() const {
+    return {"XDG_CONFIG_HOME=" + (dir_ / "app" / "config").string(),
+            "XDG_STATE_HOME=" + (dir_ / "app" / "state").string(),
+            // Its own panels stay off KWin's screen, so the person's window stays in front.
+            "QT_QPA_PLATFORM=offscreen"};
+  }
+  void launchApp() {
+    app_ = ChildProcess::start({TERVANE_NOW_TOOL}, appEnv(), -1, (dir_ / "app.log").string());
+    ASSERT_EQ(command({"status", "--wait", "60"}).first, 0) << testing::readText(dir_ / "app.log");
+  }
+  std::set<std::string> ids(const nlohmann::json& items) {
+    std::set<std::string> out;
+    for (const auto& item : items) out.insert(item.value("id", ""));
     return out;
   }
 
@@ -146,6 +178,9 @@ reply(out);
   std::shared_ptr<KWinPlatform> platform_;
   MemoryDefaults defaults_;
   SystemClock clock_;
+  std::shared_ptr<KWinBus> query_;
+  std::unique_ptr<ChildProcess> app_;
+  int commands_ = 0;
 };
 
 // Start: the active application stays, the two unused ones are minimized and read back so;
@@ -180,6 +215,43 @@ TEST_F(KWinDesktop, HidesTheUnusedKeepsTheActiveAndBringsEveryWindowBack) {
   EXPECT_TRUE(apps->stillHidden().empty());
 }
 
+// The application itself: Start keeps the window in front and minimizes the two unused
+// ones; Show everything brings them back; killed mid-stage, the next run replaces its
+// stale KWin script, recovers the stage and brings every window back.
+TEST_F(KWinDesktop, TheApplicationStagesShowsAndRecoversAfterAKill) {
+  std::filesystem::create_directories(dir_ / "app" / "config" / "tervane-now");
+  testing::writeText(
+      dir_ / "app" / "config" / "tervane-now" / "shared.json",
+      R"({"has_seen_mac_first_run": true, "told_how_to_reach_card_without_tray": true})");
+  ASSERT_TRUE(surface(platform_)->activate("org.example.alpha"));
+  platform_.reset();
+  launchApp();
+  const std::map<std::string, bool> staged = {
+      {"org.example.alpha", false}, {"org.example.beta", true}, {"org.example.gamma", true}};
+  const std::map<std::string, bool> shown = {
+      {"org.example.alpha", false}, {"org.example.beta", false}, {"org.example.gamma", false}};
+
+  ASSERT_EQ(command({"capture", "write the report"}).first, 0);
+  ASSERT_EQ(command({"start"}).first, 0);
+  auto status = nlohmann::json::parse(command({"status", "--json"}).second);
+  EXPECT_EQ(status["desktop"], "kwin");
+  EXPECT_EQ(ids(status["stage"]["stowed"]),
+            (std::set<std::string>{"org.example.beta", "org.example.gamma"}));
+  EXPECT_EQ(minimized(), staged);
+  ASSERT_EQ(command({"show"}).first, 0);
+  EXPECT_EQ(minimized(), shown);
+
+  ASSERT_EQ(command({"start"}).first, 0);
+  EXPECT_EQ(minimized(), staged);
+  ::kill(-app_->pid(), SIGKILL);
+  (void)app_->wait(30);
+  launchApp();
+  status = nlohmann::json::parse(command({"status", "--json"}).second);
+  ASSERT_TRUE(status["stage"].is_object()) << status.dump();
+  ASSERT_EQ(command({"show"}).first, 0);
+  EXPECT_EQ(minimized(), shown);
+}
+
 // A window the person minimized is not the stage's to bring back.
 TEST_F(KWinDesktop, BringsBackOnlyWhatItMinimized) {
   auto apps = surface(platform_);
@@ -191,34 +263,6 @@ reply(true);
   EXPECT_FALSE(apps->hide("org.example.gamma"));
   EXPECT_TRUE(apps->unhide("org.example.gamma"));
   EXPECT_TRUE(minimized().at("org.example.gamma"));
-}
-
-// The program is killed with everything put away; the next run replaces its stale script
-// and brings every window back from the record beside the journal.
-TEST_F(KWinDesktop, KilledMidStageTheNextRunBringsEverythingBack) {
-  platform_.reset();
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    auto platform = openPlatform();
-    bool hid = platform && surface(platform)->hide("org.example.beta") &&
-               surface(platform)->hide("org.example.gamma");
-    if (hid) ::kill(::getpid(), SIGKILL);
-    ::_exit(1);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFSIGNALED(status)) << "the child did not hide both";
-
-  platform_ = openPlatform();
-  ASSERT_TRUE(platform_);
-  auto apps = surface(platform_);
-  EXPECT_EQ(apps->stillHidden(),
-            (std::vector<std::string>{"org.example.beta", "org.example.gamma"}));
-  EXPECT_TRUE(minimized().at("org.example.beta"));
-  for (const auto& app : {"org.example.beta", "org.example.gamma"}) EXPECT_TRUE(apps->unhide(app));
-  for (const auto& [app, isMinimized] : minimized()) EXPECT_FALSE(isMinimized) << app;
-  EXPECT_TRUE(apps->stillHidden().empty());
 }
 
 // A window closed while hidden leaves the record; the bring-back is complete without it.
