@@ -175,6 +175,7 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
   std::shared_ptr<PlatformFactory> platform;
   std::shared_ptr<GuardObserving> monitor;
   std::shared_ptr<kwin::KWinBus> kwinBus;
+  std::shared_ptr<kwin::WaylandIdle> idle;
   if (onX11) {
     x11::X11Platform::attach(x, main);
     x11::X11Platform::Options platformOptions;
@@ -195,6 +196,7 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
       return 1;
     }
     kwinBus = kwinPlatform.value()->bus();
+    idle = kwinPlatform.value()->idle();
     kwin::KWinPlatform::attach(kwinBus, main);
     monitor = kwinPlatform.value()->guardMonitor();
     platform = kwinPlatform.value();
@@ -268,6 +270,13 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
           if (!kwinBus->dispatch()) desktopEvents->setEnabled(false);
         },
         [kwinBus] { (void)kwinBus->dispatch(); });
+  }
+  // The compositor's idle notification is stamped as it arrives.
+  std::unique_ptr<FdWatcher> idleEvents;
+  if (idle) {
+    idleEvents = std::make_unique<FdWatcher>(idle->fileDescriptor(), [idle, &idleEvents] {
+      if (!idle->dispatch()) idleEvents->setEnabled(false);
+    });
   }
   FdWatcher quitSignals(signals.fd(), [&signals, &delegate] {
     if (signals.drain()) delegate.quit();

@@ -21,6 +21,7 @@
 
 #include "base/AtomicFile.h"
 #include "kwin/KWinBus.h"
+#include "kwin/WaylandIdle.h"
 #include "stage/ActivationLog.h"
 #include "surfaces/AppSurfacing.h"
 
@@ -37,6 +38,8 @@ class KWinAppSurface final : public AppSurfacing {
     // Listed, never put away: this application's own app id and process.
     std::set<std::string> neverStow;
     std::optional<std::int64_t> ownPid;
+    // Without it the person always counts as present.
+    std::shared_ptr<WaylandIdle> idle;
   };
 
   KWinAppSurface(std::shared_ptr<KWinBus> bus, std::shared_ptr<const ActivationLog> log,
@@ -46,8 +49,7 @@ class KWinAppSurface final : public AppSurfacing {
   bool hide(const std::string& bundleId) override;
   bool unhide(const std::string& bundleId) override;
   bool activate(const std::string& bundleId) override;
-  // KWin's idle protocol is not read yet: the person counts as present.
-  double humanIdleSeconds() override { return 0.0; }
+  double humanIdleSeconds() override { return options_.idle ? options_.idle->idleSeconds() : 0.0; }
   std::vector<std::string> stillHidden() const override;
 
   // The recorded windows, application to KWin window ids.

@@ -1,5 +1,6 @@
 #include "kwin/KWinPlatform.h"
 
+#include "base/Log.h"
 #include "companion/CompanionBrowser.h"
 #include "guard/GuardMonitor.h"
 #include "script/BrowserRegistry.h"
@@ -68,6 +69,11 @@ Result<std::shared_ptr<KWinPlatform>> KWinPlatform::open(Options options) {
   if (!bus) return bus.error();
   std::shared_ptr<KWinPlatform> platform(new KWinPlatform(bus.value(), std::move(options)));
   if (auto started = platform->activations_->start(); !started) return started.error();
+  if (auto idle = WaylandIdle::connect()) {
+    platform->idle_ = std::move(idle).value();
+  } else {
+    Log("idle").error("no idle time on this desktop: " + idle.error().message);
+  }
   return platform;
 }
 
@@ -102,6 +108,7 @@ std::shared_ptr<AppSurfacing> KWinPlatform::appSurface(std::shared_ptr<Activatio
   surface.recordWrite = options_.recordWrite;
   surface.neverStow = options_.own;
   surface.ownPid = options_.ownPid;
+  surface.idle = idle_;
   return std::make_shared<KWinAppSurface>(bus_, std::move(log), std::move(surface));
 }
 

@@ -1,5 +1,6 @@
 // A KDE Plasma Wayland desktop as the session model's platform, through KWin's scripting
-// over D-Bus (`KWinBus`): the app surface (`KWinAppSurface`) and an activation source fed
+// over D-Bus (`KWinBus`): the app surface (`KWinAppSurface`, with idle time from
+// `WaylandIdle`) and an activation source fed
 // by a script that stays loaded while this platform lives and reports each window KWin
 // activates. The script is unloaded when the platform goes, and one left behind by a run
 // that crashed is replaced at start.
@@ -86,12 +87,15 @@ class KWinPlatform final : public PlatformFactory {
   std::shared_ptr<GuardObserving> guardMonitor();
 
   const std::shared_ptr<KWinBus>& bus() const { return bus_; }
+  // The compositor's idle notification; null when it offers none.
+  const std::shared_ptr<WaylandIdle>& idle() const { return idle_; }
 
  private:
   KWinPlatform(std::shared_ptr<KWinBus> bus, Options options);
 
   std::shared_ptr<KWinBus> bus_;
   Options options_;
+  std::shared_ptr<WaylandIdle> idle_;
   std::shared_ptr<KWinActivationSource> activations_;
   std::shared_ptr<AppleEventLane> lane_;
   std::shared_ptr<BrowserPermission> permission_;

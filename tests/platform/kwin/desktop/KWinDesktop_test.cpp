@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <wayland-client.h>
 #include <csignal>
+
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -15,8 +17,13 @@
 #include "base/Clock.h"
 #include "base/Defaults.h"
 #include "kwin/KWinPlatform.h"
+#include "kwin/WaylandIdle.h"
 #include "support/TempDir.h"
 #include "support/XTestDesktop.h"
+
+extern "C" {
+#include "idle-client-protocol.h"
+}
 
 namespace tervane::kwin {
 namespace {
@@ -273,6 +280,51 @@ TEST_F(KWinDesktop, AWindowClosedWhileHiddenIsNotWaitedFor) {
   ASSERT_TRUE(waitUntilClosed("org.example.beta"));
   EXPECT_FALSE(apps->unhide("org.example.beta")) << "the application no longer runs";
   EXPECT_TRUE(apps->stillHidden().empty());
+}
+
+// Idle time goes up while nobody touches anything, and resets on input (KWin's simulated
+// user activity standing in for a key press).
+TEST_F(KWinDesktop, IdleTimeGoesUpAndResets) {
+  auto connected = WaylandIdle::connect(std::chrono::milliseconds(200));
+  ASSERT_TRUE(connected);
+  WaylandIdle& idle = *connected.value();
+  const auto waitFor = [&](bool idled) {
+    for (int events = 0; events < 100 && idle.isIdle() != idled; ++events) {
+      pollfd p{idle.fileDescriptor(), POLLIN, 0};
+      if (::poll(&p, 1, 10000) <= 0 || !idle.dispatch()) break;
+    }
+    return idle.isIdle() == idled;
+  };
+  ASSERT_TRUE(waitFor(true));
+  EXPECT_GE(idle.idleSeconds(), 0.2);
+
+  struct Globals {
+    wl_seat* seat = nullptr;
+    org_kde_kwin_idle* kde = nullptr;
+  } globals;
+  static const wl_registry_listener listener = {
+      [](void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+         std::uint32_t) {
+        auto* g = static_cast<Globals*>(data);
+        if (std::string(interface) == wl_seat_interface.name && !g->seat) {
+          g->seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
+        } else if (std::string(interface) == org_kde_kwin_idle_interface.name) {
+          g->kde = static_cast<org_kde_kwin_idle*>(
+              wl_registry_bind(registry, name, &org_kde_kwin_idle_interface, 1));
+        }
+      },
+      [](void*, wl_registry*, std::uint32_t) {}};
+  wl_display* display = wl_display_connect(nullptr);
+  ASSERT_NE(display, nullptr);
+  wl_registry_add_listener(wl_display_get_registry(display), &listener, &globals);
+  ASSERT_GE(wl_display_roundtrip(display), 0);
+  ASSERT_TRUE(globals.seat && globals.kde);
+  auto* timeout = org_kde_kwin_idle_get_idle_timeout(globals.kde, globals.seat, 60000);
+  org_kde_kwin_idle_timeout_simulate_user_activity(timeout);
+  ASSERT_GE(wl_display_roundtrip(display), 0);
+  EXPECT_TRUE(waitFor(false));
+  EXPECT_EQ(idle.idleSeconds(), 0.0);
+  wl_display_disconnect(display);
 }
 
 }  // namespace
