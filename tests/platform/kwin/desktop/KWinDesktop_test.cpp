@@ -223,7 +223,8 @@ TEST_F(KWinDesktop, HidesTheUnusedKeepsTheActiveAndBringsEveryWindowBack) {
 }
 
 // The application itself: Start keeps the window in front and minimizes the two unused
-// ones; Show everything brings them back; killed mid-stage, the next run replaces its
+// ones; the guard asks about a hidden window brought forward; Show everything brings them
+// back; killed mid-stage, the next run replaces its
 // stale KWin script, recovers the stage and brings every window back.
 TEST_F(KWinDesktop, TheApplicationStagesShowsAndRecoversAfterAKill) {
   std::filesystem::create_directories(dir_ / "app" / "config" / "tervane-now");
@@ -245,6 +246,22 @@ TEST_F(KWinDesktop, TheApplicationStagesShowsAndRecoversAfterAKill) {
   EXPECT_EQ(ids(status["stage"]["stowed"]),
             (std::set<std::string>{"org.example.beta", "org.example.gamma"}));
   EXPECT_EQ(minimized(), staged);
+
+  // The person brings a hidden window forward, as a click in the task bar would: the
+  // guard raises the shield, and "Back to it" puts the window away again.
+  ASSERT_EQ(command({"status", "--until", "settled"}).first, 0);
+  ASSERT_TRUE(query_->runOnce(R"JS(
+var all = windowsNow();
+for (var i = 0; i < all.length; ++i)
+  if (appOf(all[i]) === "org.example.beta") { all[i].minimized = false; setActive(all[i]); }
+reply(true);
+)JS"));
+  ASSERT_EQ(command({"status", "--until", "shield"}).first, 0);
+  status = nlohmann::json::parse(command({"status", "--json"}).second);
+  EXPECT_EQ(status["pendingSubject"]["id"], "org.example.beta");
+  ASSERT_EQ(command({"answer", "no"}).first, 0);
+  EXPECT_EQ(minimized(), staged);
+
   ASSERT_EQ(command({"show"}).first, 0);
   EXPECT_EQ(minimized(), shown);
 
