@@ -224,8 +224,8 @@ TEST_F(KWinDesktop, HidesTheUnusedKeepsTheActiveAndBringsEveryWindowBack) {
 
 // The application itself: Start keeps the window in front and minimizes the two unused
 // ones; the guard asks about a hidden window brought forward; Show everything brings them
-// back; killed mid-stage, the next run replaces its
-// stale KWin script, recovers the stage and brings every window back.
+// back; killed mid-stage, the next run replaces its stale KWin script, recovers the stage
+// and brings every window back; quitting unloads its script.
 TEST_F(KWinDesktop, TheApplicationStagesShowsAndRecoversAfterAKill) {
   std::filesystem::create_directories(dir_ / "app" / "config" / "tervane-now");
   testing::writeText(
@@ -274,6 +274,17 @@ reply(true);
   ASSERT_TRUE(status["stage"].is_object()) << status.dump();
   ASSERT_EQ(command({"show"}).first, 0);
   EXPECT_EQ(minimized(), shown);
+
+  // Quitting takes its script out of KWin.
+  ::kill(app_->pid(), SIGTERM);
+  EXPECT_EQ(app_->wait(30), 0);
+  const auto loaded = dir_ / "loaded.out";
+  ChildProcess::start({"sh", "-c",
+                       "exec gdbus call --session -d org.kde.KWin -o /Scripting -m "
+                       "org.kde.kwin.Scripting.isScriptLoaded tervane-now-activations >'" +
+                           loaded.string() + "'"})
+      ->wait(30);
+  EXPECT_EQ(testing::readText(loaded), "(false,)\n");
 }
 
 // A window the person minimized is not the stage's to bring back.
