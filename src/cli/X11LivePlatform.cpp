@@ -1,19 +1,38 @@
-// The live desktop on X11: the display named by DISPLAY, with the hidden-window record in
-// the journal's folder.
+// The live desktop for the commands that look at it: the backend this session gets (X11,
+// or KWin on a Plasma Wayland session), with its hidden-window record in the journal's
+// folder.
+#include <cstdlib>
+
 #include "base/StateFolder.h"
+#include "cli/DesktopChoice.h"
 #include "cli/LivePlatform.h"
+#include "kwin/KWinPlatform.h"
 #include "linux/X11Platform.h"
 
 namespace tervane::cli {
 
 Result<std::shared_ptr<PlatformFactory>> livePlatform() {
+  const auto backend = chooseDesktop(
+      [](const char* name) -> std::optional<std::string> {
+        const char* value = std::getenv(name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
+      },
+      [] { return kwin::KWinBus::kwinOnSessionBus(); });
+  if (!backend) return Error{backend.error().message + " Or pass --desktop FILE.json.", 0};
+  auto folder = defaultStageJournalFolder();
+  if (!folder) return folder.error();
+  if (backend.value() == DesktopBackend::kwin) {
+    kwin::KWinPlatform::Options options;
+    options.stateFolder = folder.value();
+    auto platform = kwin::KWinPlatform::open(std::move(options));
+    if (!platform) return Error{"KWin did not take the script: " + platform.error().message, 0};
+    return std::shared_ptr<PlatformFactory>(platform.value());
+  }
   auto connection = x11::XConnection::open();
   if (!connection) {
     return Error{"no live desktop (" + connection.error().message + "); pass --desktop FILE.json",
                  0};
   }
-  auto folder = defaultStageJournalFolder();
-  if (!folder) return folder.error();
   x11::X11Platform::Options options;
   options.stateFolder = folder.value();
   return std::shared_ptr<PlatformFactory>(

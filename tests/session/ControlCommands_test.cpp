@@ -158,6 +158,9 @@ TEST_F(Control, PauseTogglesParkAndResumeAndRefusesWithoutAStage) {
 TEST_F(Control, ShowDoneAndUndo) {
   make();
   EXPECT_EQ(one(cmd(ControlCommand::status)).message, "There is no line and no stage.");
+  EXPECT_FALSE(replies[0].status.contains("desktop"));
+  commands->setDesktop("kwin");
+  EXPECT_EQ(one(cmd(ControlCommand::status)).status.at("desktop"), "kwin");
   EXPECT_FALSE(one(cmd(ControlCommand::show)).ok);
   EXPECT_FALSE(one(cmd(ControlCommand::done)).ok);
   EXPECT_FALSE(one(cmd(ControlCommand::undo)).ok);

@@ -1,8 +1,8 @@
-// The tray application on the person's X11 desktop: the composition root that picks the
-// X11 platform, the files under the XDG folders, the local-model picker, the global
-// shortcuts, the login item, the journal's log and the control socket, and runs the shell
-// on Qt's event loop until the person quits, the session ends or a SIGTERM/SIGINT/SIGHUP
-// arrives. Whatever ends it, everything put away comes back first.
+// The tray application on the person's desktop: the composition root that picks the
+// desktop backend (X11, or KWin on a Plasma Wayland session), the files under the XDG folders, the
+// local-model picker, the global shortcuts, the login item, the journal's log and the control
+// socket, and runs the shell on Qt's event loop until the person quits, the session ends or a
+// SIGTERM/SIGINT/SIGHUP arrives. Whatever ends it, everything put away comes back first.
 #include "cli/ApplicationLaunch.h"
 
 #include <sys/signalfd.h>
@@ -23,8 +23,10 @@
 #include "base/Log.h"
 #include "base/StateFolder.h"
 #include "cli/BuildIdentity.h"
+#include "cli/DesktopChoice.h"
 #include "companion/CompanionSocket.h"
 #include "control/ControlCommands.h"
+#include "kwin/KWinPlatform.h"
 #include "linux/ClientWindows.h"
 #include "linux/GlobalHotkeys.h"
 #include "linux/HiddenWindowRecord.h"
@@ -108,12 +110,17 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
     return 1;
   }
 
-  const char* display = std::getenv("DISPLAY");
-  if (!display || !*display) {
-    err << "tervane-now: no X display (DISPLAY is not set). Start it from your desktop "
-           "session, or run scripts/run.sh for a demonstration desktop.\n";
-    return 1;
+  const auto backend = chooseDesktop(
+      [](const char* name) -> std::optional<std::string> {
+        const char* value = std::getenv(name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
+      },
+      [] { return kwin::KWinBus::kwinOnSessionBus(); });
+  if (!backend) {
+    err << "tervane-now: " << backend.error().message << "\n";
+    return kExitNoDesktop;
   }
+  const bool onX11 = backend.value() == DesktopBackend::x11;
   auto stateFolder = defaultStageJournalFolder();
   auto configFolder = defaultConfigFolder();
   if (!stateFolder || !configFolder) {
@@ -126,15 +133,20 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
   for (const auto& file :
        {stateFolder.value() / StageJournal::kFileName,
         stateFolder.value() / x11::HiddenWindowRecord::kFileName,
+        stateFolder.value() / kwin::KWinAppSurface::kRecordFileName,
         configFolder.value() / "standard.json", configFolder.value() / "shared.json"}) {
     removeAbandonedTemporaries(file);
   }
 
-  auto connection = x11::XConnection::open();
-  if (!connection) {
-    err << "tervane-now: cannot reach the X display " << display << ": "
-        << connection.error().message << "\n";
-    return 1;
+  std::shared_ptr<x11::XConnection> x;
+  if (onX11) {
+    auto connection = x11::XConnection::open();
+    if (!connection) {
+      err << "tervane-now: cannot reach the X display " << std::getenv("DISPLAY") << ": "
+          << connection.error().message << "\n";
+      return 1;
+    }
+    x = connection.value();
   }
 
   QApplication::setApplicationName(QStringLiteral("tervane-now"));
@@ -148,43 +160,70 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
   AppFonts::load();
 
   auto main = std::make_shared<QtMainQueue>();
-  auto x = connection.value();
-  x11::X11Platform::attach(x, main);
   auto standard = std::make_shared<FileDefaults>(configFolder.value() / "standard.json");
   auto shared = std::make_shared<FileDefaults>(configFolder.value() / "shared.json");
 
-  x11::X11Platform::Options platformOptions;
-  platformOptions.stateFolder = stateFolder.value();
   // The browsers' companions connect here; without it every browser is seen by its windows.
+  std::shared_ptr<const companion::CompanionServer> companionServer;
   auto companions =
       companion::CompanionServer::start(paths.value().folder / companion::kSocketName);
   if (companions) {
-    platformOptions.companions = std::move(companions).value();
+    companionServer = std::move(companions).value();
   } else {
     Log("companion").error("the companion socket is not available: " + companions.error().message);
   }
-  auto platform = std::make_shared<x11::X11Platform>(x, platformOptions);
+  std::shared_ptr<PlatformFactory> platform;
+  std::shared_ptr<GuardObserving> monitor;
+  std::shared_ptr<kwin::KWinBus> kwinBus;
+  std::shared_ptr<kwin::WaylandIdle> idle;
+  if (onX11) {
+    x11::X11Platform::attach(x, main);
+    x11::X11Platform::Options platformOptions;
+    platformOptions.stateFolder = stateFolder.value();
+    platformOptions.companions = companionServer;
+    auto x11Platform = std::make_shared<x11::X11Platform>(x, platformOptions);
+    monitor = x11Platform->guardMonitor();
+    platform = x11Platform;
+  } else {
+    kwin::KWinPlatform::Options platformOptions;
+    platformOptions.stateFolder = stateFolder.value();
+    platformOptions.companions = companionServer;
+    platformOptions.ownPid = ::getpid();
+    auto kwinPlatform = kwin::KWinPlatform::open(platformOptions);
+    if (!kwinPlatform) {
+      err << "tervane-now: KWin did not take this program's script: "
+          << kwinPlatform.error().message << "\n";
+      return 1;
+    }
+    kwinBus = kwinPlatform.value()->bus();
+    idle = kwinPlatform.value()->idle();
+    kwin::KWinPlatform::attach(kwinBus, main);
+    monitor = kwinPlatform.value()->guardMonitor();
+    platform = kwinPlatform.value();
+  }
 
   ShellEnvironment e;
   e.main = main;
   e.clock = std::make_shared<SystemClock>();
   e.offMain = std::make_shared<QtOffMainRunner>(main);
   e.platform = platform;
-  e.monitor = platform->guardMonitor();
+  e.monitor = monitor;
   e.standardDefaults = standard;
   e.sharedDefaults = shared;
   e.journalFolder = stateFolder.value();
   e.picker = std::make_shared<ActPicker>(
       std::make_shared<OpenAIChatService>(LocalModelSettings::read(*standard)),
       ActPicker::kDefaultTimeout);
-  e.keepFocus = [x]() -> std::function<void()> {
-    const auto before = x11::activeWindow(*x);
-    if (!before) return {};
-    return [x, window = *before] {
-      x11::requestActivation(*x, window);
-      x->flush();
+  if (x) {
+    e.keepFocus = [x]() -> std::function<void()> {
+      const auto before = x11::activeWindow(*x);
+      if (!before) return {};
+      return [x, window = *before] {
+        x11::requestActivation(*x, window);
+        x->flush();
+      };
     };
-  };
+  }
   auto login = std::make_shared<x11::LoginItem>();
   e.isLoginItemOn = [login] { return login->isOn(); };
   e.setLoginItem = [login](bool on) { return login->set(on); };
@@ -209,16 +248,36 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
 
   AppDelegate delegate(std::move(e));
   // Declared after the delegate, so the grabs go before the shortcuts they read.
-  auto hotkeys = std::make_unique<x11::GlobalHotkeys>(x, delegate.shortcuts());
+  // KWin's global shortcuts are not registered yet: on Plasma Wayland the tray and
+  // `tervane-now open` reach the card.
+  std::unique_ptr<x11::GlobalHotkeys> hotkeys;
+  if (x) hotkeys = std::make_unique<x11::GlobalHotkeys>(x, delegate.shortcuts());
   hotkeysSlot = &hotkeys;
 
-  FdWatcher xEvents(
-      x->fileDescriptor(),
-      [x, &xEvents] {
-        // A server that went away leaves the descriptor readable for ever.
-        if (!x->dispatch()) xEvents.setEnabled(false);
-      },
-      [x] { (void)x->dispatch(); });
+  std::unique_ptr<FdWatcher> desktopEvents;
+  if (x) {
+    desktopEvents = std::make_unique<FdWatcher>(
+        x->fileDescriptor(),
+        [x, &desktopEvents] {
+          // A server that went away leaves the descriptor readable for ever.
+          if (!x->dispatch()) desktopEvents->setEnabled(false);
+        },
+        [x] { (void)x->dispatch(); });
+  } else {
+    desktopEvents = std::make_unique<FdWatcher>(
+        kwinBus->fileDescriptor(),
+        [kwinBus, &desktopEvents] {
+          if (!kwinBus->dispatch()) desktopEvents->setEnabled(false);
+        },
+        [kwinBus] { (void)kwinBus->dispatch(); });
+  }
+  // The compositor's idle notification is stamped as it arrives.
+  std::unique_ptr<FdWatcher> idleEvents;
+  if (idle) {
+    idleEvents = std::make_unique<FdWatcher>(idle->fileDescriptor(), [idle, &idleEvents] {
+      if (!idle->dispatch()) idleEvents->setEnabled(false);
+    });
+  }
   FdWatcher quitSignals(signals.fd(), [&signals, &delegate] {
     if (signals.drain()) delegate.quit();
   });
@@ -232,7 +291,8 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
   auto commands = std::make_shared<ControlCommands>(delegate.model(), main,
                                                     [&delegate] { delegate.menuBar().openCard(); });
   commands->setBrowserReading(platform->browserSurface(), std::make_shared<QtOffMainRunner>(main));
-  if (auto companions = platformOptions.companions) {
+  commands->setDesktop(rawValue(backend.value()));
+  if (auto companions = companionServer) {
     commands->setCompanionReport([companions] {
       auto list = nlohmann::json::array();
       for (const auto& link : companions->links()) {

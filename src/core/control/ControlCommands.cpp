@@ -150,7 +150,9 @@ void ControlCommands::replyOnceBack(Reply reply, std::string backText) {
 }
 
 ControlReply ControlCommands::done(bool ok, std::string message) const {
-  return ControlReply{ok, std::move(message), status(*model_)};
+  json data = status(*model_);
+  if (!desktop_.empty()) data["desktop"] = desktop_;
+  return ControlReply{ok, std::move(message), std::move(data)};
 }
 
 void ControlCommands::handle(std::string_view requestLine, Reply reply) {

@@ -62,6 +62,10 @@ class ControlCommands {
     offMain_ = std::move(offMain);
   }
 
+  // The desktop backend this instance drives ("x11", "kwin"), which every reply that
+  // carries the status names under "desktop".
+  void setDesktop(std::string name) { desktop_ = std::move(name); }
+
   // What `status` reports: the line, the open stage with its receipt, the last reason,
   // whether a start is in flight, and what is being asked.
   static nlohmann::json status(const MacNowModel& model);
@@ -86,6 +90,7 @@ class ControlCommands {
   std::shared_ptr<MainQueue> main_;
   std::function<void()> openCard_;
   std::function<nlohmann::json()> companionReport_;
+  std::string desktop_;
   std::shared_ptr<BrowserSurfacing> browsers_;
   std::shared_ptr<OffMainRunning> offMain_;
   std::vector<Reply> waitingForStart_;

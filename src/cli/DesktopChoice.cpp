@@ -1,0 +1,38 @@
+#include "cli/DesktopChoice.h"
+
+namespace tervane::cli {
+
+const char* rawValue(DesktopBackend backend) {
+  switch (backend) {
+    case DesktopBackend::x11:
+      return "x11";
+    case DesktopBackend::kwin:
+      return "kwin";
+  }
+  return "x11";
+}
+
+Result<DesktopBackend> chooseDesktop(
+    const std::function<std::optional<std::string>(const char* name)>& variable,
+    const std::function<bool()>& kwinOnSessionBus) {
+  const auto set = [&](const char* name) {
+    auto value = variable(name);
+    return value && !value->empty();
+  };
+  // A Wayland session also sets DISPLAY for XWayland: WAYLAND_DISPLAY decides.
+  if (set("WAYLAND_DISPLAY") || variable("XDG_SESSION_TYPE") == "wayland") {
+    if (kwinOnSessionBus()) return DesktopBackend::kwin;
+    return Error{
+        "This Wayland desktop is not one Tervane Now can work with yet: it needs KDE "
+        "Plasma (KWin on the session bus). Log in to a Plasma or an X11 session.",
+        0};
+  }
+  if (set("DISPLAY")) return DesktopBackend::x11;
+  return Error{
+      "There is no desktop here (neither WAYLAND_DISPLAY nor DISPLAY is set). Start "
+      "Tervane Now from your desktop session, or run scripts/run.sh for a "
+      "demonstration desktop.",
+      0};
+}
+
+}  // namespace tervane::cli

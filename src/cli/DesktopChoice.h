@@ -1,0 +1,29 @@
+// Which desktop backend serves this session, decided once at launch from the session's
+// environment: a Wayland session gets the KWin backend when KWin is on the session bus,
+// and no backend otherwise (only XWayland's few windows would be seen, so the program
+// says so and stops rather than half working); an X11 session gets the X11 backend.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "base/Result.h"
+
+namespace tervane::cli {
+
+enum class DesktopBackend { x11, kwin };
+
+// The application's exit status when no backend serves this session.
+inline constexpr int kExitNoDesktop = 4;
+
+// "x11" or "kwin", as `status` names it.
+const char* rawValue(DesktopBackend backend);
+
+// `variable` reads the environment; `kwinOnSessionBus` is asked only for a Wayland
+// session. The error is the sentence the person reads.
+Result<DesktopBackend> chooseDesktop(
+    const std::function<std::optional<std::string>(const char* name)>& variable,
+    const std::function<bool()>& kwinOnSessionBus);
+
+}  // namespace tervane::cli

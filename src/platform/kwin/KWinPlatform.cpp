@@ -1,0 +1,120 @@
+#include "kwin/KWinPlatform.h"
+
+#include "base/Log.h"
+#include "companion/CompanionBrowser.h"
+#include "guard/GuardMonitor.h"
+#include "script/BrowserRegistry.h"
+#include "script/ScriptEngine.h"
+
+namespace tervane::kwin {
+namespace {
+
+// Reports the window in front now, then every window KWin activates.
+constexpr const char* kActivations = R"JS(
+function tell(token, w) {
+  report(token, w && isApp(w) ? {app: appOf(w), pid: w.pid} : {app: ""});
+}
+onActivated(function (w) { tell("activated", w); });
+tell("front", activeNow());
+)JS";
+
+// No browser is seen by its windows yet: every browser answers as not running unless its
+// companion is connected.
+class NoWindowLevelBrowsers final : public AutomationPermission {
+ public:
+  std::vector<std::string> runningApplicationIds() override { return {}; }
+  std::optional<int> automationStatus(const std::string&, bool) override { return -600; }
+};
+
+}  // namespace
+
+KWinActivationSource::KWinActivationSource(std::shared_ptr<KWinBus> bus, std::set<std::string> own,
+                                           std::optional<std::int64_t> ownPid)
+    : bus_(std::move(bus)), own_(std::move(own)), ownPid_(ownPid) {}
+
+KWinActivationSource::~KWinActivationSource() {
+  if (loaded_) bus_->unload(kScriptName);
+}
+
+Status KWinActivationSource::start() {
+  bus_->onReport(
+      [this](const std::string& token, const nlohmann::json& value) { reported(token, value); });
+  auto loaded = bus_->loadResident(kScriptName, kActivations);
+  loaded_ = static_cast<bool>(loaded);
+  return loaded;
+}
+
+ActivationSource::Subscription KWinActivationSource::onActivation(Handler handler) {
+  return activations_.connect(std::move(handler));
+}
+
+void KWinActivationSource::reported(const std::string& token, const nlohmann::json& value) {
+  if ((token != "front" && token != "activated") || !value.is_object()) return;
+  const std::string app = value.value("app", "");
+  if (app.empty()) return;
+  const bool isOwn =
+      own_.count(app) != 0 || (ownPid_ && value.value("pid", std::int64_t{0}) == *ownPid_);
+  front_ = app;
+  if (token == "front" || isOwn) {
+    last_ = app;
+    return;
+  }
+  if (last_ == app) return;
+  last_ = app;
+  activations_.emit(app);
+}
+
+Result<std::shared_ptr<KWinPlatform>> KWinPlatform::open(Options options) {
+  auto bus = KWinBus::open(options.stateFolder / "kwin-scripts");
+  if (!bus) return bus.error();
+  std::shared_ptr<KWinPlatform> platform(new KWinPlatform(bus.value(), std::move(options)));
+  if (auto started = platform->activations_->start(); !started) return started.error();
+  if (auto idle = WaylandIdle::connect()) {
+    platform->idle_ = std::move(idle).value();
+  } else {
+    Log("idle").error("no idle time on this desktop: " + idle.error().message);
+  }
+  return platform;
+}
+
+KWinPlatform::KWinPlatform(std::shared_ptr<KWinBus> bus, Options options)
+    : bus_(std::move(bus)), options_(std::move(options)) {
+  activations_ = std::make_shared<KWinActivationSource>(bus_, options_.own, options_.ownPid);
+  lane_ = std::make_shared<AppleEventLane>();
+  permission_ =
+      std::make_shared<BrowserPermission>(lane_, std::make_shared<NoWindowLevelBrowsers>());
+  std::shared_ptr<BrowserLookup> lookup = std::make_shared<BrowserRegistry>();
+  if (options_.companions) {
+    lookup =
+        std::make_shared<companion::CompanionBrowserLookup>(options_.companions, std::move(lookup));
+  }
+  runner_ =
+      std::make_shared<AppleScriptRunner>(lane_, std::make_shared<ScriptEngine>(std::move(lookup)));
+  browsers_ = std::make_shared<BrowserSurface>(runner_, permission_);
+}
+
+void KWinPlatform::attach(const std::shared_ptr<KWinBus>& bus, std::shared_ptr<MainQueue> main) {
+  std::weak_ptr<KWinBus> weak = bus;
+  bus->setWakeHandler([weak, main = std::move(main)] {
+    main->post([weak] {
+      if (auto alive = weak.lock()) (void)alive->dispatch();
+    });
+  });
+}
+
+std::shared_ptr<AppSurfacing> KWinPlatform::appSurface(std::shared_ptr<ActivationLog> log) {
+  KWinAppSurface::Options surface;
+  surface.hiddenRecordFile = options_.stateFolder / KWinAppSurface::kRecordFileName;
+  surface.recordWrite = options_.recordWrite;
+  surface.neverStow = options_.own;
+  surface.ownPid = options_.ownPid;
+  surface.idle = idle_;
+  return std::make_shared<KWinAppSurface>(bus_, std::move(log), std::move(surface));
+}
+
+std::shared_ptr<GuardObserving> KWinPlatform::guardMonitor() {
+  if (!monitor_) monitor_ = std::make_shared<GuardMonitor>(activations_);
+  return monitor_;
+}
+
+}  // namespace tervane::kwin

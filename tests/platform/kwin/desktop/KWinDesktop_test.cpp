@@ -1,0 +1,359 @@
+// The KWin backend against a real headless KWin 5.27 (kwin_wayland --virtual, no X
+// server) on a private session bus, with three Qt Wayland windows of distinct app ids.
+// Waiting is done on KWin's own signals through one-off scripts, with bounds.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+#include <wayland-client.h>
+#include <csignal>
+
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+
+#include "base/Clock.h"
+#include "base/Defaults.h"
+#include "kwin/KWinPlatform.h"
+#include "kwin/WaylandIdle.h"
+#include "support/TempDir.h"
+#include "support/XTestDesktop.h"
+
+extern "C" {
+#include "idle-client-protocol.h"
+}
+
+namespace tervane::kwin {
+namespace {
+
+using testing::ChildProcess;
+
+const std::vector<std::string> kApps = {"org.example.alpha", "org.example.beta",
+                                        "org.example.gamma"};
+
+// Replies once no window of `app` is left.
+std::string untilClosed(const std::string& app) {
+  return "var app = " + nlohmann::json(app).dump() + R"JS(;
+function has(except) {
+  var all = windowsNow();
+  for (var i = 0; i < all.length; ++i)
+    if (all[i] !== except && isApp(all[i]) && appOf(all[i]) === app) return true;
+  return false;
+}
+if (!has(null)) reply(true);
+else (workspace.windowRemoved || workspace.clientRemoved).connect(function (w) { if (!has(w)) reply(true); });
+)JS";
+}
+
+class KWinDesktop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* folder : {"bin", "run", "home", "state"}) {
+      std::filesystem::create_directories(dir_ / folder);
+    }
+    std::filesystem::permissions(dir_ / "run", std::filesystem::perms::owner_all);
+    // The installed binary carries a file capability that containers may refuse; a copy
+    // runs, as long as it keeps its name (KWin finds its platform plugin by it).
+    std::filesystem::copy_file("/usr/bin/kwin_wayland", dir_ / "bin" / "kwin_wayland");
+    int fds[2];
+    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+    bus_ = ChildProcess::start(
+        {"dbus-daemon", "--session", "--nofork", "--print-address=" + std::to_string(fds[1])}, {},
+        fds[1]);
+    ::close(fds[1]);
+    std::string address = readLine(fds[0]);
+    ::close(fds[0]);
+    ASSERT_FALSE(address.empty()) << "dbus-daemon did not start";
+    const std::string home = (dir_ / "home").string();
+    env_ = {"DBUS_SESSION_BUS_ADDRESS=" + address,
+            "XDG_RUNTIME_DIR=" + (dir_ / "run").string(),
+            "HOME=" + home,
+            "XDG_CONFIG_HOME=" + home + "/.config",
+            "XDG_DATA_HOME=" + home + "/.local/share",
+            "XDG_CACHE_HOME=" + home + "/.cache",
+            "WAYLAND_DISPLAY=wl-tervane",
+            "QT_QPA_PLATFORM=wayland",
+            "KWIN_COMPOSE=Q"};
+    for (const auto& entry : env_) ::putenv(const_cast<char*>(entry.c_str()));
+    ::unsetenv("DISPLAY");
+    kwin_ = ChildProcess::start(
+        {(dir_ / "bin" / "kwin_wayland").string(), "--virtual", "--no-lockscreen",
+         "--no-global-shortcuts", "--socket", "wl-tervane", "--width", "1280", "--height", "800"},
+        env_, -1, (dir_ / "kwin.log").string());
+    auto waitKWin = ChildProcess::start(
+        {"gdbus", "wait", "--session", "--timeout", "20", "org.kde.KWin"}, env_);
+    ASSERT_EQ(waitKWin->wait(25), 0) << "KWin did not come up";
+
+    // A window shown means KWin's main loop runs, and with it the scripting service.
+    for (const auto& app : kApps) launch(app);
+    platform_ = openPlatform();
+    ASSERT_TRUE(platform_);
+    // The test's own view of KWin, apart from the platform under test.
+    auto query = KWinBus::open(dir_ / "query");
+    ASSERT_TRUE(query);
+    query_ = query.value();
+  }
+
+  std::shared_ptr<KWinPlatform> openPlatform() {
+    KWinPlatform::Options options;
+    options.stateFolder = dir_ / "state";
+    auto platform = KWinPlatform::open(options);
+    EXPECT_TRUE(platform) << (platform ? "" : platform.error().message);
+    return platform ? platform.value() : nullptr;
+  }
+
+  void launch(const std::string& app) {
+    int fds[2];
+    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+    windows_[app] =
+        ChildProcess::start({TERVANE_TEST_WINDOW, app, std::to_string(fds[1])}, env_, fds[1]);
+    ::close(fds[1]);
+    EXPECT_EQ(readLine(fds[0]), "shown") << app << " did not appear";
+    ::close(fds[0]);
+  }
+
+  bool waitUntilClosed(const std::string& app) {
+    auto answer = query_->runOnce(untilClosed(app), std::chrono::seconds(20));
+    return answer && answer.value() == true;
+  }
+
+  static std::string readLine(int fd) {
+    std::string line;
+    while (line.find('\n') == std::string::npos) {
+      pollfd p{fd, POLLIN, 0};
+      if (::poll(&p, 1, 20000) <= 0) return {};
+      char buffer[256];
+      const ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n <= 0) return {};
+      line.append(buffer, static_cast<std::size_t>(n));
+    }
+    return line.substr(0, line.find('\n'));
+  }
+
+  // What KWin says now: app id to whether its window is minimized.
+  std::map<std::string, bool> minimized() {
+    std::map<std::string, bool> out;
+    auto answer = query_->runOnce(R"JS(
+var out = {}, all = windowsNow();
+for (var i = 0; i < all.length; ++i) if (isApp(all[i])) out[appOf(all[i])] = all[i].minimized;
+reply(out);
+)JS");
+    if (answer) {
+      for (const auto& [app, value] : answer.value().items()) out[app] = value.get<bool>();
+    }
+    return out;
+  }
+
+  // Runs `tervane-now <arguments>` against the application on this desktop; its exit
+  // status and standard output.
+  std::pair<int, std::string> command(const std::vector<std::string>& arguments) {
+    const auto out = dir_ / ("command-" + std::to_string(++commands_) + ".out");
+    std::vector<std::string> argv = {"sh", "-c", "exec \"$0\" \"$@\" >'" + out.string() + "'",
+                                     TERVANE_NOW_TOOL};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    const int status = ChildProcess::start(argv, appEnv())->wait(60).value_or(-1);
+    return {status, std::filesystem::exists(out) ? testing::readText(out) : ""};
+  }
+  std::vector<std::string> appEnv() const {
+    return {"XDG_CONFIG_HOME=" + (dir_ / "app" / "config").string(),
+            "XDG_STATE_HOME=" + (dir_ / "app" / "state").string(),
+            // Its own panels stay off KWin's screen, so the person's window stays in front.
+            "QT_QPA_PLATFORM=offscreen"};
+  }
+  void launchApp() {
+    app_ = ChildProcess::start({TERVANE_NOW_TOOL}, appEnv(), -1, (dir_ / "app.log").string());
+    ASSERT_EQ(command({"status", "--wait", "60"}).first, 0) << testing::readText(dir_ / "app.log");
+  }
+  std::set<std::string> ids(const nlohmann::json& items) {
+    std::set<std::string> out;
+    for (const auto& item : items) out.insert(item.value("id", ""));
+    return out;
+  }
+
+  std::shared_ptr<AppSurfacing> surface(const std::shared_ptr<KWinPlatform>& platform) {
+    return platform->appSurface(
+        std::make_shared<ActivationLog>(defaults_, clock_, *platform->activationSource()));
+  }
+
+  testing::TempDir dir_;
+  std::vector<std::string> env_;
+  std::unique_ptr<ChildProcess> bus_;
+  std::unique_ptr<ChildProcess> kwin_;
+  std::map<std::string, std::unique_ptr<ChildProcess>> windows_;
+  std::shared_ptr<KWinPlatform> platform_;
+  MemoryDefaults defaults_;
+  SystemClock clock_;
+  std::shared_ptr<KWinBus> query_;
+  std::unique_ptr<ChildProcess> app_;
+  int commands_ = 0;
+};
+
+// Start: the active application stays, the two unused ones are minimized and read back so;
+// Show everything: every window is back; activation events name the application.
+TEST_F(KWinDesktop, HidesTheUnusedKeepsTheActiveAndBringsEveryWindowBack) {
+  auto apps = surface(platform_);
+  std::vector<std::string> activated;
+  auto subscription = platform_->activationSource()->onActivation(
+      [&](const std::string& app) { activated.push_back(app); });
+  ASSERT_TRUE(apps->activate("org.example.alpha"));
+  ASSERT_TRUE(
+      platform_->bus()->waitUntil([&] { return !activated.empty(); }, std::chrono::seconds(10)));
+  EXPECT_EQ(activated.back(), "org.example.alpha");
+  EXPECT_EQ(platform_->activationSource()->frontmostApplication(), "org.example.alpha");
+
+  auto running = apps->runningApps();
+  ASSERT_EQ(running.size(), 3u);
+  for (const auto& app : running) {
+    EXPECT_EQ(app.isFrontmost, app.bundleId == "org.example.alpha") << app.bundleId;
+  }
+  for (const auto& app : {"org.example.beta", "org.example.gamma"}) EXPECT_TRUE(apps->hide(app));
+  EXPECT_EQ(minimized(), (std::map<std::string, bool>{{"org.example.alpha", false},
+                                                      {"org.example.beta", true},
+                                                      {"org.example.gamma", true}}));
+  EXPECT_FALSE(apps->hide("org.example.beta")) << "nothing was left to minimize";
+  EXPECT_FALSE(apps->hide("org.example.none"));
+
+  for (const auto& app : {"org.example.beta", "org.example.gamma"}) EXPECT_TRUE(apps->unhide(app));
+  EXPECT_EQ(minimized(), (std::map<std::string, bool>{{"org.example.alpha", false},
+                                                      {"org.example.beta", false},
+                                                      {"org.example.gamma", false}}));
+  EXPECT_TRUE(apps->stillHidden().empty());
+}
+
+// The application itself: Start keeps the window in front and minimizes the two unused
+// ones; the guard asks about a hidden window brought forward; Show everything brings them
+// back; killed mid-stage, the next run replaces its stale KWin script, recovers the stage
+// and brings every window back; quitting unloads its script.
+TEST_F(KWinDesktop, TheApplicationStagesShowsAndRecoversAfterAKill) {
+  std::filesystem::create_directories(dir_ / "app" / "config" / "tervane-now");
+  testing::writeText(
+      dir_ / "app" / "config" / "tervane-now" / "shared.json",
+      R"({"has_seen_mac_first_run": true, "told_how_to_reach_card_without_tray": true})");
+  ASSERT_TRUE(surface(platform_)->activate("org.example.alpha"));
+  platform_.reset();
+  launchApp();
+  const std::map<std::string, bool> staged = {
+      {"org.example.alpha", false}, {"org.example.beta", true}, {"org.example.gamma", true}};
+  const std::map<std::string, bool> shown = {
+      {"org.example.alpha", false}, {"org.example.beta", false}, {"org.example.gamma", false}};
+
+  ASSERT_EQ(command({"capture", "write the report"}).first, 0);
+  ASSERT_EQ(command({"start"}).first, 0);
+  auto status = nlohmann::json::parse(command({"status", "--json"}).second);
+  EXPECT_EQ(status["desktop"], "kwin");
+  EXPECT_EQ(ids(status["stage"]["stowed"]),
+            (std::set<std::string>{"org.example.beta", "org.example.gamma"}));
+  EXPECT_EQ(minimized(), staged);
+
+  // The person brings a hidden window forward, as a click in the task bar would: the
+  // guard raises the shield, and "Back to it" puts the window away again.
+  ASSERT_EQ(command({"status", "--until", "settled"}).first, 0);
+  ASSERT_TRUE(query_->runOnce(R"JS(
+var all = windowsNow();
+for (var i = 0; i < all.length; ++i)
+  if (appOf(all[i]) === "org.example.beta") { all[i].minimized = false; setActive(all[i]); }
+reply(true);
+)JS"));
+  ASSERT_EQ(command({"status", "--until", "shield"}).first, 0);
+  status = nlohmann::json::parse(command({"status", "--json"}).second);
+  EXPECT_EQ(status["pendingSubject"]["id"], "org.example.beta");
+  ASSERT_EQ(command({"answer", "no"}).first, 0);
+  EXPECT_EQ(minimized(), staged);
+
+  ASSERT_EQ(command({"show"}).first, 0);
+  EXPECT_EQ(minimized(), shown);
+
+  ASSERT_EQ(command({"start"}).first, 0);
+  EXPECT_EQ(minimized(), staged);
+  ::kill(-app_->pid(), SIGKILL);
+  (void)app_->wait(30);
+  launchApp();
+  status = nlohmann::json::parse(command({"status", "--json"}).second);
+  ASSERT_TRUE(status["stage"].is_object()) << status.dump();
+  ASSERT_EQ(command({"show"}).first, 0);
+  EXPECT_EQ(minimized(), shown);
+
+  // Quitting takes its script out of KWin.
+  ::kill(app_->pid(), SIGTERM);
+  EXPECT_EQ(app_->wait(30), 0);
+  const auto loaded = dir_ / "loaded.out";
+  ChildProcess::start({"sh", "-c",
+                       "exec gdbus call --session -d org.kde.KWin -o /Scripting -m "
+                       "org.kde.kwin.Scripting.isScriptLoaded tervane-now-activations >'" +
+                           loaded.string() + "'"})
+      ->wait(30);
+  EXPECT_EQ(testing::readText(loaded), "(false,)\n");
+}
+
+// A window the person minimized is not the stage's to bring back.
+TEST_F(KWinDesktop, BringsBackOnlyWhatItMinimized) {
+  auto apps = surface(platform_);
+  ASSERT_TRUE(platform_->bus()->runOnce(R"JS(
+var all = windowsNow();
+for (var i = 0; i < all.length; ++i) if (appOf(all[i]) === "org.example.gamma") all[i].minimized = true;
+reply(true);
+)JS"));
+  EXPECT_FALSE(apps->hide("org.example.gamma"));
+  EXPECT_TRUE(apps->unhide("org.example.gamma"));
+  EXPECT_TRUE(minimized().at("org.example.gamma"));
+}
+
+// A window closed while hidden leaves the record; the bring-back is complete without it.
+TEST_F(KWinDesktop, AWindowClosedWhileHiddenIsNotWaitedFor) {
+  auto apps = surface(platform_);
+  ASSERT_TRUE(apps->hide("org.example.beta"));
+  windows_.at("org.example.beta")->stop();
+  ASSERT_TRUE(waitUntilClosed("org.example.beta"));
+  EXPECT_FALSE(apps->unhide("org.example.beta")) << "the application no longer runs";
+  EXPECT_TRUE(apps->stillHidden().empty());
+}
+
+// Idle time goes up while nobody touches anything, and resets on input (KWin's simulated
+// user activity standing in for a key press).
+TEST_F(KWinDesktop, IdleTimeGoesUpAndResets) {
+  auto connected = WaylandIdle::connect(std::chrono::milliseconds(200));
+  ASSERT_TRUE(connected);
+  WaylandIdle& idle = *connected.value();
+  const auto waitFor = [&](bool idled) {
+    for (int events = 0; events < 100 && idle.isIdle() != idled; ++events) {
+      pollfd p{idle.fileDescriptor(), POLLIN, 0};
+      if (::poll(&p, 1, 10000) <= 0 || !idle.dispatch()) break;
+    }
+    return idle.isIdle() == idled;
+  };
+  ASSERT_TRUE(waitFor(true));
+  EXPECT_GE(idle.idleSeconds(), 0.2);
+
+  struct Globals {
+    wl_seat* seat = nullptr;
+    org_kde_kwin_idle* kde = nullptr;
+  } globals;
+  static const wl_registry_listener listener = {
+      [](void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+         std::uint32_t) {
+        auto* g = static_cast<Globals*>(data);
+        if (std::string(interface) == wl_seat_interface.name && !g->seat) {
+          g->seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
+        } else if (std::string(interface) == org_kde_kwin_idle_interface.name) {
+          g->kde = static_cast<org_kde_kwin_idle*>(
+              wl_registry_bind(registry, name, &org_kde_kwin_idle_interface, 1));
+        }
+      },
+      [](void*, wl_registry*, std::uint32_t) {}};
+  wl_display* display = wl_display_connect(nullptr);
+  ASSERT_NE(display, nullptr);
+  wl_registry_add_listener(wl_display_get_registry(display), &listener, &globals);
+  ASSERT_GE(wl_display_roundtrip(display), 0);
+  ASSERT_TRUE(globals.seat && globals.kde);
+  auto* timeout = org_kde_kwin_idle_get_idle_timeout(globals.kde, globals.seat, 60000);
+  org_kde_kwin_idle_timeout_simulate_user_activity(timeout);
+  ASSERT_GE(wl_display_roundtrip(display), 0);
+  EXPECT_TRUE(waitFor(false));
+  EXPECT_EQ(idle.idleSeconds(), 0.0);
+  wl_display_disconnect(display);
+}
+
+}  // namespace
+}  // namespace tervane::kwin
