@@ -199,10 +199,7 @@ CompanionBrowserLookup::CompanionBrowserLookup(std::shared_ptr<const CompanionSe
     : server_(std::move(server)), fallback_(std::move(fallback)) {}
 
 std::shared_ptr<ScriptableBrowser> CompanionBrowserLookup::browserNamed(std::string_view name) {
-  std::vector<std::string> kinds;
-  for (const char* kind : {"chromium", "chrome", "brave", "edge"}) {
-    if (scriptNameForKind(kind) == name) kinds.emplace_back(kind);
-  }
+  auto kinds = companionKinds(name);
   if (!kinds.empty() && !server_->links(kinds).empty()) {
     std::lock_guard lock(mutex_);
     auto& browser = browsers_[std::string(name)];

@@ -1,9 +1,9 @@
-// A Chromium-family browser as the script engine sees it, through its companion
-// extension: real windows front to back (in the order they last had the focus), real tabs
-// with titles and addresses. Several profiles of one browser are one browser here. A
-// window's id is the browser's own (a positive 32-bit number, as script replies carry
-// it), so it stays the same across a restart of Tervane Now and the journal of an open
-// stage still finds the window; each listing notes which profile holds which window.
+// A browser (of the Chromium family, or Firefox) as the script engine sees it, through
+// its companion extension: real windows front to back (in the order they last had the focus), real
+// tabs with titles and addresses. Several profiles of one browser are one browser here. A window's
+// id is the browser's own (a positive 32-bit number, as script replies carry it), so it stays the
+// same across a restart of Tervane Now and the journal of an open stage still finds the window;
+// each listing notes which profile holds which window.
 //
 // Each script reads one listing, taken at its first read after `connect()`; its acts
 // change that listing as they succeed, so a script sees its own acts. Every request has
