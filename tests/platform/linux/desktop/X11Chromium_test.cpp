@@ -265,5 +265,41 @@ TEST_F(CompanionChromiumTest, AfterACrashShowEverythingBringsBackWhatTheCompanio
   EXPECT_FALSE(desktop.isIconic(gamma));
 }
 
+// Keep anyway on a stowed tab brings its window back with that tab in front, and the site
+// is remembered: the next stage would keep the window that holds it.
+TEST_F(CompanionChromiumTest, KeepAnywayOnATabBringsItForwardAndTheNextStageKeepsItsSite) {
+  testing::AppUnderTest app(desktop);
+  app.launch();
+  openWindows(app.runtimeFolder());
+  const xcb_window_t editor = desktop.xterm("Editor");
+  ASSERT_EQ(desktop.run({"xdotool", "windowactivate", "--sync", std::to_string(editor)}), 0);
+  ASSERT_EQ(app.command({"capture", "write the report"}).status, 0);
+  ASSERT_EQ(app.command({"start"}).status, 0);
+  ASSERT_TRUE(desktop.waitIconic(alpha, true));
+
+  const auto status = app.statusJson();
+  std::string beta;
+  for (const auto& item : status["stage"]["stowed"]) {
+    if (item.value("url", "") == "http://beta.test/two") beta = item["id"].get<std::string>();
+  }
+  ASSERT_FALSE(beta.empty()) << status.dump();
+  const auto kept = app.command({"keep", beta});
+  ASSERT_EQ(kept.status, 0) << kept.out << kept.err;
+  EXPECT_TRUE(desktop.waitIconic(alpha, false));
+  // The window's title is its active tab's.
+  EXPECT_TRUE(desktop.waitUntil([&] {
+    const auto window = desktop.client(alpha);
+    return window && window->title == "beta page - Chromium";
+  })) << "the kept tab is in front";
+
+  ASSERT_EQ(app.command({"done"}).status, 0);
+  // With the other window in front again, only the remembered site keeps this one.
+  ASSERT_EQ(desktop.run({"xdotool", "windowactivate", "--sync", std::to_string(gamma)}), 0);
+  const auto preview = app.command({"preview", "write the report", "--json"});
+  ASSERT_EQ(preview.status, 0) << preview.err;
+  EXPECT_EQ(stowedUrls(nlohmann::json::parse(preview.out)["stage"]), std::vector<std::string>{})
+      << preview.out;
+}
+
 }  // namespace
 }  // namespace tervane::x11

@@ -192,9 +192,6 @@ TEST_F(FirefoxTest, OneStageOverChromiumAndFirefoxAndKeepAnywayOnATab) {
   chromium.insert(chromium.end(), {"--new-window", "http://epsilon.test/five"});
   ASSERT_EQ(desktop.run(chromium, 60), 0);
   const xcb_window_t epsilon = testing::browserWindow(desktop, "Chromium", "epsilon page");
-  // A read through the application before the first start, as the first start after
-  // launching a browser does not stage it dependably yet.
-  (void)preview(app);
 
   const xcb_window_t editor = desktop.xterm("Editor");
   // Chromium's window behind goes each time; once it has, the browser pass is joined.
