@@ -1,7 +1,9 @@
 // Reading every window and tab of a browser with 10 windows of 20 tabs, with the Chromium
 // read script run by the script engine: through the companion socket (a stand-in host
-// answering the listing as the extension does, over the real socket and framing), against
-// the same read of 10 browser windows through X11 on a private desktop, in the same run.
+// answering the listing as the extension does, over the real socket and framing), for
+// Chromium and for Firefox (found by its name through the companion lookup, as the
+// application finds it), against the same read of 10 browser windows through X11 on a
+// private desktop, in the same run.
 //
 // The companion's figure is the application's side of the round trip; the browser's own
 // part (the extension asking its windows and tabs) comes on top of it.
@@ -52,9 +54,9 @@ nlohmann::json listing() {
 // A host that says hello and answers every request with the listing.
 class StandInHost {
  public:
-  explicit StandInHost(const std::filesystem::path& socket) {
+  StandInHost(const std::filesystem::path& socket, const std::string& kind) {
     fd_ = posix::connectToAny({socket}, "not running").value();
-    send({{"hello", {{"browser", "chromium"}, {"profile", "/bench"}}}});
+    send({{"hello", {{"browser", kind}, {"profile", "/bench"}}}});
     thread_ = std::thread([this] {
       const auto windows = listing();
       companion::FrameReader reader;
@@ -83,8 +85,9 @@ class StandInHost {
   std::thread thread_;
 };
 
-void readAll(benchmark::State& state, ScriptEngine& engine, std::size_t expectedWindows) {
-  const auto script = ChromiumAdapter(BrowserKind::chrome).readScript();
+void readAll(benchmark::State& state, ScriptEngine& engine, BrowserKind kind,
+             std::size_t expectedWindows) {
+  const auto script = ChromiumAdapter(kind).readScript();
   for (auto _ : state) {
     auto outcome = engine.execute(script);
     const auto* reply = std::get_if<ReplyDescriptor>(&outcome);
@@ -97,20 +100,19 @@ void readAll(benchmark::State& state, ScriptEngine& engine, std::size_t expected
   }
 }
 
-void companionRead(benchmark::State& state) {
+// `kind` is the companion's kind as its host names it: chromium or firefox.
+void companionRead(benchmark::State& state, const std::string& kind) {
   testing::TempDir dir;
   std::shared_ptr<companion::CompanionServer> server =
       companion::CompanionServer::start(dir / "companion").value();
-  StandInHost host(dir / "companion");
+  StandInHost host(dir / "companion", kind);
   if (!server->awaitLinks(1, 10)) {
     state.SkipWithError("the stand-in host did not connect");
     return;
   }
-  auto registry = std::make_shared<BrowserRegistry>();
-  registry->add("Google Chrome", std::make_shared<companion::CompanionBrowser>(
-                                     server, std::vector<std::string>{"chromium"}));
-  ScriptEngine engine(registry);
-  readAll(state, engine, kWindows);
+  const auto browser = kind == "firefox" ? BrowserKind::firefox : BrowserKind::chrome;
+  ScriptEngine engine(std::make_shared<companion::CompanionBrowserLookup>(server, nullptr));
+  readAll(state, engine, browser, kWindows);
   state.counters["tabs"] = kWindows * kTabsPerWindow;
 }
 
@@ -125,13 +127,17 @@ void x11Read(benchmark::State& state) {
   registry->add("Google Chrome",
                 std::make_shared<x11::X11ScriptableBrowser>(connection, BrowserKind::chrome));
   ScriptEngine engine(registry);
-  readAll(state, engine, kWindows);
+  readAll(state, engine, BrowserKind::chrome, kWindows);
   state.counters["tabs"] = kWindows;
 }
 
 }  // namespace
 
-BENCHMARK(companionRead)
+BENCHMARK_CAPTURE(companionRead, chromium, std::string("chromium"))
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+BENCHMARK_CAPTURE(companionRead, firefox, std::string("firefox"))
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(10)
     ->ReportAggregatesOnly(true);

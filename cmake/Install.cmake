@@ -23,11 +23,15 @@ install(FILES ${PROJECT_SOURCE_DIR}/companion/manifest.json
               ${PROJECT_SOURCE_DIR}/companion/background.js
               ${PROJECT_SOURCE_DIR}/companion/requests.js
         DESTINATION ${CMAKE_INSTALL_DATADIR}/tervane-now/companion)
+if(TARGET tervane_companion_xpi)
+  install(FILES ${TERVANE_COMPANION_XPI} DESTINATION ${CMAKE_INSTALL_DATADIR}/tervane-now)
+endif()
 
 # The host manifests each browser reads system-wide (cmake/InstallHostManifests.cmake).
 if(TARGET tervane-now-host)
   install(CODE "set(TERVANE_INSTALL_BINDIR \"${CMAKE_INSTALL_BINDIR}\")
-set(TERVANE_MANIFEST_STAGING \"${PROJECT_BINARY_DIR}/host-manifest\")")
+set(TERVANE_MANIFEST_STAGING \"${PROJECT_BINARY_DIR}/host-manifest\")
+set(TERVANE_COMPANION_XPI \"${TERVANE_COMPANION_XPI}\")")
   install(SCRIPT ${PROJECT_SOURCE_DIR}/cmake/InstallHostManifests.cmake)
 endif()
 

@@ -3,16 +3,23 @@
 // should the host go away (not installed yet, or broken off), the companion starts it
 // again later with a growing pause, quietly.
 //
-// A service worker that has nothing open is stopped by the browser after a while and its
-// timers with it; every window and tab event wakes it again, and waking tries at once.
+// A service worker (Firefox: an event page) that has nothing open is stopped by the
+// browser after a while and its timers with it; every window and tab event wakes it
+// again, and waking tries at once.
+//
+// Firefox offers the same API under the name `browser`; past that name, what the
+// companion asks of it (windows and tabs listed, minimized, focused, a tab made active)
+// behaves alike in both, so this is the one place where the two differ.
 import { FocusOrder, makeHandler } from "./requests.js";
+
+const api = globalThis.browser ?? globalThis.chrome;
 
 const HOST = "now.tervane.companion";
 const FIRST_PAUSE_MS = 1000;
 const LONGEST_PAUSE_MS = 30000;
 
 const order = new FocusOrder();
-const handle = makeHandler(chrome, order, () => new Promise((done) => setTimeout(done, 50)));
+const handle = makeHandler(api, order, () => new Promise((done) => setTimeout(done, 50)));
 
 let port = null;
 let pause = FIRST_PAUSE_MS;
@@ -22,7 +29,7 @@ function connect() {
   if (port) return;
   clearTimeout(retry);
   retry = null;
-  const opened = chrome.runtime.connectNative(HOST);
+  const opened = api.runtime.connectNative(HOST);
   port = opened;
   opened.onMessage.addListener(async (request) => {
     // A message means the application is there: the next loss starts the pauses afresh.
@@ -32,20 +39,20 @@ function connect() {
   });
   opened.onDisconnect.addListener(() => {
     // Reading the error keeps the browser from reporting it as unchecked.
-    void chrome.runtime.lastError;
+    void api.runtime.lastError;
     if (port === opened) port = null;
     retry = setTimeout(connect, pause);
     pause = Math.min(pause * 2, LONGEST_PAUSE_MS);
   });
 }
 
-chrome.windows.onFocusChanged.addListener((id) => {
-  if (id !== chrome.windows.WINDOW_ID_NONE) order.focus(id);
+api.windows.onFocusChanged.addListener((id) => {
+  if (id !== api.windows.WINDOW_ID_NONE) order.focus(id);
   connect();
 });
-chrome.windows.onRemoved.addListener((id) => order.remove(id));
-chrome.windows.onCreated.addListener(() => connect());
-chrome.tabs.onActivated.addListener(() => connect());
-chrome.runtime.onStartup.addListener(() => connect());
-chrome.runtime.onInstalled.addListener(() => connect());
+api.windows.onRemoved.addListener((id) => order.remove(id));
+api.windows.onCreated.addListener(() => connect());
+api.tabs.onActivated.addListener(() => connect());
+api.runtime.onStartup.addListener(() => connect());
+api.runtime.onInstalled.addListener(() => connect());
 connect();

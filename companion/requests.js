@@ -65,8 +65,22 @@ export function makeHandler(api, order, settle) {
     }
   }
 
+  // The window the browser itself last gave the focus to, if it can say.
+  async function lastFocused() {
+    try {
+      return (await api.windows.getLastFocused({ windowTypes: ["normal"] })).id;
+    } catch {
+      return undefined;
+    }
+  }
+
   async function list() {
     const all = await api.windows.getAll({ populate: true, windowTypes: ["normal"] });
+    // The browser's last focused window is the front one, also when the companion never
+    // saw it get the focus: Firefox starts its companion only after its first windows
+    // opened, and a restarted companion has seen nothing yet.
+    const last = await lastFocused();
+    if (all.some((w) => w.id === last)) order.focus(last);
     return { windows: order.sorted(all).map(describe) };
   }
 

@@ -14,7 +14,7 @@ using companion::FoundBrowser;
 using companion::ManifestState;
 using nlohmann::json;
 
-constexpr const char* kFamily = "Chromium, Google Chrome, Brave or Microsoft Edge";
+constexpr const char* kFamily = "Chromium, Google Chrome, Brave, Microsoft Edge or Firefox";
 
 std::string manifestWords(const FoundBrowser& found, ManifestState state) {
   switch (state) {
@@ -67,7 +67,7 @@ int list(const std::vector<FoundBrowser>& found, const posix::ControlClient& cli
   const auto counts = connected(client, problem);
   bool allInPlace = true;
   for (const auto& browser : found) {
-    const auto state = companion::manifestState(browser.manifest());
+    const auto state = companion::manifestState(browser.manifest(), browser.browser->form);
     allInPlace = allInPlace && state == ManifestState::inPlace;
     out << browser.browser->name << ": " << manifestWords(browser, state);
     if (counts) {
@@ -92,6 +92,17 @@ std::string extensionFolder(const fs::path& program) {
   return "the companion/ folder of Tervane Now's sources";
 }
 
+// Firefox's add-on is one file, installed beside the unpacked companion.
+std::string addOnFile(const fs::path& program) {
+  const std::string name = std::string(companion::kGeckoId) + ".xpi";
+  std::error_code ec;
+  const auto installed = program.parent_path().parent_path() / "share/tervane-now" / name;
+  if (!program.empty() && fs::is_regular_file(installed, ec)) {
+    return installed.lexically_normal();
+  }
+  return name + " from the companion-firefox/ folder of Tervane Now's build";
+}
+
 int install(const BrowsersContext& context, const std::vector<FoundBrowser>& found,
             std::ostream& out, std::ostream& err) {
   if (found.empty()) {
@@ -105,8 +116,11 @@ int install(const BrowsersContext& context, const std::vector<FoundBrowser>& fou
     return ControlProtocol::kExitRefused;
   }
   int status = ControlProtocol::kExitDone;
+  bool chromium = false, gecko = false;
   for (const auto& browser : found) {
-    const auto written = companion::writeHostManifest(browser.manifestFolder, host.value());
+    (browser.browser->form == companion::ManifestForm::gecko ? gecko : chromium) = true;
+    const auto written =
+        companion::writeHostManifest(browser.manifestFolder, host.value(), browser.browser->form);
     if (!written) {
       err << "tervane-now: could not write the host manifest for " << browser.browser->name
           << " in " << browser.manifestFolder.string() << ": " << written.error().message << "\n";
@@ -115,10 +129,20 @@ int install(const BrowsersContext& context, const std::vector<FoundBrowser>& fou
     }
     out << browser.browser->name << ": wrote " << browser.manifest().string() << "\n";
   }
-  out << "To add the companion, open the browser's extensions page (chrome://extensions), turn "
-         "on Developer mode, choose Load unpacked and pick "
-      << extensionFolder(context.program)
-      << ". It connects to Tervane Now by itself whenever Tervane Now runs.\n";
+  if (chromium) {
+    out << "To add the companion, open the browser's extensions page (chrome://extensions), "
+           "turn on Developer mode, choose Load unpacked and pick "
+        << extensionFolder(context.program)
+        << ". It connects to Tervane Now by itself whenever Tervane Now runs.\n";
+  }
+  if (gecko) {
+    out << "To add the companion to Firefox, open about:addons, choose Install Add-on From File "
+           "and pick "
+        << addOnFile(context.program)
+        << ". Firefox ESR takes it once xpinstall.signatures.required is set to false in "
+           "about:config; a release Firefox installs only add-ons signed by Mozilla, so there "
+           "it loads for one session only, from about:debugging (Load Temporary Add-on).\n";
+  }
   return status;
 }
 

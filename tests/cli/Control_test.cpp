@@ -165,13 +165,14 @@ TEST_F(ControlCli, RepliesBecomeOneLineAndAnExitCode) {
   EXPECT_EQ(requests.size(), 4u);
 }
 
-// A home with Chromium on PATH, Edge known by its config folder, a Brave that is not a
-// program, and the host installed beside tervane-now.
+// A home with Chromium on PATH, Edge and Firefox known by their folders, a Brave that is
+// not a program, and the host installed beside tervane-now.
 class BrowsersCli : public ControlCli {
  protected:
   BrowsersCli() {
     std::filesystem::create_directories(home / "bin");
     std::filesystem::create_directories(home / ".config/microsoft-edge");
+    std::filesystem::create_directories(home / ".mozilla/firefox");
     for (const char* name : {"chromium", "brave-browser", "tervane-now-host"}) {
       testing::writeText(home / "bin" / name, "");
       if (name[0] != 'b') std::filesystem::permissions(home / "bin" / name, kRunnable);
@@ -200,6 +201,7 @@ TEST_F(BrowsersCli, ListsTheBrowsersFoundTheirManifestsAndCompanions) {
   EXPECT_EQ(before.out,
             "Chromium: no host manifest.\n"
             "Microsoft Edge: no host manifest.\n"
+            "Firefox: no host manifest.\n"
             "tervane-now browsers install writes the host manifests.\n"
             "Tervane Now is not running, so no companion is connected now.\n");
 
@@ -212,14 +214,23 @@ TEST_F(BrowsersCli, ListsTheBrowsersFoundTheirManifestsAndCompanions) {
   EXPECT_EQ(manifest["allowed_origins"],
             json({"chrome-extension://edbimddlcdmnaiandepgmpcoddnomaak/"}));
   EXPECT_EQ(testing::readText(edge), testing::readText(chromium));
+  // Firefox reads its own folder and lets the add-on's id, not an origin, start the host.
+  const auto firefox = home / ".mozilla/native-messaging-hosts/now.tervane.companion.json";
+  EXPECT_EQ(json::parse(testing::readText(firefox))["allowed_extensions"],
+            json({"companion@tervane.now"}));
   EXPECT_NE(installed.out.find("Load unpacked"), std::string::npos);
+  EXPECT_NE(installed.out.find("xpinstall.signatures.required"), std::string::npos);
 
   startServer();
   EXPECT_EQ(browsers(false).out,
             "Chromium: host manifest in place; companions connected in 2 profiles.\n"
-            "Microsoft Edge: host manifest in place; no companion connected.\n");
+            "Microsoft Edge: host manifest in place; no companion connected.\n"
+            "Firefox: host manifest in place; no companion connected.\n");
 
-  // Another extension's manifest, or one naming a host that is gone, is not ours.
+  // Another extension's manifest, one naming a host that is gone, or one of the other
+  // browsers' form, is not ours.
+  EXPECT_EQ(companion::manifestState(chromium, companion::ManifestForm::gecko),
+            companion::ManifestState::stale);
   testing::writeText(edge, R"({"name": "now.tervane.companion", "path": "/bin/sh",
                                "allowed_origins": ["chrome-extension://other/"]})");
   std::filesystem::remove(home / "bin/tervane-now-host");
@@ -227,6 +238,9 @@ TEST_F(BrowsersCli, ListsTheBrowsersFoundTheirManifestsAndCompanions) {
                                      "); companions connected in 2 profiles.\n"
                                      "Microsoft Edge: host manifest out of date (" +
                                      edge.string() +
+                                     "); no companion connected.\n"
+                                     "Firefox: host manifest out of date (" +
+                                     firefox.string() +
                                      "); no companion connected.\n"
                                      "tervane-now browsers install writes the host manifests.\n");
 }
@@ -248,12 +262,13 @@ TEST_F(BrowsersCli, InstallSaysWhatItCouldNotDo) {
 
   std::filesystem::remove_all(home / "bin");
   std::filesystem::remove_all(home / ".config");
+  std::filesystem::remove_all(home / ".mozilla");
   auto none = browsers(true);
   EXPECT_EQ(none.status, ControlProtocol::kExitRefused);
   EXPECT_THAT(none.err, ::testing::StartsWith("tervane-now: no browser found"));
   EXPECT_EQ(browsers(false).out,
-            "No browser found that the companion serves (Chromium, Google Chrome, Brave or "
-            "Microsoft Edge).\n");
+            "No browser found that the companion serves (Chromium, Google Chrome, Brave, "
+            "Microsoft Edge or Firefox).\n");
 }
 
 int exitCodeOf(const std::string& command) {

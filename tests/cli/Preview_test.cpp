@@ -91,7 +91,7 @@ TEST(Preview, BadInputIsOneClearLineAndStatusTwo) {
   testing::writeText(dir / "list.json", "[1, 2]");
   testing::writeText(dir / "broken.json", "{\"apps\": [");
   testing::writeText(dir / "wrong.json", R"({"apps": [{"name": "no id"}]})");
-  testing::writeText(dir / "browser.json", R"({"browsers": {"firefox": {"windows": []}}})");
+  testing::writeText(dir / "browser.json", R"({"browsers": {"opera": {"windows": []}}})");
   for (const char* file :
        {"list.json", "broken.json", "wrong.json", "browser.json", "absent.json"}) {
     auto run = preview(dir / file, "write");

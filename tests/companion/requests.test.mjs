@@ -3,13 +3,17 @@ import assert from "node:assert/strict";
 import test from "node:test";
 import { FocusOrder, makeHandler, MAX_URL_LENGTH } from "../../companion/requests.js";
 
-function fakeBrowser(windows, { lagReads = 0 } = {}) {
+function fakeBrowser(windows, { lagReads = 0, lastFocused } = {}) {
   const calls = [];
   let lag = 0;
   const find = (id) => windows.find((w) => w.id === id);
   const api = {
     windows: {
       getAll: async () => windows,
+      getLastFocused: async () => {
+        if (lastFocused === undefined) throw new Error("No last-focused window");
+        return find(lastFocused);
+      },
       get: async (id) => {
         const win = find(id);
         if (!win) throw new Error("No window with id: " + id);
@@ -46,6 +50,15 @@ test("lists windows in focus order with their tabs and active tab", async () => 
   windows[1].focused = false;
   answer = await handle({ id: 6, op: "list" });
   assert.deepEqual(answer.windows.map((w) => w.id), [1, 2]);
+});
+
+test("the browser's last focused window is in front even if the focus was never seen", async () => {
+  const windows = [1, 2, 3].map((id) => ({ id, state: "normal", focused: false, tabs: [] }));
+  const order = new FocusOrder();
+  order.focus(3);
+  const handle = makeHandler(fakeBrowser(windows, { lastFocused: 2 }).api, order, async () => {});
+  const answer = await handle({ id: 1, op: "list" });
+  assert.deepEqual(answer.windows.map((w) => w.id), [2, 3, 1]);
 });
 
 test("minimizing and restoring answer the state read back after the change shows", async () => {

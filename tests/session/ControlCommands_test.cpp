@@ -310,7 +310,7 @@ TEST_F(Control, WindowsReadsABrowserOffTheMainThreadAsTheApplicationSeesIt) {
   };
   EXPECT_FALSE(one(windows("chrome")).ok) << "nothing to read the browsers with";
   commands->setBrowserReading(browsers, offMain);
-  EXPECT_FALSE(one(windows("firefox")).ok);
+  EXPECT_FALSE(one(windows("opera")).ok);
 
   EXPECT_TRUE(run(windows("chrome")).empty()) << "the read waits off the main thread";
   ASSERT_TRUE(offMain->runNext());

@@ -354,7 +354,7 @@ TEST(WindowIds, GroupsNumberedWindowItemsOfKnownBrowsers) {
   odd.id = "chrome:x";
   odd.browser = "chrome";
   auto unknown = items[0];
-  unknown.browser = "firefox";
+  unknown.browser = "opera";
   items.push_back(odd);
   items.push_back(unknown);
   items.push_back(StageItem::forWindow(window(BrowserKind::safari, 9, {}))[0]);

@@ -2,15 +2,18 @@
 
 namespace tervane {
 namespace {
-constexpr std::array<BrowserInfo, 4> kTable = {{
+constexpr std::array<BrowserInfo, 5> kTable = {{
     {"chrome", "com.google.Chrome", "Google Chrome", "Chrome", "minimized", true},
     {"safari", "com.apple.Safari", "Safari", "Safari", "miniaturized", false},
     {"brave", "com.brave.Browser", "Brave Browser", "Brave", "minimized", true},
     {"edge", "com.microsoft.edgemac", "Microsoft Edge", "Edge", "minimized", true},
+    {"firefox", "org.mozilla.firefox", "Firefox", "Firefox", "minimized", true},
 }};
 }  // namespace
 
-const BrowserInfo& info(BrowserKind kind) { return kTable[static_cast<std::size_t>(kind)]; }
+const BrowserInfo& info(BrowserKind kind) {
+  return kTable[static_cast<std::size_t>(kind)];
+}
 
 std::optional<BrowserKind> browserKindFromRaw(std::string_view raw) {
   for (auto kind : kAllBrowserKinds) {
@@ -26,6 +29,8 @@ std::optional<BrowserKind> browserKindForBundleId(std::string_view id) {
   return std::nullopt;
 }
 
-bool BrowserKinds::is(std::string_view id) { return browserKindForBundleId(id).has_value(); }
+bool BrowserKinds::is(std::string_view id) {
+  return browserKindForBundleId(id).has_value();
+}
 
 }  // namespace tervane

@@ -1,6 +1,6 @@
 // What differs between browsers when reading and moving their windows: the script texts.
-// `ChromiumAdapter` speaks to Google Chrome, Brave Browser and Microsoft Edge (the same
-// texts under the browser's application name), `SafariAdapter` to Safari. The texts are
+// `ChromiumAdapter` speaks to Google Chrome, Brave Browser, Microsoft Edge and Firefox (the
+// same texts under the browser's application name), `SafariAdapter` to Safari. The texts are
 // the wire format to the browsers and must stay exactly as they are.
 //
 // A window read answers six lists: window ids, minimized flags, tab counts, then the tab
@@ -55,7 +55,7 @@ class SafariAdapter final : public BrowserAdapter {
 
 class ChromiumAdapter final : public BrowserAdapter {
  public:
-  // `kind` is chrome, brave or edge.
+  // `kind` is chrome, brave, edge or firefox.
   explicit ChromiumAdapter(BrowserKind kind) : kind_(kind) {}
 
   BrowserKind kind() const override { return kind_; }

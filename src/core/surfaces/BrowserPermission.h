@@ -19,7 +19,7 @@ class BrowserPresence {
  public:
   explicit BrowserPresence(std::shared_ptr<AutomationPermission> platform);
 
-  // The running browsers in the order chrome, safari, brave, edge.
+  // The running browsers in the order chrome, safari, brave, edge, firefox.
   std::vector<BrowserKind> running() const;
   bool isRunning(BrowserKind kind) const;
 

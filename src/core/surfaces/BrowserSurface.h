@@ -1,4 +1,4 @@
-// Reads and moves the four browsers' windows by sending script texts through a script
+// Reads and moves the browsers' windows by sending script texts through a script
 // runner, after asking the permission check whether this application may control the
 // browser. Holds no mutable state; may be used from any thread.
 #pragma once

@@ -18,7 +18,7 @@ class BrowserSurfacing {
  public:
   virtual ~BrowserSurfacing() = default;
 
-  // In the order chrome, safari, brave, edge.
+  // In the order chrome, safari, brave, edge, firefox.
   virtual std::vector<BrowserKind> runningBrowsers() = 0;
   // The silent permission query; never asks the person.
   virtual BrowserAuthorization authorization(BrowserKind kind) = 0;

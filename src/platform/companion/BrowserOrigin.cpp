@@ -1,5 +1,6 @@
 #include "companion/BrowserOrigin.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -8,37 +9,55 @@ namespace {
 
 struct Kind {
   const char* kind;
-  const char* program;    // the executable's file name
-  const char* configDir;  // under the config home
+  const char* program;  // the executable's file name
+  const char* dataDir;  // under the config home; Firefox's under the home folder
   const char* scriptName;
+  bool gecko;
 };
 
 // Chromium ships as "chromium" (Debian) or "chromium-browser"; Google Chrome's program is
-// "chrome" under /opt/google, Brave's "brave", Edge's "msedge".
-constexpr std::array<Kind, 5> kKinds{{
-    {"chromium", "chromium", "chromium", "Google Chrome"},
-    {"chromium", "chromium-browser", "chromium", "Google Chrome"},
-    {"chrome", "chrome", "google-chrome", "Google Chrome"},
-    {"brave", "brave", "BraveSoftware/Brave-Browser", "Brave Browser"},
-    {"edge", "msedge", "microsoft-edge", "Microsoft Edge"},
+// "chrome" under /opt/google, Brave's "brave", Edge's "msedge". Firefox runs as
+// "firefox", Debian's ESR as "firefox-esr", some builds as "firefox-bin".
+constexpr std::array<Kind, 8> kKinds{{
+    {"chromium", "chromium", "chromium", "Google Chrome", false},
+    {"chromium", "chromium-browser", "chromium", "Google Chrome", false},
+    {"chrome", "chrome", "google-chrome", "Google Chrome", false},
+    {"brave", "brave", "BraveSoftware/Brave-Browser", "Brave Browser", false},
+    {"edge", "msedge", "microsoft-edge", "Microsoft Edge", false},
+    {"firefox", "firefox", ".mozilla/firefox", "Firefox", true},
+    {"firefox", "firefox-esr", ".mozilla/firefox", "Firefox", true},
+    {"firefox", "firefox-bin", ".mozilla/firefox", "Firefox", true},
 }};
+
+// Chromium takes `--user-data-dir=FOLDER`; Firefox `-profile FOLDER`, with one or two
+// dashes, and also `--profile=FOLDER`.
+std::string profileArgument(const std::vector<std::string>& arguments, bool gecko) {
+  std::string profile;
+  const std::string_view flag = gecko ? "--profile=" : "--user-data-dir=";
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const auto& argument = arguments[i];
+    if (argument.rfind(flag, 0) == 0 && argument.size() > flag.size()) {
+      profile = argument.substr(flag.size());
+    } else if (gecko && (argument == "-profile" || argument == "--profile") &&
+               i + 1 < arguments.size() && !arguments[i + 1].empty()) {
+      profile = arguments[++i];
+    }
+  }
+  return profile;
+}
 
 }  // namespace
 
 BrowserOrigin browserOrigin(const std::filesystem::path& program,
                             const std::vector<std::string>& arguments,
-                            const std::filesystem::path& configHome) {
+                            const std::filesystem::path& configHome,
+                            const std::filesystem::path& home) {
   const std::string name = program.filename().string();
   for (const auto& kind : kKinds) {
     if (name != kind.program) continue;
-    BrowserOrigin origin{kind.kind, (configHome / kind.configDir).string()};
-    constexpr std::string_view flag = "--user-data-dir=";
-    for (const auto& argument : arguments) {
-      if (argument.rfind(flag, 0) == 0 && argument.size() > flag.size()) {
-        origin.profile = argument.substr(flag.size());
-      }
-    }
-    return origin;
+    auto profile = profileArgument(arguments, kind.gecko);
+    if (profile.empty()) profile = ((kind.gecko ? home : configHome) / kind.dataDir).string();
+    return {kind.kind, std::move(profile)};
   }
   return {};
 }
@@ -71,6 +90,17 @@ std::string_view scriptNameForKind(std::string_view kind) {
     if (kind == k.kind) return k.scriptName;
   }
   return {};
+}
+
+std::vector<std::string> companionKinds(std::string_view scriptName) {
+  std::vector<std::string> kinds;
+  for (const auto& k : kKinds) {
+    if (k.scriptName == scriptName &&
+        std::find(kinds.begin(), kinds.end(), k.kind) == kinds.end()) {
+      kinds.emplace_back(k.kind);
+    }
+  }
+  return kinds;
 }
 
 }  // namespace tervane::companion

@@ -38,8 +38,29 @@ std::optional<CompanionWindow> readWindow(const nlohmann::json& w) {
 }  // namespace
 
 CompanionBrowser::CompanionBrowser(std::shared_ptr<const CompanionServer> server,
-                                   std::vector<std::string> kinds, double requestSeconds)
-    : server_(std::move(server)), kinds_(std::move(kinds)), requestSeconds_(requestSeconds) {}
+                                   std::vector<std::string> kinds, double requestSeconds,
+                                   WindowsOnly windowsOnly)
+    : server_(std::move(server)),
+      kinds_(std::move(kinds)),
+      requestSeconds_(requestSeconds),
+      windowsOnly_(std::move(windowsOnly)) {}
+
+std::shared_ptr<ScriptableBrowser> CompanionBrowser::elsewhere(std::int64_t id) {
+  {
+    std::lock_guard lock(mutex_);
+    if (!windowsOnly_ || !ensureListing()) return nullptr;
+    for (const auto& window : *listing_) {
+      if (window.id == id) return nullptr;
+    }
+  }
+  auto other = windowsOnly_();
+  if (!other || !other->connect()) return nullptr;
+  const auto ids = other->windowIds();
+  if (!ids || std::find(ids.value().begin(), ids.value().end(), id) == ids.value().end()) {
+    return nullptr;
+  }
+  return other;
+}
 
 Status CompanionBrowser::connect() {
   std::lock_guard lock(mutex_);
@@ -112,6 +133,7 @@ Result<std::vector<std::int64_t>> CompanionBrowser::windowIds() {
 }
 
 Result<int> CompanionBrowser::windowIndex(std::int64_t id) {
+  if (auto other = elsewhere(id)) return other->windowIndex(id);
   std::lock_guard lock(mutex_);
   if (auto listed = ensureListing(); !listed) return listed.error();
   for (std::size_t i = 0; i < listing_->size(); ++i) {
@@ -121,14 +143,17 @@ Result<int> CompanionBrowser::windowIndex(std::int64_t id) {
 }
 
 Result<bool> CompanionBrowser::isMinimized(std::int64_t id) {
+  if (auto other = elsewhere(id)) return other->isMinimized(id);
   return withWindow(id, [](CompanionWindow& w) -> Result<bool> { return w.minimized; });
 }
 
 Result<bool> CompanionBrowser::isVisible(std::int64_t id) {
+  if (auto other = elsewhere(id)) return other->isVisible(id);
   return withWindow(id, [](CompanionWindow& w) -> Result<bool> { return w.visible; });
 }
 
 Status CompanionBrowser::setMinimized(std::int64_t id, bool minimized) {
+  if (auto other = elsewhere(id)) return other->setMinimized(id, minimized);
   return withWindow(id, [&](CompanionWindow& w) -> Status {
     auto answer = ask(id, {{"op", "setMinimized"}, {"minimized", minimized}});
     if (!answer) return answer.error();
@@ -144,6 +169,7 @@ Status CompanionBrowser::setMinimized(std::int64_t id, bool minimized) {
 }
 
 Status CompanionBrowser::bringToFront(std::int64_t id) {
+  if (auto other = elsewhere(id)) return other->bringToFront(id);
   return withWindow(id, [&](CompanionWindow& w) -> Status {
     auto answer = ask(id, {{"op", "bringToFront"}});
     if (!answer) return answer.error();
@@ -156,6 +182,7 @@ Status CompanionBrowser::bringToFront(std::int64_t id) {
 }
 
 Result<int> CompanionBrowser::activeTabIndex(std::int64_t id) {
+  if (auto other = elsewhere(id)) return other->activeTabIndex(id);
   return withWindow(id, [](CompanionWindow& w) -> Result<int> {
     if (w.activeTab == 0) return noSuchObject();
     return w.activeTab;
@@ -163,6 +190,7 @@ Result<int> CompanionBrowser::activeTabIndex(std::int64_t id) {
 }
 
 Status CompanionBrowser::setActiveTabIndex(std::int64_t id, int index) {
+  if (auto other = elsewhere(id)) return other->setActiveTabIndex(id, index);
   return withWindow(id, [&](CompanionWindow& w) -> Status {
     if (index < 1 || index > static_cast<int>(w.tabs.size())) return noSuchObject();
     auto answer = ask(id, {{"op", "activateTab"}, {"index", index}});
@@ -173,11 +201,13 @@ Status CompanionBrowser::setActiveTabIndex(std::int64_t id, int index) {
 }
 
 Result<int> CompanionBrowser::tabCount(std::int64_t id) {
+  if (auto other = elsewhere(id)) return other->tabCount(id);
   return withWindow(
       id, [](CompanionWindow& w) -> Result<int> { return static_cast<int>(w.tabs.size()); });
 }
 
 Result<std::string> CompanionBrowser::tabTitle(std::int64_t id, int index) {
+  if (auto other = elsewhere(id)) return other->tabTitle(id, index);
   return withWindow(id, [index](CompanionWindow& w) -> Result<std::string> {
     if (index < 1 || index > static_cast<int>(w.tabs.size())) return noSuchObject();
     return w.tabs[static_cast<std::size_t>(index - 1)].first;
@@ -185,6 +215,7 @@ Result<std::string> CompanionBrowser::tabTitle(std::int64_t id, int index) {
 }
 
 Result<std::string> CompanionBrowser::tabUrl(std::int64_t id, int index) {
+  if (auto other = elsewhere(id)) return other->tabUrl(id, index);
   return withWindow(id, [index](CompanionWindow& w) -> Result<std::string> {
     if (index < 1 || index > static_cast<int>(w.tabs.size())) return noSuchObject();
     const auto& url = w.tabs[static_cast<std::size_t>(index - 1)].second;
@@ -199,14 +230,17 @@ CompanionBrowserLookup::CompanionBrowserLookup(std::shared_ptr<const CompanionSe
     : server_(std::move(server)), fallback_(std::move(fallback)) {}
 
 std::shared_ptr<ScriptableBrowser> CompanionBrowserLookup::browserNamed(std::string_view name) {
-  std::vector<std::string> kinds;
-  for (const char* kind : {"chromium", "chrome", "brave", "edge"}) {
-    if (scriptNameForKind(kind) == name) kinds.emplace_back(kind);
-  }
+  auto kinds = companionKinds(name);
   if (!kinds.empty() && !server_->links(kinds).empty()) {
     std::lock_guard lock(mutex_);
     auto& browser = browsers_[std::string(name)];
-    if (!browser) browser = std::make_shared<CompanionBrowser>(server_, kinds);
+    if (!browser) {
+      browser = std::make_shared<CompanionBrowser>(
+          server_, kinds, CompanionBrowser::kRequestSeconds,
+          [fallback = fallback_, name = std::string(name)]() -> std::shared_ptr<ScriptableBrowser> {
+            return fallback ? fallback->browserNamed(name) : nullptr;
+          });
+    }
     return browser;
   }
   return fallback_ ? fallback_->browserNamed(name) : nullptr;

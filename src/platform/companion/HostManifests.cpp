@@ -17,6 +17,12 @@ std::string origin() {
   return "chrome-extension://" + std::string(kExtensionId) + "/";
 }
 
+// The key that lists who may start the host, and who that is.
+std::pair<const char*, std::string> allowed(ManifestForm form) {
+  if (form == ManifestForm::gecko) return {"allowed_extensions", std::string(kGeckoId)};
+  return {"allowed_origins", origin()};
+}
+
 bool isProgram(const fs::path& path) {
   std::error_code ec;
   return fs::is_regular_file(path, ec) && ::access(path.c_str(), X_OK) == 0;
@@ -40,6 +46,12 @@ std::optional<fs::path> configHome(const EnvironmentLookup& lookup) {
   auto folder = defaultConfigFolder(lookup);
   if (!folder) return std::nullopt;
   return folder.value().parent_path();
+}
+
+std::optional<fs::path> homeFolder(const EnvironmentLookup& lookup) {
+  const auto home = lookup("HOME");
+  if (!home || home->empty() || home->front() != '/') return std::nullopt;
+  return fs::path(*home);
 }
 
 }  // namespace
@@ -68,6 +80,12 @@ const std::vector<KnownBrowser>& knownBrowsers() {
        {"microsoft-edge", "microsoft-edge-stable"},
        "microsoft-edge",
        "/etc/opt/edge/native-messaging-hosts"},
+      {"firefox",
+       "Firefox",
+       {"firefox", "firefox-esr"},
+       ".mozilla/firefox",
+       "/usr/lib/mozilla/native-messaging-hosts",
+       ManifestForm::gecko},
   };
   return browsers;
 }
@@ -78,25 +96,30 @@ fs::path FoundBrowser::manifest() const {
 }
 
 std::vector<FoundBrowser> findBrowsers(const EnvironmentLookup& lookup) {
-  const auto home = configHome(lookup);
+  const auto config = configHome(lookup);
+  const auto home = homeFolder(lookup);
   const auto folders = searchPath(lookup);
   std::vector<FoundBrowser> found;
   for (const auto& browser : knownBrowsers()) {
+    const bool gecko = browser.form == ManifestForm::gecko;
+    const auto& base = gecko ? home : config;
     bool present = false;
     std::error_code ec;
-    if (home) present = fs::is_directory(*home / browser.configDir, ec);
+    if (base) present = fs::is_directory(*base / browser.configDir, ec);
     for (const auto& folder : folders) {
       for (const auto program : browser.programs) present = present || isProgram(folder / program);
     }
     if (!present) continue;
     // Without a config home there is nowhere per-user to write; the folder stays empty.
-    found.push_back(
-        {&browser, home ? *home / browser.configDir / "NativeMessagingHosts" : fs::path()});
+    fs::path manifests;
+    if (base && gecko) manifests = *base / ".mozilla/native-messaging-hosts";
+    if (base && !gecko) manifests = *base / browser.configDir / "NativeMessagingHosts";
+    found.push_back({&browser, manifests});
   }
   return found;
 }
 
-ManifestState manifestState(const fs::path& manifest) {
+ManifestState manifestState(const fs::path& manifest, ManifestForm form) {
   std::error_code ec;
   if (manifest.empty() || !fs::exists(manifest, ec)) return ManifestState::missing;
   auto text = readFile(manifest);
@@ -104,27 +127,29 @@ ManifestState manifestState(const fs::path& manifest) {
   const auto parsed = jsonread::parse(text.value());
   if (!parsed || !parsed->is_object()) return ManifestState::stale;
   const auto path = parsed->value("path", json());
-  const auto origins = parsed->value("allowed_origins", json());
-  if (parsed->value("name", json()) != kHostName || !path.is_string() || !origins.is_array()) {
+  const auto [key, us] = allowed(form);
+  const auto allowedOnes = parsed->value(key, json());
+  if (parsed->value("name", json()) != kHostName || !path.is_string() || !allowedOnes.is_array()) {
     return ManifestState::stale;
   }
   bool ours = false;
-  for (const auto& allowed : origins) ours = ours || allowed == origin();
+  for (const auto& one : allowedOnes) ours = ours || one == us;
   const fs::path program = path.get<std::string>();
   return ours && program.is_absolute() && isProgram(program) ? ManifestState::inPlace
                                                              : ManifestState::stale;
 }
 
-std::string hostManifest(const fs::path& hostProgram) {
+std::string hostManifest(const fs::path& hostProgram, ManifestForm form) {
+  const auto [key, us] = allowed(form);
   const json manifest{{"name", kHostName},
                       {"description", "Tervane Now"},
                       {"path", hostProgram.string()},
                       {"type", "stdio"},
-                      {"allowed_origins", {origin()}}};
+                      {key, {us}}};
   return jsonread::dumpText(manifest, 2) + "\n";
 }
 
-Status writeHostManifest(const fs::path& folder, const fs::path& hostProgram) {
+Status writeHostManifest(const fs::path& folder, const fs::path& hostProgram, ManifestForm form) {
   if (folder.empty()) return Error{"no config folder (set HOME)", 0};
   AtomicWriteOptions options;
   // Browsers read it as the person; the package's copies are read by everyone.
@@ -132,8 +157,8 @@ Status writeHostManifest(const fs::path& folder, const fs::path& hostProgram) {
                      fs::perms::others_read;
   options.folderMode = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                        fs::perms::others_read | fs::perms::others_exec;
-  return writeFileAtomically(folder / (std::string(kHostName) + ".json"), hostManifest(hostProgram),
-                             options);
+  return writeFileAtomically(folder / (std::string(kHostName) + ".json"),
+                             hostManifest(hostProgram, form), options);
 }
 
 Result<fs::path> findHostProgram(const fs::path& program, const EnvironmentLookup& lookup) {

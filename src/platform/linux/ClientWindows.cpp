@@ -313,8 +313,8 @@ struct BrowserNames {
   std::array<std::string_view, 2> suffixes;   // window title suffixes
 };
 
-// The Chromium family on Linux. Chromium builds are taken for Chrome.
-constexpr std::array<BrowserNames, 3> kBrowsers = {{
+// The Chromium family on Linux, and Firefox. Chromium builds are taken for Chrome.
+constexpr std::array<BrowserNames, 4> kBrowsers = {{
     {BrowserKind::chrome,
      {"google-chrome", "google-chrome-beta", "google-chrome-unstable", "chromium"},
      {"chrome", "chromium", "chromium-browse"},
@@ -328,6 +328,12 @@ constexpr std::array<BrowserNames, 3> kBrowsers = {{
      {"microsoft-edge", "microsoft-edge-beta", "microsoft-edge-dev", ""},
      {"msedge", "", ""},
      {" - Microsoft\u200b Edge", " - Microsoft Edge"}},
+    // Every Firefox build names its windows' instance "Navigator"; the class is the
+    // build's program name. The title ends in an em dash and the maker's name.
+    {BrowserKind::firefox,
+     {"firefox", "firefox-esr", "firefox-nightly", "firefox-developer-edition"},
+     {"firefox", "firefox-esr", "firefox-bin"},
+     {" \u2014 Mozilla Firefox", " - Mozilla Firefox"}},
 }};
 
 const BrowserNames* namesFor(BrowserKind kind) {
@@ -339,7 +345,7 @@ const BrowserNames* namesFor(BrowserKind kind) {
 
 }  // namespace
 
-std::optional<BrowserKind> chromiumKindForClass(std::string_view className) {
+std::optional<BrowserKind> browserKindForClass(std::string_view className) {
   if (className.empty()) return std::nullopt;
   const std::string lower = Text::asciiLower(std::string(className));
   for (const auto& names : kBrowsers) {
@@ -350,7 +356,7 @@ std::optional<BrowserKind> chromiumKindForClass(std::string_view className) {
   return std::nullopt;
 }
 
-std::optional<BrowserKind> chromiumKindForProcess(std::string_view processName) {
+std::optional<BrowserKind> browserKindForProcess(std::string_view processName) {
   if (processName.empty()) return std::nullopt;
   for (const auto& names : kBrowsers) {
     for (std::string_view p : names.processes) {
@@ -361,7 +367,7 @@ std::optional<BrowserKind> chromiumKindForProcess(std::string_view processName) 
 }
 
 std::string appIdentifier(std::string_view className) {
-  if (const auto kind = chromiumKindForClass(className)) return bundleId(*kind);
+  if (const auto kind = browserKindForClass(className)) return bundleId(*kind);
   return std::string(className);
 }
 

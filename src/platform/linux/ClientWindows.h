@@ -90,12 +90,11 @@ void raiseWithoutFocus(XConnection& connection, xcb_window_t window);
 // The application identifier of a window class: a browser's fixed identifier, else the
 // class itself.
 std::string appIdentifier(std::string_view className);
-// The Chromium-family browser a window class belongs to, if any.
-std::optional<BrowserKind> chromiumKindForClass(std::string_view className);
-// The Chromium-family browser whose process has this executable name (as in
-// /proc/PID/comm), if any.
-std::optional<BrowserKind> chromiumKindForProcess(std::string_view processName);
-// A browser window's title less the browser's own " - Name" suffix.
+// The browser (of the Chromium family, or Firefox) a window class belongs to, if any.
+std::optional<BrowserKind> browserKindForClass(std::string_view className);
+// The browser whose process has this executable name (as in /proc/PID/comm), if any.
+std::optional<BrowserKind> browserKindForProcess(std::string_view processName);
+// A browser window's title less the browser's own " - Name" (Firefox: " — Name") suffix.
 std::string tabTitleFromWindowTitle(BrowserKind kind, std::string_view windowTitle);
 
 // This application's own windows: its WM_CLASS class, or its process.

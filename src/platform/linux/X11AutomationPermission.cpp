@@ -25,7 +25,7 @@ std::set<BrowserKind> runningBrowserProcesses(const fs::path& procRoot, uid_t ui
     std::ifstream comm(it->path() / "comm");
     std::string command;
     if (!std::getline(comm, command)) continue;
-    if (const auto kind = chromiumKindForProcess(command)) kinds.insert(*kind);
+    if (const auto kind = browserKindForProcess(command)) kinds.insert(*kind);
   }
   return kinds;
 }

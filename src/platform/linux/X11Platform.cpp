@@ -28,13 +28,10 @@ X11Platform::X11Platform(std::shared_ptr<XConnection> connection, Options option
   auto engine = std::make_shared<ScriptEngine>(std::move(lookup));
   runner_ = std::make_shared<AppleScriptRunner>(lane_, std::move(engine));
   browsers_ = std::make_shared<BrowserSurface>(runner_, permission_);
-  // A Chromium-family browser without a connected companion is scripted through its X11
-  // windows, as is every browser when there is no companion socket (a preview).
+  // A browser without a connected companion is scripted through its X11 windows, as is
+  // every browser when there is no companion socket (a preview).
   browsers_->setWindowsOnly([companions = options_.companions](BrowserKind kind) {
-    std::vector<std::string> kinds;
-    for (const char* companion : {"chromium", "chrome", "brave", "edge"}) {
-      if (companion::scriptNameForKind(companion) == appName(kind)) kinds.emplace_back(companion);
-    }
+    const auto kinds = companion::companionKinds(appName(kind));
     if (kinds.empty()) return false;
     return !companions || companions->links(kinds).empty();
   });

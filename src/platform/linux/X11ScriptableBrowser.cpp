@@ -21,7 +21,7 @@ X11ScriptableBrowser::X11ScriptableBrowser(std::shared_ptr<XConnection> connecti
 
 bool X11ScriptableBrowser::isBrowserWindow(const ClientWindow& window) const {
   // Browser windows are normal windows; its dialogs (a file chooser) are not scriptable.
-  return window.isNormal && chromiumKindForClass(window.className) == kind_;
+  return window.isNormal && browserKindForClass(window.className) == kind_;
 }
 
 Status X11ScriptableBrowser::connect() {

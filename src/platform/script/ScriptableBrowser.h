@@ -30,11 +30,13 @@
 
 namespace tervane {
 
-// The two scripting dictionaries: Safari's, and the one the Chromium family shares.
+// The two scripting dictionaries: Safari's, and the one the Chromium family shares (and
+// Firefox's companion speaks).
 enum class ScriptDictionary { safari, chromium };
 
 // The dictionary a browser application speaks, by the name a script addresses it with
-// ("Safari", "Google Chrome", "Brave Browser", "Microsoft Edge"); none for other names.
+// ("Safari", "Google Chrome", "Brave Browser", "Microsoft Edge", "Firefox"); none for
+// other names.
 std::optional<ScriptDictionary> dictionaryForApp(std::string_view appName);
 
 namespace ScriptErrors {

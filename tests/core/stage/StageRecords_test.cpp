@@ -59,7 +59,11 @@ TEST(TabFacts, ReadableNameFallsBackFromTitleToHostToUrl) {
 TEST(WindowFacts, DerivedNamesHostsAndItems) {
   WindowFacts one{BrowserKind::safari, 7, {tab("A", "https://a.com/x")}, false, false};
   WindowFacts none{BrowserKind::chrome, 4711, {}, false, false};
-  WindowFacts two{BrowserKind::edge, 3, {tab("A", "https://a.com/1"), tab("B", "https://www.a.com/2", true)}, true, false};
+  WindowFacts two{BrowserKind::edge,
+                  3,
+                  {tab("A", "https://a.com/1"), tab("B", "https://www.a.com/2", true)},
+                  true,
+                  false};
   EXPECT_EQ(one.readableName(), "Safari window, 1 tab");
   EXPECT_EQ(none.readableName(), "Chrome window, 0 tabs");
   EXPECT_EQ(none.stageId(), "chrome:4711");
@@ -89,12 +93,19 @@ TEST(BrowserKind, FixedTableAndExactIdentifierMatch) {
   EXPECT_EQ(info(BrowserKind::safari).minimizedProperty, "miniaturized");
   EXPECT_TRUE(info(BrowserKind::edge).isChromium);
   EXPECT_TRUE(BrowserKinds::is("com.microsoft.edgemac"));
+  // Firefox is last, so the raw names stored before keep their kinds.
+  EXPECT_EQ(kAllBrowserKinds.back(), BrowserKind::firefox);
+  EXPECT_EQ(bundleId(BrowserKind::firefox), "org.mozilla.firefox");
+  EXPECT_EQ(displayName(BrowserKind::firefox), "Firefox");
+  EXPECT_TRUE(info(BrowserKind::firefox).isChromium) << "it takes the Chromium family's scripts";
   EXPECT_FALSE(BrowserKinds::is("com.google.chrome"));
   EXPECT_EQ(browserKindFromRaw("safari"), BrowserKind::safari);
   EXPECT_EQ(browserKindFromRaw("Safari"), std::nullopt);
   StageItem item = StageItem::app("x", "X");
-  item.browser = "firefox";
+  item.browser = "opera";
   EXPECT_EQ(item.browserKind(), std::nullopt);
+  item.browser = "firefox";
+  EXPECT_EQ(item.browserKind(), BrowserKind::firefox);
   item.browser = "brave";
   EXPECT_EQ(item.browserKind(), BrowserKind::brave);
 }
@@ -116,11 +127,14 @@ TEST(StageSnapshot, OptionalKeysAreLeftOutAndReadBackAbsent) {
 
 TEST(StageSnapshot, FullRoundTripKeepsEveryField) {
   WindowFacts w{BrowserKind::chrome, 9, {tab("T", "https://t.com/")}, false, false};
-  StageSnapshot s{"2025-01-02T03:04:05Z", "plan", StageItem::forWindow(w),
-                  {StageItem::app("a", "A")},
-                  std::vector<GuardEvent>{{"chrome:9", "Chrome window, 1 tab", true, "2025-01-02T03:05:00Z"}},
-                  "2025-01-02T03:06:00Z",
-                  ResumeMark{"com.google.Chrome", "Google Chrome", "chrome", 9, 1, "https://t.com/"}};
+  StageSnapshot s{
+      "2025-01-02T03:04:05Z",
+      "plan",
+      StageItem::forWindow(w),
+      {StageItem::app("a", "A")},
+      std::vector<GuardEvent>{{"chrome:9", "Chrome window, 1 tab", true, "2025-01-02T03:05:00Z"}},
+      "2025-01-02T03:06:00Z",
+      ResumeMark{"com.google.Chrome", "Google Chrome", "chrome", 9, 1, "https://t.com/"}};
   auto back = decodeStageSnapshot(json::parse(toJson(s).dump()));
   ASSERT_TRUE(back.has_value());
   EXPECT_EQ(*back, s);
@@ -129,15 +143,15 @@ TEST(StageSnapshot, FullRoundTripKeepsEveryField) {
 }
 
 TEST(StageSnapshot, WrongShapesFailToDecodeWithoutCrashing) {
-  for (const char* text : {
-           "{}", "[]", "null", "42",
-           R"({"takenAt":"t","actionText":"a","stowed":{},"kept":[]})",
-           R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[{"id":"x","kind":"folder","name":"n"}]})",
-           R"({"takenAt":"t","actionText":1,"stowed":[],"kept":[]})",
-           R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[{"id":"x","kind":"window","name":"n","tabCount":1.5}]})",
-           R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[],"guardEvents":[{"itemId":"x","name":"n","letThrough":true}]})",
-           R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[],"mark":{"bundleId":"x"}})",
-           R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[],"parkedAt":false})"}) {
+  for (
+      const char* text :
+      {"{}", "[]", "null", "42", R"({"takenAt":"t","actionText":"a","stowed":{},"kept":[]})",
+       R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[{"id":"x","kind":"folder","name":"n"}]})",
+       R"({"takenAt":"t","actionText":1,"stowed":[],"kept":[]})",
+       R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[{"id":"x","kind":"window","name":"n","tabCount":1.5}]})",
+       R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[],"guardEvents":[{"itemId":"x","name":"n","letThrough":true}]})",
+       R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[],"mark":{"bundleId":"x"}})",
+       R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[],"parkedAt":false})"}) {
     EXPECT_FALSE(decodeStageSnapshot(json::parse(text)).has_value()) << text;
   }
   // Null optionals read as absent; unknown keys are ignored.
@@ -170,7 +184,7 @@ TEST(WindowFacts, JsonRoundTripAndUnknownBrowser) {
   WindowFacts w{BrowserKind::brave, 12, {tab("a", "https://a/", true)}, true, false};
   EXPECT_EQ(decodeWindowFacts(toJson(w)), w);
   auto j = toJson(w);
-  j["browser"] = "firefox";
+  j["browser"] = "opera";
   EXPECT_FALSE(decodeWindowFacts(j).has_value());
 }
 

@@ -13,6 +13,7 @@
 #include "companion/NativeFraming.h"
 #include "posix/UnixSocket.h"
 #include "script/ScriptEngine.h"
+#include "script/SimulatedBrowser.h"
 #include "support/TempDir.h"
 #include "surfaces/AppleScriptRunner.h"
 #include "surfaces/BrowserAdapters.h"
@@ -135,6 +136,17 @@ TEST_F(Companion, ReadsTabsOfEveryProfileAndActsOnTheRightOne) {
   EXPECT_TRUE(browser->isMinimized(1).value());
 
   EXPECT_EQ(lookup.browserNamed("Brave Browser"), nullptr) << "no companion, no fallback";
+
+  // A window the desktop knows by its own id (read before the companion connected) is
+  // moved there; the listing stays the companion's.
+  auto windows = std::make_shared<SimulatedBrowser>(
+      ScriptDictionary::chromium, SimulatedState{{{6291459, true, true, 1, {{"D", {}}}}}});
+  registry->add("Google Chrome", windows);
+  ASSERT_TRUE(browser->connect().ok());
+  ASSERT_TRUE(browser->setMinimized(6291459, false).ok());
+  EXPECT_FALSE(windows->state().windows.at(0).minimized);
+  EXPECT_EQ(browser->windowIds().value(), (std::vector<std::int64_t>{1, 5, 2}));
+  EXPECT_EQ(browser->isMinimized(7).error().code, ScriptErrors::noSuchObject);
 }
 
 TEST_F(Companion, AWindowTheBrowserDidNotMoveIsARefusal) {

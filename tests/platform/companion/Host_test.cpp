@@ -161,10 +161,16 @@ TEST(BrowserOrigin, NamesTheBrowserFromItsProgramAndProfileFromItsArguments) {
        {"--user-data-dir="},
        "edge",
        "/home/p/.config/microsoft-edge"},
+      {"/usr/lib/firefox-esr/firefox-esr", {}, "firefox", "/home/p/.mozilla/firefox"},
+      {"/usr/lib/firefox/firefox",
+       {"-profile", "/tmp/f", "--user-data-dir=/tmp/a"},
+       "firefox",
+       "/tmp/f"},
+      {"/opt/firefox/firefox-bin", {"--profile=/tmp/g", "--profile"}, "firefox", "/tmp/g"},
       {"/usr/bin/bash", {"--user-data-dir=/tmp/a"}, "", ""},
   };
   for (const auto& c : cases) {
-    const auto origin = browserOrigin(c.program, c.arguments, config);
+    const auto origin = browserOrigin(c.program, c.arguments, config, "/home/p");
     EXPECT_EQ(origin.kind, c.kind) << c.program;
     EXPECT_EQ(origin.profile, c.profile) << c.program;
   }
@@ -180,6 +186,9 @@ TEST(BrowserOrigin, NamesTheBrowserFromItsProgramAndProfileFromItsArguments) {
   for (const auto& line : lines) EXPECT_EQ(commandLineArguments(line.cmdline), line.arguments);
   EXPECT_EQ(scriptNameForKind("chromium"), "Google Chrome");
   EXPECT_EQ(scriptNameForKind("edge"), "Microsoft Edge");
+  EXPECT_EQ(companionKinds("Google Chrome"), (std::vector<std::string>{"chromium", "chrome"}));
+  EXPECT_EQ(companionKinds("Firefox"), std::vector<std::string>{"firefox"});
+  EXPECT_EQ(companionKinds("Safari"), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -81,7 +81,7 @@ TEST_F(ToolTest, ScriptErrorsExitOneAndArgumentErrorsExitTwo) {
   EXPECT_EQ(live.out, "");
   EXPECT_EQ(run("--app Safari --print-state", "return 1").status, 2);
 
-  EXPECT_EQ(run("--app Firefox " + state(kTwoWindows), "return 1").status, 2);
+  EXPECT_EQ(run("--app Opera " + state(kTwoWindows), "return 1").status, 2);
   EXPECT_EQ(run(state(kTwoWindows), "return 1").status, 2);
   const auto badState = run("--app Safari " + state("{\"windows\":{}}"), "return 1");
   EXPECT_EQ(badState.status, 2);

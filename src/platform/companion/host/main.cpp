@@ -55,13 +55,15 @@ BrowserOrigin whoStartedUs() {
   const auto program =
       std::filesystem::read_symlink("/proc/" + std::to_string(parent) + "/exe", error);
   std::filesystem::path configHome;
+  std::filesystem::path home;
+  if (const char* folder = std::getenv("HOME")) home = folder;
   if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
     configHome = xdg;
-  } else if (const char* home = std::getenv("HOME")) {
-    configHome = std::filesystem::path(home) / ".config";
+  } else if (!home.empty()) {
+    configHome = home / ".config";
   }
   return browserOrigin(error ? std::filesystem::path() : program, parentArguments(parent),
-                       configHome);
+                       configHome, home);
 }
 
 enum class Side { none, browser, application };

@@ -45,8 +45,8 @@ int main(int argc, char** argv) {
   double delaySeconds = 0;
   std::optional<int> failNumber;
   app.add_option("--app", appName,
-                 "The browser the script addresses: Safari, Google Chrome, Brave Browser or "
-                 "Microsoft Edge")
+                 "The browser the script addresses: Safari, Google Chrome, Brave Browser, "
+                 "Microsoft Edge or Firefox")
       ->required();
   app.add_option("--state", statePath, "A simulated browser's state (JSON) to run against")
       ->check(CLI::ExistingFile);
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
   const auto dictionary = tervane::dictionaryForApp(appName);
   if (!dictionary) {
     return usageError("unknown browser \"" + appName +
-                      "\"; use Safari, Google Chrome, Brave Browser or Microsoft Edge");
+                      "\"; use Safari, Google Chrome, Brave Browser, Microsoft Edge or Firefox");
   }
   const std::string script{std::istreambuf_iterator<char>(std::cin),
                            std::istreambuf_iterator<char>()};

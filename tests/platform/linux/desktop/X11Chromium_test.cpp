@@ -2,17 +2,14 @@
 // the permission check, the runner, the lane and the script engine: through its X11
 // windows, and through the companion extension and its host.
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <httplib.h>
 
 #include <algorithm>
-#include <thread>
 
 #include "companion/CompanionSocket.h"
 #include "linux/X11Platform.h"
 #include "posix/ControlFolder.h"
 #include "support/AppUnderTest.h"
+#include "support/RealBrowsers.h"
 #include "support/TempDir.h"
 #include "support/XTestDesktop.h"
 #include "surfaces/BrowserAdapters.h"
@@ -20,21 +17,8 @@
 namespace tervane::x11 {
 namespace {
 
+using testing::chromiumArguments;
 using testing::XTestDesktop;
-
-std::vector<std::string> chromiumArguments(const testing::TempDir& profile) {
-  std::vector<std::string> args = {"chromium",
-                                   "--user-data-dir=" + profile.path().string(),
-                                   "--no-first-run",
-                                   "--no-default-browser-check",
-                                   "--disable-background-networking",
-                                   "--disable-component-update",
-                                   "--disable-sync",
-                                   "--disable-gpu",
-                                   "--password-store=basic"};
-  if (::geteuid() == 0) args.push_back("--no-sandbox");
-  return args;
-}
 
 // A page whose title is `title` (spaces written as %20 in the address).
 std::string page(std::string title) {
@@ -48,7 +32,7 @@ class ChromiumTest : public ::testing::Test {
  protected:
   // Opens a window on a page with this title and gives the window once its title shows.
   xcb_window_t openWindow(const std::string& title, bool first) {
-    auto args = chromiumArguments(profile);
+    auto args = chromiumArguments(profile.path());
     if (first) {
       args.push_back(page(title));
       desktop.launch(args);
@@ -58,17 +42,7 @@ class ChromiumTest : public ::testing::Test {
       args.push_back(page(title));
       EXPECT_EQ(desktop.run(args, 60), 0);
     }
-    std::optional<xcb_window_t> found;
-    desktop.waitUntil(
-        [&] {
-          for (const auto& w : readClients(desktop.x(), desktop.clients(), true)) {
-            if (w.className == "Chromium" && w.title == title + " - Chromium") found = w.window;
-          }
-          return found.has_value();
-        },
-        90);
-    if (!found) throw std::runtime_error("no Chromium window titled " + title);
-    return *found;
+    return testing::browserWindow(desktop, "Chromium", title);
   }
 
   // Runs tervane-script against this desktop; its exit status and output.
@@ -166,51 +140,13 @@ TEST_F(ChromiumTest, WindowsAreReadMinimizedRestoredAndRaisedThroughTheBrowserSu
 namespace tervane::x11 {
 namespace {
 
-// Pages titled after their host, under any name the browser maps to this loopback server.
-class PageServer {
- public:
-  PageServer() {
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    server_.Get(".*", [](const httplib::Request& request, httplib::Response& response) {
-      auto host = request.get_header_value("Host");
-      host = host.substr(0, host.find('.'));
-      response.set_content("<title>" + host + " page</title>", "text/html");
-    });
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    EXPECT_TRUE(httplib::Client("127.0.0.1", port_).Get("/ready"));
-  }
-  ~PageServer() {
-    server_.stop();
-    thread_.join();
-  }
-  int port() const { return port_; }
-
- private:
-  httplib::Server server_;
-  int port_ = -1;
-  std::thread thread_;
-};
-
 // Chromium with the companion loaded from the source folder, its host's manifest in the
 // throwaway profile, reaching the companion socket under `runtime`; two windows, one with
 // the alpha and beta pages, one with the gamma page in front.
 class CompanionChromiumTest : public ChromiumTest {
  protected:
   void openWindows(const std::filesystem::path& runtime) {
-    std::filesystem::create_directories(profile / "NativeMessagingHosts");
-    testing::writeText(profile / "NativeMessagingHosts" / "now.tervane.companion.json",
-                       nlohmann::json{{"name", "now.tervane.companion"},
-                                      {"description", "Tervane Now"},
-                                      {"path", TERVANE_HOST_TOOL},
-                                      {"type", "stdio"},
-                                      {"allowed_origins",
-                                       {"chrome-extension://edbimddlcdmnaiandepgmpcoddnomaak/"}}}
-                           .dump());
-    auto args = chromiumArguments(profile);
-    args.insert(args.begin(), {"env", "XDG_RUNTIME_DIR=" + runtime.string()});
-    args.push_back("--load-extension=" + std::string(TERVANE_SOURCE_DIR) + "/companion");
-    args.push_back("--disable-features=DisableLoadExtensionCommandLineSwitch,HttpsUpgrades");
-    args.push_back("--host-resolver-rules=MAP *.test 127.0.0.1:" + std::to_string(pages.port()));
+    auto args = testing::companionChromiumArguments(profile.path(), runtime, pages);
     auto first = args;
     first.insert(first.end(), {"http://alpha.test/one", "http://beta.test/two"});
     desktop.launch(first);
@@ -221,31 +157,14 @@ class CompanionChromiumTest : public ChromiumTest {
   }
 
   xcb_window_t xWindow(const std::string& title) {
-    std::optional<xcb_window_t> found;
-    desktop.waitUntil(
-        [&] {
-          for (const auto& w : readClients(desktop.x(), desktop.clients(), true)) {
-            if (w.className == "Chromium" && w.title == title + " - Chromium") found = w.window;
-          }
-          return found.has_value();
-        },
-        90);
-    if (!found) throw std::runtime_error("no Chromium window titled " + title);
-    return *found;
+    return testing::browserWindow(desktop, "Chromium", title);
   }
 
-  PageServer pages;
+  testing::PageServer pages;
   xcb_window_t alpha = 0, gamma = 0;
 };
 
-// The addresses of the tabs a stage put away.
-std::vector<std::string> stowedUrls(const nlohmann::json& stage) {
-  std::vector<std::string> urls;
-  for (const auto& item : stage["stowed"]) {
-    if (item["kind"] == "tab") urls.push_back(item["url"].get<std::string>());
-  }
-  return urls;
-}
+using testing::stowedUrls;
 
 // The companion socket goes away and comes back as a crashed and relaunched
 // application's would.
@@ -344,6 +263,42 @@ TEST_F(CompanionChromiumTest, AfterACrashShowEverythingBringsBackWhatTheCompanio
   EXPECT_EQ(shown.status, 0) << shown.out << app.output();
   EXPECT_TRUE(desktop.waitIconic(alpha, false));
   EXPECT_FALSE(desktop.isIconic(gamma));
+}
+
+// Keep anyway on a stowed tab brings its window back with that tab in front, and the site
+// is remembered: the next stage would keep the window that holds it.
+TEST_F(CompanionChromiumTest, KeepAnywayOnATabBringsItForwardAndTheNextStageKeepsItsSite) {
+  testing::AppUnderTest app(desktop);
+  app.launch();
+  openWindows(app.runtimeFolder());
+  const xcb_window_t editor = desktop.xterm("Editor");
+  ASSERT_EQ(desktop.run({"xdotool", "windowactivate", "--sync", std::to_string(editor)}), 0);
+  ASSERT_EQ(app.command({"capture", "write the report"}).status, 0);
+  ASSERT_EQ(app.command({"start"}).status, 0);
+  ASSERT_TRUE(desktop.waitIconic(alpha, true));
+
+  const auto status = app.statusJson();
+  std::string beta;
+  for (const auto& item : status["stage"]["stowed"]) {
+    if (item.value("url", "") == "http://beta.test/two") beta = item["id"].get<std::string>();
+  }
+  ASSERT_FALSE(beta.empty()) << status.dump();
+  const auto kept = app.command({"keep", beta});
+  ASSERT_EQ(kept.status, 0) << kept.out << kept.err;
+  EXPECT_TRUE(desktop.waitIconic(alpha, false));
+  // The window's title is its active tab's.
+  EXPECT_TRUE(desktop.waitUntil([&] {
+    const auto window = desktop.client(alpha);
+    return window && window->title == "beta page - Chromium";
+  })) << "the kept tab is in front";
+
+  ASSERT_EQ(app.command({"done"}).status, 0);
+  // With the other window in front again, only the remembered site keeps this one.
+  ASSERT_EQ(desktop.run({"xdotool", "windowactivate", "--sync", std::to_string(gamma)}), 0);
+  const auto preview = app.command({"preview", "write the report", "--json"});
+  ASSERT_EQ(preview.status, 0) << preview.err;
+  EXPECT_EQ(stowedUrls(nlohmann::json::parse(preview.out)["stage"]), std::vector<std::string>{})
+      << preview.out;
 }
 
 }  // namespace

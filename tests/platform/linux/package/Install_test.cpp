@@ -69,6 +69,12 @@ TEST(Install, PutsTheProgramsTheCompanionTheDesktopEntryAndTheIconInPlace) {
                                     "usr/share/tervane-now/companion/manifest.json",
                                     "usr/share/tervane-now/companion/background.js",
                                     "usr/share/tervane-now/companion/requests.js",
+                                    "usr/share/tervane-now/companion@tervane.now.xpi",
+                                    "usr/lib/mozilla/native-messaging-hosts/"
+                                    "now.tervane.companion.json",
+                                    "usr/lib/mozilla/extensions/"
+                                    "{ec8030f7-c20a-464f-9b0e-13a3a9e97384}/"
+                                    "companion@tervane.now.xpi",
                                     "usr/share/applications/org.tervane.now.desktop",
                                     "usr/share/icons/hicolor/scalable/apps/tervane-now.svg",
                                     "usr/share/icons/hicolor/48x48/apps/tervane-now.png",
@@ -89,6 +95,11 @@ TEST(Install, PutsTheProgramsTheCompanionTheDesktopEntryAndTheIconInPlace) {
               fs::perms::others_read)
         << manifest;
   }
+
+  const auto firefox = nlohmann::json::parse(
+      readText(prefix / "lib/mozilla/native-messaging-hosts/now.tervane.companion.json"));
+  EXPECT_EQ(firefox["path"], "/usr/bin/tervane-now-host");
+  EXPECT_EQ(firefox["allowed_extensions"], nlohmann::json({"companion@tervane.now"}));
 
   EXPECT_EQ(run(quoted(prefix / "bin/tervane-now") + " --help > /dev/null"), 0)
       << "the installed program runs";

@@ -6,16 +6,24 @@ namespace tervane::x11 {
 namespace {
 
 TEST(ClientWindows, BrowserClassesMapToTheirFixedIdentifiers) {
-  EXPECT_EQ(appIdentifier("Google-chrome"), "com.google.Chrome");
-  EXPECT_EQ(appIdentifier("Chromium"), "com.google.Chrome");
-  EXPECT_EQ(appIdentifier("chromium"), "com.google.Chrome");
-  EXPECT_EQ(appIdentifier("Brave-browser"), "com.brave.Browser");
-  EXPECT_EQ(appIdentifier("Microsoft-edge"), "com.microsoft.edgemac");
-  EXPECT_EQ(appIdentifier("XTerm"), "XTerm");
-  EXPECT_EQ(appIdentifier("Chromium-like"), "Chromium-like");
-  EXPECT_EQ(chromiumKindForProcess("msedge"), BrowserKind::edge);
-  EXPECT_EQ(chromiumKindForProcess("chromium"), BrowserKind::chrome);
-  EXPECT_EQ(chromiumKindForProcess("bash"), std::nullopt);
+  const std::pair<const char*, const char*> classes[] = {
+      {"Google-chrome", "com.google.Chrome"},
+      {"Chromium", "com.google.Chrome"},
+      {"chromium", "com.google.Chrome"},
+      {"Brave-browser", "com.brave.Browser"},
+      {"Microsoft-edge", "com.microsoft.edgemac"},
+      {"firefox-esr", "org.mozilla.firefox"},
+      {"Firefox", "org.mozilla.firefox"},
+      {"firefox-nightly", "org.mozilla.firefox"},
+      {"Navigator", "Navigator"},
+      {"XTerm", "XTerm"},
+      {"Chromium-like", "Chromium-like"},
+  };
+  for (const auto& [className, id] : classes) EXPECT_EQ(appIdentifier(className), id) << className;
+  EXPECT_EQ(browserKindForProcess("msedge"), BrowserKind::edge);
+  EXPECT_EQ(browserKindForProcess("chromium"), BrowserKind::chrome);
+  EXPECT_EQ(browserKindForProcess("firefox-esr"), BrowserKind::firefox);
+  EXPECT_EQ(browserKindForProcess("bash"), std::nullopt);
 }
 
 TEST(ClientWindows, TabTitlesLoseOnlyTheirOwnBrowsersSuffix) {
@@ -24,6 +32,10 @@ TEST(ClientWindows, TabTitlesLoseOnlyTheirOwnBrowsersSuffix) {
   EXPECT_EQ(tabTitleFromWindowTitle(BrowserKind::chrome, "News - Google Chrome"), "News");
   EXPECT_EQ(tabTitleFromWindowTitle(BrowserKind::edge, "Docs - Microsoft\u200b Edge"), "Docs");
   EXPECT_EQ(tabTitleFromWindowTitle(BrowserKind::brave, "Docs - Chromium"), "Docs - Chromium");
+  EXPECT_EQ(tabTitleFromWindowTitle(BrowserKind::firefox, "A \u2014 B \u2014 Mozilla Firefox"),
+            "A \u2014 B");
+  EXPECT_EQ(tabTitleFromWindowTitle(BrowserKind::chrome, "A \u2014 Mozilla Firefox"),
+            "A \u2014 Mozilla Firefox");
   // A title that is nothing but the suffix stays as it is.
   EXPECT_EQ(tabTitleFromWindowTitle(BrowserKind::chrome, " - Chromium"), " - Chromium");
 }
