@@ -13,6 +13,7 @@
 #include "localmodel/OpenAIChatService.h"
 #include "session/MacNowModel.h"
 #include "sim/SimPlatform.h"
+#include "stage/ActivationLog.h"
 
 namespace tervane::cli {
 using nlohmann::json;
@@ -45,8 +46,11 @@ std::shared_ptr<Defaults> personDefaults() {
   // Read only: a copy in memory, so a preview never writes the person's settings.
   FileDefaults file(folder.value() / "standard.json");
   auto copy = std::make_shared<MemoryDefaults>();
+  // The record of use too: without it every application behind the front one would
+  // count as unused.
   for (const char* key : {LocalModelSettings::kUrlKey, LocalModelSettings::kModelKey,
-                          LocalModelSettings::kAllowRemoteKey, StageMemory::kDefaultsKey}) {
+                          LocalModelSettings::kAllowRemoteKey, StageMemory::kDefaultsKey,
+                          ActivationLog::kDefaultsKey}) {
     if (auto value = file.get(key)) copy->set(key, *value);
   }
   return copy;
