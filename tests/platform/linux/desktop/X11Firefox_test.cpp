@@ -150,8 +150,8 @@ TEST_F(FirefoxTest, AfterACrashShowEverythingBringsBackWhatTheCompanionMinimized
   testing::AppUnderTest app(desktop);
   app.launch();
   openWindows(app.runtimeFolder(), true);
-  // While Firefox is in use (a preview knows no earlier use of any application), the
-  // preview reads its tabs through the running application: the window behind would go.
+  // While Firefox is in use, the preview reads its tabs through the running application:
+  // the window behind would go.
   const auto previewed = preview(app);
   EXPECT_EQ(stowedUrls(previewed["stage"]),
             (std::vector<std::string>{url("alpha", "/one"), url("beta", "/two")}))
