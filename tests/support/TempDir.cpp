@@ -42,6 +42,9 @@ std::vector<std::string> listFolder(const fs::path& folder) {
 void writeText(const fs::path& file, const std::string& text) {
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   out << text;
+  // A file a test means to set up and that is not there makes it pass or fail for the
+  // wrong reason.
+  if (!out.flush()) throw std::runtime_error("cannot write " + file.string());
 }
 
 std::string readText(const fs::path& file) {

@@ -23,6 +23,7 @@ class TempDir {
 
 // Every entry of a folder (names only), sorted; empty when the folder does not exist.
 std::vector<std::string> listFolder(const std::filesystem::path& folder);
+// Throws when the file cannot be written (its folder must exist).
 void writeText(const std::filesystem::path& file, const std::string& text);
 std::string readText(const std::filesystem::path& file);
 // The permission bits of a file or folder, as 0600-style octal.
