@@ -1,7 +1,8 @@
 // Browser presence and automation permission on the X11 desktop. An application runs
 // when a client window of its class is managed, or, for the Chromium family, when a
-// process of this user runs the browser's executable (a browser may run without a
-// window). Controlling windows on X11 needs no consent: a running browser is allowed,
+// process of this user that is a client of this X server runs the browser's executable (a
+// browser may run without a window; one on another of the person's displays is not on this
+// desktop). Controlling windows on X11 needs no consent: a running browser is allowed,
 // one that does not run answers "not running". Safe to call from any thread.
 #pragma once
 
@@ -9,6 +10,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <set>
 
 #include "linux/ClientWindows.h"
@@ -17,9 +19,14 @@
 
 namespace tervane::x11 {
 
-// The Chromium-family browsers with a process of user `uid` under `procRoot`, read from
-// each process's `comm`.
-std::set<BrowserKind> runningBrowserProcesses(const std::filesystem::path& procRoot, uid_t uid);
+// The browsers with a process of user `uid` under `procRoot`, read from each process's
+// `comm`; with `onDisplay`, only those among these process ids.
+std::set<BrowserKind> runningBrowserProcesses(const std::filesystem::path& procRoot, uid_t uid,
+                                              const std::optional<std::set<pid_t>>& onDisplay = {});
+
+// The ids of the local processes connected to the X server; none when the server cannot
+// tell (it lacks the X-Resource extension).
+std::optional<std::set<pid_t>> clientProcesses(XConnection& connection);
 
 class X11AutomationPermission final : public AutomationPermission {
  public:

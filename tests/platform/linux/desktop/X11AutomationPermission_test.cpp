@@ -1,6 +1,7 @@
 #include "linux/X11AutomationPermission.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "support/TempDir.h"
 #include "support/XTestDesktop.h"
@@ -34,6 +35,20 @@ TEST(X11AutomationPermission, RunningBrowsersAreAllowedAndOthersAreNotRunning) {
   EXPECT_EQ(permission.requestConsent(BrowserKind::edge), BrowserAuthorization::allowed());
   EXPECT_EQ(permission.status(BrowserKind::brave), BrowserAuthorization::notRunning());
   EXPECT_EQ(permission.status(BrowserKind::safari), BrowserAuthorization::notRunning());
+}
+
+// A browser may run without a window, but only one connected to this display is on this
+// desktop: this test's own process is a client, the one that started it is not.
+TEST(X11AutomationPermission, ABrowserProcessCountsOnlyOnItsOwnDisplay) {
+  XTestDesktop desktop;
+  auto connection = XConnection::open(desktop.display()).value();
+  testing::TempDir proc;
+  for (const auto& [pid, comm] : {std::pair{::getpid(), "chromium"}, {::getppid(), "msedge"}}) {
+    std::filesystem::create_directories(proc / std::to_string(pid));
+    testing::writeText(proc / std::to_string(pid) / "comm", std::string(comm) + "\n");
+  }
+  EXPECT_EQ(X11AutomationPermission(connection, proc.path()).runningApplicationIds(),
+            std::vector<std::string>{"com.google.Chrome"});
 }
 
 }  // namespace
