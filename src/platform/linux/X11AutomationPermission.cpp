@@ -37,8 +37,8 @@ std::optional<std::set<pid_t>> clientProcesses(XConnection& connection) {
   if (extension == nullptr || extension->present == 0) return std::nullopt;
   // Client 0 asks about every client.
   const xcb_res_client_id_spec_t every{0, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-  const auto reply = connection.reply(
-      xcb_res_query_client_ids_reply, xcb_res_query_client_ids(connection.raw(), 1, &every));
+  const auto reply = connection.reply(xcb_res_query_client_ids_reply,
+                                      xcb_res_query_client_ids(connection.raw(), 1, &every));
   if (!reply) return std::nullopt;
   std::set<pid_t> pids;
   for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem > 0;
