@@ -12,6 +12,10 @@ const char* rawValue(DesktopBackend backend) {
   return "x11";
 }
 
+const char* displayName(DesktopBackend backend) {
+  return backend == DesktopBackend::kwin ? "KDE Plasma (Wayland)" : "X11";
+}
+
 Result<DesktopBackend> chooseDesktop(
     const std::function<std::optional<std::string>(const char* name)>& variable,
     const std::function<bool()>& kwinOnSessionBus) {

@@ -19,6 +19,8 @@ inline constexpr int kExitNoDesktop = 4;
 
 // "x11" or "kwin", as `status` names it.
 const char* rawValue(DesktopBackend backend);
+// "X11" or "KDE Plasma (Wayland)", as Help's system line names it.
+const char* displayName(DesktopBackend backend);
 
 // `variable` reads the environment; `kwinOnSessionBus` is asked only for a Wayland
 // session. The error is the sentence the person reads.

@@ -245,6 +245,7 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
   e.menu.app = identity;
   e.help.app = e.menu.app;
   e.help.system = readSystemIdentity();
+  e.help.system.desktop = displayName(backend.value());
 
   AppDelegate delegate(std::move(e));
   // Declared after the delegate, so the grabs go before the shortcuts they read.

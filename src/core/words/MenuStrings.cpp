@@ -69,6 +69,7 @@ std::string systemLine(const AppIdentity& app, const SystemIdentity& system) {
   std::string line = MenuStrings::version(app) + ", " + system.name;
   // A system without a version number reads "Arch Linux", not "Arch Linux ".
   if (!system.version.empty()) line += " " + system.version;
+  if (!system.desktop.empty()) line += ", " + system.desktop;
   return line;
 }
 

@@ -19,6 +19,7 @@ struct AppIdentity {
 struct SystemIdentity {
   std::string name;
   std::string version;
+  std::string desktop = {};  // the desktop the application works with, where there are several
 
   // NAME and VERSION_ID of an os-release file's text; "Linux" when NAME is missing.
   static SystemIdentity fromOsRelease(std::string_view text);

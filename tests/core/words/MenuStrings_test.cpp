@@ -16,6 +16,8 @@ TEST(MenuStrings, VersionAndSystemLinesNameThePlatformHandedIn) {
             "Tervane Now for Mac 1.4 (212), macOS 15.4");
   EXPECT_EQ(TervaneContact::systemLine(linux, {"Arch Linux", ""}),
             "Tervane Now for Linux 1.4 (212), Arch Linux");
+  EXPECT_EQ(TervaneContact::systemLine(linux, {"Debian GNU/Linux", "12", "KDE Plasma (Wayland)"}),
+            "Tervane Now for Linux 1.4 (212), Debian GNU/Linux 12, KDE Plasma (Wayland)");
 
   EXPECT_EQ(MenuStrings::quit(true), "Bring everything back and quit");
   EXPECT_EQ(MenuStrings::quit(false), "Quit Tervane Now");
