@@ -26,6 +26,7 @@
 #include "cli/DesktopChoice.h"
 #include "companion/CompanionSocket.h"
 #include "control/ControlCommands.h"
+#include "kwin/KWinGlobalShortcuts.h"
 #include "kwin/KWinPlatform.h"
 #include "linux/ClientWindows.h"
 #include "linux/GlobalHotkeys.h"
@@ -227,10 +228,17 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
   auto login = std::make_shared<x11::LoginItem>();
   e.isLoginItemOn = [login] { return login->isOn(); };
   e.setLoginItem = [login](bool on) { return login->set(on); };
-  // Filled in below, once the shortcuts it registers exist; used only while launching.
-  std::unique_ptr<x11::GlobalHotkeys>* hotkeysSlot = nullptr;
-  e.onKeyUp = [&hotkeysSlot](const ShortcutName& name, std::function<void()> action) {
-    if (hotkeysSlot && *hotkeysSlot) (*hotkeysSlot)->onKeyUp(name, std::move(action));
+  // The desktop's global shortcuts: grabs on the X server, or KDE's shortcut service.
+  struct GlobalShortcuts {
+    std::unique_ptr<x11::GlobalHotkeys> x11;
+    std::unique_ptr<kwin::KWinGlobalShortcuts> kde;
+  };
+  // Filled in below, once the shortcuts they register exist; used only while launching.
+  GlobalShortcuts* shortcutsSlot = nullptr;
+  e.onKeyUp = [&shortcutsSlot](const ShortcutName& name, std::function<void()> action) {
+    if (!shortcutsSlot) return;
+    if (shortcutsSlot->x11) shortcutsSlot->x11->onKeyUp(name, std::move(action));
+    if (shortcutsSlot->kde) shortcutsSlot->kde->onKeyUp(name, std::move(action));
   };
   e.quit = [] { QApplication::quit(); };
   // The control server exists once the model does; it stops before the model quits.
@@ -248,12 +256,14 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
   e.help.system.desktop = displayName(backend.value());
 
   AppDelegate delegate(std::move(e));
-  // Declared after the delegate, so the grabs go before the shortcuts they read.
-  // KWin's global shortcuts are not registered yet: on Plasma Wayland the tray and
-  // `tervane-now open` reach the card.
-  std::unique_ptr<x11::GlobalHotkeys> hotkeys;
-  if (x) hotkeys = std::make_unique<x11::GlobalHotkeys>(x, delegate.shortcuts());
-  hotkeysSlot = &hotkeys;
+  // Declared after the delegate, so they go before the shortcuts they read.
+  GlobalShortcuts globalShortcuts;
+  if (x) globalShortcuts.x11 = std::make_unique<x11::GlobalHotkeys>(x, delegate.shortcuts());
+  if (kwinBus) {
+    globalShortcuts.kde =
+        std::make_unique<kwin::KWinGlobalShortcuts>(kwinBus, main, delegate.shortcuts());
+  }
+  shortcutsSlot = &globalShortcuts;
 
   std::unique_ptr<FdWatcher> desktopEvents;
   if (x) {
@@ -287,7 +297,7 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
                    [&delegate] { delegate.applicationWillTerminate(); });
 
   delegate.applicationDidFinishLaunching();
-  hotkeysSlot = nullptr;
+  shortcutsSlot = nullptr;
 
   auto commands = std::make_shared<ControlCommands>(delegate.model(), main,
                                                     [&delegate] { delegate.menuBar().openCard(); });

@@ -73,15 +73,9 @@ std::string FirstRun::keysText(const std::optional<Shortcut>& shortcut) {
 }
 
 std::vector<HotkeyLine> FirstRun::hotkeyLines(const KeyboardShortcuts& shortcuts) {
-  const std::pair<ShortcutName, const char*> named[] = {
-      {AppShortcuts::capture(), "Write down the one thing"},
-      {AppShortcuts::start(), "Start"},
-      {AppShortcuts::stepOut(), "Take a minute, and come back"},
-      {AppShortcuts::done(), "Finished"},
-  };
   std::vector<HotkeyLine> lines;
-  for (const auto& [name, verb] : named) {
-    lines.push_back({keysText(shortcuts.getShortcut(name)), verb});
+  for (const auto& name : AppShortcuts::all()) {
+    lines.push_back({keysText(shortcuts.getShortcut(name)), AppShortcuts::verb(name)});
   }
   return lines;
 }

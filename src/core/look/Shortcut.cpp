@@ -180,6 +180,14 @@ std::vector<ShortcutName> all() {
 void declareAll(KeyboardShortcuts& shortcuts) {
   for (const auto& name : all()) shortcuts.declare(name);
 }
+
+std::string verb(const ShortcutName& name) {
+  if (name.rawValue == capture().rawValue) return "Write down the one thing";
+  if (name.rawValue == start().rawValue) return "Start";
+  if (name.rawValue == stepOut().rawValue) return "Take a minute, and come back";
+  if (name.rawValue == done().rawValue) return "Finished";
+  return name.rawValue;
+}
 }  // namespace AppShortcuts
 
 }  // namespace tervane

@@ -129,6 +129,9 @@ ShortcutName done();
 
 std::vector<ShortcutName> all();
 void declareAll(KeyboardShortcuts& shortcuts);
+// What the shortcut does, as the welcome and the desktop's shortcut settings list it:
+// "Write down the one thing", "Start", "Take a minute, and come back", "Finished".
+std::string verb(const ShortcutName& name);
 }  // namespace AppShortcuts
 
 }  // namespace tervane

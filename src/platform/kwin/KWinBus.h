@@ -71,6 +71,8 @@ class KWinBus {
   void setWakeHandler(std::function<void()> wake) { wake_ = std::move(wake); }
 
   const std::string& uniqueName() const { return uniqueName_; }
+  // The connection, for the other services KWin hosts (its global shortcuts).
+  sd_bus* raw() const { return bus_; }
 
  private:
   KWinBus(sd_bus* bus, std::filesystem::path scriptFolder);

@@ -16,6 +16,8 @@
 
 #include "base/Clock.h"
 #include "base/Defaults.h"
+#include "base/MainQueue.h"
+#include "kwin/KWinGlobalShortcuts.h"
 #include "kwin/KWinPlatform.h"
 #include "kwin/WaylandIdle.h"
 #include "support/TempDir.h"
@@ -79,8 +81,8 @@ class KWinDesktop : public ::testing::Test {
     for (const auto& entry : env_) ::putenv(const_cast<char*>(entry.c_str()));
     ::unsetenv("DISPLAY");
     kwin_ = ChildProcess::start(
-        {(dir_ / "bin" / "kwin_wayland").string(), "--virtual", "--no-lockscreen",
-         "--no-global-shortcuts", "--socket", "wl-tervane", "--width", "1280", "--height", "800"},
+        {(dir_ / "bin" / "kwin_wayland").string(), "--virtual", "--no-lockscreen", "--socket",
+         "wl-tervane", "--width", "1280", "--height", "800"},
         env_, -1, (dir_ / "kwin.log").string());
     auto waitKWin = ChildProcess::start(
         {"gdbus", "wait", "--session", "--timeout", "20", "org.kde.KWin"}, env_);
@@ -155,6 +157,15 @@ reply(out);
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     const int status = ChildProcess::start(argv, appEnv())->wait(60).value_or(-1);
     return {status, std::filesystem::exists(out) ? testing::readText(out) : ""};
+  }
+  // What `gdbus call --session -d <service> <arguments>` prints.
+  std::string gdbus(const std::string& service, const std::vector<std::string>& arguments) {
+    const auto out = dir_ / ("gdbus-" + std::to_string(++commands_) + ".out");
+    std::vector<std::string> argv = {
+        "sh", "-c", "exec gdbus call --session -d \"$0\" \"$@\" >'" + out.string() + "'", service};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    ChildProcess::start(argv)->wait(30);
+    return std::filesystem::exists(out) ? testing::readText(out) : "";
   }
   std::vector<std::string> appEnv() const {
     return {"XDG_CONFIG_HOME=" + (dir_ / "app" / "config").string(),
@@ -278,13 +289,10 @@ reply(true);
   // Quitting takes its script out of KWin.
   ::kill(app_->pid(), SIGTERM);
   EXPECT_EQ(app_->wait(30), 0);
-  const auto loaded = dir_ / "loaded.out";
-  ChildProcess::start({"sh", "-c",
-                       "exec gdbus call --session -d org.kde.KWin -o /Scripting -m "
-                       "org.kde.kwin.Scripting.isScriptLoaded tervane-now-activations >'" +
-                           loaded.string() + "'"})
-      ->wait(30);
-  EXPECT_EQ(testing::readText(loaded), "(false,)\n");
+  EXPECT_EQ(
+      gdbus("org.kde.KWin", {"-o", "/Scripting", "-m", "org.kde.kwin.Scripting.isScriptLoaded",
+                             "tervane-now-activations"}),
+      "(false,)\n");
 }
 
 // A window the person minimized is not the stage's to bring back.
@@ -353,6 +361,54 @@ TEST_F(KWinDesktop, IdleTimeGoesUpAndResets) {
   EXPECT_TRUE(waitFor(false));
   EXPECT_EQ(idle.idleSeconds(), 0.0);
   wl_display_disconnect(display);
+}
+
+// The shortcuts go to KDE's shortcut service with the application's combinations, and a
+// press there runs the handler from the main queue. A combination another program holds
+// stays unregistered until the setting changes to a free one.
+TEST_F(KWinDesktop, GlobalShortcutsGoThroughKdesShortcutService) {
+  const auto kglobalaccel = [&](const std::string& method, const std::vector<std::string>& rest) {
+    std::vector<std::string> arguments = {"-o", "/kglobalaccel", "-m",
+                                          "org.kde.KGlobalAccel." + method};
+    arguments.insert(arguments.end(), rest.begin(), rest.end());
+    return gdbus("org.kde.kglobalaccel", arguments);
+  };
+  // Qt's Control, Alt and Meta bits with the key's capital: Ctrl+Alt+Meta+S is taken.
+  const std::string other = "['other', 'grab', 'Other', 'Grab']";
+  kglobalaccel("doRegister", {other});
+  ASSERT_EQ(kglobalaccel("setShortcut", {other, "[469762131]", "6"}), "([469762131],)\n");
+
+  ManualClock clock;
+  auto main = std::make_shared<ManualMainQueue>(clock);
+  KeyboardShortcuts shortcuts(defaults_);
+  AppShortcuts::declareAll(shortcuts);
+  int captured = 0, started = 0;
+  KWinGlobalShortcuts global(platform_->bus(), main, shortcuts);
+  global.onKeyUp(AppShortcuts::capture(), [&] { ++captured; });
+  global.onKeyUp(AppShortcuts::start(), [&] { ++started; });
+  EXPECT_TRUE(global.isRegistered(AppShortcuts::capture()));
+  EXPECT_FALSE(global.isRegistered(AppShortcuts::start()));
+  EXPECT_EQ(kglobalaccel("shortcut", {"['tervane-now', 'capture', '', '']"}),
+            "([469762126],)\n");  // Ctrl+Alt+Meta+N
+
+  const auto press = [&](const std::string& action, int& count) {
+    const int before = count;
+    gdbus("org.kde.kglobalaccel", {"-o", "/component/tervane_now", "-m",
+                                   "org.kde.kglobalaccel.Component.invokeShortcut", action});
+    return platform_->bus()->waitUntil(
+        [&] {
+          main->drain();
+          return count > before;
+        },
+        std::chrono::seconds(10));
+  };
+  EXPECT_TRUE(press("capture", captured));
+  EXPECT_EQ(started, 0);
+
+  shortcuts.setShortcut(Shortcut{KeyCode::t, AppShortcuts::kDefaultModifiers},
+                        AppShortcuts::start());
+  EXPECT_TRUE(global.isRegistered(AppShortcuts::start()));
+  EXPECT_TRUE(press("start", started));
 }
 
 }  // namespace
