@@ -18,6 +18,27 @@ onActivated(function (w) { tell("activated", w); });
 tell("front", activeNow());
 )JS";
 
+// This application's own windows (its card, panels and shield), as the X11 desktop hints
+// ask for them: above the others, on every virtual desktop and out of the task bar. The
+// one that asks for full screen is the shield, which takes the keyboard. Preceded by
+// `var own = {pid: ..., apps: [...]};`.
+constexpr const char* kOwnWindows = R"JS(
+function place(w) {
+  if (w.pid !== own.pid && own.apps.indexOf(appOf(w)) < 0) return;
+  w.keepAbove = true;
+  w.onAllDesktops = true;
+  w.skipTaskbar = true;
+  if (w.fullScreen) setActive(w);  // even where focus stealing prevention would not
+}
+function watch(w) {
+  place(w);
+  w.fullScreenChanged.connect(function () { place(w); });
+}
+var all = windowsNow();
+for (var i = 0; i < all.length; ++i) watch(all[i]);
+(workspace.windowAdded || workspace.clientAdded).connect(watch);
+)JS";
+
 // No browser is seen by its windows yet: every browser answers as not running unless its
 // companion is connected.
 class NoWindowLevelBrowsers final : public AutomationPermission {
@@ -69,6 +90,13 @@ Result<std::shared_ptr<KWinPlatform>> KWinPlatform::open(Options options) {
   if (!bus) return bus.error();
   std::shared_ptr<KWinPlatform> platform(new KWinPlatform(bus.value(), std::move(options)));
   if (auto started = platform->activations_->start(); !started) return started.error();
+  const auto& own = platform->options_;
+  const nlohmann::json mine = {{"pid", own.ownPid.value_or(-1)}, {"apps", own.own}};
+  if (auto placed = platform->bus_->loadResident(kOwnWindowsScript,
+                                                 "var own = " + mine.dump() + ";\n" + kOwnWindows);
+      !placed) {
+    return placed.error();
+  }
   if (auto idle = WaylandIdle::connect()) {
     platform->idle_ = std::move(idle).value();
   } else {
@@ -91,6 +119,10 @@ KWinPlatform::KWinPlatform(std::shared_ptr<KWinBus> bus, Options options)
   runner_ =
       std::make_shared<AppleScriptRunner>(lane_, std::make_shared<ScriptEngine>(std::move(lookup)));
   browsers_ = std::make_shared<BrowserSurface>(runner_, permission_);
+}
+
+KWinPlatform::~KWinPlatform() {
+  bus_->unload(kOwnWindowsScript);
 }
 
 void KWinPlatform::attach(const std::shared_ptr<KWinBus>& bus, std::shared_ptr<MainQueue> main) {

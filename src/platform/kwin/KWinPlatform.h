@@ -2,8 +2,10 @@
 // over D-Bus (`KWinBus`): the app surface (`KWinAppSurface`, with idle time from
 // `WaylandIdle`) and an activation source fed
 // by a script that stays loaded while this platform lives and reports each window KWin
-// activates. The script is unloaded when the platform goes, and one left behind by a run
-// that crashed is replaced at start.
+// activates. A second resident script keeps this application's own windows above the
+// others and on every virtual desktop, and gives the shield the keyboard. Both are
+// unloaded when the platform goes, and ones left behind by a run that crashed are
+// replaced at start.
 //
 // Browsers are reached only through their companions here; without a connected
 // companion a browser's windows are not seen (KWin gives no window-level browser yet).
@@ -63,6 +65,8 @@ class KWinActivationSource final : public ActivationSource {
 class KWinPlatform final : public PlatformFactory {
  public:
   static constexpr const char* kOwnAppId = "org.tervane.now";
+  // Keeps this application's windows above the others and on every virtual desktop.
+  static constexpr const char* kOwnWindowsScript = "tervane-now-own-windows";
 
   struct Options {
     // The journal's folder; the hidden-window record and the script files are kept there.
@@ -74,8 +78,9 @@ class KWinPlatform final : public PlatformFactory {
     AtomicWriteOptions recordWrite{};
   };
 
-  // Connects to the session bus and loads the activation script.
+  // Connects to the session bus and loads the activation and own-window scripts.
   static Result<std::shared_ptr<KWinPlatform>> open(Options options);
+  ~KWinPlatform() override;
 
   // Posts a dispatch to `main` whenever a synchronous call left messages in memory.
   static void attach(const std::shared_ptr<KWinBus>& bus, std::shared_ptr<MainQueue> main);

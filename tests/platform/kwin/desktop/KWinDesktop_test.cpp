@@ -167,14 +167,16 @@ reply(out);
     ChildProcess::start(argv)->wait(30);
     return std::filesystem::exists(out) ? testing::readText(out) : "";
   }
-  std::vector<std::string> appEnv() const {
+  // Unless `onScreen`, its own panels stay off KWin's screen, so the person's window stays
+  // in front.
+  std::vector<std::string> appEnv(bool onScreen = false) const {
     return {"XDG_CONFIG_HOME=" + (dir_ / "app" / "config").string(),
             "XDG_STATE_HOME=" + (dir_ / "app" / "state").string(),
-            // Its own panels stay off KWin's screen, so the person's window stays in front.
-            "QT_QPA_PLATFORM=offscreen"};
+            onScreen ? "QT_QPA_PLATFORM=wayland" : "QT_QPA_PLATFORM=offscreen"};
   }
-  void launchApp() {
-    app_ = ChildProcess::start({TERVANE_NOW_TOOL}, appEnv(), -1, (dir_ / "app.log").string());
+  void launchApp(bool onScreen = false) {
+    app_ =
+        ChildProcess::start({TERVANE_NOW_TOOL}, appEnv(onScreen), -1, (dir_ / "app.log").string());
     ASSERT_EQ(command({"status", "--wait", "60"}).first, 0) << testing::readText(dir_ / "app.log");
   }
   std::set<std::string> ids(const nlohmann::json& items) {
@@ -361,6 +363,46 @@ TEST_F(KWinDesktop, IdleTimeGoesUpAndResets) {
   EXPECT_TRUE(waitFor(false));
   EXPECT_EQ(idle.idleSeconds(), 0.0);
   wl_display_disconnect(display);
+}
+
+// The application as a Wayland client of KWin: the shield that the guard raises covers
+// the screen above every window, on every virtual desktop, with the keyboard.
+TEST_F(KWinDesktop, TheShieldCoversTheScreenAboveEveryWindowWithTheKeyboard) {
+  std::filesystem::create_directories(dir_ / "app" / "config" / "tervane-now");
+  testing::writeText(
+      dir_ / "app" / "config" / "tervane-now" / "shared.json",
+      R"({"has_seen_mac_first_run": true, "told_how_to_reach_card_without_tray": true})");
+  ASSERT_TRUE(surface(platform_)->activate("org.example.alpha"));
+  platform_.reset();
+  launchApp(true);
+  ASSERT_EQ(command({"capture", "write the report"}).first, 0);
+  ASSERT_EQ(command({"start"}).first, 0);
+  ASSERT_EQ(command({"status", "--until", "settled"}).first, 0);
+  ASSERT_TRUE(query_->runOnce(R"JS(
+var all = windowsNow();
+for (var i = 0; i < all.length; ++i)
+  if (appOf(all[i]) === "org.example.beta") { all[i].minimized = false; setActive(all[i]); }
+reply(true);
+)JS"));
+  ASSERT_EQ(command({"status", "--until", "shield"}).first, 0);
+  const std::string pid = std::to_string(app_->pid());
+  const auto shield = query_->runOnce("var pid = " + pid + R"JS(;
+function check() {
+  var w = activeNow();
+  if (!w || w.pid !== pid || !w.fullScreen) return false;
+  reply({above: w.keepAbove, everywhere: w.onAllDesktops, width: w.width, height: w.height});
+  return true;
+}
+if (!check()) workspace.windowActivated ? workspace.windowActivated.connect(check)
+                                        : workspace.clientActivated.connect(check);
+)JS",
+                                      std::chrono::seconds(20));
+  ASSERT_TRUE(shield) << shield.error().message << testing::readText(dir_ / "app.log");
+  EXPECT_EQ(
+      shield.value(),
+      nlohmann::json({{"above", true}, {"everywhere", true}, {"width", 1280}, {"height", 800}}));
+  ASSERT_EQ(command({"answer", "no"}).first, 0);
+  EXPECT_TRUE(minimized().at("org.example.beta"));
 }
 
 // The shortcuts go to KDE's shortcut service with the application's combinations, and a
