@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <systemd/sd-bus.h>
 #include <wayland-client.h>
 #include <csignal>
 
@@ -48,6 +49,70 @@ if (!has(null)) reply(true);
 else (workspace.windowRemoved || workspace.clientRemoved).connect(function (w) { if (!has(w)) reply(true); });
 )JS";
 }
+
+// A stand-in for Plasma's panel: the StatusNotifierWatcher that a tray icon registers
+// with, on its own connection, keeping the items' bus names.
+class FakeTrayWatcher {
+ public:
+  FakeTrayWatcher() {
+    static const sd_bus_vtable kWatcher[] = {
+        SD_BUS_VTABLE_START(0),
+        SD_BUS_METHOD("RegisterStatusNotifierItem", "s", "", &FakeTrayWatcher::registerItem,
+                      SD_BUS_VTABLE_UNPRIVILEGED),
+        SD_BUS_METHOD("RegisterStatusNotifierHost", "s", "", &FakeTrayWatcher::ignore,
+                      SD_BUS_VTABLE_UNPRIVILEGED),
+        SD_BUS_PROPERTY("IsStatusNotifierHostRegistered", "b", &FakeTrayWatcher::yes, 0, 0),
+        SD_BUS_PROPERTY("ProtocolVersion", "i", &FakeTrayWatcher::zero, 0, 0),
+        SD_BUS_SIGNAL("StatusNotifierItemRegistered", "s", 0),
+        SD_BUS_SIGNAL("StatusNotifierItemUnregistered", "s", 0),
+        SD_BUS_SIGNAL("StatusNotifierHostRegistered", "", 0),
+        SD_BUS_VTABLE_END};
+    EXPECT_GE(sd_bus_open_user(&bus_), 0);
+    EXPECT_GE(sd_bus_add_object_vtable(bus_, nullptr, "/StatusNotifierWatcher",
+                                       "org.kde.StatusNotifierWatcher", kWatcher, this),
+              0);
+    EXPECT_GE(sd_bus_request_name(bus_, "org.kde.StatusNotifierWatcher", 0), 0);
+  }
+  ~FakeTrayWatcher() { sd_bus_flush_close_unref(bus_); }
+
+  // Answers the bus until the first item registers, within 30 seconds; its bus name.
+  std::optional<std::string> awaitItem() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (items_.empty()) {
+      while (sd_bus_process(bus_, nullptr) > 0) {
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+          deadline - std::chrono::steady_clock::now());
+      if (!items_.empty() || left.count() <= 0) break;
+      sd_bus_wait(bus_, static_cast<std::uint64_t>(left.count()));
+    }
+    return items_.empty() ? std::nullopt : std::optional(items_.front());
+  }
+
+ private:
+  static int registerItem(sd_bus_message* m, void* self, sd_bus_error*) {
+    const char* service = nullptr;
+    if (sd_bus_message_read(m, "s", &service) < 0) return -EINVAL;
+    // An item names its own bus name, or only its path under its sender's name.
+    static_cast<FakeTrayWatcher*>(self)->items_.push_back(
+        service[0] == '/' ? sd_bus_message_get_sender(m) : service);
+    return sd_bus_reply_method_return(m, "");
+  }
+  static int ignore(sd_bus_message* m, void*, sd_bus_error*) {
+    return sd_bus_reply_method_return(m, "");
+  }
+  static int yes(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
+                 sd_bus_error*) {
+    return sd_bus_message_append(reply, "b", 1);
+  }
+  static int zero(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
+                  sd_bus_error*) {
+    return sd_bus_message_append(reply, "i", 0);
+  }
+
+  sd_bus* bus_ = nullptr;
+  std::vector<std::string> items_;
+};
 
 class KWinDesktop : public ::testing::Test {
  protected:
@@ -174,6 +239,13 @@ reply(out);
             "XDG_STATE_HOME=" + (dir_ / "app" / "state").string(),
             onScreen ? "QT_QPA_PLATFORM=wayland" : "QT_QPA_PLATFORM=offscreen"};
   }
+  // The application as one who has seen its welcome: no walk-through window at launch.
+  void pastTheWelcome() {
+    std::filesystem::create_directories(dir_ / "app" / "config" / "tervane-now");
+    testing::writeText(
+        dir_ / "app" / "config" / "tervane-now" / "shared.json",
+        R"({"has_seen_mac_first_run": true, "told_how_to_reach_card_without_tray": true})");
+  }
   void launchApp(bool onScreen = false) {
     app_ =
         ChildProcess::start({TERVANE_NOW_TOOL}, appEnv(onScreen), -1, (dir_ / "app.log").string());
@@ -240,10 +312,7 @@ TEST_F(KWinDesktop, HidesTheUnusedKeepsTheActiveAndBringsEveryWindowBack) {
 // back; killed mid-stage, the next run replaces its stale KWin script, recovers the stage
 // and brings every window back; quitting unloads its script.
 TEST_F(KWinDesktop, TheApplicationStagesShowsAndRecoversAfterAKill) {
-  std::filesystem::create_directories(dir_ / "app" / "config" / "tervane-now");
-  testing::writeText(
-      dir_ / "app" / "config" / "tervane-now" / "shared.json",
-      R"({"has_seen_mac_first_run": true, "told_how_to_reach_card_without_tray": true})");
+  pastTheWelcome();
   ASSERT_TRUE(surface(platform_)->activate("org.example.alpha"));
   platform_.reset();
   launchApp();
@@ -368,10 +437,7 @@ TEST_F(KWinDesktop, IdleTimeGoesUpAndResets) {
 // The application as a Wayland client of KWin: the shield that the guard raises covers
 // the screen above every window, on every virtual desktop, with the keyboard.
 TEST_F(KWinDesktop, TheShieldCoversTheScreenAboveEveryWindowWithTheKeyboard) {
-  std::filesystem::create_directories(dir_ / "app" / "config" / "tervane-now");
-  testing::writeText(
-      dir_ / "app" / "config" / "tervane-now" / "shared.json",
-      R"({"has_seen_mac_first_run": true, "told_how_to_reach_card_without_tray": true})");
+  pastTheWelcome();
   ASSERT_TRUE(surface(platform_)->activate("org.example.alpha"));
   platform_.reset();
   launchApp(true);
@@ -403,6 +469,36 @@ if (!check()) workspace.windowActivated ? workspace.windowActivated.connect(chec
       nlohmann::json({{"above", true}, {"everywhere", true}, {"width", 1280}, {"height", 800}}));
   ASSERT_EQ(command({"answer", "no"}).first, 0);
   EXPECT_TRUE(minimized().at("org.example.beta"));
+}
+
+// The bee as Plasma's panel sees it: a StatusNotifierItem that registers with the watcher,
+// and whose activation (a click on it) opens the card on KWin's screen.
+TEST_F(KWinDesktop, TheBeeIsAStatusNotifierItemWhoseClickOpensTheCard) {
+  pastTheWelcome();
+  FakeTrayWatcher watcher;
+  // The application asks the watcher while it starts, so the watcher answers meanwhile.
+  app_ = ChildProcess::start({TERVANE_NOW_TOOL}, appEnv(true), -1, (dir_ / "app.log").string());
+  const auto item = watcher.awaitItem();
+  ASSERT_TRUE(item) << testing::readText(dir_ / "app.log");
+  const std::string pid = std::to_string(app_->pid());
+  // Replies whether a window of the application shows now, or waits for one.
+  const auto ownWindow = [&](bool wait) {
+    return query_->runOnce("var pid = " + pid + ", wait = " + (wait ? "true" : "false") + R"JS(;
+function has() {
+  var all = windowsNow();
+  for (var i = 0; i < all.length; ++i) if (all[i].pid === pid) return true;
+  return false;
+}
+if (has() || !wait) reply(has());
+else (workspace.windowAdded || workspace.clientAdded).connect(function () { if (has()) reply(true); });
+)JS",
+                           std::chrono::seconds(20));
+  };
+  EXPECT_EQ(ownWindow(false).value(), false) << "no card before the click";
+  gdbus(*item,
+        {"-o", "/StatusNotifierItem", "-m", "org.kde.StatusNotifierItem.Activate", "0", "0"});
+  const auto card = ownWindow(true);
+  EXPECT_TRUE(card) << testing::readText(dir_ / "app.log");
 }
 
 // The shortcuts go to KDE's shortcut service with the application's combinations, and a
