@@ -21,6 +21,7 @@
 #include "kwin/KWinGlobalShortcuts.h"
 #include "kwin/KWinPlatform.h"
 #include "kwin/WaylandIdle.h"
+#include "support/CrashRounds.h"
 #include "support/TempDir.h"
 #include "support/XTestDesktop.h"
 
@@ -499,6 +500,55 @@ else (workspace.windowAdded || workspace.clientAdded).connect(function () { if (
         {"-o", "/StatusNotifierItem", "-m", "org.kde.StatusNotifierItem.Activate", "0", "0"});
   const auto card = ownWindow(true);
   EXPECT_TRUE(card) << testing::readText(dir_ / "app.log");
+}
+
+// The crash rounds on KWin: five applications, one of them minimized by the person.
+TEST_F(KWinDesktop, AKilledRunLosesNothing) {
+  for (const char* app : {"org.example.delta", "org.example.epsilon"}) launch(app);
+  platform_.reset();
+  testing::AppUnderTest app(
+      {"WAYLAND_DISPLAY=" + (dir_ / "run" / "wl-tervane").string(), "QT_QPA_PLATFORM=offscreen"},
+      TERVANE_NOW_TOOL);
+  testing::CrashDesktop crash;
+  crash.apps = {"org.example.alpha", "org.example.beta", "org.example.gamma", "org.example.delta",
+                "org.example.epsilon"};
+  crash.minimizedByPerson = {"org.example.gamma"};
+  const auto onWindowsOf = [&](const std::string& app, const std::string& body) {
+    auto answer = query_->runOnce("var app = " + nlohmann::json(app).dump() + R"JS(;
+function windowsOfApp() {
+  var out = [], all = windowsNow();
+  for (var i = 0; i < all.length; ++i) if (isApp(all[i]) && appOf(all[i]) === app) out.push(all[i]);
+  return out;
+}
+)JS" + body,
+                                  std::chrono::seconds(20));
+    return answer && answer.value() == true;
+  };
+  crash.activate = [&](const std::string& app, bool) {
+    EXPECT_TRUE(onWindowsOf(app, R"JS(
+var mine = windowsOfApp();
+for (var i = 0; i < mine.length; ++i) { mine[i].minimized = false; setActive(mine[i]); }
+reply(true);
+)JS"));
+  };
+  crash.waitMinimized = [&](const std::string& app, bool minimized) {
+    return onWindowsOf(app, "var want = " + std::string(minimized ? "true" : "false") + R"JS(;
+function settled() {
+  var mine = windowsOfApp();
+  for (var i = 0; i < mine.length; ++i) if (mine[i].minimized !== want) return false;
+  return true;
+}
+if (settled()) reply(true);
+else windowsOfApp().forEach(function (w) {
+  w.minimizedChanged.connect(function () { if (settled()) reply(true); });
+});
+)JS");
+  };
+  ASSERT_TRUE(onWindowsOf("org.example.gamma", R"JS(
+windowsOfApp().forEach(function (w) { w.minimized = true; });
+reply(true);
+)JS"));
+  testing::runCrashRounds(app, crash);
 }
 
 // The shortcuts go to KDE's shortcut service with the application's combinations, and a

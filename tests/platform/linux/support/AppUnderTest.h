@@ -1,4 +1,4 @@
-// The tray application as a child of a test, on an XTestDesktop, with a home of its own
+// The tray application as a child of a test, on a test desktop, with a home of its own
 // (settings, journal and control socket in a temporary folder), the walk-through already
 // seen and the word on reaching the card without a tray already said. Sub-commands run as separate
 // `tervane-now` processes, as a person's scripts would run them; readiness is the control socket
@@ -19,7 +19,10 @@ namespace tervane::testing {
 
 class AppUnderTest {
  public:
+  // On the X server and session bus of `desktop`.
   explicit AppUnderTest(XTestDesktop& desktop, std::string program = TERVANE_NOW_TOOL);
+  // On the desktop that `desktopEnvironment` (variables such as WAYLAND_DISPLAY) names.
+  AppUnderTest(std::vector<std::string> desktopEnvironment, std::string program);
   // Before `launch`: the walk-through has not been seen, so it opens at launch.
   void firstRun();
   ~AppUnderTest();
@@ -56,7 +59,7 @@ class AppUnderTest {
  private:
   std::vector<std::string> environment() const;
 
-  XTestDesktop& desktop_;
+  std::vector<std::string> desktopEnvironment_;
   std::string program_;
   TempDir home_;
   int launches_ = 0;

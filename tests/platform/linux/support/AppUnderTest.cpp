@@ -9,7 +9,12 @@
 namespace tervane::testing {
 
 AppUnderTest::AppUnderTest(XTestDesktop& desktop, std::string program)
-    : desktop_(desktop), program_(std::move(program)) {
+    : AppUnderTest({"DISPLAY=" + desktop.display(),
+                    "DBUS_SESSION_BUS_ADDRESS=" + desktop.busAddress(), "QT_QPA_PLATFORM=xcb"},
+                   std::move(program)) {}
+
+AppUnderTest::AppUnderTest(std::vector<std::string> desktopEnvironment, std::string program)
+    : desktopEnvironment_(std::move(desktopEnvironment)), program_(std::move(program)) {
   std::filesystem::create_directories(configFolder());
   std::filesystem::create_directories(runtimeFolder());
   std::filesystem::permissions(runtimeFolder(), std::filesystem::perms::owner_all);
@@ -27,13 +32,12 @@ AppUnderTest::~AppUnderTest() {
 }
 
 std::vector<std::string> AppUnderTest::environment() const {
-  return {"DISPLAY=" + desktop_.display(),
-          "DBUS_SESSION_BUS_ADDRESS=" + desktop_.busAddress(),
-          "HOME=" + home_.path().string(),
-          "XDG_CONFIG_HOME=" + (home_ / "config").string(),
-          "XDG_STATE_HOME=" + (home_ / "state").string(),
-          "XDG_RUNTIME_DIR=" + runtimeFolder().string(),
-          "QT_QPA_PLATFORM=xcb"};
+  auto environment = desktopEnvironment_;
+  environment.insert(environment.end(), {"HOME=" + home_.path().string(),
+                                         "XDG_CONFIG_HOME=" + (home_ / "config").string(),
+                                         "XDG_STATE_HOME=" + (home_ / "state").string(),
+                                         "XDG_RUNTIME_DIR=" + runtimeFolder().string()});
+  return environment;
 }
 
 void AppUnderTest::launch() {
