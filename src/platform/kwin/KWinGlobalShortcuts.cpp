@@ -1,6 +1,8 @@
 #include "kwin/KWinGlobalShortcuts.h"
 
 #include <cstdint>
+#include <string_view>
+#include <utility>
 
 namespace tervane::kwin {
 namespace {
