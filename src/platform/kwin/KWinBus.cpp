@@ -169,7 +169,17 @@ Status KWinBus::loadAndRun(const std::string& name, const std::string& text) {
     unload(name);
     return failed;
   }
+  // KWin numbers a script by how many are loaded, so after one loaded before it was
+  // unloaded, a new script's number may be one a later script still has: the object path
+  // stays that script's, and `run` above ran nothing of ours. Starting the scripting runs
+  // every loaded script that is not running yet, ours among them.
   sd_bus_error_free(&error);
+  r = sd_bus_call_method(bus_, kKWin, "/Scripting", kScripting, "start", &error, nullptr, "");
+  sd_bus_error_free(&error);
+  if (r < 0) {
+    unload(name);
+    return busError("KWin did not start its scripts", r);
+  }
   return success();
 }
 

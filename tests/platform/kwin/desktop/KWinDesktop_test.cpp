@@ -367,6 +367,17 @@ reply(true);
       "(false,)\n");
 }
 
+// KWin numbers a script by how many are loaded: once an earlier one goes, a new script
+// gets the number (and the object path) of a later one. It still runs.
+TEST_F(KWinDesktop, AScriptRunsWhenKWinGivesItANumberInUse) {
+  ASSERT_TRUE(query_->loadResident("tervane-test-earlier", ""));
+  ASSERT_TRUE(query_->loadResident("tervane-test-later", ""));
+  query_->unload("tervane-test-earlier");
+  const auto answer = query_->runOnce("reply(true);");
+  EXPECT_TRUE(answer && answer.value() == true) << (answer ? "" : answer.error().message);
+  query_->unload("tervane-test-later");
+}
+
 // A window the person minimized is not the stage's to bring back.
 TEST_F(KWinDesktop, BringsBackOnlyWhatItMinimized) {
   auto apps = surface(platform_);
