@@ -21,6 +21,7 @@
 #include "kwin/KWinGlobalShortcuts.h"
 #include "kwin/KWinPlatform.h"
 #include "kwin/WaylandIdle.h"
+#include "support/AppUnderTest.h"
 #include "support/CrashRounds.h"
 #include "support/TempDir.h"
 #include "support/XTestDesktop.h"
@@ -206,16 +207,6 @@ reply(out);
     return out;
   }
 
-  // Runs `tervane-now <arguments>` against the application on this desktop; its exit
-  // status and standard output.
-  std::pair<int, std::string> command(const std::vector<std::string>& arguments) {
-    const auto out = dir_ / ("command-" + std::to_string(++commands_) + ".out");
-    std::vector<std::string> argv = {"sh", "-c", "exec \"$0\" \"$@\" >'" + out.string() + "'",
-                                     TERVANE_NOW_TOOL};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    const int status = ChildProcess::start(argv, appEnv())->wait(60).value_or(-1);
-    return {status, std::filesystem::exists(out) ? testing::readText(out) : ""};
-  }
   // What `gdbus call --session -d <service> <arguments>` prints.
   std::string gdbus(const std::string& service, const std::vector<std::string>& arguments) {
     const auto out = dir_ / ("gdbus-" + std::to_string(++commands_) + ".out");
@@ -225,24 +216,15 @@ reply(out);
     ChildProcess::start(argv)->wait(30);
     return std::filesystem::exists(out) ? testing::readText(out) : "";
   }
-  // Unless `onScreen`, its own panels stay off KWin's screen, so the person's window stays
-  // in front.
-  std::vector<std::string> appEnv(bool onScreen = false) const {
-    return {"XDG_CONFIG_HOME=" + (dir_ / "app" / "config").string(),
-            "XDG_STATE_HOME=" + (dir_ / "app" / "state").string(),
-            onScreen ? "QT_QPA_PLATFORM=wayland" : "QT_QPA_PLATFORM=offscreen"};
-  }
-  // The application as one who has seen its welcome: no walk-through window at launch.
-  void pastTheWelcome() {
-    std::filesystem::create_directories(dir_ / "app" / "config" / "tervane-now");
-    testing::writeText(
-        dir_ / "app" / "config" / "tervane-now" / "shared.json",
-        R"({"has_seen_mac_first_run": true, "told_how_to_reach_card_without_tray": true})");
-  }
-  void launchApp(bool onScreen = false) {
-    app_ =
-        ChildProcess::start({TERVANE_NOW_TOOL}, appEnv(onScreen), -1, (dir_ / "app.log").string());
-    ASSERT_EQ(command({"status", "--wait", "60"}).first, 0) << testing::readText(dir_ / "app.log");
+  // The application on this desktop (its own home, past its welcome); its windows on KWin's
+  // screen when `onScreen`, else its panels stay off it and the person's window in front.
+  testing::AppUnderTest& makeApp(bool onScreen = false) {
+    app_ = std::make_unique<testing::AppUnderTest>(
+        std::vector<std::string>{
+            "WAYLAND_DISPLAY=" + (dir_ / "run" / "wl-tervane").string(),
+            onScreen ? "QT_QPA_PLATFORM=wayland" : "QT_QPA_PLATFORM=offscreen"},
+        TERVANE_NOW_TOOL);
+    return *app_;
   }
   std::set<std::string> ids(const nlohmann::json& items) {
     std::set<std::string> out;
@@ -264,7 +246,7 @@ reply(out);
   MemoryDefaults defaults_;
   SystemClock clock_;
   std::shared_ptr<KWinBus> query_;
-  std::unique_ptr<ChildProcess> app_;
+  std::unique_ptr<testing::AppUnderTest> app_;
   int commands_ = 0;
 };
 
@@ -305,18 +287,18 @@ TEST_F(KWinDesktop, HidesTheUnusedKeepsTheActiveAndBringsEveryWindowBack) {
 // back; killed mid-stage, the next run replaces its stale KWin script, recovers the stage
 // and brings every window back; quitting unloads its script.
 TEST_F(KWinDesktop, TheApplicationStagesShowsAndRecoversAfterAKill) {
-  pastTheWelcome();
   ASSERT_TRUE(surface(platform_)->activate("org.example.alpha"));
   platform_.reset();
-  launchApp();
+  auto& app = makeApp();
+  app.launch();
   const std::map<std::string, bool> staged = {
       {"org.example.alpha", false}, {"org.example.beta", true}, {"org.example.gamma", true}};
   const std::map<std::string, bool> shown = {
       {"org.example.alpha", false}, {"org.example.beta", false}, {"org.example.gamma", false}};
 
-  ASSERT_EQ(command({"capture", "write the report"}).first, 0);
-  ASSERT_EQ(command({"start"}).first, 0);
-  auto status = nlohmann::json::parse(command({"status", "--json"}).second);
+  ASSERT_EQ(app.command({"capture", "write the report"}).status, 0);
+  ASSERT_EQ(app.command({"start"}).status, 0);
+  auto status = app.statusJson();
   EXPECT_EQ(status["desktop"], "kwin");
   EXPECT_EQ(ids(status["stage"]["stowed"]),
             (std::set<std::string>{"org.example.beta", "org.example.gamma"}));
@@ -324,35 +306,33 @@ TEST_F(KWinDesktop, TheApplicationStagesShowsAndRecoversAfterAKill) {
 
   // The person brings a hidden window forward, as a click in the task bar would: the
   // guard raises the shield, and "Back to it" puts the window away again.
-  ASSERT_EQ(command({"status", "--until", "settled"}).first, 0);
+  ASSERT_EQ(app.command({"status", "--until", "settled"}).status, 0);
   ASSERT_TRUE(query_->runOnce(R"JS(
 var all = windowsNow();
 for (var i = 0; i < all.length; ++i)
   if (appOf(all[i]) === "org.example.beta") { all[i].minimized = false; setActive(all[i]); }
 reply(true);
 )JS"));
-  ASSERT_EQ(command({"status", "--until", "shield"}).first, 0);
-  status = nlohmann::json::parse(command({"status", "--json"}).second);
+  ASSERT_EQ(app.command({"status", "--until", "shield"}).status, 0);
+  status = app.statusJson();
   EXPECT_EQ(status["pendingSubject"]["id"], "org.example.beta");
-  ASSERT_EQ(command({"answer", "no"}).first, 0);
+  ASSERT_EQ(app.command({"answer", "no"}).status, 0);
   EXPECT_EQ(minimized(), staged);
 
-  ASSERT_EQ(command({"show"}).first, 0);
+  ASSERT_EQ(app.command({"show"}).status, 0);
   EXPECT_EQ(minimized(), shown);
 
-  ASSERT_EQ(command({"start"}).first, 0);
+  ASSERT_EQ(app.command({"start"}).status, 0);
   EXPECT_EQ(minimized(), staged);
-  ::kill(-app_->pid(), SIGKILL);
-  (void)app_->wait(30);
-  launchApp();
-  status = nlohmann::json::parse(command({"status", "--json"}).second);
+  app.kill();
+  app.launch();
+  status = app.statusJson();
   ASSERT_TRUE(status["stage"].is_object()) << status.dump();
-  ASSERT_EQ(command({"show"}).first, 0);
+  ASSERT_EQ(app.command({"show"}).status, 0);
   EXPECT_EQ(minimized(), shown);
 
   // Quitting takes its script out of KWin.
-  ::kill(app_->pid(), SIGTERM);
-  EXPECT_EQ(app_->wait(30), 0);
+  EXPECT_EQ(app.terminate(), 0);
   EXPECT_EQ(
       gdbus("org.kde.KWin", {"-o", "/Scripting", "-m", "org.kde.kwin.Scripting.isScriptLoaded",
                              "tervane-now-activations"}),
@@ -441,21 +421,21 @@ TEST_F(KWinDesktop, IdleTimeGoesUpAndResets) {
 // The application as a Wayland client of KWin: the shield that the guard raises covers
 // the screen above every window, on every virtual desktop, with the keyboard.
 TEST_F(KWinDesktop, TheShieldCoversTheScreenAboveEveryWindowWithTheKeyboard) {
-  pastTheWelcome();
   ASSERT_TRUE(surface(platform_)->activate("org.example.alpha"));
   platform_.reset();
-  launchApp(true);
-  ASSERT_EQ(command({"capture", "write the report"}).first, 0);
-  ASSERT_EQ(command({"start"}).first, 0);
-  ASSERT_EQ(command({"status", "--until", "settled"}).first, 0);
+  auto& app = makeApp(true);
+  app.launch();
+  ASSERT_EQ(app.command({"capture", "write the report"}).status, 0);
+  ASSERT_EQ(app.command({"start"}).status, 0);
+  ASSERT_EQ(app.command({"status", "--until", "settled"}).status, 0);
   ASSERT_TRUE(query_->runOnce(R"JS(
 var all = windowsNow();
 for (var i = 0; i < all.length; ++i)
   if (appOf(all[i]) === "org.example.beta") { all[i].minimized = false; setActive(all[i]); }
 reply(true);
 )JS"));
-  ASSERT_EQ(command({"status", "--until", "shield"}).first, 0);
-  const std::string pid = std::to_string(app_->pid());
+  ASSERT_EQ(app.command({"status", "--until", "shield"}).status, 0);
+  const std::string pid = std::to_string(app.pid());
   const auto shield = query_->runOnce("var pid = " + pid + R"JS(;
 function check() {
   var w = activeNow();
@@ -466,24 +446,24 @@ function check() {
 if (!check()) (workspace.windowActivated || workspace.clientActivated).connect(check);
 )JS",
                                       std::chrono::seconds(20));
-  ASSERT_TRUE(shield) << shield.error().message << testing::readText(dir_ / "app.log");
+  ASSERT_TRUE(shield) << shield.error().message << app.output();
   EXPECT_EQ(
       shield.value(),
       nlohmann::json({{"above", true}, {"everywhere", true}, {"width", 1280}, {"height", 800}}));
-  ASSERT_EQ(command({"answer", "no"}).first, 0);
+  ASSERT_EQ(app.command({"answer", "no"}).status, 0);
   EXPECT_TRUE(minimized().at("org.example.beta"));
 }
 
 // The bee as Plasma's panel sees it: a StatusNotifierItem that registers with the watcher,
 // and whose activation (a click on it) opens the card on KWin's screen.
 TEST_F(KWinDesktop, TheBeeIsAStatusNotifierItemWhoseClickOpensTheCard) {
-  pastTheWelcome();
   FakeTrayWatcher watcher;
   // The application asks the watcher while it starts, so the watcher answers meanwhile.
-  app_ = ChildProcess::start({TERVANE_NOW_TOOL}, appEnv(true), -1, (dir_ / "app.log").string());
+  auto& app = makeApp(true);
+  app.start();
   const auto item = watcher.awaitItem();
-  ASSERT_TRUE(item) << testing::readText(dir_ / "app.log");
-  const std::string pid = std::to_string(app_->pid());
+  ASSERT_TRUE(item) << app.output();
+  const std::string pid = std::to_string(app.pid());
   // Replies whether a window of the application shows now, or waits for one.
   const auto ownWindow = [&](bool wait) {
     return query_->runOnce("var pid = " + pid + ", wait = " + (wait ? "true" : "false") + R"JS(;
@@ -501,16 +481,14 @@ else (workspace.windowAdded || workspace.clientAdded).connect(function () { if (
   gdbus(*item,
         {"-o", "/StatusNotifierItem", "-m", "org.kde.StatusNotifierItem.Activate", "0", "0"});
   const auto card = ownWindow(true);
-  EXPECT_TRUE(card) << testing::readText(dir_ / "app.log");
+  EXPECT_TRUE(card) << app.output();
 }
 
 // The crash rounds on KWin: five applications, one of them minimized by the person.
 TEST_F(KWinDesktop, AKilledRunLosesNothing) {
   for (const char* app : {"org.example.delta", "org.example.epsilon"}) launch(app);
   platform_.reset();
-  testing::AppUnderTest app(
-      {"WAYLAND_DISPLAY=" + (dir_ / "run" / "wl-tervane").string(), "QT_QPA_PLATFORM=offscreen"},
-      TERVANE_NOW_TOOL);
+  auto& app = makeApp();
   testing::CrashDesktop crash;
   crash.apps = {"org.example.alpha", "org.example.beta", "org.example.gamma", "org.example.delta",
                 "org.example.epsilon"};

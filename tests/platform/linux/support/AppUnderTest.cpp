@@ -40,10 +40,14 @@ std::vector<std::string> AppUnderTest::environment() const {
   return environment;
 }
 
-void AppUnderTest::launch() {
+void AppUnderTest::start() {
   ASSERT_EQ(process_, nullptr) << "already running";
   ++launches_;
   process_ = ChildProcess::start({program_}, environment(), -1, (home_ / "app.log").string());
+}
+
+void AppUnderTest::launch() {
+  start();
   const auto ready = command({"status", "--wait", "60"}, 90);
   ASSERT_EQ(ready.status, 0) << ready.err << "\n" << output();
 }

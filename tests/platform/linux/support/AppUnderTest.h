@@ -30,6 +30,8 @@ class AppUnderTest {
   // Starts the application and returns once its control socket answers; fails the test
   // (with the application's output) when it does not within a minute.
   void launch();
+  // Starts it and returns at once.
+  void start();
   // Asks it to quit (SIGTERM) and gives its exit status once it has gone.
   int terminate();
   // Kills it (SIGKILL) at once, as a crash would.
