@@ -43,6 +43,19 @@
 namespace tervane::cli {
 namespace {
 
+// The main loop dispatches `source` (the X connection or KWin's bus) when its descriptor
+// is readable; a reply wait on any thread can also leave events in memory that the
+// descriptor no longer shows, and then it wakes us to dispatch them on the main thread.
+template <class Source>
+void dispatchWhenWoken(const std::shared_ptr<Source>& source, std::shared_ptr<MainQueue> main) {
+  std::weak_ptr<Source> weak = source;
+  source->setWakeHandler([weak, main = std::move(main)] {
+    main->post([weak] {
+      if (auto alive = weak.lock()) (void)alive->dispatch();
+    });
+  });
+}
+
 // The signals that end the application arrive as reads on a descriptor, on the main
 // thread, so quitting runs the same path as the menu's Quit. They are blocked before any
 // thread exists, so no other thread takes them.
@@ -178,7 +191,7 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
   std::shared_ptr<kwin::KWinBus> kwinBus;
   std::shared_ptr<kwin::WaylandIdle> idle;
   if (onX11) {
-    x11::X11Platform::attach(x, main);
+    dispatchWhenWoken(x, main);
     x11::X11Platform::Options platformOptions;
     platformOptions.stateFolder = stateFolder.value();
     platformOptions.companions = companionServer;
@@ -198,7 +211,7 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
     }
     kwinBus = kwinPlatform.value()->bus();
     idle = kwinPlatform.value()->idle();
-    kwin::KWinPlatform::attach(kwinBus, main);
+    dispatchWhenWoken(kwinBus, main);
     monitor = kwinPlatform.value()->guardMonitor();
     platform = kwinPlatform.value();
   }

@@ -1,12 +1,8 @@
 #include "linux/X11Platform.h"
 
-#include "companion/BrowserOrigin.h"
-#include "companion/CompanionBrowser.h"
 #include "guard/GuardMonitor.h"
 #include "linux/X11AppSurface.h"
 #include "linux/X11ScriptableBrowser.h"
-#include "script/ScriptEngine.h"
-#include "surfaces/BrowserSurface.h"
 
 namespace tervane::x11 {
 
@@ -17,34 +13,9 @@ X11Platform::X11Platform(std::shared_ptr<XConnection> connection, Options option
   if (auto stowed = mover_->stowedQuery()) connection_->setStowedQuery(std::move(stowed));
   presence_ =
       std::make_shared<X11AutomationPermission>(connection_, options_.procRoot, options_.own);
-  lane_ = std::make_shared<AppleEventLane>();
-  permission_ = std::make_shared<BrowserPermission>(lane_, presence_);
-  std::shared_ptr<BrowserLookup> lookup =
-      std::make_shared<X11BrowserLookup>(connection_, presence_, mover_);
-  if (options_.companions) {
-    lookup =
-        std::make_shared<companion::CompanionBrowserLookup>(options_.companions, std::move(lookup));
-  }
-  auto engine = std::make_shared<ScriptEngine>(std::move(lookup));
-  runner_ = std::make_shared<AppleScriptRunner>(lane_, std::move(engine));
-  browsers_ = std::make_shared<BrowserSurface>(runner_, permission_);
-  // A browser without a connected companion is scripted through its X11 windows, as is
-  // every browser when there is no companion socket (a preview).
-  browsers_->setWindowsOnly([companions = options_.companions](BrowserKind kind) {
-    const auto kinds = companion::companionKinds(appName(kind));
-    if (kinds.empty()) return false;
-    return !companions || companions->links(kinds).empty();
-  });
-}
-
-void X11Platform::attach(const std::shared_ptr<XConnection>& connection,
-                         std::shared_ptr<MainQueue> main) {
-  std::weak_ptr<XConnection> weak = connection;
-  connection->setWakeHandler([weak, main = std::move(main)] {
-    main->post([weak] {
-      if (auto alive = weak.lock()) (void)alive->dispatch();
-    });
-  });
+  browsers_ = companion::BrowserStack::make(
+      presence_, std::make_shared<X11BrowserLookup>(connection_, presence_, mover_),
+      options_.companions);
 }
 
 std::shared_ptr<ActivationSource> X11Platform::activationSource() {
@@ -70,7 +41,7 @@ std::shared_ptr<AppSurfacing> X11Platform::appSurface(std::shared_ptr<Activation
 }
 
 std::shared_ptr<BrowserSurfacing> X11Platform::browserSurface() {
-  return browsers_;
+  return browsers_.surface;
 }
 
 std::shared_ptr<GuardObserving> X11Platform::guardMonitor() {
