@@ -45,7 +45,7 @@ settled = settled.concat(left);
 if (present && activate) {
   // Top to bottom: the application's first shown window takes the focus; when the person
   // minimized every one, the top one comes back for it.
-  var order = workspace.stackingOrder !== undefined ? workspace.stackingOrder : all;
+  var order = stackedNow();
   var top = null, shown = null;
   for (var j = order.length - 1; j >= 0; --j) {
     var s = order[j];
@@ -116,7 +116,8 @@ std::vector<AppFacts> KWinAppSurface::runningApps() {
     if (it == apps.end()) {
       AppFacts facts;
       facts.bundleId = window.app;
-      facts.name = window.app;
+      const auto browser = browserKindForBundleId(window.app);
+      facts.name = browser ? displayName(*browser) : window.app;
       facts.secondsSinceLastUse = log_->secondsSinceLastUse(window.app);
       facts.canHide = options_.neverStow.count(window.app) == 0;
       apps.push_back(std::move(facts));

@@ -3,10 +3,12 @@
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
 #include "base/AtomicFile.h"
+#include "linux/ClientWindows.h"
 
 namespace tervane::kwin {
 namespace {
@@ -34,6 +36,13 @@ function windowsNow() {
   return typeof workspace.windowList === "function" ? workspace.windowList()
                                                      : workspace.clientList();
 }
+// Every window, bottom to top (5.27 gives each window its place, not the list).
+function stackedNow() {
+  if (workspace.stackingOrder !== undefined) return Array.prototype.slice.call(workspace.stackingOrder);
+  return Array.prototype.slice.call(windowsNow()).sort(function (a, b) {
+    return a.stackingOrder - b.stackingOrder;
+  });
+}
 function activeNow() {
   return workspace.activeWindow !== undefined ? workspace.activeWindow : workspace.activeClient;
 }
@@ -45,10 +54,13 @@ function onActivated(f) {
   (workspace.windowActivated !== undefined ? workspace.windowActivated
                                            : workspace.clientActivated).connect(f);
 }
-// A Wayland window's app id names its desktop file; an XWayland window has its class.
+// A Wayland window's app id names its desktop file; an XWayland window has its class. A
+// browser goes by its fixed identifier, whichever build or protocol it runs as.
 function appOf(w) {
   var file = w.desktopFileName ? String(w.desktopFileName) : "";
-  return file !== "" ? file : String(w.resourceClass || "");
+  var app = file !== "" ? file : String(w.resourceClass || "");
+  var browser = browserApps[app.toLowerCase()];
+  return browser !== undefined ? browser : app;
 }
 function idOf(w) { return String(w.internalId); }
 function isApp(w) { return w.normalWindow && !w.skipTaskbar && appOf(w) !== ""; }
@@ -74,6 +86,13 @@ Result<std::shared_ptr<KWinBus>> KWinBus::open(std::filesystem::path scriptFolde
     return busError("no name on the session bus", r);
   }
   self->uniqueName_ = unique;
+  // ":1.42" names this connection; "1-42" does in a script's name.
+  for (char c : self->uniqueName_) {
+    if (std::isalnum(static_cast<unsigned char>(c)))
+      self->connectionTag_ += c;
+    else if (!self->connectionTag_.empty())
+      self->connectionTag_ += '-';
+  }
   return self;
 }
 
@@ -130,6 +149,8 @@ std::string KWinBus::scriptText(const std::string& body, const std::string& toke
   std::string text = "(function () {\nvar tervane = {service: " + json(uniqueName_).dump() +
                      ", path: " + json(kReportPath).dump() +
                      ", iface: " + json(kReportInterface).dump() + "};\n";
+  static const std::string browsers = json(x11::browserClassIdentifiers()).dump();
+  text += "var browserApps = " + browsers + ";\n";
   text += kPrelude;
   if (!token.empty()) {
     text += "function reply(value) { report(" + json(token).dump() + ", value); }\n";
@@ -185,7 +206,9 @@ Status KWinBus::loadAndRun(const std::string& name, const std::string& text) {
 
 Result<nlohmann::json> KWinBus::runOnce(const std::string& body, std::chrono::milliseconds limit) {
   const std::string token = kOncePrefix + std::to_string(nextToken_++);
-  const std::string name = "tervane-now-" + std::to_string(::getpid()) + "-" + token;
+  // Unique per connection: the lanes' connection runs scripts beside the main one's.
+  const std::string name =
+      "tervane-now-" + std::to_string(::getpid()) + "-" + connectionTag_ + "-" + token;
   Result<nlohmann::json> result = Error{"KWin's script did not answer in time", ETIMEDOUT};
   if (auto ran = loadAndRun(name, scriptText(body, token)); !ran) {
     result = ran.error();

@@ -87,6 +87,7 @@ class KWinBus {
   sd_bus_slot* filterSlot_ = nullptr;
   std::filesystem::path scriptFolder_;
   std::string uniqueName_;
+  std::string connectionTag_;
   std::uint64_t nextToken_ = 1;
   std::map<std::string, nlohmann::json> answers_;
   ReportHandler reportHandler_;

@@ -1,13 +1,14 @@
 #include "kwin/KWinPlatform.h"
 
 #include "base/Log.h"
-#include "companion/CompanionBrowser.h"
 #include "guard/GuardMonitor.h"
-#include "script/BrowserRegistry.h"
-#include "script/ScriptEngine.h"
+#include "kwin/KWinBrowsers.h"
 
 namespace tervane::kwin {
 namespace {
+
+// Where the scripts' files are while KWin reads them, under the state folder.
+constexpr const char* kScriptFolder = "kwin-scripts";
 
 // Reports the window in front now, then every window KWin activates.
 constexpr const char* kActivations = R"JS(
@@ -38,14 +39,6 @@ var all = windowsNow();
 for (var i = 0; i < all.length; ++i) watch(all[i]);
 (workspace.windowAdded || workspace.clientAdded).connect(watch);
 )JS";
-
-// No browser is seen by its windows yet: every browser answers as not running unless its
-// companion is connected.
-class NoWindowLevelBrowsers final : public AutomationPermission {
- public:
-  std::vector<std::string> runningApplicationIds() override { return {}; }
-  std::optional<int> automationStatus(const std::string&, bool) override { return -600; }
-};
 
 }  // namespace
 
@@ -86,7 +79,7 @@ void KWinActivationSource::reported(const std::string& token, const nlohmann::js
 }
 
 Result<std::shared_ptr<KWinPlatform>> KWinPlatform::open(Options options) {
-  auto bus = KWinBus::open(options.stateFolder / "kwin-scripts");
+  auto bus = KWinBus::open(options.stateFolder / kScriptFolder);
   if (!bus) return bus.error();
   std::shared_ptr<KWinPlatform> platform(new KWinPlatform(bus.value(), std::move(options)));
   if (auto started = platform->activations_->start(); !started) return started.error();
@@ -108,30 +101,14 @@ Result<std::shared_ptr<KWinPlatform>> KWinPlatform::open(Options options) {
 KWinPlatform::KWinPlatform(std::shared_ptr<KWinBus> bus, Options options)
     : bus_(std::move(bus)), options_(std::move(options)) {
   activations_ = std::make_shared<KWinActivationSource>(bus_, options_.own, options_.ownPid);
-  lane_ = std::make_shared<AppleEventLane>();
-  permission_ =
-      std::make_shared<BrowserPermission>(lane_, std::make_shared<NoWindowLevelBrowsers>());
-  std::shared_ptr<BrowserLookup> lookup = std::make_shared<BrowserRegistry>();
-  if (options_.companions) {
-    lookup =
-        std::make_shared<companion::CompanionBrowserLookup>(options_.companions, std::move(lookup));
-  }
-  runner_ =
-      std::make_shared<AppleScriptRunner>(lane_, std::make_shared<ScriptEngine>(std::move(lookup)));
-  browsers_ = std::make_shared<BrowserSurface>(runner_, permission_);
+  auto windows = std::make_shared<KWinBrowserWindows>(options_.stateFolder / kScriptFolder);
+  browsers_ = companion::BrowserStack::make(std::make_shared<KWinBrowserPresence>(windows),
+                                            std::make_shared<KWinBrowserLookup>(windows),
+                                            options_.companions);
 }
 
 KWinPlatform::~KWinPlatform() {
   bus_->unload(kOwnWindowsScript);
-}
-
-void KWinPlatform::attach(const std::shared_ptr<KWinBus>& bus, std::shared_ptr<MainQueue> main) {
-  std::weak_ptr<KWinBus> weak = bus;
-  bus->setWakeHandler([weak, main = std::move(main)] {
-    main->post([weak] {
-      if (auto alive = weak.lock()) (void)alive->dispatch();
-    });
-  });
 }
 
 std::shared_ptr<AppSurfacing> KWinPlatform::appSurface(std::shared_ptr<ActivationLog> log) {

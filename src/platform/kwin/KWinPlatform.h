@@ -7,8 +7,8 @@
 // unloaded when the platform goes, and ones left behind by a run that crashed are
 // replaced at start.
 //
-// Browsers are reached only through their companions here; without a connected
-// companion a browser's windows are not seen (KWin gives no window-level browser yet).
+// Browsers are reached through their companions when connected, else by their windows
+// through KWin (`KWinBrowsers`).
 #pragma once
 
 #include <filesystem>
@@ -17,18 +17,13 @@
 #include <set>
 #include <string>
 
-#include "base/MainQueue.h"
 #include "base/Signal.h"
-#include "companion/CompanionServer.h"
+#include "companion/BrowserStack.h"
 #include "guard/GuardObserving.h"
 #include "kwin/KWinAppSurface.h"
 #include "kwin/KWinBus.h"
 #include "session/PlatformFactory.h"
 #include "stage/ActivationSource.h"
-#include "surfaces/AppleEventLane.h"
-#include "surfaces/AppleScriptRunner.h"
-#include "surfaces/BrowserPermission.h"
-#include "surfaces/BrowserSurface.h"
 
 namespace tervane::kwin {
 
@@ -82,12 +77,9 @@ class KWinPlatform final : public PlatformFactory {
   static Result<std::shared_ptr<KWinPlatform>> open(Options options);
   ~KWinPlatform() override;
 
-  // Posts a dispatch to `main` whenever a synchronous call left messages in memory.
-  static void attach(const std::shared_ptr<KWinBus>& bus, std::shared_ptr<MainQueue> main);
-
   std::shared_ptr<ActivationSource> activationSource() override { return activations_; }
   std::shared_ptr<AppSurfacing> appSurface(std::shared_ptr<ActivationLog> log) override;
-  std::shared_ptr<BrowserSurfacing> browserSurface() override { return browsers_; }
+  std::shared_ptr<BrowserSurfacing> browserSurface() override { return browsers_.surface; }
   std::shared_ptr<ShieldPresenting> shield() override { return options_.shield; }
   std::shared_ptr<GuardObserving> guardMonitor();
 
@@ -102,10 +94,7 @@ class KWinPlatform final : public PlatformFactory {
   Options options_;
   std::shared_ptr<WaylandIdle> idle_;
   std::shared_ptr<KWinActivationSource> activations_;
-  std::shared_ptr<AppleEventLane> lane_;
-  std::shared_ptr<BrowserPermission> permission_;
-  std::shared_ptr<AppleScriptRunner> runner_;
-  std::shared_ptr<BrowserSurface> browsers_;
+  companion::BrowserStack browsers_;
   std::shared_ptr<GuardObserving> monitor_;
 };
 

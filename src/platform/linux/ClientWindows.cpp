@@ -356,6 +356,16 @@ std::optional<BrowserKind> browserKindForClass(std::string_view className) {
   return std::nullopt;
 }
 
+std::map<std::string, std::string> browserClassIdentifiers() {
+  std::map<std::string, std::string> out;
+  for (const auto& names : kBrowsers) {
+    for (std::string_view c : names.classes) {
+      if (!c.empty()) out.emplace(c, bundleId(names.kind));
+    }
+  }
+  return out;
+}
+
 std::optional<BrowserKind> browserKindForProcess(std::string_view processName) {
   if (processName.empty()) return std::nullopt;
   for (const auto& names : kBrowsers) {

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -92,6 +93,8 @@ void raiseWithoutFocus(XConnection& connection, xcb_window_t window);
 std::string appIdentifier(std::string_view className);
 // The browser (of the Chromium family, or Firefox) a window class belongs to, if any.
 std::optional<BrowserKind> browserKindForClass(std::string_view className);
+// Every browser window class (lower-cased) with the application identifier it stands for.
+std::map<std::string, std::string> browserClassIdentifiers();
 // The browser whose process has this executable name (as in /proc/PID/comm), if any.
 std::optional<BrowserKind> browserKindForProcess(std::string_view processName);
 // A browser window's title less the browser's own " - Name" (Firefox: " — Name") suffix.

@@ -39,12 +39,14 @@ const std::vector<std::string> kApps = {"org.example.alpha", "org.example.beta",
                                         "org.example.gamma"};
 
 // Replies once no window of `app` is left.
-std::string untilClosed(const std::string& app) {
-  return "var app = " + nlohmann::json(app).dump() + R"JS(;
+std::string untilClosed(const std::string& app, const std::string& title) {
+  return "var app = " + nlohmann::json(app).dump() + ", title = " + nlohmann::json(title).dump() +
+         R"JS(;
 function has(except) {
   var all = windowsNow();
   for (var i = 0; i < all.length; ++i)
-    if (all[i] !== except && isApp(all[i]) && appOf(all[i]) === app) return true;
+    if (all[i] !== except && isApp(all[i]) && appOf(all[i]) === app &&
+        (title === "" || String(all[i].caption) === title)) return true;
   return false;
 }
 if (!has(null)) reply(true);
@@ -165,18 +167,20 @@ class KWinDesktop : public ::testing::Test {
     return platform ? platform.value() : nullptr;
   }
 
-  void launch(const std::string& app) {
+  void launch(const std::string& app, const std::string& title = {}) {
     int fds[2];
     ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
-    windows_[app] =
-        ChildProcess::start({TERVANE_TEST_WINDOW, app, std::to_string(fds[1])}, env_, fds[1]);
+    windows_[title.empty() ? app : title] = ChildProcess::start(
+        {TERVANE_TEST_WINDOW, app, std::to_string(fds[1]), title.empty() ? app : title}, env_,
+        fds[1]);
     ::close(fds[1]);
     EXPECT_EQ(readLine(fds[0]), "shown") << app << " did not appear";
     ::close(fds[0]);
   }
 
-  bool waitUntilClosed(const std::string& app) {
-    auto answer = query_->runOnce(untilClosed(app), std::chrono::seconds(20));
+  // Until no window of `app` (titled `title`, when given) is left.
+  bool waitUntilClosed(const std::string& app, const std::string& title = {}) {
+    auto answer = query_->runOnce(untilClosed(app, title), std::chrono::seconds(20));
     return answer && answer.value() == true;
   }
 
@@ -347,6 +351,53 @@ if (!check()) (workspace.windowActivated || workspace.clientActivated).connect(c
 
 // KWin numbers a script by how many are loaded: once an earlier one goes, a new script
 // gets the number (and the object path) of a later one. It still runs.
+// Without its companion a browser is seen and moved by its windows, front to back, each
+// one tab titled by its window; the application list names it as the browser.
+TEST_F(KWinDesktop, ABrowserWithoutItsCompanionIsMovedByItsWindows) {
+  launch("chromium", "first page - Chromium");
+  launch("chromium", "second page - Chromium");
+  const auto apps = surface(platform_)->runningApps();
+  EXPECT_EQ(std::count_if(apps.begin(), apps.end(),
+                          [](const AppFacts& app) {
+                            return app.bundleId == bundleId(BrowserKind::chrome) &&
+                                   app.name == displayName(BrowserKind::chrome);
+                          }),
+            1);
+
+  auto browsers = platform_->browserSurface();
+  EXPECT_EQ(browsers->runningBrowsers(), std::vector<BrowserKind>{BrowserKind::chrome});
+  EXPECT_TRUE(browsers->seesWindowsOnly(BrowserKind::chrome));
+  const auto read = [&] {
+    std::vector<std::pair<std::string, bool>> out;
+    auto windows = browsers->windows(BrowserKind::chrome);
+    EXPECT_TRUE(windows.ok()) << windows.error();
+    for (const auto& w : windows.value()) {
+      EXPECT_EQ(w.tabs.size(), 1u);
+      out.emplace_back(w.tabs.at(0).title, w.isMinimized);
+    }
+    return out;
+  };
+  using Read = std::vector<std::pair<std::string, bool>>;
+  EXPECT_EQ(read(), (Read{{"second page", false}, {"first page", false}}));
+  const auto windows = browsers->windows(BrowserKind::chrome).value();
+  const std::int64_t first = windows[1].windowId, second = windows[0].windowId;
+
+  ASSERT_TRUE(browsers->focus(first, 1, BrowserKind::chrome).ok());
+  EXPECT_EQ(read(), (Read{{"first page", false}, {"second page", false}}));
+  EXPECT_EQ(browsers->minimize({first, second}, BrowserKind::chrome).value(), 2);
+  EXPECT_EQ(read(), (Read{{"first page", true}, {"second page", true}}));
+  EXPECT_EQ(browsers->restore({second}, BrowserKind::chrome).value(), 1);
+  EXPECT_EQ(read(), (Read{{"first page", true}, {"second page", false}}));
+
+  windows_.at("second page - Chromium")->stop();
+  ASSERT_TRUE(waitUntilClosed(bundleId(BrowserKind::chrome), "second page - Chromium"));
+  EXPECT_EQ(browsers->restore({first, second}, BrowserKind::chrome).value(), 1)
+      << "a closed window is not counted as back";
+  windows_.at("first page - Chromium")->stop();
+  ASSERT_TRUE(waitUntilClosed(bundleId(BrowserKind::chrome)));
+  EXPECT_TRUE(browsers->runningBrowsers().empty());
+}
+
 TEST_F(KWinDesktop, AScriptRunsWhenKWinGivesItANumberInUse) {
   ASSERT_TRUE(query_->loadResident("tervane-test-earlier", ""));
   ASSERT_TRUE(query_->loadResident("tervane-test-later", ""));
