@@ -196,13 +196,6 @@ Status KWinScriptableBrowser::setMinimized(std::int64_t window, bool minimized) 
   return success();
 }
 
-Result<bool> KWinScriptableBrowser::isVisible(std::int64_t window) {
-  std::lock_guard lock(mutex_);
-  auto at = find(window);
-  if (!at) return at.error();
-  return true;  // every browser window KWin lists is open, minimized or not
-}
-
 Status KWinScriptableBrowser::bringToFront(std::int64_t window) {
   std::lock_guard lock(mutex_);
   auto at = find(window);
@@ -215,42 +208,11 @@ Status KWinScriptableBrowser::bringToFront(std::int64_t window) {
   return success();
 }
 
-Result<std::size_t> KWinScriptableBrowser::oneTab(std::int64_t window, int index) {
+Result<std::string> KWinScriptableBrowser::titleOf(std::int64_t window) {
+  std::lock_guard lock(mutex_);
   auto at = find(window);
-  if (at && index != 1) return noSuchObject();
-  return at;
-}
-
-Result<int> KWinScriptableBrowser::activeTabIndex(std::int64_t window) {
-  std::lock_guard lock(mutex_);
-  auto at = oneTab(window, 1);
-  if (!at) return at.error();
-  return 1;
-}
-
-Status KWinScriptableBrowser::setActiveTabIndex(std::int64_t window, int index) {
-  std::lock_guard lock(mutex_);
-  auto at = oneTab(window, index);
-  if (!at) return at.error();
-  return success();
-}
-
-Result<int> KWinScriptableBrowser::tabCount(std::int64_t window) {
-  return activeTabIndex(window);  // one tab, the active one
-}
-
-Result<std::string> KWinScriptableBrowser::tabTitle(std::int64_t window, int index) {
-  std::lock_guard lock(mutex_);
-  auto at = oneTab(window, index);
   if (!at) return at.error();
   return x11::tabTitleFromWindowTitle(kind_, (*listing_)[at.value()].title);
-}
-
-Result<std::string> KWinScriptableBrowser::tabUrl(std::int64_t window, int index) {
-  std::lock_guard lock(mutex_);
-  auto at = oneTab(window, index);
-  if (!at) return at.error();
-  return std::string();  // the address is not visible from outside the browser
 }
 
 std::shared_ptr<ScriptableBrowser> KWinBrowserLookup::browserNamed(std::string_view name) {

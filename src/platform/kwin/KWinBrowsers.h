@@ -1,7 +1,6 @@
 // Browsers on a KDE Plasma Wayland desktop without their companions: seen and moved by
 // their windows, as KWin has them, the way the X11 desktop does it. A browser runs while
-// KWin shows a window of it; each window reads as one tab, titled with the window title
-// less the browser's name, with an empty address.
+// KWin shows a window of it; each window reads as one tab (`WindowLevelBrowser`).
 //
 // The lanes call from their own threads, so these talk to KWin over a connection of
 // their own (`KWinBus` is one thread's at a time), opened at first use and shared by the
@@ -22,7 +21,7 @@
 
 #include "kwin/KWinBus.h"
 #include "script/BrowserRegistry.h"
-#include "script/ScriptableBrowser.h"
+#include "script/WindowLevelBrowser.h"
 #include "stage/BrowserKind.h"
 #include "surfaces/AutomationPermission.h"
 
@@ -71,32 +70,26 @@ class KWinBrowserPresence final : public AutomationPermission {
   std::shared_ptr<KWinBrowserWindows> windows_;
 };
 
-class KWinScriptableBrowser final : public ScriptableBrowser {
+class KWinScriptableBrowser final : public WindowLevelBrowser {
  public:
   KWinScriptableBrowser(std::shared_ptr<KWinBrowserWindows> windows, BrowserKind kind)
       : windows_(std::move(windows)), kind_(kind) {}
 
-  ScriptDictionary dictionary() const override { return ScriptDictionary::chromium; }
   Status connect() override;
   Result<std::vector<std::int64_t>> windowIds() override;
   Result<int> windowIndex(std::int64_t window) override;
   Result<bool> isMinimized(std::int64_t window) override;
   Status setMinimized(std::int64_t window, bool minimized) override;
-  Result<bool> isVisible(std::int64_t window) override;
   Status bringToFront(std::int64_t window) override;
-  Result<int> activeTabIndex(std::int64_t window) override;
-  Status setActiveTabIndex(std::int64_t window, int index) override;
-  Result<int> tabCount(std::int64_t window) override;
-  Result<std::string> tabTitle(std::int64_t window, int index) override;
-  Result<std::string> tabUrl(std::int64_t window, int index) override;
+
+ protected:
+  Result<std::string> titleOf(std::int64_t window) override;
 
  private:
   // The listing of this script, read now when there is none.
   Result<std::vector<KWinBrowserWindow>*> listing();
   // The window of the listing, and its place in it.
   Result<std::size_t> find(std::int64_t window);
-  // The window's place in the listing, when `index` names its one tab.
-  Result<std::size_t> oneTab(std::int64_t window, int index);
 
   std::shared_ptr<KWinBrowserWindows> windows_;
   BrowserKind kind_;

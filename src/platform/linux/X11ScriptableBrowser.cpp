@@ -84,12 +84,6 @@ Status X11ScriptableBrowser::setMinimized(std::int64_t id, bool minimized) {
   return success();
 }
 
-Result<bool> X11ScriptableBrowser::isVisible(std::int64_t id) {
-  auto w = window(id);
-  if (!w) return w.error();
-  return true;  // every managed browser window is open, minimized or not
-}
-
 Status X11ScriptableBrowser::bringToFront(std::int64_t id) {
   auto w = window(id);
   if (!w) return w.error();
@@ -98,39 +92,10 @@ Status X11ScriptableBrowser::bringToFront(std::int64_t id) {
   return success();
 }
 
-Result<int> X11ScriptableBrowser::activeTabIndex(std::int64_t id) {
-  auto w = window(id);
-  if (!w) return w.error();
-  return 1;
-}
-
-Status X11ScriptableBrowser::setActiveTabIndex(std::int64_t id, int index) {
-  auto w = window(id);
-  if (!w) return w.error();
-  if (index != 1) return noSuchObject();
-  return success();
-}
-
-Result<int> X11ScriptableBrowser::tabCount(std::int64_t id) {
-  auto w = window(id);
-  if (!w) return w.error();
-  return 1;
-}
-
-Result<std::string> X11ScriptableBrowser::tabTitle(std::int64_t id, int index) {
+Result<std::string> X11ScriptableBrowser::titleOf(std::int64_t id) {
   auto w = window(id, true);
   if (!w) return w.error();
-  if (index != 1) return noSuchObject();
   return tabTitleFromWindowTitle(kind_, w.value().title);
-}
-
-Result<std::string> X11ScriptableBrowser::tabUrl(std::int64_t id, int index) {
-  auto w = window(id);
-  if (!w) return w.error();
-  if (index != 1) return noSuchObject();
-  // An empty URL rather than an error: the window reads as a window with one unnamed
-  // page, instead of failing the whole read.
-  return std::string();
 }
 
 X11BrowserLookup::X11BrowserLookup(std::shared_ptr<XConnection> connection,

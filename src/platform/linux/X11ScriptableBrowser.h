@@ -1,10 +1,9 @@
 // A Chromium-family browser as the script engine sees it, made of the browser's X11
 // windows: every managed normal window of the browser's classes, front to back; a
 // window's `id` is its X window id and `minimized` is its iconic state (set by iconifying
-// or restoring it, which fails unless the state reads back so). X11 shows nothing inside a window,
-// so each window has exactly one tab, the active one, titled with the window title less the
-// browser's name, and with an empty URL; other tabs and every URL stay unseen. Bringing a window to
-// index 1 raises it without giving it the focus.
+// or restoring it, which fails unless the state reads back so). X11 shows nothing inside
+// a window, so each window is one tab (`WindowLevelBrowser`). Bringing a window to index 1
+// raises it without giving it the focus.
 //
 // `X11BrowserLookup` hands the engine the browser a script addresses while it runs
 // (Safari never runs on X11). Both hold no state of their own beyond the shared
@@ -20,30 +19,25 @@
 #include "linux/X11AutomationPermission.h"
 #include "linux/XConnection.h"
 #include "script/BrowserRegistry.h"
-#include "script/ScriptableBrowser.h"
+#include "script/WindowLevelBrowser.h"
 
 namespace tervane::x11 {
 
-class X11ScriptableBrowser final : public ScriptableBrowser {
+class X11ScriptableBrowser final : public WindowLevelBrowser {
  public:
   // `kind` is one of the Chromium family. A null `mover` is one with its own connection.
   X11ScriptableBrowser(std::shared_ptr<XConnection> connection, BrowserKind kind,
                        std::shared_ptr<WindowMover> mover = nullptr);
 
-  ScriptDictionary dictionary() const override { return ScriptDictionary::chromium; }
   Status connect() override;
   Result<std::vector<std::int64_t>> windowIds() override;
   Result<int> windowIndex(std::int64_t window) override;
   Result<bool> isMinimized(std::int64_t window) override;
   Status setMinimized(std::int64_t window, bool minimized) override;
-  Result<bool> isVisible(std::int64_t window) override;
   Status bringToFront(std::int64_t window) override;
-  Result<int> activeTabIndex(std::int64_t window) override;
-  Status setActiveTabIndex(std::int64_t window, int index) override;
-  Result<int> tabCount(std::int64_t window) override;
-  Result<std::string> tabTitle(std::int64_t window, int index) override;
-  // Always "": the URL is not visible from outside the browser.
-  Result<std::string> tabUrl(std::int64_t window, int index) override;
+
+ protected:
+  Result<std::string> titleOf(std::int64_t window) override;
 
  private:
   bool isBrowserWindow(const ClientWindow& window) const;
