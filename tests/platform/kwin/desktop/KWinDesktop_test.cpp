@@ -398,6 +398,42 @@ TEST_F(KWinDesktop, ABrowserWithoutItsCompanionIsMovedByItsWindows) {
   EXPECT_TRUE(browsers->runningBrowsers().empty());
 }
 
+// Debian's Chromium, a Wayland client of KWin here, goes by Chrome, and its window is
+// read and moved the same way.
+TEST_F(KWinDesktop, DebiansChromiumIsMovedByItsWindow) {
+  auto chromium = ChildProcess::start(
+      {"chromium", "--user-data-dir=" + (dir_ / "profile").string(), "--no-first-run",
+       "--no-default-browser-check", "--disable-background-networking",
+       "--disable-component-update", "--disable-sync", "--disable-gpu", "--password-store=basic",
+       "--no-sandbox", "--ozone-platform=wayland", "data:text/html,<title>alpha page</title>"},
+      env_, -1, (dir_ / "chromium.log").string());
+  // Until a window of it shows the page's title.
+  auto titled = query_->runOnce(R"JS(
+function titled(w) { return String(w.caption) === "alpha page - Chromium"; }
+function watch(w) {
+  if (titled(w)) reply(appOf(w));
+  else w.captionChanged.connect(function () { if (titled(w)) reply(appOf(w)); });
+}
+var all = windowsNow();
+for (var i = 0; i < all.length; ++i) watch(all[i]);
+(workspace.windowAdded || workspace.clientAdded).connect(watch);
+)JS",
+                                std::chrono::seconds(30));
+  ASSERT_TRUE(titled) << testing::readText(dir_ / "chromium.log");
+  EXPECT_EQ(titled.value(), bundleId(BrowserKind::chrome));
+
+  auto browsers = platform_->browserSurface();
+  EXPECT_EQ(browsers->runningBrowsers(), std::vector<BrowserKind>{BrowserKind::chrome});
+  auto windows = browsers->windows(BrowserKind::chrome);
+  ASSERT_TRUE(windows.ok() && windows.value().size() == 1u);
+  EXPECT_EQ(windows.value()[0].tabs, (std::vector<TabFacts>{{"alpha page", "", true}}));
+  const auto id = windows.value()[0].windowId;
+  EXPECT_EQ(browsers->minimize({id}, BrowserKind::chrome).value(), 1);
+  EXPECT_TRUE(minimized().at(bundleId(BrowserKind::chrome)));
+  EXPECT_EQ(browsers->restore({id}, BrowserKind::chrome).value(), 1);
+  EXPECT_FALSE(minimized().at(bundleId(BrowserKind::chrome)));
+}
+
 TEST_F(KWinDesktop, AScriptRunsWhenKWinGivesItANumberInUse) {
   ASSERT_TRUE(query_->loadResident("tervane-test-earlier", ""));
   ASSERT_TRUE(query_->loadResident("tervane-test-later", ""));
