@@ -1,7 +1,7 @@
 // One window with the Wayland app id given as the first argument: the tests' stand-in
 // for an application on a KWin desktop. With a second argument, a descriptor, it writes
 // "shown" there once the compositor has configured and shown the window, which also
-// tells that KWin's main loop is running. A third is its title (else the app id).
+// tells that KWin's main loop is running.
 #include <unistd.h>
 
 #include <QApplication>
@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QString::fromLocal8Bit(argv[1]));
   QApplication app(argc, argv);
   Window window(argc > 2 ? std::atoi(argv[2]) : -1);
-  window.setWindowTitle(QString::fromLocal8Bit(argv[argc > 3 ? 3 : 1]));
+  window.setWindowTitle(QString::fromLocal8Bit(argv[1]));
   window.resize(320, 200);
   window.show();
   return QApplication::exec();
