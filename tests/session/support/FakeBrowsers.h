@@ -30,10 +30,6 @@ class FakeBrowsers final : public BrowserSurfacing {
     std::lock_guard lock(mutex_);
     authorization_.insert_or_assign(kind, a);
   }
-  void setConsentAnswer(BrowserKind kind, BrowserAuthorization a) {
-    std::lock_guard lock(mutex_);
-    consent_.insert_or_assign(kind, a);
-  }
   void setWindows(BrowserKind kind, std::vector<WindowFacts> windows) {
     std::lock_guard lock(mutex_);
     windows_[kind] = std::move(windows);
@@ -78,10 +74,8 @@ class FakeBrowsers final : public BrowserSurfacing {
   BrowserAuthorization requestConsent(BrowserKind kind) override {
     std::lock_guard lock(mutex_);
     ++consentRequests_;
-    auto it = consent_.find(kind);
-    auto answer = it == consent_.end() ? BrowserAuthorization::allowed() : it->second;
-    authorization_.insert_or_assign(kind, answer);
-    return answer;
+    authorization_.insert_or_assign(kind, BrowserAuthorization::allowed());
+    return BrowserAuthorization::allowed();
   }
   AppleScriptResult<std::vector<WindowFacts>> windows(BrowserKind kind) override {
     std::lock_guard lock(mutex_);
@@ -136,7 +130,6 @@ class FakeBrowsers final : public BrowserSurfacing {
   mutable std::mutex mutex_;
   std::vector<BrowserKind> running_;
   std::map<BrowserKind, BrowserAuthorization> authorization_;
-  std::map<BrowserKind, BrowserAuthorization> consent_;
   std::map<BrowserKind, std::vector<WindowFacts>> windows_;
   std::map<BrowserKind, AppleScriptError> failure_;
   std::map<BrowserKind, int> reads_;
