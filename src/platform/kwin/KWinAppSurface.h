@@ -1,13 +1,13 @@
 // The applications of a KDE Plasma Wayland desktop for the session model, read and moved
 // through scripts that KWin runs (`KWinBus`). An application is a Wayland app id, or the
-// class of an XWayland window, with at least one normal window on the taskbar, in KWin's
-// window order. Hiding minimizes every window of the application that is not already
-// minimized, and records those windows (by KWin's internal id, stable while KWin runs)
-// in a file beside the stage journal first; unhiding restores exactly the recorded
-// windows, so a window the person minimized stays minimized. A window counts as back
-// only when KWin reads it back as not minimized; one that did not come back stays in
-// the record for a later restore, and a closed one leaves it. This application's own
-// windows are listed and never put away. Main thread only.
+// class of an XWayland window (a browser's fixed identifier for a browser), with at least
+// one normal window on the taskbar, in KWin's window order. Hiding minimizes every window of the
+// application that is not already minimized, and records those windows (by KWin's internal id,
+// stable while KWin runs) in a file beside the stage journal first; unhiding restores exactly the
+// recorded windows, so a window the person minimized stays minimized. A window counts as back only
+// when KWin reads it back as not minimized; one that did not come back stays in the record for a
+// later restore, and a closed one leaves it. This application's own windows are listed and never
+// put away. Main thread only.
 #pragma once
 
 #include <cstdint>

@@ -45,7 +45,7 @@ if (w !== null) {
   if (typeof workspace.raiseWindow === "function") workspace.raiseWindow(w);
   else setActive(w);
 }
-var above = stackedNow().slice(stackedNow().indexOf(w) + 1);
+var order = stackedNow(), above = order.slice(order.indexOf(w) + 1);
 reply(w !== null && above.every(function (s) { return appOf(s) !== appOf(w); }));
 )JS";
 

@@ -14,7 +14,8 @@
 //
 // Events: the owner of the main loop watches `fileDescriptor()` and calls `dispatch()`
 // on the main thread when it is readable; messages that a synchronous call read into
-// memory are announced through the wake handler. Main thread only.
+// memory are announced through the wake handler. One thread at a time: the main thread's
+// connection, and another that the browser lanes share under a lock.
 #pragma once
 
 #include <chrono>
