@@ -46,7 +46,7 @@ function has(except) {
   var all = windowsNow();
   for (var i = 0; i < all.length; ++i)
     if (all[i] !== except && isApp(all[i]) && appOf(all[i]) === app &&
-        (title === "" || String(all[i].caption) === title)) return true;
+        String(all[i].caption).indexOf(title) === 0) return true;
   return false;
 }
 if (!has(null)) reply(true);
@@ -177,7 +177,7 @@ class KWinDesktop : public ::testing::Test {
     ::close(fds[0]);
   }
 
-  // Until no window of `app` (titled `title`, when given) is left.
+  // Until no window of `app` whose title starts with `title` is left.
   bool waitUntilClosed(const std::string& app, const std::string& title = {}) {
     auto answer = query_->runOnce(untilClosed(app, title), std::chrono::seconds(20));
     return answer && answer.value() == true;
@@ -364,54 +364,87 @@ if (!check()) (workspace.windowActivated || workspace.clientActivated).connect(c
       "(false,)\n");
 }
 
-// Debian's Chromium without its companion, a Wayland client of KWin here: it goes by
-// Chrome, and its windows are read front to back (one tab each, titled by the window),
-// raised, minimized and restored, each read back; a closed window is not counted as back.
-TEST_F(KWinDesktop, DebiansChromiumIsMovedByItsWindows) {
-  const auto open = [&](const std::string& page, const char* newWindow) {
-    return ChildProcess::start(
-        {"chromium", "--user-data-dir=" + (dir_ / "profile").string(), "--no-first-run",
-         "--no-default-browser-check", "--disable-background-networking",
-         "--disable-component-update", "--disable-sync", "--disable-gpu", "--password-store=basic",
-         "--no-sandbox", "--ozone-platform=wayland", newWindow,
-         "data:text/html,<title>" + page + "</title>"},
-        env_, -1, (dir_ / "chromium.log").string());
-  };
-  // Until a window of it shows the page's title.
-  const auto titled = [&](const std::string& page) {
-    auto answer = query_->runOnce("var caption = " + nlohmann::json(page + " - Chromium").dump() +
-                                      R"JS(;
+// A browser of Debian's as a Wayland client of KWin, each window in a process and
+// profile of its own, showing a local page titled `page`.
+struct KWinBrowserCase {
+  const char* name;
+  BrowserKind kind;
+  std::vector<std::string> (*command)(const std::filesystem::path& profile, const std::string& url);
+};
+
+const KWinBrowserCase kKWinBrowsers[] = {
+    {"Chromium", BrowserKind::chrome,
+     [](const std::filesystem::path& profile, const std::string& url) {
+       return std::vector<std::string>{"chromium",
+                                       "--user-data-dir=" + profile.string(),
+                                       "--no-first-run",
+                                       "--no-default-browser-check",
+                                       "--disable-background-networking",
+                                       "--disable-component-update",
+                                       "--disable-sync",
+                                       "--disable-gpu",
+                                       "--password-store=basic",
+                                       "--no-sandbox",
+                                       "--ozone-platform=wayland",
+                                       url};
+     }},
+    {"Firefox", BrowserKind::firefox,
+     [](const std::filesystem::path& profile, const std::string& url) {
+       return std::vector<std::string>{"env",      "MOZ_ENABLE_WAYLAND=1", "firefox-esr",
+                                       "-profile", profile.string(),       "-no-remote",
+                                       url};
+     }},
+};
+
+class KWinBrowserTest : public KWinDesktop, public ::testing::WithParamInterface<KWinBrowserCase> {
+ protected:
+  // Opens a window of the browser and waits until KWin shows the page's title in it.
+  std::unique_ptr<ChildProcess> open(const std::string& page) {
+    const auto profile = dir_ / ("profile-" + page);
+    std::filesystem::create_directories(profile);
+    testing::writeText(profile / "page.html", "<title>" + page + "</title>");
+    auto browser = ChildProcess::start(
+        GetParam().command(profile, "file://" + (profile / "page.html").string()), env_, -1,
+        (profile / "log").string());
+    auto shown = query_->runOnce("var page = " + nlohmann::json(page + " ").dump() + R"JS(;
 function watch(w) {
-  if (String(w.caption) === caption) reply(appOf(w));
-  else w.captionChanged.connect(function () { if (String(w.caption) === caption) reply(appOf(w)); });
+  function titled() { if (String(w.caption).indexOf(page) === 0) reply(appOf(w)); }
+  titled();
+  w.captionChanged.connect(titled);
 }
 var all = windowsNow();
 for (var i = 0; i < all.length; ++i) watch(all[i]);
 (workspace.windowAdded || workspace.clientAdded).connect(watch);
 )JS",
-                                  std::chrono::seconds(30));
-    return answer ? answer.value() : nlohmann::json(answer.error().message);
-  };
-  auto chromium = open("first page", "--new-window");
-  ASSERT_EQ(titled("first page"), bundleId(BrowserKind::chrome))
-      << testing::readText(dir_ / "chromium.log");
-  auto second = open("second page", "--new-window");
-  ASSERT_EQ(titled("second page"), bundleId(BrowserKind::chrome));
+                                 std::chrono::seconds(40));
+    EXPECT_TRUE(shown && shown.value() == bundleId(GetParam().kind))
+        << (shown ? shown.value().dump() : shown.error().message)
+        << testing::readText(profile / "log");
+    return browser;
+  }
+};
+
+// Without its companion the browser goes by its fixed identifier, and its windows are read
+// front to back (one tab each, titled by the window), raised, minimized and restored, each
+// read back; a window closed meanwhile is not counted as back.
+TEST_P(KWinBrowserTest, IsMovedByItsWindows) {
+  const BrowserKind kind = GetParam().kind;
+  auto first = open("first");
+  auto second = open("second");
   const auto apps = surface(platform_)->runningApps();
   EXPECT_EQ(std::count_if(apps.begin(), apps.end(),
-                          [](const AppFacts& app) {
-                            return app.bundleId == bundleId(BrowserKind::chrome) &&
-                                   app.name == displayName(BrowserKind::chrome);
+                          [&](const AppFacts& app) {
+                            return app.bundleId == bundleId(kind) && app.name == displayName(kind);
                           }),
             1);
 
   auto browsers = platform_->browserSurface();
-  EXPECT_EQ(browsers->runningBrowsers(), std::vector<BrowserKind>{BrowserKind::chrome});
-  EXPECT_TRUE(browsers->seesWindowsOnly(BrowserKind::chrome));
+  EXPECT_EQ(browsers->runningBrowsers(), std::vector<BrowserKind>{kind});
+  EXPECT_TRUE(browsers->seesWindowsOnly(kind));
   using Read = std::vector<std::pair<std::string, bool>>;
   const auto read = [&] {
     Read out;
-    auto windows = browsers->windows(BrowserKind::chrome);
+    auto windows = browsers->windows(kind);
     EXPECT_TRUE(windows.ok()) << windows.error();
     for (const auto& w : windows.value()) {
       EXPECT_EQ(w.tabs, (std::vector<TabFacts>{{w.tabs.at(0).title, "", true}}));
@@ -419,27 +452,26 @@ for (var i = 0; i < all.length; ++i) watch(all[i]);
     }
     return out;
   };
-  EXPECT_EQ(read(), (Read{{"second page", false}, {"first page", false}}));
-  const auto windows = browsers->windows(BrowserKind::chrome).value();
-  const std::int64_t first = windows[1].windowId, newer = windows[0].windowId;
+  EXPECT_EQ(read(), (Read{{"second", false}, {"first", false}}));
+  const auto windows = browsers->windows(kind).value();
+  const std::int64_t older = windows[1].windowId, newer = windows[0].windowId;
 
-  ASSERT_TRUE(browsers->focus(first, 1, BrowserKind::chrome).ok());
-  EXPECT_EQ(read(), (Read{{"first page", false}, {"second page", false}}));
-  EXPECT_EQ(browsers->minimize({first, newer}, BrowserKind::chrome).value(), 2);
-  EXPECT_TRUE(minimized().at(bundleId(BrowserKind::chrome)));
-  EXPECT_EQ(read(), (Read{{"first page", true}, {"second page", true}}));
-  EXPECT_EQ(browsers->restore({newer}, BrowserKind::chrome).value(), 1);
-  EXPECT_EQ(read(), (Read{{"first page", true}, {"second page", false}}));
+  ASSERT_TRUE(browsers->focus(older, 1, kind).ok());
+  EXPECT_EQ(read(), (Read{{"first", false}, {"second", false}}));
+  EXPECT_EQ(browsers->minimize({older, newer}, kind).value(), 2);
+  EXPECT_TRUE(minimized().at(bundleId(kind)));
+  EXPECT_EQ(read(), (Read{{"first", true}, {"second", true}}));
+  EXPECT_EQ(browsers->restore({newer}, kind).value(), 1);
+  EXPECT_EQ(read(), (Read{{"first", true}, {"second", false}}));
 
-  ASSERT_TRUE(query_->runOnce(R"JS(
-var all = windowsNow();
-for (var i = 0; i < all.length; ++i) if (all[i].caption == "second page - Chromium") all[i].closeWindow();
-reply(true);
-)JS"));
-  ASSERT_TRUE(waitUntilClosed(bundleId(BrowserKind::chrome), "second page - Chromium"));
-  EXPECT_EQ(browsers->restore({first, newer}, BrowserKind::chrome).value(), 1);
-  EXPECT_EQ(read(), (Read{{"first page", false}}));
+  second.reset();
+  ASSERT_TRUE(waitUntilClosed(bundleId(kind), "second "));
+  EXPECT_EQ(browsers->restore({older, newer}, kind).value(), 1);
+  EXPECT_EQ(read(), (Read{{"first", false}}));
 }
+
+INSTANTIATE_TEST_SUITE_P(Debian, KWinBrowserTest, ::testing::ValuesIn(kKWinBrowsers),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // KWin numbers a script by how many are loaded: once an earlier one goes, a new script
 // gets the number (and the object path) of a later one. It still runs.
