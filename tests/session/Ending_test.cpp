@@ -28,7 +28,7 @@ class Ending : public ModelFixture {
   }
 };
 
-TEST_F(Ending, ParkKeepsEverythingHiddenStopsTheGuardAndMarksTheFrontTab) {
+TEST_F(Ending, ParkKeepsEverythingHiddenStopsTheGuardMarksTheFrontTabAndCountsMinutes) {
   openStage();
   desktop->personActivates("com.google.Chrome");
   main->advance(1);
@@ -48,11 +48,8 @@ TEST_F(Ending, ParkKeepsEverythingHiddenStopsTheGuardAndMarksTheFrontTab) {
   const auto parked = *model->openStage();
   model->park();  // parking a parked stage does nothing
   EXPECT_EQ(model->openStage(), parked);
-}
 
-TEST_F(Ending, ParkedMinutesTruncateAndNeverGoBelowZero) {
-  openStage();
-  model->park();
+  // Its minutes are whole ones, and never below zero.
   EXPECT_EQ(model->parkedMinutes(), 0);
   main->advance(90);
   EXPECT_EQ(model->parkedMinutes(), 1);
@@ -142,13 +139,10 @@ TEST_F(Ending, DoneObservesBringsBackAndClearsTheLineAndUndoRestoresIt) {
   EXPECT_EQ(store->theNow(), model->now());
   EXPECT_FALSE(model->justFinished().has_value());
   EXPECT_FALSE(hidden("com.example.Mail")) << "undo never hides again";
-}
 
-TEST_F(Ending, FinishingWithoutAStageStillClearsTheLine) {
-  build();
-  model->capture("read");
+  // Finishing without a stage still clears the line.
   model->done();
-  EXPECT_EQ(model->justFinished(), "read");
+  EXPECT_EQ(model->justFinished(), "write the report");
   EXPECT_FALSE(model->now().has_value());
 }
 
