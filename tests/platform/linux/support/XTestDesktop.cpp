@@ -230,14 +230,19 @@ void XTestDesktop::startWindowManager() {
     writeText(home_ / "i3.config", "# i3 config file (v4)\nfont pango:monospace 8\n");
     argv = {name, "-c", (home_ / "i3.config").string()};
   }
-  windowManager_ =
-      ChildProcess::start(argv, {"DISPLAY=" + display_, "HOME=" + home_.path().string(),
-                                 "XDG_CONFIG_HOME=" + (home_ / "config").string(),
-                                 "XDG_DATA_HOME=" + (home_ / "data").string(),
-                                 "XDG_CACHE_HOME=" + (home_ / "cache").string()});
+  windowManager_ = ChildProcess::start(
+      argv,
+      {"DISPLAY=" + display_, "HOME=" + home_.path().string(),
+       "XDG_CONFIG_HOME=" + (home_ / "config").string(),
+       "XDG_DATA_HOME=" + (home_ / "data").string(), "XDG_CACHE_HOME=" + (home_ / "cache").string(),
+       "DBUS_SESSION_BUS_ADDRESS=" + busAddress_},
+      -1, (home_ / "window-manager.log").string());
   // A manager announces itself with a check window of its own.
   const bool annexed = waitUntil([&] { return supportingCheck().has_value(); }, 30);
-  if (!annexed) throw std::runtime_error(name + " did not start on " + display_);
+  if (!annexed) {
+    throw std::runtime_error(name + " did not start on " + display_ + ": " +
+                             readText(home_ / "window-manager.log").substr(0, 2000));
+  }
   waitForWindowManagerLoop();
   // On a manager that puts windows away in its scratchpad, those read as minimized too.
   if (auto scratchpad = x11::Scratchpad::forDisplay(*watcher_)) {
