@@ -375,18 +375,9 @@ struct KWinBrowserCase {
 const KWinBrowserCase kKWinBrowsers[] = {
     {"Chromium", BrowserKind::chrome,
      [](const std::filesystem::path& profile, const std::string& url) {
-       return std::vector<std::string>{"chromium",
-                                       "--user-data-dir=" + profile.string(),
-                                       "--no-first-run",
-                                       "--no-default-browser-check",
-                                       "--disable-background-networking",
-                                       "--disable-component-update",
-                                       "--disable-sync",
-                                       "--disable-gpu",
-                                       "--password-store=basic",
-                                       "--no-sandbox",
-                                       "--ozone-platform=wayland",
-                                       url};
+       auto args = testing::chromiumArguments(profile);
+       args.insert(args.end(), {"--ozone-platform=wayland", url});
+       return args;
      }},
     {"Firefox", BrowserKind::firefox,
      [](const std::filesystem::path& profile, const std::string& url) {

@@ -508,4 +508,18 @@ bool XTestDesktop::waitActive(xcb_window_t window, double seconds) {
   return waitUntil([&] { return active() == window; }, seconds);
 }
 
+std::vector<std::string> chromiumArguments(const std::filesystem::path& profile) {
+  std::vector<std::string> args = {"chromium",
+                                   "--user-data-dir=" + profile.string(),
+                                   "--no-first-run",
+                                   "--no-default-browser-check",
+                                   "--disable-background-networking",
+                                   "--disable-component-update",
+                                   "--disable-sync",
+                                   "--disable-gpu",
+                                   "--password-store=basic"};
+  if (::geteuid() == 0) args.push_back("--no-sandbox");
+  return args;
+}
+
 }  // namespace tervane::testing

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@
 #include "support/TempDir.h"
 
 namespace tervane::testing {
+
+// Debian's Chromium with `profile` as its user data folder, quiet and without a GPU.
+std::vector<std::string> chromiumArguments(const std::filesystem::path& profile);
 
 // A child process in its own process group; the whole group is ended with the object.
 class ChildProcess {

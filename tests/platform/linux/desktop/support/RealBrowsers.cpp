@@ -61,20 +61,6 @@ std::vector<std::string> stowedUrls(const nlohmann::json& stage) {
   return urls;
 }
 
-std::vector<std::string> chromiumArguments(const std::filesystem::path& profile) {
-  std::vector<std::string> args = {"chromium",
-                                   "--user-data-dir=" + profile.string(),
-                                   "--no-first-run",
-                                   "--no-default-browser-check",
-                                   "--disable-background-networking",
-                                   "--disable-component-update",
-                                   "--disable-sync",
-                                   "--disable-gpu",
-                                   "--password-store=basic"};
-  if (::geteuid() == 0) args.push_back("--no-sandbox");
-  return args;
-}
-
 std::vector<std::string> companionChromiumArguments(const std::filesystem::path& profile,
                                                     const std::filesystem::path& runtime,
                                                     const PageServer& pages) {

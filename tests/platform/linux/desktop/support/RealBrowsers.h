@@ -37,11 +37,9 @@ void writeHostManifest(const std::filesystem::path& folder, bool gecko);
 // The addresses of the tabs a stage (its JSON) put away, in its order.
 std::vector<std::string> stowedUrls(const nlohmann::json& stage);
 
-// Chromium with `profile` as its user data folder.
-std::vector<std::string> chromiumArguments(const std::filesystem::path& profile);
-// The same with the companion loaded from the source folder, its host reaching the socket
-// under `runtime`, and every *.test host served by `pages`. The host's manifest goes into
-// the profile.
+// `chromiumArguments` (XTestDesktop.h) with the companion loaded from the source folder, its host
+// reaching the socket under `runtime`, and every *.test host served by `pages`. The host's manifest
+// goes into the profile.
 std::vector<std::string> companionChromiumArguments(const std::filesystem::path& profile,
                                                     const std::filesystem::path& runtime,
                                                     const PageServer& pages);
