@@ -136,4 +136,52 @@ std::optional<nlohmann::json> I3Ipc::request(Type type, std::string_view payload
   }
 }
 
+bool I3Ipc::listen(const nlohmann::json& events) {
+  const auto reply = request(subscribe, events.dump());
+  return reply && reply->is_object() && reply->value("success", false) == true;
+}
+
+bool I3Ipc::takeFrames(std::string& buffer, const EventHandler& each) {
+  std::size_t at = 0;
+  while (buffer.size() - at >= kHeaderSize) {
+    const auto h = header(std::string_view(buffer).substr(at));
+    if (!h) return false;
+    if (buffer.size() - at - kHeaderSize < h->length) break;
+    const auto json = nlohmann::json::parse(
+        buffer.begin() + static_cast<std::ptrdiff_t>(at + kHeaderSize),
+        buffer.begin() + static_cast<std::ptrdiff_t>(at + kHeaderSize + h->length), nullptr, false);
+    at += kHeaderSize + h->length;
+    if (!json.is_discarded()) each(h->type, json);
+  }
+  buffer.erase(0, at);
+  return true;
+}
+
+bool I3Ipc::readEvents(const EventHandler& each) {
+  std::unique_lock lock(mutex_);
+  if (!fd_.valid()) return false;
+  char chunk[65536];
+  for (;;) {
+    const auto got = ::recv(fd_.get(), chunk, sizeof chunk, 0);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && errno == EAGAIN) break;
+    if (got <= 0) {
+      fd_.reset();
+      return false;
+    }
+    pending_.append(chunk, static_cast<std::size_t>(got));
+  }
+  std::string whole;
+  whole.swap(pending_);
+  const bool ok = takeFrames(whole, [&](std::uint32_t type, const nlohmann::json& event) {
+    // The handler may ask the manager things on another connection, never on this one.
+    lock.unlock();
+    each(type, event);
+    lock.lock();
+  });
+  pending_ = std::move(whole);
+  if (!ok) fd_.reset();
+  return ok;
+}
+
 }  // namespace tervane::x11

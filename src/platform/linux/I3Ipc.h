@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -21,7 +22,10 @@ namespace tervane::x11 {
 
 class I3Ipc {
  public:
-  enum Type : std::uint32_t { runCommand = 0, getTree = 4 };
+  enum Type : std::uint32_t { runCommand = 0, subscribe = 2, getTree = 4 };
+  // An event's type has the high bit set.
+  static constexpr std::uint32_t kEventBit = 0x80000000u;
+  static constexpr std::uint32_t kWindowEvent = kEventBit | 3u;
   static constexpr std::string_view kMagic = "i3-ipc";
   static constexpr std::size_t kHeaderSize = kMagic.size() + 8;
   // A tree of a few thousand windows is a few megabytes.
@@ -46,6 +50,19 @@ class I3Ipc {
   // within `seconds` or answered something malformed.
   std::optional<nlohmann::json> request(Type type, std::string_view payload, double seconds = 2.0);
 
+  // Events. After `listen` succeeds the connection carries only the named events (a JSON
+  // array of names, as SUBSCRIBE takes them) and is read as it becomes readable: the owner
+  // of the main loop watches `fileDescriptor()` and calls `readEvents`, which takes what has
+  // arrived without waiting and hands on each whole event.
+  using EventHandler = std::function<void(std::uint32_t type, const nlohmann::json& event)>;
+  bool listen(const nlohmann::json& events);
+  int fileDescriptor() const { return fd_.get(); }
+  // False once the connection is closed or has sent something that is not a frame.
+  bool readEvents(const EventHandler& each);
+  // Takes the whole frames at the start of `buffer` out of it, handing on those whose JSON
+  // parses; false at a frame that is not one (bad magic, or over the size limit).
+  static bool takeFrames(std::string& buffer, const EventHandler& each);
+
  private:
   I3Ipc(std::string path, posix::UniqueFd fd) : path_(std::move(path)), fd_(std::move(fd)) {}
   static posix::UniqueFd open(const std::string& path);
@@ -55,6 +72,7 @@ class I3Ipc {
   std::mutex mutex_;
   const std::string path_;
   posix::UniqueFd fd_;
+  std::string pending_;  // the start of an event not yet whole
 };
 
 }  // namespace tervane::x11

@@ -27,10 +27,6 @@ std::string argument(std::string_view text) {
   return out;
 }
 
-std::string byWindow(xcb_window_t window) {
-  return "[id=" + std::to_string(window) + "] ";
-}
-
 std::string byContainer(std::int64_t container) {
   return "[con_id=" + std::to_string(container) + "] ";
 }
@@ -47,29 +43,54 @@ std::string textOf(const nlohmann::json& node, const char* key) {
   return value != node.end() && value->is_string() ? value->get<std::string>() : std::string();
 }
 
-void collect(const nlohmann::json& node, const std::string& workspace, bool floating,
-             std::map<xcb_window_t, TreeWindow>& out) {
+// The key `node` goes by when it is a client window.
+std::optional<std::int64_t> keyOf(const nlohmann::json& node, WindowKey key) {
+  if (key == WindowKey::container) {
+    // Sway names the shell of every view, and of nothing else.
+    const auto shell = node.find("shell");
+    if (shell == node.end() || !shell->is_string()) return std::nullopt;
+    const auto id = idOf(node);
+    return id != 0 ? std::optional(id) : std::nullopt;
+  }
+  const auto window = node.find("window");
+  if (window == node.end() || !window->is_number_unsigned() ||
+      window->get<std::uint64_t>() > UINT32_MAX) {
+    return std::nullopt;
+  }
+  return window->get<std::int64_t>();
+}
+
+void collect(const nlohmann::json& node, const std::string& workspace, bool floating, WindowKey key,
+             std::map<std::int64_t, TreeWindow>& out) {
   const std::string here = textOf(node, "type") == "workspace" ? textOf(node, "name") : workspace;
-  const auto visit = [&](const char* key, bool floats) {
-    const auto children = node.find(key);
+  const auto visit = [&](const char* list, bool floats) {
+    const auto children = node.find(list);
     if (children == node.end() || !children->is_array()) return;
     for (const auto& child : *children) {
       if (!child.is_object()) continue;
-      const auto window = child.find("window");
-      if (window != child.end() && window->is_number_unsigned() &&
-          window->get<std::uint64_t>() <= UINT32_MAX) {
+      if (const auto window = keyOf(child, key)) {
         TreeWindow found;
         found.container = idOf(child);
         found.workspace = here;
         found.floating = floats || floating;
+        found.title = textOf(child, "name");
+        found.app = textOf(child, "app_id");
+        if (const auto properties = child.find("window_properties");
+            found.app.empty() && properties != child.end() && properties->is_object()) {
+          found.app = textOf(*properties, "class");
+        }
+        if (const auto pid = child.find("pid"); pid != child.end() && pid->is_number_integer()) {
+          found.pid = pid->get<std::int64_t>();
+        }
+        found.focused = child.value("focused", false) == true;
         if (const auto marks = child.find("marks"); marks != child.end() && marks->is_array()) {
           for (const auto& mark : *marks) {
             if (mark.is_string()) found.marks.push_back(mark.get<std::string>());
           }
         }
-        out[window->get<xcb_window_t>()] = std::move(found);
+        out[*window] = std::move(found);
       }
-      collect(child, here, floats || floating, out);
+      collect(child, here, floats || floating, key, out);
     }
   };
   visit("nodes", false);
@@ -100,7 +121,7 @@ std::int64_t microsecondsNow() {
 }
 
 // The places our marks name, by container: of windows away, and of windows back.
-std::map<std::int64_t, WindowPlace> markedPlaces(const std::map<xcb_window_t, TreeWindow>& tree) {
+std::map<std::int64_t, WindowPlace> markedPlaces(const std::map<std::int64_t, TreeWindow>& tree) {
   std::map<std::int64_t, WindowPlace> marked;
   for (const auto& [window, found] : tree) {
     if (const auto mark = found.ourMark()) marked[found.container] = *WindowPlace::fromMark(*mark);
@@ -167,10 +188,10 @@ std::optional<std::string> TreeWindow::ourMark() const {
   return std::nullopt;
 }
 
-std::map<xcb_window_t, TreeWindow> treeWindows(const nlohmann::json& tree) {
-  std::map<xcb_window_t, TreeWindow> out;
+std::map<std::int64_t, TreeWindow> treeWindows(const nlohmann::json& tree, WindowKey key) {
+  std::map<std::int64_t, TreeWindow> out;
   if (!tree.is_object()) return out;
-  collect(tree, {}, false, out);
+  collect(tree, {}, false, key, out);
   std::map<std::int64_t, std::vector<std::int64_t>> order;
   collectOrder(tree, order);
   for (auto& [window, found] : out) {
@@ -222,10 +243,22 @@ std::shared_ptr<Scratchpad> Scratchpad::forDisplay(XConnection& connection) {
   return std::make_shared<Scratchpad>(std::move(ipc));
 }
 
-std::optional<std::map<xcb_window_t, TreeWindow>> Scratchpad::read() {
-  auto tree = ipc_->request(I3Ipc::getTree, {});
-  if (!tree) return std::nullopt;
-  return treeWindows(*tree);
+std::string Scratchpad::defaultOwnCriteria() {
+  return "[class=\"^" + std::string(OwnIdentity::kClassName) + "$\"]";
+}
+
+std::string Scratchpad::criteria(std::int64_t window) const {
+  return (key_ == WindowKey::container ? "[con_id=" : "[id=") + std::to_string(window) + "] ";
+}
+
+std::optional<nlohmann::json> Scratchpad::tree() {
+  return ipc_->request(I3Ipc::getTree, {});
+}
+
+std::optional<std::map<std::int64_t, TreeWindow>> Scratchpad::read() {
+  const auto now = tree();
+  if (!now) return std::nullopt;
+  return treeWindows(*now, key_);
 }
 
 void Scratchpad::run(const std::vector<std::string>& commands) {
@@ -236,27 +269,27 @@ void Scratchpad::run(const std::vector<std::string>& commands) {
   (void)ipc_->request(I3Ipc::runCommand, joined);
 }
 
-std::optional<std::set<xcb_window_t>> Scratchpad::stowed() {
+std::optional<Scratchpad::Windows> Scratchpad::stowed() {
   const auto windows = read();
   if (!windows) return std::nullopt;
-  std::set<xcb_window_t> out;
+  Windows out;
   for (const auto& [window, found] : *windows) {
     if (found.workspace == kScratchpadWorkspace) out.insert(window);
   }
   return out;
 }
 
-std::set<xcb_window_t> Scratchpad::stow(const std::vector<xcb_window_t>& windows) {
+Scratchpad::Windows Scratchpad::stow(const std::vector<std::int64_t>& windows) {
   const auto before = read();
   if (!before) return {};
-  std::vector<xcb_window_t> asked;
+  std::vector<std::int64_t> asked;
   std::vector<std::string> commands;
   std::set<std::int64_t> gone;  // earlier in this batch: each goes after those before it
-  for (xcb_window_t window : windows) {
+  for (const std::int64_t window : windows) {
     const auto it = before->find(window);
     if (it == before->end() || it->second.workspace == kScratchpadWorkspace) continue;
     asked.push_back(window);
-    std::string command = byWindow(window);
+    std::string command = criteria(window);
     // A window shown again from the scratchpad floats where it was shown; the place it
     // was first put away from stays the one to return to. Each mark is the window's own:
     // the manager keeps a mark on one container only.
@@ -272,22 +305,22 @@ std::set<xcb_window_t> Scratchpad::stow(const std::vector<xcb_window_t>& windows
   }
   run(commands);
   const auto after = read();
-  std::set<xcb_window_t> done;
+  Windows done;
   if (!after) return done;
-  for (xcb_window_t window : asked) {
+  for (const std::int64_t window : asked) {
     const auto it = after->find(window);
     if (it != after->end() && it->second.workspace == kScratchpadWorkspace) done.insert(window);
   }
   return done;
 }
 
-Scratchpad::Back Scratchpad::bringBack(const std::vector<xcb_window_t>& windows) {
+Scratchpad::Back Scratchpad::bringBack(const std::vector<std::int64_t>& windows) {
   Back result;
   // One window at a time, each placed among the tree as the one before left it.
-  for (xcb_window_t window : windows) {
-    const auto tree = ipc_->request(I3Ipc::getTree, {});
-    if (!tree) break;
-    const auto found = treeWindows(*tree);
+  for (const std::int64_t window : windows) {
+    const auto now = tree();
+    if (!now) break;
+    const auto found = treeWindows(*now, key_);
     const auto it = found.find(window);
     if (it == found.end()) {
       result.gone.insert(window);
@@ -302,18 +335,18 @@ Scratchpad::Back Scratchpad::bringBack(const std::vector<xcb_window_t>& windows)
       if (it->second.workspace != kScratchpadWorkspace) result.back.insert(window);
       continue;
     }
-    const std::string self = byWindow(window);
+    const std::string self = criteria(window);
     // While a window in full screen has the focus, the manager moves nothing; one of ours
     // (the shield, on its way out) gives it up first.
     std::vector<std::string> commands = {
-        "[class=\"^" + std::string(OwnIdentity::kClassName) + "$\"] fullscreen disable",
+        own_ + " fullscreen disable",
         self + "move container to workspace " + argument(place->workspace)};
     if (!place->floating) {
       commands.push_back(self + "floating disable");
       // Next to the neighbour, or, while that is put away too, where it will go back.
       const auto marked = markedPlaces(found);
       std::map<std::int64_t, std::vector<std::int64_t>> order;
-      collectOrder(*tree, order);
+      collectOrder(*now, order);
       auto anchor = place->neighbour;
       for (std::set<std::int64_t> seen; seen.insert(anchor).second;) {
         const auto next = marked.find(anchor);
@@ -352,11 +385,11 @@ Scratchpad::Back Scratchpad::bringBack(const std::vector<xcb_window_t>& windows)
     std::vector<std::string> commands;
     for (const auto& [window, found] : *after) {
       if (const auto mark = found.ourMark())
-        commands.push_back(byWindow(window) + "unmark " + argument(*mark));
+        commands.push_back(criteria(window) + "unmark " + argument(*mark));
     }
     run(commands);
   }
-  for (xcb_window_t window : windows) {
+  for (const std::int64_t window : windows) {
     if (result.back.count(window) != 0 || result.gone.count(window) != 0) continue;
     const auto it = after->find(window);
     // Out of the scratchpad is back; the place it took is the manager's best.

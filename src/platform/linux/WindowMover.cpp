@@ -60,11 +60,10 @@ WindowMover::WindowMover(std::shared_ptr<XConnection> watcher) : c_(std::move(wa
   if (scratchpad_) c_->setStowedQuery(stowedQuery());
 }
 
-std::function<std::set<xcb_window_t>()> WindowMover::stowedQuery() const {
+std::function<Scratchpad::Windows()> WindowMover::stowedQuery() const {
   if (!scratchpad_) return {};
-  return [scratchpad = scratchpad_] {
-    return scratchpad->stowed().value_or(std::set<xcb_window_t>{});
-  };
+  return
+      [scratchpad = scratchpad_] { return scratchpad->stowed().value_or(Scratchpad::Windows{}); };
 }
 
 std::shared_ptr<WindowMover> WindowMover::forDisplayOf(const XConnection& shared) {
@@ -131,7 +130,10 @@ WindowMover::Read WindowMover::waitFor(const std::vector<xcb_window_t>& windows,
 
 std::set<xcb_window_t> WindowMover::iconify(const std::vector<xcb_window_t>& windows) {
   std::lock_guard lock(mutex_);
-  if (scratchpad_) return scratchpad_->stow(windows);
+  if (scratchpad_) {
+    const auto stowed = scratchpad_->stow({windows.begin(), windows.end()});
+    return {stowed.begin(), stowed.end()};
+  }
   if (!c_ || windows.empty() || !windowManagerRuns()) return {};
   for (xcb_window_t window : windows) x11::iconify(*c_, window);
   c_->flush();
@@ -160,9 +162,9 @@ WindowMover::Restored WindowMover::restore(const std::vector<xcb_window_t>& wind
   std::vector<xcb_window_t> pending = windows;
   std::set<xcb_window_t> activated;  // back through an activation, which moves the focus
   if (scratchpad_) {
-    auto back = scratchpad_->bringBack(windows);
-    restored.back = std::move(back.back);
-    restored.gone = std::move(back.gone);
+    const auto back = scratchpad_->bringBack({windows.begin(), windows.end()});
+    restored.back.insert(back.back.begin(), back.back.end());
+    restored.gone.insert(back.gone.begin(), back.gone.end());
     pending.clear();
   }
   for (int step = firstStep_; step < kSteps && !pending.empty(); ++step) {

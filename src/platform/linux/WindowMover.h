@@ -68,7 +68,7 @@ class WindowMover {
   // On a tiling manager without minimizing (i3), windows are put away in its scratchpad;
   // this tells another connection which windows are there, to read them as minimized.
   // Empty on other managers.
-  std::function<std::set<xcb_window_t>()> stowedQuery() const;
+  std::function<Scratchpad::Windows()> stowedQuery() const;
 
  private:
   struct Read {

@@ -110,11 +110,11 @@ class XConnection {
 
   // The windows a tiling manager keeps put away without iconifying them (its scratchpad),
   // asked of `query`; set once, before the connection is shared.
-  void setStowedQuery(std::function<std::set<xcb_window_t>()> query) {
+  void setStowedQuery(std::function<std::set<std::int64_t>()> query) {
     stowedQuery_ = std::move(query);
   }
-  std::set<xcb_window_t> stowedByManager() const {
-    return stowedQuery_ ? stowedQuery_() : std::set<xcb_window_t>{};
+  std::set<std::int64_t> stowedByManager() const {
+    return stowedQuery_ ? stowedQuery_() : std::set<std::int64_t>{};
   }
 
  private:
@@ -132,7 +132,7 @@ class XConnection {
   std::mutex queueMutex_;
   std::deque<XEvent> queue_;
   std::function<void()> wake_;
-  std::function<std::set<xcb_window_t>()> stowedQuery_;
+  std::function<std::set<std::int64_t>()> stowedQuery_;
   std::uint32_t rootMask_ = 0;
   EventSignal events_;
 };

@@ -28,11 +28,13 @@ class TilingScratchpad : public ::testing::Test {
     if (!tree) return {};
     const auto windows = treeWindows(*tree);
     std::map<std::int64_t, xcb_window_t> byContainer;
-    for (const auto& [window, found] : windows) byContainer[found.container] = window;
+    for (const auto& [window, found] : windows) {
+      byContainer[found.container] = static_cast<xcb_window_t>(window);
+    }
     std::vector<xcb_window_t> tiled, floating;
     for (const auto& [window, found] : windows) {
       if (found.workspace != workspace) continue;
-      if (found.floating) floating.push_back(window);
+      if (found.floating) floating.push_back(static_cast<xcb_window_t>(window));
       if (!found.floating && tiled.empty()) {
         for (auto sibling : found.siblings) tiled.push_back(byContainer[sibling]);
       }

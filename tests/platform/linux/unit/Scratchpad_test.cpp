@@ -26,6 +26,35 @@ TEST(I3Ipc, AHeaderIsReadBackAndBadOnesAreRefused) {
   }
 }
 
+// Events arrive in pieces: whole frames are taken and handed on, a partial one waits for
+// the rest, a frame whose JSON does not parse is skipped, and one that is not a frame
+// ends the stream.
+TEST(I3Ipc, EventsAreTakenFrameByFrameAndAStreamThatIsNotOneStops) {
+  const std::string focus = I3Ipc::frame(I3Ipc::Type(I3Ipc::kWindowEvent), R"({"change":"focus"})");
+  const std::string junk = I3Ipc::frame(I3Ipc::Type(I3Ipc::kWindowEvent), "{not json");
+  std::string buffer = focus + junk + focus.substr(0, 20);
+  std::vector<std::string> seen;
+  const auto each = [&](std::uint32_t type, const nlohmann::json& event) {
+    EXPECT_EQ(type, I3Ipc::kWindowEvent);
+    seen.push_back(event.value("change", ""));
+  };
+  ASSERT_TRUE(I3Ipc::takeFrames(buffer, each));
+  EXPECT_EQ(seen, std::vector<std::string>{"focus"});
+  EXPECT_EQ(buffer, focus.substr(0, 20));
+  buffer += focus.substr(20);
+  ASSERT_TRUE(I3Ipc::takeFrames(buffer, each));
+  EXPECT_EQ(seen.size(), 2u);
+  EXPECT_TRUE(buffer.empty());
+
+  std::string oversized = focus;
+  const std::uint32_t tooLong = I3Ipc::kMaxPayload + 1;
+  std::memcpy(oversized.data() + I3Ipc::kMagic.size(), &tooLong, sizeof tooLong);
+  for (std::string bad : {"i3-ipX" + focus.substr(I3Ipc::kMagic.size()), oversized}) {
+    EXPECT_FALSE(I3Ipc::takeFrames(bad, each));
+  }
+  EXPECT_EQ(seen.size(), 2u);
+}
+
 TEST(WindowPlace, AMarkNamesThePlaceAndOnlyOurMarksAreRead) {
   for (const WindowPlace& place :
        {WindowPlace{"1", false, 94789775462192, false, 1796500000000001},
@@ -63,6 +92,22 @@ TEST(TreeWindows, AWindowsPlaceIsItsWorkspaceAndItsNeighbour) {
     EXPECT_EQ(std::pair(place.neighbour, place.before), std::pair(std::int64_t{neighbour}, before))
         << window;
   }
+}
+
+// Sway's views go by their containers, named by app id or, under XWayland, by X class.
+TEST(TreeWindows, SwaysWindowsGoByTheirContainers) {
+  const auto tree = nlohmann::json::parse(R"({"type": "root", "nodes": [
+    {"type": "workspace", "name": "1", "nodes": [
+      {"id": 7, "shell": "xdg_shell", "app_id": "foot", "name": "~", "pid": 40, "focused": true},
+      {"id": 8, "shell": "xwayland", "app_id": null, "window": 99,
+       "window_properties": {"class": "Gimp"}},
+      {"id": 9, "nodes": []}]}]})");
+  const auto windows = treeWindows(tree, WindowKey::container);
+  ASSERT_EQ(windows.size(), 2u);
+  EXPECT_EQ(std::tuple(windows.at(7).app, windows.at(7).pid, windows.at(7).focused),
+            std::tuple(std::string("foot"), std::int64_t{40}, true));
+  EXPECT_EQ(windows.at(8).app, "Gimp");
+  EXPECT_EQ(windows.at(8).siblings, (std::vector<std::int64_t>{7, 8, 9}));
 }
 
 }  // namespace
