@@ -102,8 +102,8 @@ KWinPlatform::KWinPlatform(std::shared_ptr<KWinBus> bus, Options options)
     : bus_(std::move(bus)), options_(std::move(options)) {
   activations_ = std::make_shared<KWinActivationSource>(bus_, options_.own, options_.ownPid);
   auto windows = std::make_shared<KWinBrowserWindows>(options_.stateFolder / kScriptFolder);
-  browsers_ = companion::BrowserStack::make(std::make_shared<KWinBrowserPresence>(windows),
-                                            std::make_shared<KWinBrowserLookup>(windows),
+  browsers_ = companion::BrowserStack::make(std::make_shared<x11::ListedBrowserPresence>(windows),
+                                            std::make_shared<x11::ListedBrowserLookup>(windows),
                                             options_.companions);
 }
 
