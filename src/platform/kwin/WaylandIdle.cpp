@@ -6,13 +6,18 @@
 #include <cstring>
 
 #include "ext-idle-notify-v1-client-protocol.h"
+#include "idle-client-protocol.h"
 
 namespace tervane::kwin {
 namespace {
 
 const wl_registry_listener kRegistry = {&WaylandIdle::global, &WaylandIdle::globalRemove};
-const ext_idle_notification_v1_listener kNotification = {&WaylandIdle::idled,
-                                                         &WaylandIdle::resumed};
+const ext_idle_notification_v1_listener kNotification = {
+    [](void* self, ext_idle_notification_v1*) { static_cast<WaylandIdle*>(self)->stamp(true); },
+    [](void* self, ext_idle_notification_v1*) { static_cast<WaylandIdle*>(self)->stamp(false); }};
+const org_kde_kwin_idle_timeout_listener kKdeTimeout = {
+    [](void* self, org_kde_kwin_idle_timeout*) { static_cast<WaylandIdle*>(self)->stamp(true); },
+    [](void* self, org_kde_kwin_idle_timeout*) { static_cast<WaylandIdle*>(self)->stamp(false); }};
 
 }  // namespace
 
@@ -23,12 +28,18 @@ Result<std::unique_ptr<WaylandIdle>> WaylandIdle::connect(std::chrono::milliseco
   idle->registry_ = wl_display_get_registry(idle->display_);
   wl_registry_add_listener(idle->registry_, &kRegistry, idle.get());
   if (wl_display_roundtrip(idle->display_) < 0) return Error{"the Wayland display went away", 0};
-  if (!idle->seat_ || !idle->notifier_) {
+  if (!idle->seat_ || (!idle->notifier_ && !idle->kde_)) {
     return Error{"the compositor offers no idle notification", 0};
   }
-  idle->notification_ = ext_idle_notifier_v1_get_idle_notification(
-      idle->notifier_, static_cast<std::uint32_t>(step.count()), idle->seat_);
-  ext_idle_notification_v1_add_listener(idle->notification_, &kNotification, idle.get());
+  const auto timeout = static_cast<std::uint32_t>(step.count());
+  if (idle->notifier_) {
+    idle->notification_ =
+        ext_idle_notifier_v1_get_idle_notification(idle->notifier_, timeout, idle->seat_);
+    ext_idle_notification_v1_add_listener(idle->notification_, &kNotification, idle.get());
+  } else {
+    idle->kdeTimeout_ = org_kde_kwin_idle_get_idle_timeout(idle->kde_, idle->seat_, timeout);
+    org_kde_kwin_idle_timeout_add_listener(idle->kdeTimeout_, &kKdeTimeout, idle.get());
+  }
   wl_display_flush(idle->display_);
   return idle;
 }
@@ -36,6 +47,8 @@ Result<std::unique_ptr<WaylandIdle>> WaylandIdle::connect(std::chrono::milliseco
 WaylandIdle::~WaylandIdle() {
   if (notification_) ext_idle_notification_v1_destroy(notification_);
   if (notifier_) ext_idle_notifier_v1_destroy(notifier_);
+  if (kdeTimeout_) org_kde_kwin_idle_timeout_release(kdeTimeout_);
+  if (kde_) org_kde_kwin_idle_destroy(kde_);
   if (seat_) wl_seat_destroy(seat_);
   if (registry_) wl_registry_destroy(registry_);
   if (display_) wl_display_disconnect(display_);
@@ -49,15 +62,18 @@ void WaylandIdle::global(void* self, wl_registry* registry, std::uint32_t name,
   } else if (std::strcmp(interface, ext_idle_notifier_v1_interface.name) == 0) {
     idle->notifier_ = static_cast<ext_idle_notifier_v1*>(
         wl_registry_bind(registry, name, &ext_idle_notifier_v1_interface, 1));
+  } else if (std::strcmp(interface, org_kde_kwin_idle_interface.name) == 0) {
+    idle->kde_ = static_cast<org_kde_kwin_idle*>(
+        wl_registry_bind(registry, name, &org_kde_kwin_idle_interface, 1));
   }
 }
 
-void WaylandIdle::idled(void* self, ext_idle_notification_v1* /*notification*/) {
-  static_cast<WaylandIdle*>(self)->idledAt_ = std::chrono::steady_clock::now();
-}
-
-void WaylandIdle::resumed(void* self, ext_idle_notification_v1* /*notification*/) {
-  static_cast<WaylandIdle*>(self)->idledAt_.reset();
+void WaylandIdle::stamp(bool idled) {
+  if (idled) {
+    idledAt_ = std::chrono::steady_clock::now();
+  } else {
+    idledAt_.reset();
+  }
 }
 
 int WaylandIdle::fileDescriptor() const {

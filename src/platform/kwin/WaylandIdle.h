@@ -1,5 +1,6 @@
 // The person's idle time on a Wayland desktop, from the compositor's idle notification
-// (ext-idle-notify-v1, which KWin offers): one notification with a short timeout says
+// (ext-idle-notify-v1, which KWin offers, else KDE's older idle protocol, which sway 1.7
+// offers): one notification with a short timeout says
 // when input stopped (`idled`, the timeout after the last input) and when it came back
 // (`resumed`). Idle seconds are the timeout plus the time since `idled`, or zero.
 //
@@ -20,6 +21,8 @@ struct wl_registry;
 struct wl_seat;
 struct ext_idle_notifier_v1;
 struct ext_idle_notification_v1;
+struct org_kde_kwin_idle;
+struct org_kde_kwin_idle_timeout;
 
 namespace tervane::kwin {
 
@@ -46,8 +49,8 @@ class WaylandIdle {
   static void global(void* self, wl_registry* registry, std::uint32_t name, const char* interface,
                      std::uint32_t version);
   static void globalRemove(void*, wl_registry*, std::uint32_t) {}
-  static void idled(void* self, ext_idle_notification_v1*);
-  static void resumed(void* self, ext_idle_notification_v1*);
+  // Input stopped a step ago, or came back.
+  void stamp(bool idled);
 
  private:
   explicit WaylandIdle(std::chrono::milliseconds step) : step_(step) {}
@@ -58,6 +61,8 @@ class WaylandIdle {
   wl_seat* seat_ = nullptr;
   ext_idle_notifier_v1* notifier_ = nullptr;
   ext_idle_notification_v1* notification_ = nullptr;
+  org_kde_kwin_idle* kde_ = nullptr;
+  org_kde_kwin_idle_timeout* kdeTimeout_ = nullptr;
   std::optional<std::chrono::steady_clock::time_point> idledAt_;
 };
 

@@ -21,19 +21,22 @@
 #include "kwin/KWinGlobalShortcuts.h"
 #include "kwin/KWinPlatform.h"
 #include "kwin/WaylandIdle.h"
-#include "support/AppUnderTest.h"
-#include "support/CrashRounds.h"
-#include "support/TempDir.h"
-#include "support/XTestDesktop.h"
 
 extern "C" {
 #include "idle-client-protocol.h"
 }
+#include "support/AppUnderTest.h"
+#include "support/BrowserWindowsCheck.h"
+#include "support/CrashRounds.h"
+#include "support/TempDir.h"
+#include "support/WaylandIdleCheck.h"
+#include "support/XTestDesktop.h"
 
 namespace tervane::kwin {
 namespace {
 
 using testing::ChildProcess;
+using testing::readLine;
 
 const std::vector<std::string> kApps = {"org.example.alpha", "org.example.beta",
                                         "org.example.gamma"};
@@ -181,19 +184,6 @@ class KWinDesktop : public ::testing::Test {
   bool waitUntilClosed(const std::string& app, const std::string& title = {}) {
     auto answer = query_->runOnce(untilClosed(app, title), std::chrono::seconds(20));
     return answer && answer.value() == true;
-  }
-
-  static std::string readLine(int fd) {
-    std::string line;
-    while (line.find('\n') == std::string::npos) {
-      pollfd p{fd, POLLIN, 0};
-      if (::poll(&p, 1, 20000) <= 0) return {};
-      char buffer[256];
-      const ssize_t n = ::read(fd, buffer, sizeof buffer);
-      if (n <= 0) return {};
-      line.append(buffer, static_cast<std::size_t>(n));
-    }
-    return line.substr(0, line.find('\n'));
   }
 
   // What KWin says now: app id to whether its window is minimized.
@@ -364,30 +354,8 @@ if (!check()) (workspace.windowActivated || workspace.clientActivated).connect(c
       "(false,)\n");
 }
 
-// A browser of Debian's as a Wayland client of KWin, each window in a process and
-// profile of its own, showing a local page titled `page`.
-struct KWinBrowserCase {
-  const char* name;
-  BrowserKind kind;
-  std::vector<std::string> (*command)(const std::filesystem::path& profile, const std::string& url);
-};
-
-const KWinBrowserCase kKWinBrowsers[] = {
-    {"Chromium", BrowserKind::chrome,
-     [](const std::filesystem::path& profile, const std::string& url) {
-       auto args = testing::chromiumArguments(profile);
-       args.insert(args.end(), {"--ozone-platform=wayland", url});
-       return args;
-     }},
-    {"Firefox", BrowserKind::firefox,
-     [](const std::filesystem::path& profile, const std::string& url) {
-       return std::vector<std::string>{"env",      "MOZ_ENABLE_WAYLAND=1", "firefox-esr",
-                                       "-profile", profile.string(),       "-no-remote",
-                                       url};
-     }},
-};
-
-class KWinBrowserTest : public KWinDesktop, public ::testing::WithParamInterface<KWinBrowserCase> {
+class KWinBrowserTest : public KWinDesktop,
+                        public ::testing::WithParamInterface<testing::WaylandBrowser> {
  protected:
   // Opens a window of the browser and waits until KWin shows the page's title in it.
   std::unique_ptr<ChildProcess> open(const std::string& page) {
@@ -415,53 +383,21 @@ for (var i = 0; i < all.length; ++i) watch(all[i]);
   }
 };
 
-// Without its companion the browser goes by its fixed identifier, and its windows are read
-// front to back (one tab each, titled by the window), raised, minimized and restored, each
-// read back; a window closed meanwhile is not counted as back.
+// Without its companion the browser is seen and moved by its windows through KWin.
 TEST_P(KWinBrowserTest, IsMovedByItsWindows) {
   const BrowserKind kind = GetParam().kind;
   auto first = open("first");
   auto second = open("second");
-  const auto apps = surface(platform_)->runningApps();
-  EXPECT_EQ(std::count_if(apps.begin(), apps.end(),
-                          [&](const AppFacts& app) {
-                            return app.bundleId == bundleId(kind) && app.name == displayName(kind);
-                          }),
-            1);
-
-  auto browsers = platform_->browserSurface();
-  EXPECT_EQ(browsers->runningBrowsers(), std::vector<BrowserKind>{kind});
-  EXPECT_TRUE(browsers->seesWindowsOnly(kind));
-  using Read = std::vector<std::pair<std::string, bool>>;
-  const auto read = [&] {
-    Read out;
-    auto windows = browsers->windows(kind);
-    EXPECT_TRUE(windows.ok()) << windows.error();
-    for (const auto& w : windows.value()) {
-      EXPECT_EQ(w.tabs, (std::vector<TabFacts>{{w.tabs.at(0).title, "", true}}));
-      out.emplace_back(w.tabs.at(0).title, w.isMinimized);
-    }
-    return out;
-  };
-  EXPECT_EQ(read(), (Read{{"second", false}, {"first", false}}));
-  const auto windows = browsers->windows(kind).value();
-  const std::int64_t older = windows[1].windowId, newer = windows[0].windowId;
-
-  ASSERT_TRUE(browsers->focus(older, 1, kind).ok());
-  EXPECT_EQ(read(), (Read{{"first", false}, {"second", false}}));
-  EXPECT_EQ(browsers->minimize({older, newer}, kind).value(), 2);
-  EXPECT_TRUE(minimized().at(bundleId(kind)));
-  EXPECT_EQ(read(), (Read{{"first", true}, {"second", true}}));
-  EXPECT_EQ(browsers->restore({newer}, kind).value(), 1);
-  EXPECT_EQ(read(), (Read{{"first", true}, {"second", false}}));
-
-  second.reset();
-  ASSERT_TRUE(waitUntilClosed(bundleId(kind), "second "));
-  EXPECT_EQ(browsers->restore({older, newer}, kind).value(), 1);
-  EXPECT_EQ(read(), (Read{{"first", false}}));
+  const auto apps = surface(platform_);
+  testing::checkBrowserMovedByItsWindows({kind, apps.get(), platform_->browserSurface().get(),
+                                          [&] { return minimized().at(bundleId(kind)); },
+                                          [&] {
+                                            second.reset();
+                                            return waitUntilClosed(bundleId(kind), "second ");
+                                          }});
 }
 
-INSTANTIATE_TEST_SUITE_P(Debian, KWinBrowserTest, ::testing::ValuesIn(kKWinBrowsers),
+INSTANTIATE_TEST_SUITE_P(Debian, KWinBrowserTest, ::testing::ValuesIn(testing::kWaylandBrowsers),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // KWin numbers a script by how many are loaded: once an earlier one goes, a new script
@@ -478,46 +414,35 @@ TEST_F(KWinDesktop, AScriptRunsWhenKWinGivesItANumberInUse) {
 // Idle time goes up while nobody touches anything, and resets on input (KWin's simulated
 // user activity standing in for a key press).
 TEST_F(KWinDesktop, IdleTimeGoesUpAndResets) {
-  auto connected = WaylandIdle::connect(std::chrono::milliseconds(200));
-  ASSERT_TRUE(connected);
-  WaylandIdle& idle = *connected.value();
-  const auto waitFor = [&](bool idled) {
-    for (int events = 0; events < 100 && idle.isIdle() != idled; ++events) {
-      pollfd p{idle.fileDescriptor(), POLLIN, 0};
-      if (::poll(&p, 1, 10000) <= 0 || !idle.dispatch()) break;
+  testing::checkIdleTimeGoesUpAndResets([] {
+    struct Globals {
+      wl_seat* seat = nullptr;
+      org_kde_kwin_idle* kde = nullptr;
+    } globals;
+    static const wl_registry_listener listener = {
+        [](void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+           std::uint32_t) {
+          auto* g = static_cast<Globals*>(data);
+          if (std::string(interface) == wl_seat_interface.name && !g->seat) {
+            g->seat =
+                static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
+          } else if (std::string(interface) == org_kde_kwin_idle_interface.name) {
+            g->kde = static_cast<org_kde_kwin_idle*>(
+                wl_registry_bind(registry, name, &org_kde_kwin_idle_interface, 1));
+          }
+        },
+        [](void*, wl_registry*, std::uint32_t) {}};
+    wl_display* display = wl_display_connect(nullptr);
+    ASSERT_NE(display, nullptr);
+    wl_registry_add_listener(wl_display_get_registry(display), &listener, &globals);
+    EXPECT_GE(wl_display_roundtrip(display), 0);
+    if (globals.seat && globals.kde) {
+      auto* timeout = org_kde_kwin_idle_get_idle_timeout(globals.kde, globals.seat, 60000);
+      org_kde_kwin_idle_timeout_simulate_user_activity(timeout);
+      EXPECT_GE(wl_display_roundtrip(display), 0);
     }
-    return idle.isIdle() == idled;
-  };
-  ASSERT_TRUE(waitFor(true));
-  EXPECT_GE(idle.idleSeconds(), 0.2);
-
-  struct Globals {
-    wl_seat* seat = nullptr;
-    org_kde_kwin_idle* kde = nullptr;
-  } globals;
-  static const wl_registry_listener listener = {
-      [](void* data, wl_registry* registry, std::uint32_t name, const char* interface,
-         std::uint32_t) {
-        auto* g = static_cast<Globals*>(data);
-        if (std::string(interface) == wl_seat_interface.name && !g->seat) {
-          g->seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
-        } else if (std::string(interface) == org_kde_kwin_idle_interface.name) {
-          g->kde = static_cast<org_kde_kwin_idle*>(
-              wl_registry_bind(registry, name, &org_kde_kwin_idle_interface, 1));
-        }
-      },
-      [](void*, wl_registry*, std::uint32_t) {}};
-  wl_display* display = wl_display_connect(nullptr);
-  ASSERT_NE(display, nullptr);
-  wl_registry_add_listener(wl_display_get_registry(display), &listener, &globals);
-  ASSERT_GE(wl_display_roundtrip(display), 0);
-  ASSERT_TRUE(globals.seat && globals.kde);
-  auto* timeout = org_kde_kwin_idle_get_idle_timeout(globals.kde, globals.seat, 60000);
-  org_kde_kwin_idle_timeout_simulate_user_activity(timeout);
-  ASSERT_GE(wl_display_roundtrip(display), 0);
-  EXPECT_TRUE(waitFor(false));
-  EXPECT_EQ(idle.idleSeconds(), 0.0);
-  wl_display_disconnect(display);
+    wl_display_disconnect(display);
+  });
 }
 
 // The bee as Plasma's panel sees it: a StatusNotifierItem that registers with the watcher,
