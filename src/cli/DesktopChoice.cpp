@@ -8,12 +8,22 @@ const char* rawValue(DesktopBackend backend) {
       return "x11";
     case DesktopBackend::kwin:
       return "kwin";
+    case DesktopBackend::sway:
+      return "sway";
   }
   return "x11";
 }
 
 const char* displayName(DesktopBackend backend) {
-  return backend == DesktopBackend::kwin ? "KDE Plasma (Wayland)" : "X11";
+  switch (backend) {
+    case DesktopBackend::kwin:
+      return "KDE Plasma (Wayland)";
+    case DesktopBackend::sway:
+      return "sway";
+    case DesktopBackend::x11:
+      break;
+  }
+  return "X11";
 }
 
 Result<DesktopBackend> chooseDesktop(
@@ -25,10 +35,12 @@ Result<DesktopBackend> chooseDesktop(
   };
   // A Wayland session also sets DISPLAY for XWayland: WAYLAND_DISPLAY decides.
   if (set("WAYLAND_DISPLAY") || variable("XDG_SESSION_TYPE") == "wayland") {
+    if (set("SWAYSOCK")) return DesktopBackend::sway;
     if (kwinOnSessionBus()) return DesktopBackend::kwin;
     return Error{
         "This Wayland desktop is not one Tervane Now can work with yet: it needs KDE "
-        "Plasma (KWin on the session bus). Log in to a Plasma or an X11 session.",
+        "Plasma (KWin on the session bus) or sway. Log in to one of those or to an X11 "
+        "session.",
         0};
   }
   if (set("DISPLAY")) return DesktopBackend::x11;

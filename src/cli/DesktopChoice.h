@@ -1,7 +1,8 @@
 // Which desktop backend serves this session, decided once at launch from the session's
-// environment: a Wayland session gets the KWin backend when KWin is on the session bus,
-// and no backend otherwise (only XWayland's few windows would be seen, so the program
-// says so and stops rather than half working); an X11 session gets the X11 backend.
+// environment: a Wayland session gets the sway backend when sway's IPC socket is named
+// ($SWAYSOCK), the KWin backend when KWin is on the session bus, and no backend otherwise (only
+// XWayland's few windows would be seen, so the program says so and stops rather than half working);
+// an X11 session gets the X11 backend.
 #pragma once
 
 #include <functional>
@@ -12,14 +13,14 @@
 
 namespace tervane::cli {
 
-enum class DesktopBackend { x11, kwin };
+enum class DesktopBackend { x11, kwin, sway };
 
 // The application's exit status when no backend serves this session.
 inline constexpr int kExitNoDesktop = 4;
 
-// "x11" or "kwin", as `status` names it.
+// "x11", "kwin" or "sway", as `status` names it.
 const char* rawValue(DesktopBackend backend);
-// "X11" or "KDE Plasma (Wayland)", as Help's system line names it.
+// "X11", "KDE Plasma (Wayland)" or "sway", as Help's system line names it.
 const char* displayName(DesktopBackend backend);
 
 // `variable` reads the environment; `kwinOnSessionBus` is asked only for a Wayland

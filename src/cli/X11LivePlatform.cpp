@@ -1,5 +1,5 @@
 // The live desktop for the commands that look at it: the backend this session gets (X11,
-// or KWin on a Plasma Wayland session), with its hidden-window record in the journal's
+// KWin on a Plasma Wayland session, or sway), with its hidden-window record in the journal's
 // folder.
 #include <cstdlib>
 
@@ -8,6 +8,7 @@
 #include "cli/LivePlatform.h"
 #include "kwin/KWinPlatform.h"
 #include "linux/X11Platform.h"
+#include "sway/SwayPlatform.h"
 
 namespace tervane::cli {
 
@@ -26,6 +27,13 @@ Result<std::shared_ptr<PlatformFactory>> livePlatform() {
     options.stateFolder = folder.value();
     auto platform = kwin::KWinPlatform::open(std::move(options));
     if (!platform) return Error{"KWin did not take the script: " + platform.error().message, 0};
+    return std::shared_ptr<PlatformFactory>(platform.value());
+  }
+  if (backend.value() == DesktopBackend::sway) {
+    sway::SwayPlatform::Options options;
+    options.socketPath = std::getenv("SWAYSOCK");
+    auto platform = sway::SwayPlatform::open(std::move(options));
+    if (!platform) return platform.error();
     return std::shared_ptr<PlatformFactory>(platform.value());
   }
   auto connection = x11::XConnection::open();

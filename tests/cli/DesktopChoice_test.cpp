@@ -7,7 +7,7 @@
 namespace tervane::cli {
 namespace {
 
-TEST(DesktopChoice, WaylandGetsKWinOrARefusalNeverXWayland) {
+TEST(DesktopChoice, WaylandGetsSwayOrKWinOrARefusalNeverXWayland) {
   struct Case {
     std::map<std::string, std::string> env;
     bool kwin;
@@ -17,6 +17,10 @@ TEST(DesktopChoice, WaylandGetsKWinOrARefusalNeverXWayland) {
       {{{"DISPLAY", ":0"}}, true, DesktopBackend::x11},
       {{{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-0"}}, true, DesktopBackend::kwin},
       {{{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-0"}}, false, std::nullopt},
+      {{{"WAYLAND_DISPLAY", "wayland-1"}, {"SWAYSOCK", "/run/sway.sock"}},
+       true,
+       DesktopBackend::sway},
+      {{{"DISPLAY", ":0"}, {"SWAYSOCK", "/run/sway.sock"}}, true, DesktopBackend::x11},
       {{{"DISPLAY", ":0"}, {"XDG_SESSION_TYPE", "wayland"}}, false, std::nullopt},
       {{{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", ""}, {"XDG_SESSION_TYPE", "x11"}},
        true,

@@ -1,8 +1,8 @@
 // The tray application on the person's desktop: the composition root that picks the
-// desktop backend (X11, or KWin on a Plasma Wayland session), the files under the XDG folders, the
-// local-model picker, the global shortcuts, the login item, the journal's log and the control
-// socket, and runs the shell on Qt's event loop until the person quits, the session ends or a
-// SIGTERM/SIGINT/SIGHUP arrives. Whatever ends it, everything put away comes back first.
+// desktop backend (X11, or KWin on a Plasma Wayland session, or sway), the files under the XDG
+// folders, the local-model picker, the global shortcuts, the login item, the journal's log and the
+// control socket, and runs the shell on Qt's event loop until the person quits, the session ends or
+// a SIGTERM/SIGINT/SIGHUP arrives. Whatever ends it, everything put away comes back first.
 #include "cli/ApplicationLaunch.h"
 
 #include <sys/signalfd.h>
@@ -39,6 +39,7 @@
 #include "posix/ControlFolder.h"
 #include "posix/ControlServer.h"
 #include "posix/InstanceLock.h"
+#include "sway/SwayPlatform.h"
 
 namespace tervane::cli {
 namespace {
@@ -189,6 +190,7 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
   std::shared_ptr<PlatformFactory> platform;
   std::shared_ptr<GuardObserving> monitor;
   std::shared_ptr<kwin::KWinBus> kwinBus;
+  std::shared_ptr<sway::SwayPlatform> sway;
   std::shared_ptr<kwin::WaylandIdle> idle;
   if (onX11) {
     dispatchWhenWoken(x, main);
@@ -198,6 +200,20 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
     auto x11Platform = std::make_shared<x11::X11Platform>(x, platformOptions);
     monitor = x11Platform->guardMonitor();
     platform = x11Platform;
+  } else if (backend.value() == DesktopBackend::sway) {
+    sway::SwayPlatform::Options platformOptions;
+    platformOptions.socketPath = std::getenv("SWAYSOCK");
+    platformOptions.companions = companionServer;
+    platformOptions.ownPid = ::getpid();
+    auto swayPlatform = sway::SwayPlatform::open(platformOptions);
+    if (!swayPlatform) {
+      err << "tervane-now: " << swayPlatform.error().message << "\n";
+      return 1;
+    }
+    sway = swayPlatform.value();
+    idle = sway->idle();
+    monitor = sway->guardMonitor();
+    platform = sway;
   } else {
     kwin::KWinPlatform::Options platformOptions;
     platformOptions.stateFolder = stateFolder.value();
@@ -241,7 +257,8 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
   auto login = std::make_shared<x11::LoginItem>();
   e.isLoginItemOn = [login] { return login->isOn(); };
   e.setLoginItem = [login](bool on) { return login->set(on); };
-  // The desktop's global shortcuts: grabs on the X server, or KDE's shortcut service.
+  // The desktop's global shortcuts: grabs on the X server, or KDE's shortcut service. Sway
+  // has none for other programs: its configuration binds keys to the sub-commands.
   struct GlobalShortcuts {
     std::unique_ptr<x11::GlobalHotkeys> x11;
     std::unique_ptr<kwin::KWinGlobalShortcuts> kde;
@@ -287,6 +304,10 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
           if (!x->dispatch()) desktopEvents->setEnabled(false);
         },
         [x] { (void)x->dispatch(); });
+  } else if (sway) {
+    desktopEvents = std::make_unique<FdWatcher>(sway->fileDescriptor(), [sway, &desktopEvents] {
+      if (!sway->dispatch()) desktopEvents->setEnabled(false);
+    });
   } else {
     desktopEvents = std::make_unique<FdWatcher>(
         kwinBus->fileDescriptor(),

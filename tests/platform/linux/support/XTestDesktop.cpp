@@ -247,7 +247,7 @@ void XTestDesktop::startWindowManager() {
   // On a manager that puts windows away in its scratchpad, those read as minimized too.
   if (auto scratchpad = x11::Scratchpad::forDisplay(*watcher_)) {
     watcher_->setStowedQuery(
-        [scratchpad] { return scratchpad->stowed().value_or(std::set<xcb_window_t>{}); });
+        [scratchpad] { return scratchpad->stowed().value_or(x11::Scratchpad::Windows{}); });
   }
 }
 
@@ -508,6 +508,19 @@ bool XTestDesktop::waitActive(xcb_window_t window, double seconds) {
   return waitUntil([&] { return active() == window; }, seconds);
 }
 
+std::string readLine(int fd) {
+  std::string line;
+  while (line.find('\n') == std::string::npos) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 20000) <= 0) return {};
+    char buffer[256];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n <= 0) return {};
+    line.append(buffer, static_cast<std::size_t>(n));
+  }
+  return line.substr(0, line.find('\n'));
+}
+
 std::vector<std::string> chromiumArguments(const std::filesystem::path& profile) {
   std::vector<std::string> args = {"chromium",
                                    "--user-data-dir=" + profile.string(),
@@ -521,5 +534,20 @@ std::vector<std::string> chromiumArguments(const std::filesystem::path& profile)
   if (::geteuid() == 0) args.push_back("--no-sandbox");
   return args;
 }
+
+const WaylandBrowser kWaylandBrowsers[2] = {
+    {"Chromium", BrowserKind::chrome,
+     [](const std::filesystem::path& profile, const std::string& url) {
+       auto args = chromiumArguments(profile);
+       args.insert(args.end(), {"--ozone-platform=wayland", url});
+       return args;
+     }},
+    {"Firefox", BrowserKind::firefox,
+     [](const std::filesystem::path& profile, const std::string& url) {
+       return std::vector<std::string>{"env",      "MOZ_ENABLE_WAYLAND=1", "firefox-esr",
+                                       "-profile", profile.string(),       "-no-remote",
+                                       url};
+     }},
+};
 
 }  // namespace tervane::testing

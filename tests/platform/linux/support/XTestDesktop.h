@@ -8,11 +8,11 @@
 
 #include <sys/types.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <set>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -24,6 +24,16 @@ namespace tervane::testing {
 
 // Debian's Chromium with `profile` as its user data folder, quiet and without a GPU.
 std::vector<std::string> chromiumArguments(const std::filesystem::path& profile);
+// A browser of Debian's as a Wayland client, each window in a process and profile of its
+// own, showing `url`.
+struct WaylandBrowser {
+  const char* name;
+  BrowserKind kind;
+  std::vector<std::string> (*command)(const std::filesystem::path& profile, const std::string& url);
+};
+extern const WaylandBrowser kWaylandBrowsers[2];
+// The first line `fd` gives, without its end; "" when none comes within 20 seconds.
+std::string readLine(int fd);
 
 // A child process in its own process group; the whole group is ended with the object.
 class ChildProcess {
