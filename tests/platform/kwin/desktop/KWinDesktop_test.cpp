@@ -359,12 +359,7 @@ class KWinBrowserTest : public KWinDesktop,
  protected:
   // Opens a window of the browser and waits until KWin shows the page's title in it.
   std::unique_ptr<ChildProcess> open(const std::string& page) {
-    const auto profile = dir_ / ("profile-" + page);
-    std::filesystem::create_directories(profile);
-    testing::writeText(profile / "page.html", "<title>" + page + "</title>");
-    auto browser = ChildProcess::start(
-        GetParam().command(profile, "file://" + (profile / "page.html").string()), env_, -1,
-        (profile / "log").string());
+    auto browser = GetParam().open(dir_.path(), page, env_);
     auto shown = query_->runOnce("var page = " + nlohmann::json(page + " ").dump() + R"JS(;
 function watch(w) {
   function titled() { if (String(w.caption).indexOf(page) === 0) reply(appOf(w)); }
@@ -378,7 +373,7 @@ for (var i = 0; i < all.length; ++i) watch(all[i]);
                                  std::chrono::seconds(40));
     EXPECT_TRUE(shown && shown.value() == bundleId(GetParam().kind))
         << (shown ? shown.value().dump() : shown.error().message)
-        << testing::readText(profile / "log");
+        << testing::WaylandBrowser::log(dir_.path(), page);
     return browser;
   }
 };

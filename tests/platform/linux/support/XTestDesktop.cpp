@@ -535,6 +535,20 @@ std::vector<std::string> chromiumArguments(const std::filesystem::path& profile)
   return args;
 }
 
+std::unique_ptr<ChildProcess> WaylandBrowser::open(const std::filesystem::path& folder,
+                                                   const std::string& page,
+                                                   const std::vector<std::string>& env) const {
+  const auto profile = folder / ("profile-" + page);
+  std::filesystem::create_directories(profile);
+  writeText(profile / "page.html", "<title>" + page + "</title>");
+  return ChildProcess::start(command(profile, "file://" + (profile / "page.html").string()), env,
+                             -1, (profile / "log").string());
+}
+
+std::string WaylandBrowser::log(const std::filesystem::path& folder, const std::string& page) {
+  return readText(folder / ("profile-" + page) / "log");
+}
+
 const WaylandBrowser kWaylandBrowsers[2] = {
     {"Chromium", BrowserKind::chrome,
      [](const std::filesystem::path& profile, const std::string& url) {

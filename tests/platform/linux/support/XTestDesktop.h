@@ -24,14 +24,6 @@ namespace tervane::testing {
 
 // Debian's Chromium with `profile` as its user data folder, quiet and without a GPU.
 std::vector<std::string> chromiumArguments(const std::filesystem::path& profile);
-// A browser of Debian's as a Wayland client, each window in a process and profile of its
-// own, showing `url`.
-struct WaylandBrowser {
-  const char* name;
-  BrowserKind kind;
-  std::vector<std::string> (*command)(const std::filesystem::path& profile, const std::string& url);
-};
-extern const WaylandBrowser kWaylandBrowsers[2];
 // The first line `fd` gives, without its end; "" when none comes within 20 seconds.
 std::string readLine(int fd);
 
@@ -60,6 +52,21 @@ class ChildProcess {
   bool reaped_ = false;
   int status_ = 0;
 };
+
+// A browser of Debian's as a Wayland client, each window in a process and profile of its
+// own, showing `url`.
+struct WaylandBrowser {
+  const char* name;
+  BrowserKind kind;
+  std::vector<std::string> (*command)(const std::filesystem::path& profile, const std::string& url);
+
+  // Opens a window on a local page titled `page`, with its profile and its output in
+  // `folder`/profile-`page`.
+  std::unique_ptr<ChildProcess> open(const std::filesystem::path& folder, const std::string& page,
+                                     const std::vector<std::string>& env) const;
+  static std::string log(const std::filesystem::path& folder, const std::string& page);
+};
+extern const WaylandBrowser kWaylandBrowsers[2];
 
 class XTestDesktop {
  public:

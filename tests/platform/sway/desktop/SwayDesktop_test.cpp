@@ -339,14 +339,9 @@ class SwayBrowserTest : public SwayDesktop,
   }
   // Opens a window of the browser and waits until sway shows the page's title in it.
   std::unique_ptr<ChildProcess> open(const std::string& page) {
-    const auto profile = dir_ / ("profile-" + page);
-    std::filesystem::create_directories(profile);
-    testing::writeText(profile / "page.html", "<title>" + page + "</title>");
-    auto browser = ChildProcess::start(
-        GetParam().command(profile, "file://" + (profile / "page.html").string()), env_, -1,
-        (profile / "log").string());
+    auto browser = GetParam().open(dir_.path(), page, env_);
     EXPECT_TRUE(waitFor([&](const auto&) { return !browserWindows(page + " ").empty(); }))
-        << testing::readText(profile / "log");
+        << testing::WaylandBrowser::log(dir_.path(), page);
     return browser;
   }
 };
