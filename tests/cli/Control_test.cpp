@@ -9,8 +9,7 @@
 
 #include "cli/Browsers.h"
 #include "companion/HostManifests.h"
-#include "posix/ControlServer.h"
-#include "support/MainLoopThread.h"
+#include "support/ControlServerStandIn.h"
 #include "support/TempDir.h"
 
 namespace tervane::cli {
@@ -54,35 +53,17 @@ TEST(ControlCommandLine, EachSubCommandBuildsItsRequest) {
 // small script keyed by command.
 class ControlCli : public ::testing::Test {
  protected:
-  ControlCli() {
-    lookup = [this](const std::string& name) -> std::optional<std::string> {
-      if (name == "XDG_RUNTIME_DIR") return runtime.path().string();
-      return std::nullopt;
-    };
-  }
-  ~ControlCli() override {
-    if (server) server->stop();
-  }
-
   void startServer() {
-    auto paths = posix::prepareControlFolder(lookup, tmp.path());
-    ASSERT_TRUE(paths.ok());
-    auto lock = posix::InstanceLock::acquire(paths.value().lock);
-    ASSERT_TRUE(lock.ok());
-    auto started =
-        posix::ControlServer::start(std::move(lock).value(), paths.value(), loop.queue(),
-                                    [this](std::string line, posix::ControlServer::Reply reply) {
-                                      auto request = ControlProtocol::decodeRequest(line);
-                                      ControlReply answer = ControlProtocol::refused("bad request");
-                                      if (request) {
-                                        std::lock_guard lock(mutex);
-                                        requests.push_back(request.value());
-                                        answer = replyTo(request.value());
-                                      }
-                                      reply(ControlProtocol::encode(answer));
-                                    });
-    ASSERT_TRUE(started.ok()) << started.error().message;
-    server = std::move(started).value();
+    app.start([this](std::string line, posix::ControlServer::Reply reply) {
+      auto request = ControlProtocol::decodeRequest(line);
+      ControlReply answer = ControlProtocol::refused("bad request");
+      if (request) {
+        std::lock_guard lock(mutex);
+        requests.push_back(request.value());
+        answer = replyTo(request.value());
+      }
+      reply(ControlProtocol::encode(answer));
+    });
   }
 
   static ControlReply replyTo(const ControlRequest& request) {
@@ -123,13 +104,12 @@ class ControlCli : public ::testing::Test {
     "pendingSubject": {"id": "org.Mail", "kind": "app", "name": "Mail"},
     "pendingQuestion": null})");
 
-  testing::TempDir runtime;
-  testing::TempDir tmp;
-  EnvironmentLookup lookup;
   std::mutex mutex;
   std::vector<ControlRequest> requests;
-  std::unique_ptr<posix::ControlServer> server;
-  testing::MainLoopThread loop;  // last: stops before what its work uses
+  testing::ControlServerStandIn app;
+  const EnvironmentLookup& lookup = app.lookup;
+  testing::TempDir& runtime = app.runtime;
+  testing::TempDir& tmp = app.tmp;
 };
 
 TEST_F(ControlCli, RepliesBecomeOneLineAndAnExitCode) {

@@ -14,13 +14,12 @@
 
 #include "base/Log.h"
 #include "posix/ControlClient.h"
-#include "support/MainLoopThread.h"
+#include "support/ControlServerStandIn.h"
 #include "support/TempDir.h"
 
 namespace tervane::posix {
 namespace {
 
-using testing::MainLoopThread;
 using testing::TempDir;
 
 // ::connect or ::bind of a Unix socket to a path.
@@ -61,37 +60,16 @@ std::string readToEnd(int fd) {
 
 class ControlServerTest : public ::testing::Test {
  protected:
-  ControlServerTest() {
-    lookup = [this](const std::string& name) -> std::optional<std::string> {
-      if (name == "XDG_RUNTIME_DIR") return runtime.path().string();
-      return std::nullopt;
-    };
-  }
-
-  ~ControlServerTest() override {
-    if (server) server->stop();
-  }
-
   // Starts a server whose handler records each line and answers through `answer`.
   void startServer(ControlServerOptions options = {}) {
-    auto prepared = prepareControlFolder(lookup, tmpBase.path());
-    ASSERT_TRUE(prepared.ok()) << prepared.error().message;
-    paths = prepared.value();
-    auto lock = InstanceLock::acquire(paths.lock);
-    ASSERT_TRUE(lock.ok()) << lock.error().message;
-    auto started = ControlServer::start(
-        std::move(lock).value(), paths, loop.queue(),
-        [this](std::string line, ControlServer::Reply reply) {
-          onRequest(std::move(line), std::move(reply));
-        },
-        options);
-    ASSERT_TRUE(started.ok()) << started.error().message;
-    server = std::move(started).value();
+    app.start([this](std::string line,
+                     ControlServer::Reply reply) { onRequest(std::move(line), std::move(reply)); },
+              options);
   }
 
   void onRequest(std::string line, ControlServer::Reply reply) {
     std::unique_lock lock(mutex);
-    onMain.push_back(loop.queue()->isMainThread());
+    onMain.push_back(app.loop.queue()->isMainThread());
     lines.push_back(line);
     if (holdReplies) {
       held.push_back(std::move(reply));
@@ -117,19 +95,15 @@ class ControlServerTest : public ::testing::Test {
 
   ControlClient client() const { return ControlClient({paths.socket}); }
 
-  TempDir runtime;
-  TempDir tmpBase;
-  EnvironmentLookup lookup;
   std::mutex mutex;
   std::condition_variable changed;
-  ControlPaths paths;
-  std::unique_ptr<ControlServer> server;
   std::vector<std::string> lines;
   std::vector<bool> onMain;
   bool holdReplies = false;
   std::vector<ControlServer::Reply> held;
-  // Last, so that it stops before the members its posted work uses go away.
-  MainLoopThread loop;
+  testing::ControlServerStandIn app;
+  const ControlPaths& paths = app.paths;
+  TempDir& runtime = app.runtime;
 };
 
 TEST_F(ControlServerTest, ARequestTravelsToTheMainThreadAndItsReplyComesBack) {
@@ -223,7 +197,7 @@ TEST_F(ControlServerTest, StopRemovesTheSocketReleasesTheLockAndDropsLateReplies
   ASSERT_FALSE(second.ok());
   EXPECT_EQ(second.error().code, EWOULDBLOCK);
 
-  server->stop();
+  app.server->stop();
   waiting.join();
   ASSERT_FALSE(pending.ok());
   EXPECT_EQ(pending.error().code, EPROTO);
@@ -238,7 +212,7 @@ TEST_F(ControlServerTest, StopRemovesTheSocketReleasesTheLockAndDropsLateReplies
 }
 
 TEST_F(ControlServerTest, AStaleSocketFromADeadRunIsReplaced) {
-  auto prepared = prepareControlFolder(lookup, tmpBase.path());
+  auto prepared = prepareControlFolder(app.lookup, app.tmp.path());
   ASSERT_TRUE(prepared.ok());
   {
     // A bound socket whose process is gone: the file stays, nobody listens.
