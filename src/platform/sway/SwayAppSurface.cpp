@@ -11,10 +11,15 @@ using x11::kScratchpadWorkspace;
 using x11::TreeWindow;
 using x11::WindowPlace;
 
-// Put away by us and not back since.
-bool isAway(const TreeWindow& window) {
+// Put away by us and not brought back since: in the scratchpad, or shown from there by
+// the person, floating where it was shown.
+bool isOurs(const TreeWindow& window) {
   const auto mark = window.ourMark();
-  return window.workspace == kScratchpadWorkspace && mark && !WindowPlace::fromMark(*mark)->back;
+  return mark && !WindowPlace::fromMark(*mark)->back;
+}
+
+bool isAway(const TreeWindow& window) {
+  return isOurs(window) && window.workspace == kScratchpadWorkspace;
 }
 
 }  // namespace
@@ -84,7 +89,7 @@ SwayAppSurface::Restore SwayAppSurface::restore(const std::string& bundleId) {
   result.present = true;
   std::vector<std::int64_t> away;
   for (const auto& [container, window] : *windows) {
-    if (isAway(window)) away.push_back(container);
+    if (isOurs(window)) away.push_back(container);
   }
   const auto back = scratchpad_->bringBack(away);
   result.all = back.back.size() + back.gone.size() == away.size();

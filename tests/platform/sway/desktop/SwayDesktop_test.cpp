@@ -181,8 +181,8 @@ std::set<std::string> ids(const nlohmann::json& items) {
 }
 
 // Applications go to the scratchpad and come back to their workspace and their place in
-// the tiling, floating ones floating, in whichever order; what the person put in the
-// scratchpad stays there; activations come from sway's focus events; a window closed
+// the tiling, floating ones floating, in whichever order, also one the person showed from
+// there meanwhile; what the person put in the scratchpad stays there; activations come from sway's focus events; a window closed
 // while put away is not waited for.
 TEST_F(SwayDesktop, WindowsGoToTheScratchpadAndComeBackToTheirPlaces) {
   for (const char* app : {"org.example.delta", "org.example.epsilon", "org.example.zeta"}) {
@@ -222,7 +222,10 @@ TEST_F(SwayDesktop, WindowsGoToTheScratchpadAndComeBackToTheirPlaces) {
   EXPECT_FALSE(apps->hide("org.example.zeta")) << "the person's own are in the scratchpad";
   EXPECT_EQ(apps->stillHidden(), away);
 
-  // Another run brings them back, in another order.
+  // The person shows one from the scratchpad, where it floats; it goes back to its place
+  // with the others, which another run brings back in another order.
+  query_->run({byApp("org.example.beta") + "scratchpad show"});
+  ASSERT_TRUE(waitStowed("org.example.beta", false));
   platform_ = openPlatform();
   apps = surface();
   for (const char* app : {"org.example.gamma", "org.example.epsilon", "org.example.delta",
