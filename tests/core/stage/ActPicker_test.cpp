@@ -134,8 +134,12 @@ TEST_F(ActPickerTest, AnAnswerIsMatchedOntoTheItemsAndTheRequestIsBuiltFromTheTr
   EXPECT_EQ(answered[0].level, LogLevel::info);
 }
 
+// Prewarming passes the instructions while the model is available, and nothing after.
 TEST_F(ActPickerTest, NothingToAskOrNoModelGivesNoneWithoutARequest) {
   auto& picker = make(FakeModel::Mode::answer);
+  EXPECT_TRUE(picker.isAvailable());
+  picker.prewarm();
+  EXPECT_EQ(model_->prewarmedWith(), std::vector<std::string>{picker.instructions()});
   EXPECT_EQ(picker.pick(" \t\n", {"app: Mail"}), std::nullopt);
   EXPECT_EQ(picker.pick("write", {}), std::nullopt);
 
@@ -144,20 +148,13 @@ TEST_F(ActPickerTest, NothingToAskOrNoModelGivesNoneWithoutARequest) {
   picker.prewarm();
   EXPECT_EQ(picker.pick("write", {"app: Mail"}), std::nullopt);
   EXPECT_TRUE(model_->requests().empty());
-  EXPECT_TRUE(model_->prewarmedWith().empty());
+  EXPECT_EQ(model_->prewarmedWith().size(), 1u);
   const auto unavailable = logged("model not available: not configured");
   EXPECT_EQ(unavailable.size(), 3u);
   EXPECT_EQ(unavailable[0].level, LogLevel::info);
 
   EXPECT_FALSE(ActPicker(nullptr).isAvailable());
   EXPECT_EQ(ActPicker(nullptr).pick("write", {"app: Mail"}), std::nullopt);
-}
-
-TEST_F(ActPickerTest, PrewarmPassesTheInstructionsWhenAvailable) {
-  auto& picker = make(FakeModel::Mode::answer);
-  EXPECT_TRUE(picker.isAvailable());
-  picker.prewarm();
-  EXPECT_EQ(model_->prewarmedWith(), std::vector<std::string>{picker.instructions()});
 }
 
 TEST_F(ActPickerTest, AFailedRequestGivesNoneAndLogsAnError) {
@@ -213,9 +210,7 @@ TEST(ActPickerMatch, AnswersMapOntoOfferedItemsOnce) {
       << "blank answers would otherwise end every item";
   EXPECT_EQ(ActPicker::match({"Mail"}, {" app: Mail"}), Kept{" app: Mail"})
       << "items stay as given";
-}
-
-TEST(ActPickerStrip, KeepsOnlyPrefixedMembersWithoutThePrefix) {
+  // Stripping keeps only the members with the prefix, without it.
   EXPECT_EQ(ActPicker::strip("app: ", {"app: Mail", "tab: Mail"}), Kept{"Mail"});
   EXPECT_EQ(ActPicker::strip("tab: ", {"tab: Inbox", "tab: Mail", "app: x"}),
             (Kept{"Inbox", "Mail"}));

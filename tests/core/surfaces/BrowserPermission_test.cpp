@@ -17,14 +17,6 @@ struct BrowserPermissionTest : ::testing::Test {
   BrowserPermission permission{lane, platform, 10.0};
 };
 
-TEST_F(BrowserPermissionTest, PresenceListsRunningBrowsersInTheirFixedOrder) {
-  platform->setRunning({"com.microsoft.edgemac", "org.example.editor", "com.apple.Safari",
-                        "com.google.Chrome", "com.google.Chrome.canary"});
-  EXPECT_EQ(
-      permission.presence().running(),
-      (std::vector<BrowserKind>{BrowserKind::chrome, BrowserKind::safari, BrowserKind::edge}));
-}
-
 TEST_F(BrowserPermissionTest, StatusMapsThePlatformAnswerOnTheBrowsersLane) {
   platform->setRunning({"com.google.Chrome"});
   const std::vector<std::pair<std::optional<int>, Auth>> table = {
@@ -49,20 +41,23 @@ TEST_F(BrowserPermissionTest, StatusMapsThePlatformAnswerOnTheBrowsersLane) {
   EXPECT_NE(Auth::unknown(1), Auth::unknown(2));
 }
 
+// Running browsers are listed in their fixed order; one that is not running is never
+// queried, and consent is asked on the calling thread.
 TEST_F(BrowserPermissionTest, ConsentIsAskedOnTheCallingThread) {
-  platform->setRunning({"com.apple.Safari"});
+  platform->setRunning({"com.microsoft.edgemac", "org.example.editor", "com.apple.Safari",
+                        "com.google.Chrome", "com.google.Chrome.canary"});
+  EXPECT_EQ(
+      permission.presence().running(),
+      (std::vector<BrowserKind>{BrowserKind::chrome, BrowserKind::safari, BrowserKind::edge}));
+  EXPECT_EQ(permission.status(BrowserKind::brave), Auth::notRunning());
+  EXPECT_EQ(permission.requestConsent(BrowserKind::brave), Auth::notRunning());
+  EXPECT_TRUE(platform->queries().empty());
+
   platform->setStatus("com.apple.Safari", -1743);
   EXPECT_EQ(permission.requestConsent(BrowserKind::safari), Auth::denied());
   ASSERT_EQ(platform->queries().size(), 1u);
   EXPECT_TRUE(platform->queries()[0].askUserIfNeeded);
   EXPECT_EQ(platform->queries()[0].laneLabel, std::nullopt);
-}
-
-TEST_F(BrowserPermissionTest, ABrowserThatIsNotRunningIsNeverQueried) {
-  platform->setRunning({"com.apple.Safari"});
-  EXPECT_EQ(permission.status(BrowserKind::brave), Auth::notRunning());
-  EXPECT_EQ(permission.requestConsent(BrowserKind::brave), Auth::notRunning());
-  EXPECT_TRUE(platform->queries().empty());
 }
 
 TEST_F(BrowserPermissionTest, AHungQueryIsBusyAndTwoRefuseTheBrowser) {

@@ -15,6 +15,10 @@ TEST(ReplyDescriptor, ItemsCountFromOne) {
   EXPECT_EQ(list.item(0), std::nullopt);
   EXPECT_EQ(list.item(3), std::nullopt);
   EXPECT_EQ(R::string("abc").numberOfItems(), 0);
+  EXPECT_EQ(R::list({R::integer(1), R::boolean(false), R::string("t"), R::missing(), R::list({})})
+                .toJson()
+                .dump(),
+            R"([1,false,"t",null,[]])");
 }
 
 TEST(ReplyDescriptor, ListReadersCoerceEachItem) {
@@ -27,20 +31,12 @@ TEST(ReplyDescriptor, ListReadersCoerceEachItem) {
   EXPECT_EQ(list.intList(), (std::vector<std::int64_t>{0, 0, 0, 0, 1, 1, 0}));
   EXPECT_EQ(R::list({R::integer(-5), R::string("12")}).intList(),
             (std::vector<std::int64_t>{-5, 12}));
-}
-
-TEST(ReplyDescriptor, AnythingButANonEmptyListReadsAsEmptyLists) {
+  // Anything but a non-empty list reads as empty lists.
   for (const auto& reply : {R::list({}), R::missing(), R::string("a, b"), R::integer(3)}) {
     EXPECT_TRUE(reply.stringList().empty());
     EXPECT_TRUE(reply.intList().empty());
     EXPECT_TRUE(reply.boolList().empty());
   }
-}
-
-TEST(ReplyDescriptor, JsonForm) {
-  const auto reply =
-      R::list({R::integer(1), R::boolean(false), R::string("t"), R::missing(), R::list({})});
-  EXPECT_EQ(reply.toJson().dump(), R"([1,false,"t",null,[]])");
 }
 
 }  // namespace
