@@ -4,39 +4,8 @@
 
 #include <limits>
 
-#include "platform/script/AdapterScripts.h"
-
 namespace tervane {
 namespace {
-
-// The wire texts, as the script engine's tests run them.
-using testing::chromiumFocusScript;
-using testing::chromiumReadScript;
-using testing::kSafariReadScript;
-using testing::safariFocusScript;
-using testing::setMinimizedScript;
-
-const std::vector<BrowserKind> kChromiumKinds = {BrowserKind::chrome, BrowserKind::brave,
-                                                 BrowserKind::edge};
-
-// Each adapter sends exactly the texts the script engine is tested with, byte for byte.
-TEST(BrowserAdapters, ScriptsAreTheWireTexts) {
-  for (auto kind : kChromiumKinds) {
-    SCOPED_TRACE(rawValue(kind));
-    const ChromiumAdapter adapter(kind);
-    EXPECT_EQ(adapter.readScript(), chromiumReadScript(appName(kind)));
-    EXPECT_EQ(adapter.setMinimizedScript(true, {12, 40}),
-              setMinimizedScript(appName(kind), "minimized", true, {12, 40}));
-    EXPECT_EQ(adapter.setMinimizedScript(false, {7}),
-              setMinimizedScript(appName(kind), "minimized", false, {7}));
-    EXPECT_EQ(adapter.focusScript(4711, 2), chromiumFocusScript(appName(kind), 4711, 2));
-  }
-  const SafariAdapter safari;
-  EXPECT_EQ(safari.readScript(), kSafariReadScript);
-  EXPECT_EQ(safari.setMinimizedScript(true, {12, 40, 2147483647}),
-            setMinimizedScript("Safari", "miniaturized", true, {12, 40, 2147483647}));
-  EXPECT_EQ(safari.focusScript(4711, 2), safariFocusScript(4711, 2));
-}
 
 TEST(BrowserAdapters, AssembleBuildsWindowsOnlyFromListsThatLineUp) {
   const ChromiumAdapter chrome(BrowserKind::chrome);

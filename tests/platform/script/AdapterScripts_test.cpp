@@ -11,17 +11,10 @@ namespace {
 
 using nlohmann::json;
 
-std::string readScript(BrowserKind kind) {
-  return kind == BrowserKind::safari ? kSafariReadScript : chromiumReadScript(appName(kind));
-}
-
-std::string minimizeScript(BrowserKind kind, bool flag, const std::vector<std::int64_t>& ids) {
-  return setMinimizedScript(appName(kind), std::string(info(kind).minimizedProperty), flag, ids);
-}
-
-std::string focusScript(BrowserKind kind, std::int64_t window, int tab) {
-  return kind == BrowserKind::safari ? safariFocusScript(window, tab)
-                                     : chromiumFocusScript(appName(kind), window, tab);
+// A minimize script with the other dictionary's word for the flag.
+std::string withWord(std::string script, const std::string& from, const std::string& to) {
+  script.replace(script.find(" " + from + " "), from.size() + 2, " " + to + " ");
+  return script;
 }
 
 TEST(AdapterScripts, EveryKindReadsTwoWindowsAsSixListsFrontWindowFirst) {
@@ -47,7 +40,7 @@ TEST(AdapterScripts, SafariReadsOnlyVisibleWindowsAndTakesBlankUrlsAsEmpty) {
     {"id":2,"minimized":true,"activeTabIndex":2,"tabs":[{"title":"A","url":"https://a/"},
                                                         {"title":"Blank"}]},
     {"id":3,"activeTabIndex":0,"tabs":[{"title":"C","url":"https://c/"}]}]})");
-  EXPECT_EQ(answer(desk.run(kSafariReadScript)),
+  EXPECT_EQ(answer(desk.run(readScript(BrowserKind::safari))),
             json::parse(R"([[2, 3], [true, false], [2, 1], ["A", "Blank", "C"],
                             ["https://a/", "", "https://c/"], [false, true, false]])"));
 }
@@ -60,14 +53,14 @@ TEST(AdapterScripts, ChromiumReadWithoutReadableActiveTabMarksNoneAndFailsOnAMis
     {"id":6,"tabs":[]}]})");
   // Chromium-family windows are read whether visible or not, and a window without tabs
   // still reports its count of 0.
-  EXPECT_EQ(answer(desk.run(chromiumReadScript("Brave Browser"))),
+  EXPECT_EQ(answer(desk.run(readScript(BrowserKind::brave))),
             json::parse(R"([[5, 6], [false, false], [2, 0], ["A", "B"],
                             ["https://a/", "https://b/"], [false, false]])"));
   // Unlike Safari's, this script does not guard the URL: a tab without one fails the read.
   auto state = browser->state();
   state.windows[0].tabs[1].url.reset();
   browser->setState(state);
-  EXPECT_EQ(errorOf(desk.run(chromiumReadScript("Brave Browser"))), -1728);
+  EXPECT_EQ(errorOf(desk.run(readScript(BrowserKind::brave))), -1728);
 }
 
 TEST(AdapterScripts, ReadFailsWhenAWindowVanishesMidReadOrTheBrowserRefuses) {
@@ -76,11 +69,11 @@ TEST(AdapterScripts, ReadFailsWhenAWindowVanishesMidReadOrTheBrowserRefuses) {
   // Calls: connect, the window list, the first window's tab count; the second window then
   // goes before its tabs are asked for.
   ASSERT_TRUE(browser->dropWindow(12, 3));
-  EXPECT_EQ(errorOf(desk.run(chromiumReadScript("Google Chrome"))), -1728);
+  EXPECT_EQ(errorOf(desk.run(readScript(BrowserKind::chrome))), -1728);
 
   for (int number : {-1743, -600, -609, -10000}) {
     browser->failWith(number);
-    EXPECT_EQ(errorOf(desk.run(chromiumReadScript("Google Chrome"))), number);
+    EXPECT_EQ(errorOf(desk.run(readScript(BrowserKind::chrome))), number);
   }
 }
 
@@ -110,9 +103,12 @@ TEST(AdapterScripts, MinimizeWithTheOtherDictionarysWordSetsNothing) {
   Desk desk;
   auto chrome = desk.add("Google Chrome", kTwoWindows);
   auto safari = desk.add("Safari", kTwoWindows);
-  EXPECT_EQ(answer(desk.run(setMinimizedScript("Google Chrome", "miniaturized", true, {11, 12}))),
+  EXPECT_EQ(answer(desk.run(withWord(minimizeScript(BrowserKind::chrome, true, {11, 12}),
+                                     "minimized", "miniaturized"))),
             0);
-  EXPECT_EQ(answer(desk.run(setMinimizedScript("Safari", "minimized", true, {11, 12}))), 0);
+  EXPECT_EQ(answer(desk.run(withWord(minimizeScript(BrowserKind::safari, true, {11, 12}),
+                                     "miniaturized", "minimized"))),
+            0);
   EXPECT_FALSE(chrome->state().windows[0].minimized);
   EXPECT_FALSE(safari->state().windows[0].minimized);
 }

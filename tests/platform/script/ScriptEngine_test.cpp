@@ -192,7 +192,7 @@ TEST(ScriptEngine, TheWorkLimitLeavesRoomForReadingALargeBrowser) {
   desk.add("Google Chrome", state);
   desk.add("Safari", state);
   ScriptEngine engine(desk.registry, ScriptEngine::kDefaultWorkLimit / 100);
-  for (const auto& script : {chromiumReadScript("Google Chrome"), kSafariReadScript}) {
+  for (const auto& script : {readScript(BrowserKind::chrome), readScript(BrowserKind::safari)}) {
     const auto reply = answer(engine.execute(script));
     ASSERT_EQ(reply.size(), 6u);
     EXPECT_EQ(reply[0].size(), 40u);

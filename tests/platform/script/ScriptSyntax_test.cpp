@@ -48,7 +48,7 @@ std::string rewrittenRead() {
 TEST(ScriptSyntax, SpacingCommentsContinuationsAndParenthesesDoNotChangeTheMeaning) {
   Desk desk;
   desk.add("Google Chrome", kTwoWindows);
-  const auto canonical = answer(desk.run(chromiumReadScript("Google Chrome")));
+  const auto canonical = answer(desk.run(readScript(BrowserKind::chrome)));
   ASSERT_EQ(canonical.size(), 6u);
   EXPECT_EQ(answer(desk.run(rewrittenRead())), canonical);
 

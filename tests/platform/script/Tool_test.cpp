@@ -46,12 +46,12 @@ class ToolTest : public ::testing::Test {
 
 TEST_F(ToolTest, PrintsTheReplyAndTheStateAfterTheScript) {
   const auto read =
-      run("--app 'Google Chrome' " + state(kTwoWindows), chromiumReadScript("Google Chrome"));
+      run("--app 'Google Chrome' " + state(kTwoWindows), readScript(BrowserKind::chrome));
   EXPECT_EQ(read.status, 0) << read.err;
   EXPECT_EQ(nlohmann::json::parse(read.out)[0], nlohmann::json::parse("[11, 12]"));
 
   const auto minimized = run("--app Safari --print-state " + state(kTwoWindows),
-                             setMinimizedScript("Safari", "miniaturized", true, {11, 40}));
+                             minimizeScript(BrowserKind::safari, true, {11, 40}));
   EXPECT_EQ(minimized.status, 0) << minimized.err;
   const auto newline = minimized.out.find('\n');
   ASSERT_NE(newline, std::string::npos);
@@ -63,7 +63,7 @@ TEST_F(ToolTest, PrintsTheReplyAndTheStateAfterTheScript) {
 
 TEST_F(ToolTest, ScriptErrorsExitOneAndArgumentErrorsExitTwo) {
   const auto refused = run("--app 'Brave Browser' --fail -1743 " + state(kTwoWindows),
-                           chromiumReadScript("Brave Browser"));
+                           readScript(BrowserKind::brave));
   EXPECT_EQ(refused.status, 1);
   const auto error = nlohmann::json::parse(refused.out);
   EXPECT_EQ(error["error"], -1743);
