@@ -182,8 +182,8 @@ std::set<std::string> ids(const nlohmann::json& items) {
 
 // Applications go to the scratchpad and come back to their workspace and their place in
 // the tiling, floating ones floating, in whichever order, also one the person showed from
-// there meanwhile; what the person put in the scratchpad stays there; activations come from sway's focus events; a window closed
-// while put away is not waited for.
+// there meanwhile; what the person put in the scratchpad stays there; activations come
+// from sway's focus events; a window closed while put away is not waited for.
 TEST_F(SwayDesktop, WindowsGoToTheScratchpadAndComeBackToTheirPlaces) {
   for (const char* app : {"org.example.delta", "org.example.epsilon", "org.example.zeta"}) {
     launch(app);
