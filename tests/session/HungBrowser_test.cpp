@@ -6,7 +6,6 @@
 #include <thread>
 #include <utility>
 
-#include "sim/SimPlatform.h"
 #include "support/ModelFixture.h"
 
 namespace tervane::testing {
@@ -35,11 +34,8 @@ class HungBrowser : public ModelFixture {
       const bool held = hungScripts.count(kind) > 0 && budget == AppleScriptRunner::kBudgetSeconds;
       return held ? 0.0 : budget;
     };
-    auto made = sim::SimPlatform::fromJson(kTwoBrowserDesktop, clock, budgets);
-    ASSERT_TRUE(made.ok()) << made.error().message;
-    platform = made.value();
-    desktop = platform->desktop();
-    build(platform, platform->monitor(), nullptr);
+    onSimPlatform(kTwoBrowserDesktop, budgets);
+    buildOnPlatform();
   }
 
   void hang(BrowserKind kind) {
@@ -68,7 +64,6 @@ class HungBrowser : public ModelFixture {
     return limits;
   }
 
-  std::shared_ptr<sim::SimPlatform> platform;
   std::mutex mutex;
   std::vector<Wait> waits;
   std::set<BrowserKind> hungScripts;

@@ -6,7 +6,6 @@
 #include <mutex>
 
 #include "base/OffMainRunning.h"
-#include "sim/SimPlatform.h"
 #include "support/ModelFixture.h"
 
 namespace tervane::testing {
@@ -57,10 +56,7 @@ class WakingMainQueue final : public MainQueue {
 class OnRealThreads : public ModelFixture {
  protected:
   void SetUp() override {
-    auto made = sim::SimPlatform::fromJson(kTwoBrowserDesktop, clock);
-    ASSERT_TRUE(made.ok()) << made.error().message;
-    platform = made.value();
-    desktop = platform->desktop();
+    onSimPlatform(kTwoBrowserDesktop);
     desktop->setPermission(BrowserKind::chrome, sim::SimPermission::allowed);
     desktop->setPermission(BrowserKind::safari, sim::SimPermission::allowed);
   }
@@ -82,7 +78,6 @@ class OnRealThreads : public ModelFixture {
   }
 
   std::shared_ptr<WakingMainQueue> waking = std::make_shared<WakingMainQueue>(*clock);
-  std::shared_ptr<sim::SimPlatform> platform;
 };
 
 TEST_F(OnRealThreads, AStageWithBothBrowsersIsMadeAndUndone) {

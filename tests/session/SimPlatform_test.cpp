@@ -2,8 +2,6 @@
 // runner and lanes: what the preview and the card tool run.
 #include "support/ModelFixture.h"
 
-#include "sim/SimPlatform.h"
-
 namespace tervane::testing {
 namespace {
 using nlohmann::json;
@@ -22,31 +20,15 @@ const json kDesktop = json::parse(R"({
     "chrome": {"windows": [{"id": 9, "tabs": [{"title": "X", "url": "https://x.example.com/"}]}]}},
   "permissions": {"chrome": "busy"}})");
 
-class OnSimPlatform : public ModelFixture {
- protected:
-  // The lane's limits run on real time: long enough that a loaded machine never runs out
-  // of them, but the busy Chrome's waits end at once.
-  void SetUp() override {
-    picker->available = false;
-    make({5, 5, [](BrowserKind kind, double budget) {
-            return kind == BrowserKind::chrome ? 0.0 : budget;
-          }});
-  }
-
-  void make(sim::SimBudgets budgets) {
-    auto made = sim::SimPlatform::fromJson(kDesktop, clock, std::move(budgets));
-    ASSERT_TRUE(made.ok()) << made.error().message;
-    platform = made.value();
-    desktop = platform->desktop();
-    browsers = nullptr;
-  }
-
-  void buildOnPlatform() { build(platform, platform->monitor(), nullptr); }
-
-  std::shared_ptr<sim::SimPlatform> platform;
-};
+class OnSimPlatform : public ModelFixture {};
 
 TEST_F(OnSimPlatform, SafariWindowsAreMinimizedAndABusyChromeIsNamed) {
+  // The lane's limits run on real time: long enough that a loaded machine never runs out
+  // of them, but the busy Chrome's waits end at once.
+  picker->available = false;
+  onSimPlatform(kDesktop, {5, 5, [](BrowserKind kind, double budget) {
+                             return kind == BrowserKind::chrome ? 0.0 : budget;
+                           }});
   buildOnPlatform();
   start();
   settle();
@@ -64,19 +46,6 @@ TEST_F(OnSimPlatform, SafariWindowsAreMinimizedAndABusyChromeIsNamed) {
   model->bringBack(true);
   EXPECT_FALSE(platform->browser(BrowserKind::safari)->state().windows[1].minimized);
   EXPECT_FALSE(onDisk().has_value());
-}
-
-TEST_F(OnSimPlatform, AHungBrowserCostsTheCallerOnlyTheLanesTimeLimit) {
-  make({0.05, 0.5, nullptr});
-  desktop->setPermission(BrowserKind::chrome, sim::SimPermission::allowed);
-  auto chrome = platform->browser(BrowserKind::chrome);
-  chrome->hold();  // never answers
-  buildOnPlatform();
-  start();
-  settle();
-  EXPECT_EQ(model->busyBrowsers(), std::vector<BrowserKind>{BrowserKind::chrome});
-  ASSERT_TRUE(model->openStage().has_value());
-  chrome->release();
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "base/MainQueue.h"
 #include "session/MacNowModel.h"
 #include "sim/SimDesktop.h"
+#include "sim/SimPlatform.h"
 #include "support/FakeBrowsers.h"
 #include "support/ManualOffMain.h"
 #include "support/TempDir.h"
@@ -24,10 +25,9 @@ class FakePicker final : public ActPicking {
   bool available = true;
   std::optional<std::set<std::string>> answer;
   std::vector<std::pair<std::string, std::vector<std::string>>> asked;
-  int prewarms = 0;
 
   bool isAvailable() override { return available; }
-  void prewarm() override { ++prewarms; }
+  void prewarm() override {}
   std::optional<std::set<std::string>> pick(const std::string& line,
                                             const std::vector<std::string>& items) override {
     asked.emplace_back(line, items);
@@ -80,6 +80,17 @@ class ModelFixture : public ::testing::Test {
     model = MacNowModel::make(
         dependencies(std::move(platform), std::move(watcher), std::move(browserSurface)));
   }
+
+  // Puts the desktop on the simulated platform this describes, browsers and all.
+  void onSimPlatform(const nlohmann::json& description, sim::SimBudgets budgets = {}) {
+    auto made = sim::SimPlatform::fromJson(description, clock, std::move(budgets));
+    ASSERT_TRUE(made.ok()) << made.error().message;
+    platform = made.value();
+    desktop = platform->desktop();
+  }
+
+  // Builds the model over the simulated platform and its own browsers.
+  void buildOnPlatform() { build(platform, platform->monitor(), nullptr); }
 
   // What the model is built from: the fixture's queues, stores and fakes over the platform.
   MacNowModel::Dependencies dependencies(std::shared_ptr<PlatformFactory> platform,
@@ -158,6 +169,7 @@ class ModelFixture : public ::testing::Test {
   std::shared_ptr<StageMemory> memory;
   std::shared_ptr<Store> store;
   std::shared_ptr<sim::SimGuardMonitor> monitor;
+  std::shared_ptr<sim::SimPlatform> platform;
   std::shared_ptr<MacNowModel> model;
 };
 
