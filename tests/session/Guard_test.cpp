@@ -190,16 +190,6 @@ TEST_F(Guard, FinishingAsksOneQuestionAndYesIsRemembered) {
   EXPECT_FALSE(model->pendingQuestion().has_value());
 }
 
-TEST_F(Guard, NoToTheQuestionChangesNoMemory) {
-  addApp("com.example.Calendar", 30);
-  openStage();
-  model->done();
-  ASSERT_TRUE(model->pendingQuestion().has_value());
-  model->answerQuestion(false);
-  EXPECT_FALSE(model->pendingQuestion().has_value());
-  EXPECT_TRUE(memory->choices().empty());
-}
-
 TEST_F(Guard, WasReachedForComparesLastUseWithTheStageStart) {
   openStage();
   const auto stage = *model->openStage();
