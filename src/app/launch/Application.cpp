@@ -148,7 +148,7 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
   for (const auto& file :
        {stateFolder.value() / StageJournal::kFileName,
         stateFolder.value() / x11::HiddenWindowRecord::kFileName,
-        stateFolder.value() / kwin::KWinAppSurface::kRecordFileName,
+        stateFolder.value() / kwin::KWinWindowDoor::kRecordFileName,
         configFolder.value() / "standard.json", configFolder.value() / "shared.json"}) {
     removeAbandonedTemporaries(file);
   }

@@ -112,13 +112,14 @@ KWinPlatform::~KWinPlatform() {
 }
 
 std::shared_ptr<AppSurfacing> KWinPlatform::appSurface(std::shared_ptr<ActivationLog> log) {
-  KWinAppSurface::Options surface;
-  surface.hiddenRecordFile = options_.stateFolder / KWinAppSurface::kRecordFileName;
+  x11::RecordedAppSurface::Options surface;
+  surface.hiddenRecordFile = options_.stateFolder / KWinWindowDoor::kRecordFileName;
   surface.recordWrite = options_.recordWrite;
   surface.neverStow = options_.own;
   surface.ownPid = options_.ownPid;
-  surface.idle = idle_;
-  return std::make_shared<KWinAppSurface>(bus_, std::move(log), std::move(surface));
+  if (idle_) surface.idleSeconds = [idle = idle_] { return idle->idleSeconds(); };
+  return std::make_shared<x11::RecordedAppSurface>(std::make_shared<KWinWindowDoor>(bus_),
+                                                   std::move(log), std::move(surface));
 }
 
 std::shared_ptr<GuardObserving> KWinPlatform::guardMonitor() {

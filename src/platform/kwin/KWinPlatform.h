@@ -1,7 +1,7 @@
 // A KDE Plasma Wayland desktop as the session model's platform, through KWin's scripting
-// over D-Bus (`KWinBus`): the app surface (`KWinAppSurface`, with idle time from
-// `WaylandIdle`) and an activation source fed
-// by a script that stays loaded while this platform lives and reports each window KWin
+// over D-Bus (`KWinBus`): the app surface (`x11::RecordedAppSurface` through
+// `KWinWindowDoor`, with idle time from `WaylandIdle`) and an activation source fed by a
+// script that stays loaded while this platform lives and reports each window KWin
 // activates. A second resident script keeps this application's own windows above the
 // others and on every virtual desktop, and gives the shield the keyboard. Both are
 // unloaded when the platform goes, and ones left behind by a run that crashed are
@@ -22,6 +22,7 @@
 #include "guard/GuardObserving.h"
 #include "kwin/KWinAppSurface.h"
 #include "kwin/KWinBus.h"
+#include "kwin/WaylandIdle.h"
 #include "session/PlatformFactory.h"
 #include "stage/ActivationSource.h"
 
