@@ -2,7 +2,6 @@
 // by button and by key, the scale on two screen sizes, and the fade before it closes.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
@@ -10,9 +9,7 @@
 #include <QTest>
 
 #include "app/shield/ShieldPanelController.h"
-#include "base/MainQueue.h"
-#include "data/Store.h"
-#include "support/QtTestApp.h"
+#include "support/PanelFixture.h"
 
 namespace tervane::testing {
 namespace {
@@ -40,32 +37,11 @@ QImage overDesktop(QWidget& view) {
   return image;
 }
 
-int shieldWindows() {
-  int count = 0;
-  for (QWidget* w : QApplication::topLevelWidgets()) {
-    if (w->isVisible() && w->findChild<ShieldView*>()) ++count;
-  }
-  return count;
-}
-
-class ShieldTest : public ::testing::Test {
+class ShieldTest : public PanelFixture<ShieldPanelController> {
  protected:
-  ~ShieldTest() override {
-    controller.reset();
-    QApplication::processEvents();
-  }
-
   std::function<void(bool)> record(std::vector<bool>& into) {
     return [&into](bool letThrough) { into.push_back(letThrough); };
   }
-
-  ManualClock clock;
-  std::shared_ptr<ManualMainQueue> main = std::make_shared<ManualMainQueue>(clock);
-  MemoryDefaults defaults;
-  Store store{defaults};
-  ThemeManager theme{store};
-  std::unique_ptr<ShieldPanelController> controller =
-      std::make_unique<ShieldPanelController>(main, theme);
 };
 
 TEST_F(ShieldTest, ASecondPresentIsDroppedWithItsCallback) {
@@ -81,7 +57,7 @@ TEST_F(ShieldTest, ASecondPresentIsDroppedWithItsCallback) {
 
   controller->present(app("com.example.Mail", "Mail"), "Something else", record(second));
   EXPECT_EQ(controller->panel(), panel);
-  EXPECT_EQ(shieldWindows(), 1);
+  EXPECT_EQ(windowsShowing<ShieldView>(), 1);
   EXPECT_EQ(controller->view()->line()->text(), "You hid Slack for this one.");
   EXPECT_EQ(controller->view()->headline()->text(), "Write the Q3 report");
 
@@ -135,7 +111,7 @@ TEST_F(ShieldTest, DismissForgetsAtOnceAndClosesAfterTheFade) {
   EXPECT_TRUE(!first || !first->isVisible());
   EXPECT_EQ(controller->fading(), 0);
   EXPECT_TRUE(controller->panel()->isVisible());
-  EXPECT_EQ(shieldWindows(), 1);
+  EXPECT_EQ(windowsShowing<ShieldView>(), 1);
 }
 
 TEST_F(ShieldTest, ScaleFollowsTheScreenWithinItsLimits) {

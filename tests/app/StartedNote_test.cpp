@@ -7,9 +7,7 @@
 #include <QPainter>
 
 #include "app/panels/StartedPanelController.h"
-#include "base/MainQueue.h"
-#include "data/Store.h"
-#include "support/QtTestApp.h"
+#include "support/PanelFixture.h"
 
 namespace tervane::testing {
 namespace {
@@ -21,36 +19,14 @@ StageSnapshot stage(const std::string& line, std::vector<StageItem> stowed) {
   return s;
 }
 
-int notesOnScreen() {
-  int count = 0;
-  for (QWidget* w : QApplication::topLevelWidgets()) {
-    if (w->isVisible() && w->findChild<StartedNote*>()) ++count;
-  }
-  return count;
-}
-
-class StartedNoteTest : public ::testing::Test {
- protected:
-  ~StartedNoteTest() override {
-    controller.reset();
-    QApplication::processEvents();
-  }
-
-  ManualClock clock;
-  std::shared_ptr<ManualMainQueue> main = std::make_shared<ManualMainQueue>(clock);
-  MemoryDefaults defaults;
-  Store store{defaults};
-  ThemeManager theme{store};
-  std::unique_ptr<StartedPanelController> controller =
-      std::make_unique<StartedPanelController>(main, theme);
-};
+using StartedNoteTest = PanelFixture<StartedPanelController>;
 
 TEST_F(StartedNoteTest, ANewerStageReplacesTheNoteWhichFadesAfterItsOwnTime) {
   controller->show(stage("Write the Q3 report", {StageItem::app("com.example.Slack", "Slack")}));
-  EXPECT_EQ(notesOnScreen(), 1);
+  EXPECT_EQ(windowsShowing<StartedNote>(), 1);
   main->advance(1);
   controller->show(stage("Plan the week", {}));
-  EXPECT_EQ(notesOnScreen(), 1);
+  EXPECT_EQ(windowsShowing<StartedNote>(), 1);
   EXPECT_EQ(controller->note()->headline()->text(), "Plan the week");
 
   // The first note's time runs out: it must not touch the second.
@@ -61,10 +37,10 @@ TEST_F(StartedNoteTest, ANewerStageReplacesTheNoteWhichFadesAfterItsOwnTime) {
   EXPECT_FALSE(controller->isFading());
   main->advance(0.02);
   EXPECT_TRUE(controller->isFading());
-  EXPECT_EQ(notesOnScreen(), 1);
+  EXPECT_EQ(windowsShowing<StartedNote>(), 1);
   main->advance(StartedPanelController::kFadeSeconds);
   EXPECT_FALSE(controller->isShowing());
-  EXPECT_EQ(notesOnScreen(), 0);
+  EXPECT_EQ(windowsShowing<StartedNote>(), 0);
   EXPECT_EQ(main->pending(), 0u);
 
   // A stage begun while the note fades gets a whole new note and time.
