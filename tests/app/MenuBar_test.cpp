@@ -148,22 +148,23 @@ TEST_F(MenuBarTest, RightClickClosesTheCardLeftClickTogglesIt) {
 TEST_F(MenuBarTest, PictureFollowsTheStageByItself) {
   install();
   using Picture = MenuBarBee::Picture;
-  const auto iconKey = [&] { return bar->trayIcon()->icon().cacheKey(); };
-  EXPECT_EQ(bar->picture(), Picture::rest);
-  EXPECT_EQ(iconKey(), bar->bee().icon(Picture::rest).cacheKey());
+  // The tray shows the picture the controller says it shows.
+  const auto expectPicture = [&](Picture picture) {
+    EXPECT_EQ(bar->picture(), picture);
+    EXPECT_EQ(bar->trayIcon()->icon().cacheKey(), bar->bee().icon(picture).cacheKey());
+  };
+  expectPicture(Picture::rest);
   startStage();
-  EXPECT_EQ(bar->picture(), Picture::act);
-  EXPECT_EQ(iconKey(), bar->bee().icon(Picture::act).cacheKey());
+  expectPicture(Picture::act);
   model().park();
   settle();
-  EXPECT_EQ(bar->picture(), Picture::steppedOut);
-  EXPECT_EQ(iconKey(), bar->bee().icon(Picture::steppedOut).cacheKey());
+  expectPicture(Picture::steppedOut);
   model().resume();
   settle();
-  EXPECT_EQ(bar->picture(), Picture::act);
+  expectPicture(Picture::act);
   model().bringBack(false);
   settle();
-  EXPECT_EQ(bar->picture(), Picture::rest);
+  expectPicture(Picture::rest);
 }
 
 TEST_F(MenuBarTest, PicturesAreDrawnInTheirColours) {

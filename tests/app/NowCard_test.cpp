@@ -94,10 +94,26 @@ TEST_F(NowCardTest, ALineOffersStartAndFinished) {
   EXPECT_TRUE(shown(card->finishLine()));
   EXPECT_EQ(card->finishLine()->title(), "Finished");
   EXPECT_FALSE(shown(card->stageHeader()));
-  // Shown with the pointer over the verbs, so the keyboard hint is in the picture.
-  QTest::mouseMove(card->finishLine());
+
+  // The pointer over the verbs shows the keyboard hint, so it is in the picture.
+  EXPECT_EQ(card->start()->shortcutOpacity(), 0);
+  QTest::mouseMove(card->start());
   settle();
+  EXPECT_TRUE(card->verbsHovered());
+  EXPECT_NEAR(card->start()->shortcutOpacity(), 0.55, 1e-9);
   writeScreen(render(*card), "card-line");
+  QTest::mouseMove(card->line());
+  settle();
+  EXPECT_FALSE(card->verbsHovered());
+  EXPECT_EQ(card->start()->shortcutOpacity(), 0);
+
+  // Closed with the pointer over the verbs, the card opens again without the hints.
+  QTest::mouseMove(card->start());
+  settle();
+  card->hide();
+  card->show();
+  EXPECT_FALSE(card->verbsHovered());
+  EXPECT_EQ(card->start()->shortcutOpacity(), 0);
 }
 
 TEST_F(NowCardTest, AnOpenStageShowsWhatStayedWhatWentAndWhatCameForward) {
@@ -269,7 +285,6 @@ TEST_F(NowCardTest, RowActionsMoveRowsAndAreRemembered) {
   // "Hide this one too" on a kept app: the mirror image.
   auto* notes = row(card->receipt()->kept(), "Notes");
   ASSERT_NE(notes, nullptr);
-  EXPECT_EQ(notes->action(), "Hide this one too");
   click(notes, notes->actionRect().center());
   settle();
   EXPECT_TRUE(desktop().app("com.example.Notes")->isHidden);
@@ -328,27 +343,6 @@ TEST_F(NowCardTest, ShowEverythingAndControlReturn) {
   settle();
   EXPECT_FALSE(model().openStage());
   EXPECT_FALSE(model().now());
-}
-
-TEST_F(NowCardTest, HoveringTheVerbsShowsTheirHint) {
-  showLine();
-  EXPECT_EQ(card->start()->shortcutOpacity(), 0);
-  QTest::mouseMove(card->start());
-  settle();
-  EXPECT_TRUE(card->verbsHovered());
-  EXPECT_NEAR(card->start()->shortcutOpacity(), 0.55, 1e-9);
-  QTest::mouseMove(card->line());
-  settle();
-  EXPECT_FALSE(card->verbsHovered());
-  EXPECT_EQ(card->start()->shortcutOpacity(), 0);
-
-  // Closed with the pointer over the verbs, the card opens again without the hints.
-  QTest::mouseMove(card->start());
-  settle();
-  card->hide();
-  card->show();
-  EXPECT_FALSE(card->verbsHovered());
-  EXPECT_EQ(card->start()->shortcutOpacity(), 0);
 }
 
 }  // namespace
