@@ -165,6 +165,7 @@ TEST_F(ShellTest, AFirstLaunchWiresEverythingAndShowsTheWalkThrough) {
   settle();
   ASSERT_NE(delegate->welcomePanel().view(), nullptr);
   EXPECT_EQ(delegate->welcomePanel().view()->shownStep(), 0);
+  EXPECT_TRUE(model().hasSeenFirstRun()) << "seeing it again does not forget it was seen";
 }
 
 TEST_F(ShellTest, ALaterLaunchSkipsTheWalkThroughAndKeepsTheShortcutsAsStored) {

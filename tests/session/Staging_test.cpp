@@ -354,26 +354,5 @@ TEST(WindowIds, GroupsNumberedWindowItemsOfKnownBrowsers) {
             (std::map<BrowserKind, std::vector<std::int64_t>>{{BrowserKind::safari, {4, 9}}}));
 }
 
-TEST_F(Staging, TheWalkThroughIsDismissedOnceAndCanBeAskedForAgain) {
-  build();
-  int dismissed = 0, requested = 0;
-  model->onFirstRunDismissed = [&] { ++dismissed; };
-  model->onFirstRunRequested = [&] { ++requested; };
-  model->setShowFirstRun(true);
-  model->setFirstRunStep(4);
-
-  model->dismissFirstRun();
-  EXPECT_TRUE(store->hasSeenMacFirstRun());
-  EXPECT_FALSE(model->showFirstRun());
-  EXPECT_EQ(dismissed, 1);
-
-  model->showFirstRunAgain();
-  EXPECT_EQ(model->firstRunStep(), 0);
-  EXPECT_TRUE(model->showFirstRun());
-  EXPECT_EQ(requested, 1);
-  // Seeing it again does not forget that it was seen.
-  EXPECT_TRUE(store->hasSeenMacFirstRun());
-}
-
 }  // namespace
 }  // namespace tervane::testing
