@@ -235,9 +235,10 @@ TEST_F(StubbornDesktop, WhatDidNotComeBackIsSaidAndTriedAgain) {
   main->advance(MacNowModel::kMovingSeconds);
   ASSERT_TRUE(reply);
   EXPECT_FALSE(reply->ok);
+  const std::string mailNotBack =
+      "App Mail did not come back when asked. Show everything tries again.";
   const std::string expected =
-      "App Mail did not come back when asked. Show everything tries again. Chrome windows did "
-      "not come back when asked. Show everything tries again.";
+      mailNotBack + " Chrome windows did not come back when asked. Show everything tries again.";
   EXPECT_EQ(reply->message, expected);
   EXPECT_EQ(model->lastBecause(), expected);
   EXPECT_FALSE(model->openStage());
@@ -262,20 +263,16 @@ TEST_F(StubbornDesktop, WhatDidNotComeBackIsSaidAndTriedAgain) {
   desktop->setStuck("com.example.Mail", true);
   model->prepareToQuit();
   Log::setSink(nullptr);
-  const std::string mailNotBack =
-      "App Mail did not come back when asked. Show everything tries again.";
   ASSERT_EQ(sink->records().size(), 1u);
   EXPECT_EQ(sink->records()[0].message, "at quit: " + mailNotBack);
   desktop->setStuck("com.example.Mail", false);
   model->bringBack(false);
-  // Keep anyway on an app that stays put away says so too.
   model->set(kRule);
   settle();
   ASSERT_EQ(idsOf(model->openStage()->stowed).front(), "com.example.Mail");
   desktop->setStuck("com.example.Mail", true);
   model->keepAnyway(model->openStage()->stowed.front());
-  EXPECT_EQ(model->lastBecause(),
-            "App Mail did not come back when asked. Show everything tries again.");
+  EXPECT_EQ(model->lastBecause(), mailNotBack);
 }
 
 }  // namespace
