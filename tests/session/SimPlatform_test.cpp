@@ -6,34 +6,26 @@ namespace tervane::testing {
 namespace {
 using nlohmann::json;
 
-const json kDesktop = json::parse(R"({
-  "apps": [{"bundleId": "org.example.Editor", "name": "Editor", "isFrontmost": true,
-            "secondsSinceLastUse": 1},
-           {"bundleId": "org.example.Mail", "name": "Mail", "secondsSinceLastUse": 5000},
-           {"bundleId": "com.apple.Safari", "name": "Safari", "secondsSinceLastUse": 1},
-           {"bundleId": "com.google.Chrome", "name": "Chrome", "secondsSinceLastUse": 1}],
-  "browsers": {
-    "safari": {"windows": [
-      {"id": 1, "tabs": [{"title": "Front", "url": "https://a.example.com/"}]},
-      {"id": 2, "tabs": [{"title": "Back", "url": "https://b.example.com/"}]},
-      {"id": 3, "visible": false, "tabs": [{"title": "Hidden", "url": "https://c.example.com/"}]}]},
-    "chrome": {"windows": [{"id": 9, "tabs": [{"title": "X", "url": "https://x.example.com/"}]}]}},
-  "permissions": {"chrome": "busy"}})");
-
 class OnSimPlatform : public ModelFixture {};
 
 TEST_F(OnSimPlatform, SafariWindowsAreMinimizedAndABusyChromeIsNamed) {
+  // The two-browser desk with a third Safari window that is not visible, and Chrome busy.
+  picker->available = false;
+  auto description = kTwoBrowserDesktop;
+  description["browsers"]["safari"]["windows"].push_back(
+      json::parse(R"({"id": 7, "visible": false, "tabs": [{"title": "Hidden",)"
+                  R"( "url": "https://c.example.com/"}]})"));
+  description["permissions"] = {{"chrome", "busy"}};
   // The lane's limits run on real time: long enough that a loaded machine never runs out
   // of them, but the busy Chrome's waits end at once.
-  picker->available = false;
-  onSimPlatform(kDesktop, {5, 5, [](BrowserKind kind, double budget) {
-                             return kind == BrowserKind::chrome ? 0.0 : budget;
-                           }});
+  onSimPlatform(description, {5, 5, [](BrowserKind kind, double budget) {
+                                return kind == BrowserKind::chrome ? 0.0 : budget;
+                              }});
   buildOnPlatform();
   start();
   settle();
   const auto stowed = idsOf(model->openStage()->stowed);
-  EXPECT_EQ(stowed, (std::vector<std::string>{"org.example.Mail", "safari:2", "safari:2#0"}))
+  EXPECT_EQ(stowed, (std::vector<std::string>{"org.example.Mail", "safari:6", "safari:6#0"}))
       << "the front window stays; the invisible one is never read";
   EXPECT_TRUE(platform->browser(BrowserKind::safari)->state().windows[1].minimized);
   EXPECT_FALSE(platform->browser(BrowserKind::safari)->state().windows[0].minimized);
