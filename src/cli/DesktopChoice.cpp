@@ -10,6 +10,8 @@ const char* rawValue(DesktopBackend backend) {
       return "kwin";
     case DesktopBackend::sway:
       return "sway";
+    case DesktopBackend::gnome:
+      return "gnome";
   }
   return "x11";
 }
@@ -20,6 +22,8 @@ const char* displayName(DesktopBackend backend) {
       return "KDE Plasma (Wayland)";
     case DesktopBackend::sway:
       return "sway";
+    case DesktopBackend::gnome:
+      return "GNOME (Wayland)";
     case DesktopBackend::x11:
       break;
   }
@@ -28,7 +32,7 @@ const char* displayName(DesktopBackend backend) {
 
 Result<DesktopBackend> chooseDesktop(
     const std::function<std::optional<std::string>(const char* name)>& variable,
-    const std::function<bool()>& kwinOnSessionBus) {
+    const std::function<bool(const std::string& desktop)>& onSessionBus) {
   const auto set = [&](const char* name) {
     auto value = variable(name);
     return value && !value->empty();
@@ -36,11 +40,11 @@ Result<DesktopBackend> chooseDesktop(
   // A Wayland session also sets DISPLAY for XWayland: WAYLAND_DISPLAY decides.
   if (set("WAYLAND_DISPLAY") || variable("XDG_SESSION_TYPE") == "wayland") {
     if (set("SWAYSOCK")) return DesktopBackend::sway;
-    if (kwinOnSessionBus()) return DesktopBackend::kwin;
+    if (onSessionBus("kwin")) return DesktopBackend::kwin;
+    if (onSessionBus("gnome")) return DesktopBackend::gnome;
     return Error{
         "This Wayland desktop is not one Tervane Now can work with yet: it needs KDE "
-        "Plasma (KWin on the session bus) or sway. Log in to one of those or to an X11 "
-        "session.",
+        "Plasma, GNOME or sway. Log in to one of those or to an X11 session.",
         0};
   }
   if (set("DISPLAY")) return DesktopBackend::x11;

@@ -1,7 +1,8 @@
 // tervane-now: with no sub-command, the tray application. `preview` shows what a Start
 // would do without moving anything; the control sub-commands (capture, start, pause, show,
 // done, undo, answer, status, open, keep, stow) ask the running application to act (exit codes in
-// cli/Control.h); `browsers` looks after the browser companion's host manifests.
+// cli/Control.h); `browsers` looks after the browser companion's host manifests, `desktop
+// install` after GNOME Shell's extension.
 #include <CLI/CLI.hpp>
 
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include "cli/Browsers.h"
 #include "cli/BuildIdentity.h"
 #include "cli/Control.h"
+#include "cli/Desktop.h"
 #include "cli/LivePlatform.h"
 #include "cli/Preview.h"
 
@@ -34,6 +36,7 @@ int main(int argc, char** argv) {
   previewCommand->add_flag("--json", preview.json, "Print the result as JSON");
   tervane::cli::ControlCommandLine control(app);
   tervane::cli::BrowsersCommandLine browsers(app);
+  tervane::cli::DesktopCommandLine desktopCommand(app);
 
   try {
     app.parse(argc, argv);
@@ -63,6 +66,13 @@ int main(int argc, char** argv) {
     return tervane::cli::runBrowsers(browsers.install(), context,
                                      tervane::posix::ControlClient::forEnvironment(), std::cout,
                                      std::cerr);
+  }
+  if (desktopCommand.install()) {
+    tervane::cli::DesktopContext context;
+    std::error_code ec;
+    context.program = std::filesystem::read_symlink("/proc/self/exe", ec);
+    context.run = tervane::cli::runProgram;
+    return tervane::cli::runDesktopInstall(context, std::cout, std::cerr);
   }
   if (auto request = control.parsed()) {
     return tervane::cli::runControl(*request, tervane::posix::ControlClient::forEnvironment(),

@@ -1,31 +1,34 @@
 #include "cli/DesktopChoice.h"
+#include "cli/Desktop.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 
 namespace tervane::cli {
 namespace {
 
-TEST(DesktopChoice, WaylandGetsSwayOrKWinOrARefusalNeverXWayland) {
+TEST(DesktopChoice, WaylandGetsSwayKWinOrGnomeOrARefusalNeverXWayland) {
   struct Case {
     std::map<std::string, std::string> env;
-    bool kwin;
+    std::set<std::string> onBus;
     std::optional<DesktopBackend> expected;
   };
   const std::vector<Case> cases = {
-      {{{"DISPLAY", ":0"}}, true, DesktopBackend::x11},
-      {{{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-0"}}, true, DesktopBackend::kwin},
-      {{{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-0"}}, false, std::nullopt},
+      {{{"DISPLAY", ":0"}}, {"kwin"}, DesktopBackend::x11},
+      {{{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-0"}}, {"kwin"}, DesktopBackend::kwin},
+      {{{"WAYLAND_DISPLAY", "wayland-0"}}, {"gnome"}, DesktopBackend::gnome},
+      {{{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-0"}}, {}, std::nullopt},
       {{{"WAYLAND_DISPLAY", "wayland-1"}, {"SWAYSOCK", "/run/sway.sock"}},
-       true,
+       {"kwin"},
        DesktopBackend::sway},
-      {{{"DISPLAY", ":0"}, {"SWAYSOCK", "/run/sway.sock"}}, true, DesktopBackend::x11},
-      {{{"DISPLAY", ":0"}, {"XDG_SESSION_TYPE", "wayland"}}, false, std::nullopt},
+      {{{"DISPLAY", ":0"}, {"SWAYSOCK", "/run/sway.sock"}}, {"kwin"}, DesktopBackend::x11},
+      {{{"DISPLAY", ":0"}, {"XDG_SESSION_TYPE", "wayland"}}, {}, std::nullopt},
       {{{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", ""}, {"XDG_SESSION_TYPE", "x11"}},
-       true,
+       {"gnome"},
        DesktopBackend::x11},
-      {{}, true, std::nullopt},
+      {{}, {"kwin"}, std::nullopt},
   };
   for (const auto& c : cases) {
     int asked = 0;
@@ -34,9 +37,9 @@ TEST(DesktopChoice, WaylandGetsSwayOrKWinOrARefusalNeverXWayland) {
           auto it = c.env.find(name);
           return it == c.env.end() ? std::nullopt : std::optional<std::string>(it->second);
         },
-        [&] {
+        [&](const std::string& desktop) {
           ++asked;
-          return c.kwin;
+          return c.onBus.count(desktop) != 0;
         });
     const std::string label = ::testing::PrintToString(c.env);
     if (c.expected) {
@@ -46,9 +49,24 @@ TEST(DesktopChoice, WaylandGetsSwayOrKWinOrARefusalNeverXWayland) {
       ASSERT_FALSE(choice) << label;
     }
     // The bus is asked only in a Wayland session.
-    const bool wayland = c.expected == DesktopBackend::kwin || (!c.expected && !c.env.empty());
+    const bool wayland = c.expected == DesktopBackend::kwin ||
+                         c.expected == DesktopBackend::gnome || (!c.expected && !c.env.empty());
     EXPECT_EQ(asked > 0, wayland) << label;
   }
+}
+
+// The extension's build follows the GNOME Shell installed, and turning it on adds it to
+// the list gsettings prints once, keeping the others.
+TEST(DesktopInstall, ReadsTheShellsVersionAndAddsTheExtensionOnce) {
+  EXPECT_EQ(gnomeShellMajor("GNOME Shell 43.9\n"), 43);
+  EXPECT_EQ(gnomeShellMajor("GNOME Shell 45.alpha"), 45);
+  EXPECT_EQ(gnomeShellMajor("bash: gnome-shell: not found"), std::nullopt);
+  const std::string uuid = "tervane-now@tervane.org";
+  EXPECT_EQ(withExtension("@as []\n", uuid), "['tervane-now@tervane.org']");
+  EXPECT_EQ(withExtension("['a@b', 'tervane-now@tervane.org']\n", uuid),
+            "['a@b', 'tervane-now@tervane.org']");
+  EXPECT_EQ(withExtension("['a@b']", uuid), "['a@b', 'tervane-now@tervane.org']");
+  EXPECT_EQ(withExtension("not a list", uuid), std::nullopt);
 }
 
 }  // namespace

@@ -26,6 +26,8 @@
 #include "cli/DesktopChoice.h"
 #include "companion/CompanionSocket.h"
 #include "control/ControlCommands.h"
+#include "gnome/GnomePlatform.h"
+#include "gnome/GnomeWindows.h"
 #include "kwin/KWinGlobalShortcuts.h"
 #include "kwin/KWinPlatform.h"
 #include "linux/ClientWindows.h"
@@ -125,12 +127,7 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
     return 1;
   }
 
-  const auto backend = chooseDesktop(
-      [](const char* name) -> std::optional<std::string> {
-        const char* value = std::getenv(name);
-        return value ? std::optional<std::string>(value) : std::nullopt;
-      },
-      [] { return kwin::KWinBus::kwinOnSessionBus(); });
+  const auto backend = chooseSessionDesktop();
   if (!backend) {
     err << "tervane-now: " << backend.error().message << "\n";
     return kExitNoDesktop;
@@ -149,6 +146,7 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
        {stateFolder.value() / StageJournal::kFileName,
         stateFolder.value() / x11::HiddenWindowRecord::kFileName,
         stateFolder.value() / kwin::KWinWindowDoor::kRecordFileName,
+        stateFolder.value() / gnome::GnomeWindowDoor::kRecordFileName,
         configFolder.value() / "standard.json", configFolder.value() / "shared.json"}) {
     removeAbandonedTemporaries(file);
   }
@@ -191,6 +189,7 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
   std::shared_ptr<GuardObserving> monitor;
   std::shared_ptr<kwin::KWinBus> kwinBus;
   std::shared_ptr<sway::SwayPlatform> sway;
+  std::shared_ptr<gnome::GnomeShell> gnomeShell;
   std::shared_ptr<kwin::WaylandIdle> idle;
   if (onX11) {
     dispatchWhenWoken(x, main);
@@ -200,6 +199,22 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
     auto x11Platform = std::make_shared<x11::X11Platform>(x, platformOptions);
     monitor = x11Platform->guardMonitor();
     platform = x11Platform;
+  } else if (backend.value() == DesktopBackend::gnome) {
+    gnome::GnomePlatform::Options platformOptions;
+    platformOptions.stateFolder = stateFolder.value();
+    platformOptions.companions = companionServer;
+    platformOptions.ownPid = ::getpid();
+    auto gnomePlatform = gnome::GnomePlatform::open(platformOptions);
+    if (!gnomePlatform) {
+      err << "tervane-now: " << gnomePlatform.error().message
+          << ". Run \"tervane-now desktop install\", then log out and in again: GNOME loads a "
+             "new extension at the next login.\n";
+      return kExitNoDesktop;
+    }
+    gnomeShell = gnomePlatform.value()->shell();
+    dispatchWhenWoken(gnomeShell, main);
+    monitor = gnomePlatform.value()->guardMonitor();
+    platform = gnomePlatform.value();
   } else if (backend.value() == DesktopBackend::sway) {
     sway::SwayPlatform::Options platformOptions;
     platformOptions.socketPath = std::getenv("SWAYSOCK");
@@ -304,6 +319,13 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
           if (!x->dispatch()) desktopEvents->setEnabled(false);
         },
         [x] { (void)x->dispatch(); });
+  } else if (gnomeShell) {
+    desktopEvents = std::make_unique<FdWatcher>(
+        gnomeShell->fileDescriptor(),
+        [gnomeShell, &desktopEvents] {
+          if (!gnomeShell->dispatch()) desktopEvents->setEnabled(false);
+        },
+        [gnomeShell] { (void)gnomeShell->dispatch(); });
   } else if (sway) {
     desktopEvents = std::make_unique<FdWatcher>(sway->fileDescriptor(), [sway, &desktopEvents] {
       if (!sway->dispatch()) desktopEvents->setEnabled(false);

@@ -24,9 +24,9 @@ std::optional<std::string> processEnvironment(const std::string& name) {
 
 namespace {
 Result<fs::path> xdgFolder(const EnvironmentLookup& lookup, const char* variable,
-                           const fs::path& underHome) {
-  if (auto base = absolute(lookup, variable)) return *base / "tervane-now";
-  if (auto home = absolute(lookup, "HOME")) return *home / underHome / "tervane-now";
+                           const fs::path& underHome, const fs::path& own = "tervane-now") {
+  if (auto base = absolute(lookup, variable)) return *base / own;
+  if (auto home = absolute(lookup, "HOME")) return *home / underHome / own;
   return Error{std::string("no folder: neither ") + variable + " nor HOME is an absolute path",
                ENOENT};
 }
@@ -38,6 +38,12 @@ Result<fs::path> defaultStageJournalFolder(const EnvironmentLookup& lookup) {
 
 Result<fs::path> defaultConfigFolder(const EnvironmentLookup& lookup) {
   return xdgFolder(lookup, "XDG_CONFIG_HOME", ".config");
+}
+
+Result<fs::path> xdgDataHome(const EnvironmentLookup& lookup) {
+  auto folder = xdgFolder(lookup, "XDG_DATA_HOME", fs::path(".local") / "share", ".");
+  if (!folder) return folder.error();
+  return folder.value().lexically_normal().parent_path();
 }
 
 }  // namespace tervane

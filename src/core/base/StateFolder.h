@@ -29,4 +29,7 @@ Result<std::filesystem::path> defaultStageJournalFolder(
 Result<std::filesystem::path> defaultConfigFolder(
     const EnvironmentLookup& lookup = processEnvironment);
 
+// The person's data folder itself: "$XDG_DATA_HOME", or "~/.local/share".
+Result<std::filesystem::path> xdgDataHome(const EnvironmentLookup& lookup = processEnvironment);
+
 }  // namespace tervane

@@ -33,6 +33,7 @@ class WindowDoor {
   struct Window {
     std::string app;  // the application identifier (a browser's fixed one)
     std::string id;
+    std::string title;
     bool minimized = false;
     bool active = false;
     std::int64_t pid = 0;
