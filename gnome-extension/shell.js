@@ -2,7 +2,8 @@
 // D-Bus object on the Shell's own session bus connection that lists the windows, minimizes,
 // restores, activates and raises them (each answer read back from the Shell), reports
 // every focus change and every window that comes, goes or is (un)minimized, shows the bee
-// in the top bar and passes on its clicks, and holds global shortcuts for the application. It acts only when asked and keeps nothing the
+// in the top bar and says where it is and when it is clicked, and holds global shortcuts
+// for the application. It acts only when asked and keeps nothing the
 // application needs: the application keeps its own record of what it put away.
 //
 // The extension's entry points (legacy.js for GNOME 43 and 44, modern.js for 45 and later)
@@ -24,12 +25,15 @@ const kInterface = `<node>
       <arg type="s" direction="in" name="id"/><arg type="b" direction="out" name="raised"/>
     </method>
     <method name="SetBee"><arg type="s" direction="in" name="picture"/></method>
+    <method name="Bee"><arg type="s" direction="out" name="bee"/></method>
+    <method name="Accelerators"><arg type="as" direction="out" name="held"/></method>
     <method name="GrabAccelerators">
       <arg type="as" direction="in" name="accelerators"/><arg type="s" direction="out" name="grabbed"/>
     </method>
     <signal name="Focused"><arg type="s" name="window"/></signal>
     <signal name="WindowChanged"><arg type="s" name="window"/></signal>
     <signal name="BeeClicked"><arg type="s" name="button"/></signal>
+    <signal name="BeeMoved"><arg type="s" name="bee"/></signal>
     <signal name="Accelerator"><arg type="s" name="accelerator"/></signal>
   </interface>
 </node>`;
@@ -155,11 +159,31 @@ var TervaneNowShell = class {
         this._object.emit_signal('BeeClicked', new GLib.Variant('(s)', [button]));
         return true;
       });
+      this._bee.connect('notify::allocation', () => {
+        this._object.emit_signal('BeeMoved', new GLib.Variant('(s)', [this.Bee()]));
+      });
       Main.panel.addToStatusArea('tervane-now', this._bee);
     }
     this._icon.gicon = Gio.icon_new_for_string(picture);
+    this._picture = picture;
   }
 
+  // The bee's picture and where it is on the screen, once the top bar has placed it; an
+  // empty picture when it is not shown.
+  Bee() {
+    if (!this._bee || !this._bee.has_allocation()) return JSON.stringify({picture: ''});
+    const [x, y] = this._bee.get_transformed_position();
+    const [width, height] = this._bee.get_transformed_size();
+    return JSON.stringify({picture: this._picture, x, y, width, height});
+  }
+
+  // The accelerators held for the application now.
+  Accelerators() {
+    return [...this._grabs.values()];
+  }
+
+  // Holds `accelerators` (in GTK's notation) in place of those held before; which of them
+  // the Shell gave.
   GrabAccelerators(accelerators) {
     this._ungrab();
     const grabbed = {};

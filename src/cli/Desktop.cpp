@@ -22,7 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kUuid = "tervane-now@tervane.org";
+constexpr const char* kUuid = "tervane-now@tervane.now";
 
 }  // namespace
 

@@ -9,7 +9,9 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QCursor>
 #include <QGuiApplication>
+#include <QMenu>
 #include <csignal>
 #include <cstdlib>
 
@@ -19,6 +21,7 @@
 #include "app/qt/QtOffMainRunner.h"
 #include "app/shell/AppDelegate.h"
 #include "app/shell/DesktopNotifier.h"
+#include "app/tray/MenuBarController.h"
 #include "base/AtomicFile.h"
 #include "base/Log.h"
 #include "base/StateFolder.h"
@@ -26,6 +29,7 @@
 #include "cli/DesktopChoice.h"
 #include "companion/CompanionSocket.h"
 #include "control/ControlCommands.h"
+#include "gnome/GnomeGlobalShortcuts.h"
 #include "gnome/GnomePlatform.h"
 #include "gnome/GnomeWindows.h"
 #include "kwin/KWinGlobalShortcuts.h"
@@ -91,6 +95,34 @@ class QuitSignals {
   sigset_t mask_{};
   int fd_ = -1;
 };
+
+// The bee in GNOME Shell's top bar, through the extension: each picture the tray icon takes
+// is written beside the control socket and shown there; a left click toggles the card and
+// any other opens the bar menu at the pointer.
+gnome::GnomeShell::Signals::Connection showBeeInGnomeShell(
+    const std::shared_ptr<gnome::GnomeShell>& shell, MenuBarController& menuBar,
+    const std::filesystem::path& folder) {
+  menuBar.onPicture = [shell, folder, &menuBar](MenuBarBee::Picture picture) {
+    const auto file = folder / ("bee-" + std::to_string(static_cast<int>(picture)) + ".png");
+    if (!std::filesystem::exists(file)) {
+      (void)menuBar.bee().image(picture).save(QString::fromStdString(file.string()));
+    }
+    if (auto shown = shell->setBee(file.string()); !shown) {
+      Log("tray").error("GNOME Shell does not show the bee: " + shown.error().message);
+    }
+  };
+  menuBar.refresh();
+  return shell->onSignal([&menuBar](const std::string& name, const std::string& button) {
+    if (name != "BeeClicked") return;
+    if (button == "primary") {
+      menuBar.toggleCard();
+    } else {
+      menuBar.closeCard();
+      menuBar.prepareBarMenu();
+      menuBar.barMenu()->popup(QCursor::pos());
+    }
+  });
+}
 
 // A second start hands its request to the first: the card opens there.
 int handOver(const posix::ControlPaths& paths, std::ostream& out, std::ostream& err) {
@@ -272,18 +304,21 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
   auto login = std::make_shared<x11::LoginItem>();
   e.isLoginItemOn = [login] { return login->isOn(); };
   e.setLoginItem = [login](bool on) { return login->set(on); };
-  // The desktop's global shortcuts: grabs on the X server, or KDE's shortcut service. Sway
-  // has none for other programs: its configuration binds keys to the sub-commands.
+  // The desktop's global shortcuts: grabs on the X server, KDE's shortcut service, or GNOME
+  // Shell's through its extension. Sway has none for other programs: its configuration
+  // binds keys to the sub-commands.
   struct GlobalShortcuts {
     std::unique_ptr<x11::GlobalHotkeys> x11;
     std::unique_ptr<kwin::KWinGlobalShortcuts> kde;
+    std::unique_ptr<gnome::GnomeGlobalShortcuts> gnome;
   };
   // Filled in below, once the shortcuts they register exist; used only while launching.
   GlobalShortcuts* shortcutsSlot = nullptr;
   e.onKeyUp = [&shortcutsSlot](const ShortcutName& name, std::function<void()> action) {
     if (!shortcutsSlot) return;
-    if (shortcutsSlot->x11) shortcutsSlot->x11->onKeyUp(name, std::move(action));
-    if (shortcutsSlot->kde) shortcutsSlot->kde->onKeyUp(name, std::move(action));
+    if (shortcutsSlot->x11) shortcutsSlot->x11->onKeyUp(name, action);
+    if (shortcutsSlot->kde) shortcutsSlot->kde->onKeyUp(name, action);
+    if (shortcutsSlot->gnome) shortcutsSlot->gnome->onKeyUp(name, std::move(action));
   };
   e.quit = [] { QApplication::quit(); };
   // The control server exists once the model does; it stops before the model quits.
@@ -299,6 +334,8 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
   e.help.app = e.menu.app;
   e.help.system = readSystemIdentity();
   e.help.system.desktop = displayName(backend.value());
+  // GNOME Shell has no tray: the extension shows the bee in the top bar.
+  if (gnomeShell) e.trayProbe = [] { return true; };
 
   AppDelegate delegate(std::move(e));
   // Declared after the delegate, so they go before the shortcuts they read.
@@ -307,6 +344,10 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
   if (kwinBus) {
     globalShortcuts.kde =
         std::make_unique<kwin::KWinGlobalShortcuts>(kwinBus, main, delegate.shortcuts());
+  }
+  if (gnomeShell) {
+    globalShortcuts.gnome =
+        std::make_unique<gnome::GnomeGlobalShortcuts>(gnomeShell, main, delegate.shortcuts());
   }
   shortcutsSlot = &globalShortcuts;
 
@@ -354,6 +395,9 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
 
   delegate.applicationDidFinishLaunching();
   shortcutsSlot = nullptr;
+  gnome::GnomeShell::Signals::Connection beeClicks;
+  if (gnomeShell)
+    beeClicks = showBeeInGnomeShell(gnomeShell, delegate.menuBar(), paths.value().folder);
 
   auto commands = std::make_shared<ControlCommands>(delegate.model(), main,
                                                     [&delegate] { delegate.menuBar().openCard(); });
@@ -380,6 +424,7 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
 
   const int status = QApplication::exec();
   delegate.applicationWillTerminate();
+  if (gnomeShell) (void)gnomeShell->setBee("");
   return status;
 }
 

@@ -166,6 +166,7 @@ void MenuBarController::refresh() {
 
 void MenuBarController::applyPicture() {
   tray_->setIcon(bee().icon(picture_));
+  if (onPicture) onPicture(picture_);
 }
 
 QString MenuBarController::toolTip() const {

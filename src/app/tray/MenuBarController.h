@@ -94,6 +94,9 @@ class MenuBarController final : public QObject {
   void prepareBarMenu();
 
   MenuBarBee::Picture picture() const { return picture_; }
+  // Called with each picture the bee takes, for a desktop that shows the bee itself (GNOME
+  // Shell's top bar, through its extension).
+  std::function<void(MenuBarBee::Picture)> onPicture;
   const MenuBarBee& bee();
   QString toolTip() const;
   bool batteryShown() const { return batteryGeneration_ != 0; }

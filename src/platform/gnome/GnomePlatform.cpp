@@ -25,13 +25,12 @@ Result<std::shared_ptr<GnomePlatform>> GnomePlatform::open(Options options) {
   auto shell = GnomeShell::open();
   if (!shell) return shell.error();
   std::shared_ptr<GnomePlatform> platform(new GnomePlatform(shell.value(), std::move(options)));
-  std::weak_ptr<GnomeActivationSource> activations = platform->activations_;
-  platform->shell_->onSignal([activations](const std::string& name, const std::string& argument) {
-    auto source = activations.lock();
-    if (source && name == "Focused") {
-      source->focused(nlohmann::json::parse(argument, nullptr, false), true);
-    }
-  });
+  platform->focusSignal_ =
+      platform->shell_->onSignal([source = platform->activations_.get()](
+                                     const std::string& name, const std::string& argument) {
+        if (name == "Focused")
+          source->focused(nlohmann::json::parse(argument, nullptr, false), true);
+      });
   if (auto windows = platform->shell_->listWindows()) {
     for (const auto& window : windows.value()) {
       if (window.value("active", false)) platform->activations_->focused(window, false);

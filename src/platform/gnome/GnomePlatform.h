@@ -75,6 +75,7 @@ class GnomePlatform final : public PlatformFactory {
   std::shared_ptr<GnomeShell> shell_;
   Options options_;
   std::shared_ptr<GnomeActivationSource> activations_;
+  GnomeShell::Signals::Connection focusSignal_;
   companion::BrowserStack browsers_;
   std::shared_ptr<GuardObserving> monitor_;
 };

@@ -1,5 +1,6 @@
 #include "gnome/GnomeShell.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace tervane::gnome {
@@ -70,7 +71,7 @@ int GnomeShell::signal(sd_bus_message* message, void* self, sd_bus_error* /*erro
   const char* argument = nullptr;
   const char* member = sd_bus_message_get_member(message);
   if (!member || sd_bus_message_read(message, "s", &argument) < 0) return 0;
-  if (shell->signalHandler_) shell->signalHandler_(member, argument);
+  shell->signals_.emit(member, argument);
   return 0;
 }
 
@@ -151,6 +152,14 @@ Status GnomeShell::setBee(const std::string& path) {
   return success();
 }
 
+Result<nlohmann::json> GnomeShell::bee() {
+  auto text = callForString("Bee", {});
+  if (!text) return text.error();
+  auto json = nlohmann::json::parse(text.value(), nullptr, false);
+  if (!json.is_object()) return Error{"GNOME Shell answered oddly", 0};
+  return json;
+}
+
 Result<nlohmann::json> GnomeShell::grabAccelerators(const std::vector<std::string>& accelerators) {
   auto text = callForString("GrabAccelerators", [&](sd_bus_message* m) {
     int r = sd_bus_message_open_container(m, 'a', "s");
@@ -163,6 +172,22 @@ Result<nlohmann::json> GnomeShell::grabAccelerators(const std::vector<std::strin
   auto json = nlohmann::json::parse(text.value(), nullptr, false);
   if (!json.is_object()) return Error{"GNOME Shell answered oddly", 0};
   return json;
+}
+
+Result<std::vector<std::string>> GnomeShell::accelerators() {
+  auto reply = call("Accelerators", {});
+  if (!reply) return reply.error();
+  char** held = nullptr;
+  const int r = sd_bus_message_read_strv(reply.value(), &held);
+  sd_bus_message_unref(reply.value());
+  if (r < 0) return busError("GNOME Shell answered Accelerators oddly", r);
+  std::vector<std::string> out;
+  for (char** it = held; it && *it; ++it) {
+    out.emplace_back(*it);
+    std::free(*it);
+  }
+  std::free(held);
+  return out;
 }
 
 std::optional<double> GnomeShell::idleSeconds() {

@@ -20,6 +20,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/Result.h"
+#include "base/Signal.h"
 
 namespace tervane::gnome {
 
@@ -28,7 +29,7 @@ class GnomeShell {
   static constexpr const char* kService = "org.gnome.Shell";
   static constexpr const char* kPath = "/org/tervane/Now/Shell";
   static constexpr const char* kInterface = "org.tervane.Now.Shell";
-  static constexpr const char* kUuid = "tervane-now@tervane.org";
+  static constexpr const char* kUuid = "tervane-now@tervane.now";
   static constexpr std::chrono::milliseconds kCallLimit{3000};
 
   // Connects to the session bus; an error when the extension does not answer there.
@@ -49,14 +50,22 @@ class GnomeShell {
   bool raise(const std::string& id);
   // Shows the bee in the top bar with the picture at `path`; "" takes it away.
   Status setBee(const std::string& path);
-  // Grabs the accelerators (GTK's notation); which of them the Shell gave.
+  // The bee's picture and place on the screen ({"picture": "", …} when not shown).
+  Result<nlohmann::json> bee();
+  // Grabs the accelerators (GTK's notation) in place of those grabbed before; which of them
+  // the Shell gave.
   Result<nlohmann::json> grabAccelerators(const std::vector<std::string>& accelerators);
+  // The accelerators held now.
+  Result<std::vector<std::string>> accelerators();
   // Seconds since the person's last input, from Mutter; none when it does not answer.
   std::optional<double> idleSeconds();
 
-  // `name` is Focused, BeeClicked or Accelerator; `argument` its one string.
-  using SignalHandler = std::function<void(const std::string& name, const std::string& argument)>;
-  void onSignal(SignalHandler handler) { signalHandler_ = std::move(handler); }
+  // The extension's signals: `name` is Focused, WindowChanged, BeeClicked or Accelerator,
+  // `argument` its one string. Passed on for as long as the connection lives.
+  using Signals = Signal<std::string, std::string>;
+  [[nodiscard]] Signals::Connection onSignal(Signals::Slot handler) {
+    return signals_.connect(std::move(handler));
+  }
 
   bool dispatch();
   int fileDescriptor() const;
@@ -74,7 +83,7 @@ class GnomeShell {
 
   sd_bus* bus_ = nullptr;
   sd_bus_slot* match_ = nullptr;
-  SignalHandler signalHandler_;
+  Signals signals_;
   std::function<void()> wake_;
 };
 

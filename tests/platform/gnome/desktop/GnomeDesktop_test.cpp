@@ -15,6 +15,7 @@
 
 #include "base/Clock.h"
 #include "base/Defaults.h"
+#include "gnome/GnomeGlobalShortcuts.h"
 #include "gnome/GnomePlatform.h"
 #include "support/AppUnderTest.h"
 #include "support/CrashRounds.h"
@@ -319,6 +320,33 @@ TEST_F(GnomeDesktop, TheApplicationStagesShieldsAndShows) {
                                                       {"org.example.beta", false},
                                                       {"org.example.gamma", false}}));
   EXPECT_EQ(app.terminate(), 0);
+}
+
+// The bee is in the top bar in the tray's picture, placed by the top bar; the shortcuts are
+// grabbed through the extension (the capture shortcut among them); Mutter counts the idle
+// time. (The headless Shell has no input device to click the bee or press the keys with.)
+TEST_F(GnomeDesktop, TheBeeTheShortcutsAndIdleTimeGoThroughTheShell) {
+  platform_.reset();
+  auto& app = makeApp(true);
+  app.launch();
+  ASSERT_TRUE(waitFor([&](const auto&) {
+    const auto bee = query_->bee();
+    return bee && bee.value().value("picture", "").find("bee-") != std::string::npos;
+  })) << app.output();
+  const auto bee = query_->bee().value();
+  EXPECT_GT(bee.value("width", 0.0), 0.0);
+  EXPECT_LT(bee.value("y", 800.0), 100.0) << "in the top bar";
+  EXPECT_GE(query_->idleSeconds().value_or(-1), 0.0);
+
+  const auto capture = gtkAccelerator(*AppShortcuts::capture().defaultShortcut);
+  ASSERT_EQ(capture, "<Control><Alt><Super>n");
+  const auto held = query_->accelerators();
+  ASSERT_TRUE(held);
+  EXPECT_NE(std::find(held.value().begin(), held.value().end(), *capture), held.value().end())
+      << *capture;
+
+  EXPECT_EQ(app.terminate(), 0);
+  EXPECT_EQ(query_->bee().value().value("picture", "?"), "") << "the bee goes with it";
 }
 
 // The crash rounds on GNOME Shell: five applications, one of them minimized by the person.

@@ -80,6 +80,15 @@ TEST(Install, PutsTheProgramsTheCompanionTheDesktopEntryAndTheIconInPlace) {
                                     "usr/share/icons/hicolor/48x48/apps/tervane-now.png",
                                     "usr/share/icons/hicolor/256x256/apps/tervane-now.png"};
   expected.insert(std::begin(manifests), std::end(manifests));
+  // The GNOME Shell extension: system-wide for this GNOME, and both builds for the install
+  // command.
+  for (const char* folder :
+       {"usr/share/gnome-shell/extensions/", "usr/share/tervane-now/gnome-extension/legacy/",
+        "usr/share/tervane-now/gnome-extension/modern/"}) {
+    for (const char* file : {"extension.js", "metadata.json"}) {
+      expected.insert(std::string(folder) + "tervane-now@tervane.now/" + file);
+    }
+  }
   EXPECT_EQ(filesUnder(root.path()), expected);
   const fs::path prefix = root / "usr";
 
