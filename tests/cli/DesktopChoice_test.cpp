@@ -61,11 +61,11 @@ TEST(DesktopInstall, ReadsTheShellsVersionAndAddsTheExtensionOnce) {
   EXPECT_EQ(gnomeShellMajor("GNOME Shell 43.9\n"), 43);
   EXPECT_EQ(gnomeShellMajor("GNOME Shell 45.alpha"), 45);
   EXPECT_EQ(gnomeShellMajor("bash: gnome-shell: not found"), std::nullopt);
-  const std::string uuid = "tervane-now@tervane.org";
-  EXPECT_EQ(withExtension("@as []\n", uuid), "['tervane-now@tervane.org']");
-  EXPECT_EQ(withExtension("['a@b', 'tervane-now@tervane.org']\n", uuid),
-            "['a@b', 'tervane-now@tervane.org']");
-  EXPECT_EQ(withExtension("['a@b']", uuid), "['a@b', 'tervane-now@tervane.org']");
+  const std::string uuid = "tervane-now@tervane.now";
+  EXPECT_EQ(withExtension("@as []\n", uuid), "['tervane-now@tervane.now']");
+  EXPECT_EQ(withExtension("['a@b', 'tervane-now@tervane.now']\n", uuid),
+            "['a@b', 'tervane-now@tervane.now']");
+  EXPECT_EQ(withExtension("['a@b']", uuid), "['a@b', 'tervane-now@tervane.now']");
   EXPECT_EQ(withExtension("not a list", uuid), std::nullopt);
 }
 
