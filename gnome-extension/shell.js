@@ -84,6 +84,7 @@ var TervaneNowShell = class {
   }
 
   disable() {
+    this._disown();
     this._ungrab();
     for (const [w, ids] of this._watched) ids.forEach(id => w.disconnect(id));
     this._watched.clear();
@@ -143,11 +144,38 @@ var TervaneNowShell = class {
     return order.slice(order.indexOf(w) + 1).every(s => appOf(s) !== appOf(w));
   }
 
+  // The bee and the accelerators are the caller's: they go when it does, also when it
+  // crashes.
+  _ownedBy(sender) {
+    if (this._owner === sender) return;
+    this._disown();
+    this._owner = sender;
+    this._ownerWatch = Gio.bus_watch_name_on_connection(
+      Gio.DBus.session, sender, Gio.BusNameWatcherFlags.NONE, null, () => {
+        this._disown();
+        this._showBee('');
+        this._ungrab();
+      });
+  }
+
+  _disown() {
+    if (this._ownerWatch) Gio.bus_unwatch_name(this._ownerWatch);
+    this._ownerWatch = 0;
+    this._owner = null;
+  }
+
   // `picture` is the path of the bee's picture now; empty takes the bee away.
-  SetBee(picture) {
+  SetBeeAsync([picture], invocation) {
+    this._ownedBy(invocation.get_sender());
+    this._showBee(picture);
+    invocation.return_value(null);
+  }
+
+  _showBee(picture) {
     if (picture === '') {
       if (this._bee) this._bee.destroy();
       this._bee = null;
+      this._object.emit_signal('BeeMoved', new GLib.Variant('(s)', [this.Bee()]));
       return;
     }
     if (!this._bee) {
@@ -184,7 +212,12 @@ var TervaneNowShell = class {
 
   // Holds `accelerators` (in GTK's notation) in place of those held before; which of them
   // the Shell gave.
-  GrabAccelerators(accelerators) {
+  GrabAcceleratorsAsync([accelerators], invocation) {
+    this._ownedBy(invocation.get_sender());
+    invocation.return_value(new GLib.Variant('(s)', [this._grab(accelerators)]));
+  }
+
+  _grab(accelerators) {
     this._ungrab();
     const grabbed = {};
     for (const accelerator of accelerators) {

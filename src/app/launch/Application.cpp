@@ -231,6 +231,14 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
     auto x11Platform = std::make_shared<x11::X11Platform>(x, platformOptions);
     monitor = x11Platform->guardMonitor();
     platform = x11Platform;
+    // GNOME on X11: the windows are the X server's, but there is no tray; the extension,
+    // when on, shows the bee.
+    if (gnome::GnomeShell::shellOnSessionBus()) {
+      if (auto shell = gnome::GnomeShell::open()) {
+        gnomeShell = std::move(shell).value();
+        dispatchWhenWoken(gnomeShell, main);
+      }
+    }
   } else if (backend.value() == DesktopBackend::gnome) {
     gnome::GnomePlatform::Options platformOptions;
     platformOptions.stateFolder = stateFolder.value();
@@ -345,7 +353,7 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
     globalShortcuts.kde =
         std::make_unique<kwin::KWinGlobalShortcuts>(kwinBus, main, delegate.shortcuts());
   }
-  if (gnomeShell) {
+  if (gnomeShell && !x) {
     globalShortcuts.gnome =
         std::make_unique<gnome::GnomeGlobalShortcuts>(gnomeShell, main, delegate.shortcuts());
   }
@@ -360,24 +368,27 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
           if (!x->dispatch()) desktopEvents->setEnabled(false);
         },
         [x] { (void)x->dispatch(); });
-  } else if (gnomeShell) {
-    desktopEvents = std::make_unique<FdWatcher>(
-        gnomeShell->fileDescriptor(),
-        [gnomeShell, &desktopEvents] {
-          if (!gnomeShell->dispatch()) desktopEvents->setEnabled(false);
-        },
-        [gnomeShell] { (void)gnomeShell->dispatch(); });
   } else if (sway) {
     desktopEvents = std::make_unique<FdWatcher>(sway->fileDescriptor(), [sway, &desktopEvents] {
       if (!sway->dispatch()) desktopEvents->setEnabled(false);
     });
-  } else {
+  } else if (kwinBus) {
     desktopEvents = std::make_unique<FdWatcher>(
         kwinBus->fileDescriptor(),
         [kwinBus, &desktopEvents] {
           if (!kwinBus->dispatch()) desktopEvents->setEnabled(false);
         },
         [kwinBus] { (void)kwinBus->dispatch(); });
+  }
+  // GNOME Shell's signals (focus, the bee's clicks, shortcuts), beside the X server's on X11.
+  std::unique_ptr<FdWatcher> shellEvents;
+  if (gnomeShell) {
+    shellEvents = std::make_unique<FdWatcher>(
+        gnomeShell->fileDescriptor(),
+        [gnomeShell, &shellEvents] {
+          if (!gnomeShell->dispatch()) shellEvents->setEnabled(false);
+        },
+        [gnomeShell] { (void)gnomeShell->dispatch(); });
   }
   // The compositor's idle notification is stamped as it arrives.
   std::unique_ptr<FdWatcher> idleEvents;
