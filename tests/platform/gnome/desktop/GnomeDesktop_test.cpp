@@ -287,7 +287,7 @@ TEST_F(GnomeDesktop, HidesTheUnusedKeepsTheActiveAndBringsEveryWindowBack) {
 
 // The application itself on GNOME Shell: Start minimizes the two unused applications; the
 // guard raises the shield over one brought forward and "Back to it" minimizes it again;
-// Show everything brings them back.
+// Show everything brings them back, and so does Finished.
 TEST_F(GnomeDesktop, TheApplicationStagesShieldsAndShows) {
   ASSERT_TRUE(query_->activate(idOf("org.example.alpha")));
   platform_.reset();
@@ -315,10 +315,17 @@ TEST_F(GnomeDesktop, TheApplicationStagesShieldsAndShows) {
   ASSERT_EQ(app.command({"answer", "no"}).status, 0);
   EXPECT_TRUE(waitMinimized("org.example.beta", true));
 
+  const std::map<std::string, bool> shown = {
+      {"org.example.alpha", false}, {"org.example.beta", false}, {"org.example.gamma", false}};
   ASSERT_EQ(app.command({"show"}).status, 0);
-  EXPECT_EQ(minimized(), (std::map<std::string, bool>{{"org.example.alpha", false},
-                                                      {"org.example.beta", false},
-                                                      {"org.example.gamma", false}}));
+  EXPECT_EQ(minimized(), shown);
+
+  // Finished closes a new stage and brings everything back too (beta, just used, stays).
+  ASSERT_EQ(app.command({"start"}).status, 0);
+  EXPECT_TRUE(minimized().at("org.example.gamma"));
+  ASSERT_EQ(app.command({"done"}).status, 0);
+  EXPECT_EQ(minimized(), shown);
+  EXPECT_TRUE(app.statusJson()["stage"].is_null()) << app.statusJson();
   EXPECT_EQ(app.terminate(), 0);
 }
 
