@@ -20,8 +20,8 @@ Result<DesktopBackend> chooseSessionDesktop() {
         return value ? std::optional<std::string>(value) : std::nullopt;
       },
       [](const std::string& desktop) {
-        return desktop == "kwin" ? kwin::KWinBus::kwinOnSessionBus()
-                                 : gnome::GnomeShell::shellOnSessionBus();
+        return kwin::KWinBus::nameOnSessionBus(desktop == "kwin" ? kwin::KWinBus::kService
+                                                                 : gnome::GnomeShell::kService);
       });
 }
 

@@ -233,7 +233,7 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
     platform = x11Platform;
     // GNOME on X11: the windows are the X server's, but there is no tray; the extension,
     // when on, shows the bee.
-    if (gnome::GnomeShell::shellOnSessionBus()) {
+    if (kwin::KWinBus::nameOnSessionBus(gnome::GnomeShell::kService)) {
       if (auto shell = gnome::GnomeShell::open()) {
         gnomeShell = std::move(shell).value();
         dispatchWhenWoken(gnomeShell, main);

@@ -44,23 +44,6 @@ Result<std::shared_ptr<GnomeShell>> GnomeShell::open() {
   return shell;
 }
 
-bool GnomeShell::shellOnSessionBus() {
-  sd_bus* bus = nullptr;
-  if (sd_bus_open_user(&bus) < 0) return false;
-  sd_bus_error error = SD_BUS_ERROR_NULL;
-  sd_bus_message* reply = nullptr;
-  int owned = 0;
-  if (sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                         "org.freedesktop.DBus", "NameHasOwner", &error, &reply, "s",
-                         kService) >= 0) {
-    if (sd_bus_message_read(reply, "b", &owned) < 0) owned = 0;
-  }
-  sd_bus_message_unref(reply);
-  sd_bus_error_free(&error);
-  sd_bus_flush_close_unref(bus);
-  return owned != 0;
-}
-
 GnomeShell::~GnomeShell() {
   sd_bus_slot_unref(match_);
   sd_bus_flush_close_unref(bus_);

@@ -34,8 +34,6 @@ class GnomeShell {
 
   // Connects to the session bus; an error when the extension does not answer there.
   static Result<std::shared_ptr<GnomeShell>> open();
-  // True when GNOME Shell runs on the session bus.
-  static bool shellOnSessionBus();
 
   ~GnomeShell();
   GnomeShell(const GnomeShell&) = delete;

@@ -13,7 +13,6 @@
 namespace tervane::kwin {
 namespace {
 
-constexpr const char* kKWin = "org.kde.KWin";
 constexpr const char* kScripting = "org.kde.kwin.Scripting";
 constexpr const char* kOncePrefix = "once-";
 
@@ -96,14 +95,14 @@ Result<std::shared_ptr<KWinBus>> KWinBus::open(std::filesystem::path scriptFolde
   return self;
 }
 
-bool KWinBus::kwinOnSessionBus() {
+bool KWinBus::nameOnSessionBus(const char* name) {
   sd_bus* bus = nullptr;
   if (sd_bus_open_user(&bus) < 0) return false;
   sd_bus_error error = SD_BUS_ERROR_NULL;
   sd_bus_message* reply = nullptr;
   int owned = 0;
   if (sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                         "org.freedesktop.DBus", "NameHasOwner", &error, &reply, "s", kKWin) >= 0) {
+                         "org.freedesktop.DBus", "NameHasOwner", &error, &reply, "s", name) >= 0) {
     if (sd_bus_message_read(reply, "b", &owned) < 0) owned = 0;
   }
   sd_bus_message_unref(reply);
@@ -166,7 +165,7 @@ Status KWinBus::loadAndRun(const std::string& name, const std::string& text) {
   sd_bus_error error = SD_BUS_ERROR_NULL;
   sd_bus_message* reply = nullptr;
   int id = -1;
-  int r = sd_bus_call_method(bus_, kKWin, "/Scripting", kScripting, "loadScript", &error, &reply,
+  int r = sd_bus_call_method(bus_, kService, "/Scripting", kScripting, "loadScript", &error, &reply,
                              "ss", file.c_str(), name.c_str());
   if (r >= 0) r = sd_bus_message_read(reply, "i", &id);
   reply = sd_bus_message_unref(reply);
@@ -180,8 +179,8 @@ Status KWinBus::loadAndRun(const std::string& name, const std::string& text) {
   for (const std::string& path :
        {"/" + std::to_string(id), "/Scripting/Script" + std::to_string(id)}) {
     sd_bus_error_free(&error);
-    r = sd_bus_call_method(bus_, kKWin, path.c_str(), "org.kde.kwin.Script", "run", &error, nullptr,
-                           "");
+    r = sd_bus_call_method(bus_, kService, path.c_str(), "org.kde.kwin.Script", "run", &error,
+                           nullptr, "");
     if (r >= 0) break;
   }
   if (r < 0) {
@@ -195,7 +194,7 @@ Status KWinBus::loadAndRun(const std::string& name, const std::string& text) {
   // stays that script's, and `run` above ran nothing of ours. Starting the scripting runs
   // every loaded script that is not running yet, ours among them.
   sd_bus_error_free(&error);
-  r = sd_bus_call_method(bus_, kKWin, "/Scripting", kScripting, "start", &error, nullptr, "");
+  r = sd_bus_call_method(bus_, kService, "/Scripting", kScripting, "start", &error, nullptr, "");
   sd_bus_error_free(&error);
   if (r < 0) {
     unload(name);
@@ -236,7 +235,7 @@ Status KWinBus::loadResident(const std::string& name, const std::string& body) {
 
 void KWinBus::unload(const std::string& name) {
   sd_bus_error error = SD_BUS_ERROR_NULL;
-  sd_bus_call_method(bus_, kKWin, "/Scripting", kScripting, "unloadScript", &error, nullptr, "s",
+  sd_bus_call_method(bus_, kService, "/Scripting", kScripting, "unloadScript", &error, nullptr, "s",
                      name.c_str());
   sd_bus_error_free(&error);
 }

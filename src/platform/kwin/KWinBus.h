@@ -42,8 +42,9 @@ class KWinBus {
   // Connects to the session bus of DBUS_SESSION_BUS_ADDRESS. `scriptFolder` holds the
   // script files while KWin reads them (created 0700 when missing).
   static Result<std::shared_ptr<KWinBus>> open(std::filesystem::path scriptFolder);
-  // True when KWin's scripting service answers on the session bus.
-  static bool kwinOnSessionBus();
+  static constexpr const char* kService = "org.kde.KWin";
+  // True when a program holds `name` on the session bus (KWin's kService, GNOME Shell's).
+  static bool nameOnSessionBus(const char* name);
 
   ~KWinBus();
   KWinBus(const KWinBus&) = delete;

@@ -230,12 +230,6 @@ class GnomeDesktop : public ::testing::Test {
   std::unique_ptr<testing::AppUnderTest> app_;
 };
 
-std::set<std::string> ids(const nlohmann::json& items) {
-  std::set<std::string> out;
-  for (const auto& item : items) out.insert(item.value("id", ""));
-  return out;
-}
-
 // Start: the active application stays, the two unused ones are minimized and read back so;
 // Show everything: every window is back, but not one the person minimized, and one closed
 // while hidden is not waited for; activation events name the application; idle time
@@ -300,8 +294,7 @@ TEST_F(GnomeDesktop, TheApplicationStagesShieldsAndShows) {
   ASSERT_EQ(app.command({"start"}).status, 0);
   auto status = app.statusJson();
   EXPECT_EQ(status["desktop"], "gnome");
-  EXPECT_EQ(ids(status["stage"]["stowed"]),
-            (std::set<std::string>{"org.example.beta", "org.example.gamma"}));
+  EXPECT_EQ(app.stowedIds(), (std::set<std::string>{"org.example.beta", "org.example.gamma"}));
   EXPECT_EQ(minimized(), staged);
 
   ASSERT_EQ(app.command({"status", "--until", "settled"}).status, 0);

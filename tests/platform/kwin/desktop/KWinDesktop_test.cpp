@@ -219,12 +219,6 @@ reply(out);
         TERVANE_NOW_TOOL);
     return *app_;
   }
-  std::set<std::string> ids(const nlohmann::json& items) {
-    std::set<std::string> out;
-    for (const auto& item : items) out.insert(item.value("id", ""));
-    return out;
-  }
-
   std::shared_ptr<AppSurfacing> surface(const std::shared_ptr<KWinPlatform>& platform) {
     return platform->appSurface(
         std::make_shared<ActivationLog>(defaults_, clock_, *platform->activationSource()));
@@ -308,8 +302,7 @@ TEST_F(KWinDesktop, TheApplicationStagesShieldsAndShows) {
   ASSERT_EQ(app.command({"start"}).status, 0);
   auto status = app.statusJson();
   EXPECT_EQ(status["desktop"], "kwin");
-  EXPECT_EQ(ids(status["stage"]["stowed"]),
-            (std::set<std::string>{"org.example.beta", "org.example.gamma"}));
+  EXPECT_EQ(app.stowedIds(), (std::set<std::string>{"org.example.beta", "org.example.gamma"}));
   EXPECT_EQ(minimized(), staged);
 
   // The person brings a hidden window forward, as a click in the task bar would: the

@@ -97,6 +97,14 @@ nlohmann::json AppUnderTest::statusJson() {
   return nlohmann::json::parse(outcome.out, nullptr, false);
 }
 
+std::set<std::string> AppUnderTest::stowedIds() {
+  std::set<std::string> ids;
+  const auto status = statusJson();
+  if (!status.is_object()) return ids;
+  for (const auto& item : status["stage"]["stowed"]) ids.insert(item.value("id", ""));
+  return ids;
+}
+
 std::filesystem::path AppUnderTest::journalFile() const {
   return stateFolder() / StageJournal::kFileName;
 }

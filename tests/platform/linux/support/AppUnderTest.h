@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,8 @@ class AppUnderTest {
   std::unique_ptr<ChildProcess> commandInBackground(const std::vector<std::string>& arguments);
   // `status --json`, parsed; a discarded value when it fails.
   nlohmann::json statusJson();
+  // The ids of what the open stage put away, from `status --json`.
+  std::set<std::string> stowedIds();
 
   std::filesystem::path journalFile() const;
   std::filesystem::path stateFolder() const { return home_ / "state" / "tervane-now"; }

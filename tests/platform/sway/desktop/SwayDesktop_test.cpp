@@ -174,12 +174,6 @@ class SwayDesktop : public ::testing::Test {
   std::unique_ptr<testing::AppUnderTest> app_;
 };
 
-std::set<std::string> ids(const nlohmann::json& items) {
-  std::set<std::string> out;
-  for (const auto& item : items) out.insert(item.value("id", ""));
-  return out;
-}
-
 // Applications go to the scratchpad and come back to their workspace and their place in
 // the tiling, floating ones floating, in whichever order, also one the person showed from
 // there meanwhile; what the person put in the scratchpad stays there; activations come
@@ -259,8 +253,7 @@ TEST_F(SwayDesktop, TheApplicationStagesShieldsAndShows) {
   ASSERT_EQ(app.command({"start"}).status, 0);
   auto status = app.statusJson();
   EXPECT_EQ(status["desktop"], "sway");
-  EXPECT_EQ(ids(status["stage"]["stowed"]),
-            (std::set<std::string>{"org.example.beta", "org.example.gamma"}));
+  EXPECT_EQ(app.stowedIds(), (std::set<std::string>{"org.example.beta", "org.example.gamma"}));
   EXPECT_EQ(layout("1"), std::vector<std::string>{"org.example.alpha"});
 
   ASSERT_EQ(app.command({"status", "--until", "settled"}).status, 0);
