@@ -77,8 +77,8 @@ rm -rf "$src"
 mkdir -p "$src"
 git archive "$revision" | tar -x -C "$src"
 
-# The test programs of the unit and app suites, and the desktop suite for faults that ask
-# for it; what they need (the command-line programs) comes with them.
+# The test programs of the unit and app suites, and the desktop suites for faults that ask
+# for them; what they need (the command-line programs) comes with them.
 unit_targets=(tervane_core_tests tervane_session_tests tervane_cli_tests tervane_posix_tests
   tervane_script_tests tervane_companion_tests tervane_localmodel_tests tervane_x11_unit_tests
   tervane_app_tests)
@@ -94,6 +94,7 @@ run_one() { # name file search replace labels
   local name=$1 file=$src/$2 search=$3 replacement=$4 labels=${5:-^(unit|app)$}
   local targets=("${unit_targets[@]}") result failed=""
   [[ $labels == *x11* ]] && targets+=(tervane_x11_tests)
+  [[ $labels == *wayland* ]] && targets+=(tervane_kwin_tests tervane_sway_tests tervane_gnome_tests)
   cp "$file" "$work/original"
   if ! replace_once "$file" "$search" "$replacement"; then
     result="not found once"
