@@ -43,8 +43,8 @@ class GnomeDesktop : public ::testing::Test {
             "XDG_CACHE_HOME=" + home + "/.cache"};
     // The Shell needs a system bus to start; a private one does. The session bus starts
     // dconf, which must see this home.
-    system_ = startBus("system");
-    session_ = startBus("session");
+    system_ = testing::startSessionBus(env_, systemAddress_);
+    session_ = testing::startSessionBus(env_, sessionAddress_);
     ASSERT_FALSE(systemAddress_.empty() || sessionAddress_.empty()) << "dbus-daemon did not start";
     env_.insert(env_.end(), {"DBUS_SESSION_BUS_ADDRESS=" + sessionAddress_,
                              "DBUS_SYSTEM_BUS_ADDRESS=" + systemAddress_,
@@ -66,18 +66,6 @@ class GnomeDesktop : public ::testing::Test {
     for (const auto& app : kApps) launch(app);
     platform_ = openPlatform();
     ASSERT_TRUE(platform_);
-  }
-
-  std::unique_ptr<ChildProcess> startBus(const std::string& kind) {
-    int fds[2];
-    EXPECT_EQ(::pipe2(fds, O_CLOEXEC), 0);
-    auto bus = ChildProcess::start(
-        {"dbus-daemon", "--session", "--nofork", "--print-address=" + std::to_string(fds[1])}, env_,
-        fds[1]);
-    ::close(fds[1]);
-    (kind == "system" ? systemAddress_ : sessionAddress_) = testing::readLine(fds[0]);
-    ::close(fds[0]);
-    return bus;
   }
 
   // Whether GNOME Shell has the extension on.
@@ -158,9 +146,7 @@ class GnomeDesktop : public ::testing::Test {
   // A foot window of app id `app`, once the Shell has given it the focus, as it gives a
   // new window.
   void launch(const std::string& app) {
-    windows_[app] =
-        ChildProcess::start({"foot", "--app-id=" + app, "--title=" + app, "sleep", "3600"}, env_,
-                            -1, (dir_ / (app + ".log")).string());
+    windows_[app] = testing::footWindow(app, env_, (dir_ / (app + ".log")).string());
     EXPECT_TRUE(waitFor([&](const auto& apps) {
       return apps.count(app) != 0 && apps.at(app).value("active", false);
     })) << app;

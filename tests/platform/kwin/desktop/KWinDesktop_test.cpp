@@ -123,14 +123,8 @@ class KWinDesktop : public ::testing::Test {
     // The installed binary carries a file capability that containers may refuse; a copy
     // runs, as long as it keeps its name (KWin finds its platform plugin by it).
     std::filesystem::copy_file("/usr/bin/kwin_wayland", dir_ / "bin" / "kwin_wayland");
-    int fds[2];
-    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
-    bus_ = ChildProcess::start(
-        {"dbus-daemon", "--session", "--nofork", "--print-address=" + std::to_string(fds[1])}, {},
-        fds[1]);
-    ::close(fds[1]);
-    std::string address = readLine(fds[0]);
-    ::close(fds[0]);
+    std::string address;
+    bus_ = testing::startSessionBus({}, address);
     ASSERT_FALSE(address.empty()) << "dbus-daemon did not start";
     const std::string home = (dir_ / "home").string();
     env_ = {"DBUS_SESSION_BUS_ADDRESS=" + address,

@@ -508,6 +508,26 @@ bool XTestDesktop::waitActive(xcb_window_t window, double seconds) {
   return waitUntil([&] { return active() == window; }, seconds);
 }
 
+std::unique_ptr<ChildProcess> startSessionBus(const std::vector<std::string>& env,
+                                              std::string& address) {
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) return nullptr;
+  auto bus = ChildProcess::start(
+      {"dbus-daemon", "--session", "--nofork", "--print-address=" + std::to_string(fds[1])}, env,
+      fds[1]);
+  ::close(fds[1]);
+  address = readLine(fds[0]);
+  ::close(fds[0]);
+  return bus;
+}
+
+std::unique_ptr<ChildProcess> footWindow(const std::string& app,
+                                         const std::vector<std::string>& env,
+                                         const std::string& log) {
+  return ChildProcess::start({"foot", "--app-id=" + app, "--title=" + app, "sleep", "3600"}, env,
+                             -1, log);
+}
+
 std::string readLine(int fd) {
   std::string line;
   while (line.find('\n') == std::string::npos) {

@@ -53,6 +53,15 @@ class ChildProcess {
   int status_ = 0;
 };
 
+// A private session bus (dbus-daemon) with `env` added to its environment, and its address
+// ("" when it did not start).
+std::unique_ptr<ChildProcess> startSessionBus(const std::vector<std::string>& env,
+                                              std::string& address);
+// A foot terminal with app id and title `app`, its output in `log`.
+std::unique_ptr<ChildProcess> footWindow(const std::string& app,
+                                         const std::vector<std::string>& env,
+                                         const std::string& log);
+
 // A browser of Debian's as a Wayland client, each window in a process and profile of its
 // own, showing `url`.
 struct WaylandBrowser {

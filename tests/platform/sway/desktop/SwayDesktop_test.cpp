@@ -97,9 +97,7 @@ class SwayDesktop : public ::testing::Test {
 
   // A foot window of app id `app`, once sway has it.
   void launch(const std::string& app) {
-    windows_[app] =
-        ChildProcess::start({"foot", "--app-id=" + app, "--title=" + app, "sleep", "3600"}, env_,
-                            -1, (dir_ / (app + ".log")).string());
+    windows_[app] = testing::footWindow(app, env_, (dir_ / (app + ".log")).string());
     EXPECT_TRUE(waitFor([&](const auto& apps) { return apps.count(app) != 0; })) << app;
   }
 
