@@ -98,18 +98,22 @@ std::string unescaped(std::string host) {
   return buffer.data();
 }
 
-// An internationalised host keeps its Unicode form, composed (NFC) and lower-cased, the
+// An internationalised host keeps its Unicode form, lower-cased and composed (NFC), the
 // way the address bar shows it; a host that arrives in its ASCII form ("xn--...") stays
 // in that form. Every ASCII host thus reads as it always has, and so do the "host:"
 // memories made from it. Bytes that are not UTF-8 are no host.
+//
+// Composing comes last: lower-casing can undo a composition ("İ" before a combining grave
+// has no composed form, "i" before one has), and a host must read back as itself.
 std::string normalisedHost(const std::string& host) {
   const bool ascii = std::all_of(host.begin(), host.end(),
                                  [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   if (ascii) return Text::asciiLower(host);
+  const std::string lower = Text::lowercased(host);
   utf8proc_uint8_t* composed =
-      utf8proc_NFC(reinterpret_cast<const utf8proc_uint8_t*>(host.c_str()));
+      utf8proc_NFC(reinterpret_cast<const utf8proc_uint8_t*>(lower.c_str()));
   if (composed == nullptr) return "";
-  std::string result = Text::lowercased(reinterpret_cast<const char*>(composed));
+  std::string result(reinterpret_cast<const char*>(composed));
   std::free(composed);
   return result;
 }

@@ -29,6 +29,7 @@ TEST(TabFacts, HostOfAddressesAsBrowsersShowThem) {
       {"https://de.wikipedia.org/wiki/Bücherei", "de.wikipedia.org"},
       {"https://ÜBER.Example.com/straße?x=[1]", "über.example.com"},
       {"https://u\u0308ber.example.com/", "\u00fcber.example.com"},  // composed
+      {"https://\u0130\u0300.example/", "\u00ec.example"},  // composed once lower case
       {"https://bob@www.Über.example.com:443/a b", "über.example.com"},
       {"https://[2001:db8::1]:8443/a|b", "2001:db8::1"},
       // No host:
