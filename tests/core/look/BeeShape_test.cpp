@@ -4,22 +4,11 @@
 
 #include <cmath>
 #include <fstream>
-#include <set>
 
 #include "look/BeeDrift.h"
 
 namespace tervane {
 namespace {
-
-std::set<char> commandLetters(std::string_view text) {
-  std::set<char> letters;
-  for (const char c : text) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
-      if (c != 'e' && c != 'E') letters.insert(c);
-    }
-  }
-  return letters;
-}
 
 // The outline as the views will see it, flattened, as an SVG file for a person to open.
 void writeLookingGlass(const BeeShape& bee, const std::string& name) {
@@ -57,16 +46,6 @@ TEST(BeeShape, BothPosesAreClosedOutlinesInsideTheDesignSquare) {
     EXPECT_GT(bee.designPath().bounds().height, 600);
     writeLookingGlass(bee, open ? "bee-open.svg" : "bee-closed.svg");
   }
-}
-
-TEST(BeeShape, EachPoseUsesItsOwnCommandSet) {
-  const BeeShape open{true};
-  const BeeShape closed{false};
-  EXPECT_EQ(commandLetters(open.pathText()), (std::set<char>{'M', 'L', 'C', 'l', 'c', 'z'}));
-  EXPECT_EQ(commandLetters(closed.pathText()), (std::set<char>{'M', 'L', 'l', 'c', 'a', 'z'}));
-  EXPECT_EQ(std::count(closed.pathText().begin(), closed.pathText().end(), 'a'), 10);
-  EXPECT_NEAR(static_cast<double>(open.pathText().size()), 1672, 170);
-  EXPECT_NEAR(static_cast<double>(closed.pathText().size()), 1683, 170);
 }
 
 TEST(BeeShape, ScalesByTheShorterSideAboutTheOrigin) {

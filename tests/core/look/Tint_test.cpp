@@ -15,22 +15,13 @@ std::array<long, 3> in255(const Color& c) {
 
 }  // namespace
 
-TEST(TervaneTint, RawValuesAreTheUpperCaseNamesInOrder) {
-  std::vector<std::string> raw;
-  for (const auto tint : TervaneTints::allCases) {
-    raw.push_back(rawValue(tint));
-    EXPECT_EQ(tintFromRaw(rawValue(tint)), tint);
-  }
-  EXPECT_EQ(raw, (std::vector<std::string>{"SLATE", "OCHRE", "OLIVE", "SAND", "VIOLET", "CARBON"}));
+TEST(TervaneTint, RawValuesReadBackOnlyInUpperCase) {
+  for (const auto tint : TervaneTints::allCases) EXPECT_EQ(tintFromRaw(rawValue(tint)), tint);
   EXPECT_EQ(tintFromRaw("violet"), std::nullopt);
   EXPECT_EQ(tintFromRaw(""), std::nullopt);
 }
 
 TEST(TervaneTint, ColoursAreFractionsOf255AndHoverSurfacesMixOverTheBackground) {
-  EXPECT_DOUBLE_EQ(tintDark(TervaneTint::slate).red, 46.0 / 255);
-  EXPECT_EQ(in255(accentDark(TervaneTint::violet)), (std::array<long, 3>{137, 92, 245}));
-  EXPECT_EQ(in255(TervaneTints::deepBg), (std::array<long, 3>{14, 16, 20}));
-
   const auto slate = surfaceContainerHigh(TervaneTint::slate);
   EXPECT_NEAR(slate.red * 255, 0.14 * 46 + 0.86 * 14, 1e-9);
   EXPECT_EQ(in255(slate), (std::array<long, 3>{18, 22, 28}));

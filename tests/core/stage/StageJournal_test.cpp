@@ -10,7 +10,6 @@
 
 namespace tervane {
 using testing::listFolder;
-using testing::modeOf;
 using testing::readText;
 using testing::TempDir;
 using testing::writeText;
@@ -96,9 +95,11 @@ TEST(StageJournal, WritesSortedPrettyJsonWithoutAbsentKeysAndReadsAnyLayout) {
 
   writeText(journal.fileURL(),
             R"({"stowed":[],"takenAt":"2025-01-02T03:04:05Z","kept":[],"actionText":"x",)"
-            R"("parkedAt":null})");
-  ASSERT_TRUE(journal.open().has_value());
-  EXPECT_EQ(journal.open()->actionText, "x");
+            R"("parkedAt":null,"extra":1})");
+  const auto lenient = journal.open();  // a null optional is absent, an unknown key ignored
+  ASSERT_TRUE(lenient.has_value());
+  EXPECT_EQ(lenient->actionText, "x");
+  EXPECT_FALSE(lenient->parkedAt.has_value());
 }
 
 TEST(StageJournal, AnUndecodableJournalIsNoStageAndIsLeftUntouched) {
@@ -144,15 +145,6 @@ TEST(StageJournal, AWriteSaysWhatIsOnDiskWhicheverStepFails) {
     EXPECT_EQ(listFolder(dir.path()), Files{"open-stage.json"});
   }
 
-  TempDir dir;
-  StageJournal journal(dir.path());
-  ASSERT_TRUE(journal.write(previous).ok());
-  auto oddTitle = bareSnapshot("line");
-  oddTitle.stowed[0].name = "Mail \xc3";  // cut UTF-8: written with a replacement character
-  ASSERT_TRUE(journal.write(oddTitle).ok());
-  ASSERT_TRUE(journal.open().has_value());
-  EXPECT_EQ(journal.open()->stowed[0].name, "Mail \xEF\xBF\xBD");
-  EXPECT_EQ(listFolder(dir.path()), Files{"open-stage.json"});
 }
 
 TEST(StageJournal, CloseFailsOnAFolderInTheJournalsPlaceAndLeavesIt) {
@@ -166,21 +158,6 @@ TEST(StageJournal, CloseFailsOnAFolderInTheJournalsPlaceAndLeavesIt) {
   ASSERT_TRUE(StageJournal(other.path()).write(fullSnapshot()).ok());
   auto unsynced = StageJournal(other.path(), failingAt(AtomicWriteStep::syncFolder, EIO)).close();
   EXPECT_FALSE(unsynced.ok());
-}
-
-TEST(StageJournal, ANewJournalIsPrivateAtAnyDepthAndOverAReadableOldOne) {
-  TempDir dir;
-  StageJournal deep(dir / "home" / ".local" / "state" / "tervane-now");
-  ASSERT_TRUE(deep.write(bareSnapshot("deep")).ok());
-  for (auto folder = deep.directory(); folder != dir.path(); folder = folder.parent_path()) {
-    EXPECT_EQ(modeOf(folder), 0700u) << folder;
-  }
-  EXPECT_EQ(modeOf(deep.fileURL()), 0600u);
-
-  std::filesystem::permissions(deep.fileURL(), std::filesystem::perms(0644));
-  ASSERT_TRUE(deep.write(bareSnapshot("again")).ok());
-  EXPECT_EQ(modeOf(deep.fileURL()), 0600u);
-  EXPECT_EQ(deep.open(), bareSnapshot("again"));
 }
 
 TEST(StageJournalFolder, FollowsXdgStateHomeElseHome) {

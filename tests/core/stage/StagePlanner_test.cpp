@@ -52,13 +52,6 @@ TEST(StagePlanner, AwayKeepsEverythingWithoutTheMemorySuffix) {
   EXPECT_EQ(windows.because, "");
 }
 
-TEST(StagePlanner, EmptyListHasNothingToHide) {
-  auto plan = StagePlanner::plan({}, kRule, 0, {}, std::nullopt, {});
-  EXPECT_TRUE(plan.kept.empty());
-  EXPECT_TRUE(plan.stowed.empty());
-  EXPECT_EQ(plan.because, kClear);
-}
-
 TEST(StagePlanner, RulesApplyInOrderFrontmostThenCanHideThenMemory) {
   const std::vector<AppFacts> apps = {
       app("front", 99999, /*front=*/true),      // remembered stow, but frontmost

@@ -60,17 +60,14 @@ TEST(TabFacts, ReadableNameFallsBackFromTitleToHostToUrl) {
 TEST(WindowFacts, DerivedNamesHostsAndItems) {
   WindowFacts one{BrowserKind::safari, 7, {tab("A", "https://a.com/x")}, false, false};
   WindowFacts none{BrowserKind::chrome, 4711, {}, false, false};
-  WindowFacts two{BrowserKind::edge,
-                  3,
-                  {tab("A", "https://a.com/1"), tab("B", "https://www.a.com/2", true)},
-                  true,
-                  false};
+  WindowFacts two{BrowserKind::edge, 3,
+                  {tab("A", "https://a.com/1"), tab("B", "https://www.a.com/2", true)}, true, false};
   EXPECT_EQ(one.readableName(), "Safari window, 1 tab");
   EXPECT_EQ(none.readableName(), "Chrome window, 0 tabs");
-  EXPECT_EQ(none.stageId(), "chrome:4711");
   EXPECT_EQ(two.hosts(), std::set<std::string>{"a.com"});
-  const WindowFacts noHosts{BrowserKind::brave, 1, {tab("x", "about:blank")}, false, false};
-  EXPECT_TRUE(noHosts.hosts().empty());
+  EXPECT_TRUE(WindowFacts({BrowserKind::brave, 1, {tab("x", "about:blank")}, false, false})
+                  .hosts()
+                  .empty());
   EXPECT_EQ(two.activeTab()->title, "B");
   EXPECT_EQ(one.activeTab()->title, "A");
   EXPECT_FALSE(none.activeTab().has_value());
@@ -78,15 +75,10 @@ TEST(WindowFacts, DerivedNamesHostsAndItems) {
   auto items = StageItem::forWindow(two);
   ASSERT_EQ(items.size(), 3u);
   EXPECT_EQ(items[0].id, "edge:3");
-  EXPECT_EQ(items[0].kind, StageItem::Kind::window);
   EXPECT_EQ(items[0].tabCount, 2);
-  EXPECT_EQ(items[0].browser, "edge");
-  EXPECT_FALSE(items[0].parentId.has_value());
   EXPECT_EQ(items[2].id, "edge:3#1");
   EXPECT_EQ(items[2].parentId, "edge:3");
-  EXPECT_EQ(items[2].url, "https://www.a.com/2");
   EXPECT_FALSE(items[2].isActionable());
-  EXPECT_FALSE(items[2].tabCount.has_value());
 
   // JSON round trip; an unknown browser does not decode.
   EXPECT_EQ(decodeWindowFacts(toJson(two)), two);
@@ -95,58 +87,19 @@ TEST(WindowFacts, DerivedNamesHostsAndItems) {
   EXPECT_FALSE(decodeWindowFacts(j).has_value());
 }
 
-TEST(BrowserKind, FixedTableAndExactIdentifierMatch) {
-  EXPECT_EQ(appName(BrowserKind::brave), "Brave Browser");
-  EXPECT_EQ(info(BrowserKind::safari).minimizedProperty, "miniaturized");
-  EXPECT_TRUE(info(BrowserKind::edge).isChromium);
+TEST(BrowserKind, IdentifiersAndRawNamesMatchExactly) {
   EXPECT_TRUE(BrowserKinds::is("com.microsoft.edgemac"));
+  EXPECT_FALSE(BrowserKinds::is("com.google.chrome"));
   // Firefox is last, so the raw names stored before keep their kinds.
   EXPECT_EQ(kAllBrowserKinds.back(), BrowserKind::firefox);
-  EXPECT_EQ(bundleId(BrowserKind::firefox), "org.mozilla.firefox");
-  EXPECT_EQ(displayName(BrowserKind::firefox), "Firefox");
   EXPECT_TRUE(info(BrowserKind::firefox).isChromium) << "it takes the Chromium family's scripts";
-  EXPECT_FALSE(BrowserKinds::is("com.google.chrome"));
-  EXPECT_EQ(browserKindFromRaw("safari"), BrowserKind::safari);
   EXPECT_EQ(browserKindFromRaw("Safari"), std::nullopt);
   StageItem item = StageItem::app("x", "X");
-  item.browser = "opera";
-  EXPECT_EQ(item.browserKind(), std::nullopt);
-  item.browser = "firefox";
-  EXPECT_EQ(item.browserKind(), BrowserKind::firefox);
-  item.browser = "brave";
-  EXPECT_EQ(item.browserKind(), BrowserKind::brave);
-}
-
-TEST(StageSnapshot, OptionalKeysAreLeftOutAndReadBackAbsent) {
-  const json stored = json::parse(R"({
-    "takenAt": "2025-01-02T03:04:05Z", "actionText": "write the report",
-    "stowed": [{"id": "com.example.Mail", "kind": "app", "name": "Mail"}],
-    "kept": []})");
-  auto snapshot = decodeStageSnapshot(stored);
-  ASSERT_TRUE(snapshot.has_value());
-  EXPECT_FALSE(snapshot->guardEvents.has_value());
-  EXPECT_TRUE(snapshot->events().empty());
-  EXPECT_FALSE(snapshot->isParked());
-  EXPECT_FALSE(snapshot->mark.has_value());
-  EXPECT_EQ(toJson(*snapshot), stored);
-  EXPECT_EQ(toJson(snapshot->stowed[0]).size(), 3u);
-}
-
-TEST(StageSnapshot, FullRoundTripKeepsEveryField) {
-  WindowFacts w{BrowserKind::chrome, 9, {tab("T", "https://t.com/")}, false, false};
-  StageSnapshot s{
-      "2025-01-02T03:04:05Z",
-      "plan",
-      StageItem::forWindow(w),
-      {StageItem::app("a", "A")},
-      std::vector<GuardEvent>{{"chrome:9", "Chrome window, 1 tab", true, "2025-01-02T03:05:00Z"}},
-      "2025-01-02T03:06:00Z",
-      ResumeMark{"com.google.Chrome", "Google Chrome", "chrome", 9, 1, "https://t.com/"}};
-  auto back = decodeStageSnapshot(json::parse(toJson(s).dump()));
-  ASSERT_TRUE(back.has_value());
-  EXPECT_EQ(*back, s);
-  EXPECT_TRUE(back->isParked());
-  EXPECT_EQ(back->mark->browserKind(), BrowserKind::chrome);
+  for (const auto& [raw, kind] : std::vector<std::pair<std::string, std::optional<BrowserKind>>>{
+           {"opera", std::nullopt}, {"firefox", BrowserKind::firefox}, {"brave", BrowserKind::brave}}) {
+    item.browser = raw;
+    EXPECT_EQ(item.browserKind(), kind) << raw;
+  }
 }
 
 TEST(StageSnapshot, WrongShapesFailToDecodeWithoutCrashing) {
@@ -161,11 +114,6 @@ TEST(StageSnapshot, WrongShapesFailToDecodeWithoutCrashing) {
        R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[],"parkedAt":false})"}) {
     EXPECT_FALSE(decodeStageSnapshot(json::parse(text)).has_value()) << text;
   }
-  // Null optionals read as absent; unknown keys are ignored.
-  auto lenient = decodeStageSnapshot(json::parse(
-      R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[],"parkedAt":null,"extra":1})"));
-  ASSERT_TRUE(lenient.has_value());
-  EXPECT_FALSE(lenient->isParked());
 }
 
 TEST(GuardEvent, NeedsAllFourKeysAndIsIdentifiedByItemAndTime) {

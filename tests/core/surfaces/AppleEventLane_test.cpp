@@ -145,19 +145,6 @@ TEST(AppleEventLane, ACallGivenUpOnAReplacedWorkerCountsNothing) {
   EXPECT_EQ(lane.stuck(BrowserKind::chrome), 0);
 }
 
-// A call that ends right at its deadline: whichever side wins, a call that ended is never
-// left counted as hung, so once every late call has returned nothing is stuck.
-TEST(AppleEventLane, ACallThatEndedIsNeverCountedAsHung) {
-  AppleEventLane lane;
-  int late = 0;
-  for (int i = 0; i < 2000; ++i) {
-    ASSERT_EQ(lane.run(BrowserKind::edge, kPlenty, [] { return 1; }), 1);  // a waiting worker
-    if (!lane.run(BrowserKind::edge, 0.0, [] { return 2; })) ++late;
-    lane.joinAbandonedWorkers();
-    ASSERT_EQ(lane.stuck(BrowserKind::edge), 0) << "round " << i << ", " << late << " late";
-  }
-}
-
 // Callers on many threads at once, spread over every browser: each gets its own answer,
 // and no browser ever has two calls running at the same time.
 TEST(AppleEventLane, ManyCallersAtOnceEachGetTheirOwnAnswerOneCallPerBrowserAtATime) {

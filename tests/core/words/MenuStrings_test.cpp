@@ -10,10 +10,6 @@ TEST(MenuStrings, VersionAndSystemLinesNameThePlatformHandedIn) {
   const AppIdentity linux{"Linux", "1.4", "212"};
   EXPECT_EQ(MenuStrings::version(linux), "Tervane Now for Linux 1.4 (212)");
   EXPECT_EQ(MenuStrings::version(AppIdentity{"Linux", "", ""}), "Tervane Now for Linux  ()");
-  EXPECT_EQ(TervaneContact::systemLine(linux, {"Debian GNU/Linux", "12"}),
-            "Tervane Now for Linux 1.4 (212), Debian GNU/Linux 12");
-  EXPECT_EQ(TervaneContact::systemLine(AppIdentity{"Mac", "1.4", "212"}, {"macOS", "15.4"}),
-            "Tervane Now for Mac 1.4 (212), macOS 15.4");
   EXPECT_EQ(TervaneContact::systemLine(linux, {"Arch Linux", ""}),
             "Tervane Now for Linux 1.4 (212), Arch Linux");
   EXPECT_EQ(TervaneContact::systemLine(linux, {"Debian GNU/Linux", "12", "KDE Plasma (Wayland)"}),
