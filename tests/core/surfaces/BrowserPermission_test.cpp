@@ -27,7 +27,7 @@ TEST_F(BrowserPermissionTest, StatusMapsThePlatformAnswerOnTheBrowsersLane) {
     platform->setStatus("com.google.Chrome", status);
     EXPECT_EQ(permission.status(BrowserKind::chrome), expected);
   }
-  const auto queries = platform->queries();
+  const auto queries = platform->calls();
   ASSERT_EQ(queries.size(), table.size());
   EXPECT_EQ(queries[0].bundleId, "com.google.Chrome");
   EXPECT_FALSE(queries[0].askUserIfNeeded);
@@ -51,13 +51,13 @@ TEST_F(BrowserPermissionTest, ConsentIsAskedOnTheCallingThread) {
       (std::vector<BrowserKind>{BrowserKind::chrome, BrowserKind::safari, BrowserKind::edge}));
   EXPECT_EQ(permission.status(BrowserKind::brave), Auth::notRunning());
   EXPECT_EQ(permission.requestConsent(BrowserKind::brave), Auth::notRunning());
-  EXPECT_TRUE(platform->queries().empty());
+  EXPECT_TRUE(platform->calls().empty());
 
   platform->setStatus("com.apple.Safari", -1743);
   EXPECT_EQ(permission.requestConsent(BrowserKind::safari), Auth::denied());
-  ASSERT_EQ(platform->queries().size(), 1u);
-  EXPECT_TRUE(platform->queries()[0].askUserIfNeeded);
-  EXPECT_EQ(platform->queries()[0].laneLabel, std::nullopt);
+  ASSERT_EQ(platform->calls().size(), 1u);
+  EXPECT_TRUE(platform->calls()[0].askUserIfNeeded);
+  EXPECT_EQ(platform->calls()[0].laneLabel, std::nullopt);
 }
 
 TEST_F(BrowserPermissionTest, AHungQueryIsBusyAndTwoRefuseTheBrowser) {
@@ -68,9 +68,9 @@ TEST_F(BrowserPermissionTest, AHungQueryIsBusyAndTwoRefuseTheBrowser) {
 
   EXPECT_EQ(impatient.status(BrowserKind::brave), Auth::busy());
   EXPECT_EQ(impatient.status(BrowserKind::brave), Auth::busy());
-  platform->waitForQueries(2);
+  platform->waitForCalls(2);
   EXPECT_EQ(permission.status(BrowserKind::brave), Auth::busy());  // refused, not queried
-  EXPECT_EQ(platform->queries().size(), 2u);
+  EXPECT_EQ(platform->calls().size(), 2u);
 
   gate->open();
   lane->joinAbandonedWorkers();

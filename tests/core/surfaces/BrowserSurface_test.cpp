@@ -82,7 +82,7 @@ TEST_F(BrowserSurfaceTest, WindowsFailsByTheAuthorizationWithoutSendingAScript) 
 
 TEST_F(BrowserSurfaceTest, MovesSendTheirScriptOnlyWhenAllowed) {
   EXPECT_EQ(surface.minimize({}, BrowserKind::chrome).value(), 0);
-  EXPECT_TRUE(platform->queries().empty());  // not even the permission query
+  EXPECT_TRUE(platform->calls().empty());  // not even the permission query
 
   executor->answer(R::integer(2));
   EXPECT_EQ(surface.minimize({12, 40}, BrowserKind::chrome).value(), 2);

@@ -9,7 +9,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -39,109 +38,98 @@ class Gate {
   bool open_ = false;
 };
 
-// Answers the queued outcomes in order, then missing; every execution first waits at the
-// gate when one is set.
-class FakeScriptExecutor final : public ScriptExecutor {
+// Records every call, lets the test wait until a number of them have arrived, and holds
+// each call at the gate when one is set.
+template <typename Call>
+class CallRecorder {
  public:
-  ScriptOutcome execute(const std::string& script) override {
-    ScriptOutcome answer = ReplyDescriptor();
-    std::shared_ptr<Gate> gate;
-    {
-      std::lock_guard guard(mutex_);
-      scripts_.push_back(script);
-      recorded_.notify_all();
-      if (!answers_.empty()) {
-        answer = answers_.front();
-        answers_.pop_front();
-      }
-      gate = gate_;
-    }
-    if (gate) gate->wait();
-    return answer;
+  void holdAt(std::shared_ptr<Gate> gate) {
+    std::lock_guard guard(mutex_);
+    gate_ = std::move(gate);
+  }
+  std::vector<Call> calls() const {
+    std::lock_guard guard(mutex_);
+    return calls_;
+  }
+  void waitForCalls(std::size_t count) const {
+    std::unique_lock lock(mutex_);
+    recorded_.wait(lock, [&] { return calls_.size() >= count; });
   }
 
+ protected:
+  // Records `call` and takes `answer()` under the lock, then waits at the gate, if any.
+  template <typename Answer>
+  auto record(Call call, Answer answer) {
+    std::unique_lock lock(mutex_);
+    calls_.push_back(std::move(call));
+    recorded_.notify_all();
+    auto result = answer();
+    const auto gate = gate_;
+    lock.unlock();
+    if (gate) gate->wait();
+    return result;
+  }
+  mutable std::mutex mutex_;
+
+ private:
+  mutable std::condition_variable recorded_;
+  std::vector<Call> calls_;
+  std::shared_ptr<Gate> gate_;
+};
+
+// Answers the queued outcomes in order, then missing.
+class FakeScriptExecutor final : public ScriptExecutor, public CallRecorder<std::string> {
+ public:
+  ScriptOutcome execute(const std::string& script) override {
+    return record(script, [&]() -> ScriptOutcome {
+      if (answers_.empty()) return ReplyDescriptor();
+      auto answer = answers_.front();
+      answers_.pop_front();
+      return answer;
+    });
+  }
   void answer(ScriptOutcome outcome) {
     std::lock_guard guard(mutex_);
     answers_.push_back(std::move(outcome));
   }
-  void holdAt(std::shared_ptr<Gate> gate) {
-    std::lock_guard guard(mutex_);
-    gate_ = std::move(gate);
-  }
-  std::vector<std::string> scripts() const {
-    std::lock_guard guard(mutex_);
-    return scripts_;
-  }
-  // Blocks until `count` scripts have reached the executor.
-  void waitForScripts(std::size_t count) const {
-    std::unique_lock lock(mutex_);
-    recorded_.wait(lock, [&] { return scripts_.size() >= count; });
-  }
+  std::vector<std::string> scripts() const { return calls(); }
 
  private:
-  mutable std::mutex mutex_;
-  mutable std::condition_variable recorded_;
   std::deque<ScriptOutcome> answers_;
-  std::vector<std::string> scripts_;
-  std::shared_ptr<Gate> gate_;
 };
 
-class FakeAutomationPermission final : public AutomationPermission {
- public:
-  struct Query {
-    std::string bundleId;
-    bool askUserIfNeeded;
-    std::optional<std::string> laneLabel;  // the lane worker it ran on, if any
-  };
+struct PermissionQuery {
+  std::string bundleId;
+  bool askUserIfNeeded;
+  std::optional<std::string> laneLabel;  // the lane worker it ran on, if any
+};
 
+// Identifiers without a status set answer 0 (allowed).
+class FakeAutomationPermission final : public AutomationPermission,
+                                       public CallRecorder<PermissionQuery> {
+ public:
   std::vector<std::string> runningApplicationIds() override {
     std::lock_guard guard(mutex_);
     return running_;
   }
-
   std::optional<int> automationStatus(const std::string& bundleId, bool askUserIfNeeded) override {
-    std::optional<int> status = 0;
-    std::shared_ptr<Gate> gate;
-    {
-      std::lock_guard guard(mutex_);
-      queries_.push_back({bundleId, askUserIfNeeded, AppleEventLane::currentQueueLabel()});
-      asked_.notify_all();
-      if (auto it = statuses_.find(bundleId); it != statuses_.end()) status = it->second;
-      gate = gate_;
-    }
-    if (gate) gate->wait();
-    return status;
+    return record({bundleId, askUserIfNeeded, AppleEventLane::currentQueueLabel()}, [&] {
+      const auto it = statuses_.find(bundleId);
+      return it == statuses_.end() ? std::optional<int>(0) : it->second;
+    });
   }
-
   void setRunning(std::vector<std::string> ids) {
     std::lock_guard guard(mutex_);
     running_ = std::move(ids);
   }
-  // Unset identifiers answer 0 (allowed).
   void setStatus(const std::string& bundleId, std::optional<int> status) {
     std::lock_guard guard(mutex_);
     statuses_[bundleId] = status;
   }
-  void holdAt(std::shared_ptr<Gate> gate) {
-    std::lock_guard guard(mutex_);
-    gate_ = std::move(gate);
-  }
-  std::vector<Query> queries() const {
-    std::lock_guard guard(mutex_);
-    return queries_;
-  }
-  void waitForQueries(std::size_t count) const {
-    std::unique_lock lock(mutex_);
-    asked_.wait(lock, [&] { return queries_.size() >= count; });
-  }
 
  private:
-  mutable std::mutex mutex_;
-  mutable std::condition_variable asked_;
   std::vector<std::string> running_;
   std::map<std::string, std::optional<int>> statuses_;
-  std::vector<Query> queries_;
-  std::shared_ptr<Gate> gate_;
 };
 
 }  // namespace tervane::testing
