@@ -28,21 +28,18 @@ StageSnapshot stowing(int apps, int windows, int tabs, const std::string& firstA
 }  // namespace
 
 TEST(StageWords, WhatIDidCountsAppsAndWindowsButNotTabs) {
-  EXPECT_EQ(StageWords::whatIDid(stowing(0, 0, 0)),
-            "Your screen was already clear, so I hid nothing.");
-  EXPECT_EQ(StageWords::whatIDid(stowing(0, 0, 3)),
-            "Your screen was already clear, so I hid nothing.");
-  EXPECT_EQ(StageWords::whatIDid(stowing(1, 0, 2, " Slack, \u201Cbeta\u201D ")),
-            "I hid  Slack, \u201Cbeta\u201D .")
-      << "the name goes in unchanged";
-  EXPECT_EQ(StageWords::whatIDid(stowing(1, 1, 0, "Mail")),
-            "I hid Mail and minimized 1 browser window.");
-  EXPECT_EQ(StageWords::whatIDid(stowing(2, 0, 0)), "I hid 2 apps.");
-  EXPECT_EQ(StageWords::whatIDid(stowing(0, 2, 5)), "I minimized 2 browser windows.");
-  EXPECT_EQ(StageWords::whatIDid(stowing(12, 1, 0)),
-            "I hid 12 apps and minimized 1 browser window.");
-  EXPECT_EQ(StageWords::whatIDid(stowing(1, 4, 0, "Mail")),
-            "I hid Mail and minimized 4 browser windows.");
+  const std::string clear = "Your screen was already clear, so I hid nothing.";
+  const std::pair<StageSnapshot, std::string> cases[] = {
+      {stowing(0, 0, 0), clear},
+      {stowing(0, 0, 3), clear},
+      {stowing(1, 0, 2, " Slack, \u201Cbeta\u201D "), "I hid  Slack, \u201Cbeta\u201D ."},
+      {stowing(1, 1, 0, "Mail"), "I hid Mail and minimized 1 browser window."},
+      {stowing(2, 0, 0), "I hid 2 apps."},
+      {stowing(0, 2, 5), "I minimized 2 browser windows."},
+      {stowing(12, 1, 0), "I hid 12 apps and minimized 1 browser window."},
+      {stowing(1, 4, 0, "Mail"), "I hid Mail and minimized 4 browser windows."},
+  };
+  for (const auto& [stage, words] : cases) EXPECT_EQ(StageWords::whatIDid(stage), words) << words;
 }
 
 TEST(StageWords, SeesWindowsOnlyNamesEachBrowserOnce) {
@@ -56,10 +53,10 @@ TEST(StageWords, SeesWindowsOnlyNamesEachBrowserOnce) {
 }
 
 TEST(StageWords, PausedNamesWholeMinutesFromOne) {
-  EXPECT_EQ(StageWords::paused(0), "Paused. Your apps are still hidden.");
-  EXPECT_EQ(StageWords::paused(-3), "Paused. Your apps are still hidden.");
-  EXPECT_EQ(StageWords::paused(1), "Paused for 1 minute. Your apps are still hidden.");
-  EXPECT_EQ(StageWords::paused(25), "Paused for 25 minutes. Your apps are still hidden.");
+  for (const auto& [minutes, words] : std::vector<std::pair<int, std::string>>{
+           {0, "Paused."}, {-3, "Paused."}, {1, "Paused for 1 minute."}, {25, "Paused for 25 minutes."}}) {
+    EXPECT_EQ(StageWords::paused(minutes), words + " Your apps are still hidden.") << minutes;
+  }
 }
 
 TEST(StageWords, FinishedTrimsAndCutsTheLineAt28Characters) {
