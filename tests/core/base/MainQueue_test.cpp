@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "base/OffMainRunning.h"
+#include "base/Signal.h"
 
 namespace tervane {
 
@@ -57,6 +58,34 @@ TEST(RunLoopMainQueue, RunsBackgroundCompletionsAndTimersUntilQuit) {
   });
   loop->run();
   EXPECT_EQ(seen, (std::vector<int>{42, 1}));
+}
+
+TEST(Observable, NotifiesOnlyWhenTheValueReallyChanged) {
+  Observable<std::string> line;
+  std::vector<std::string> seen;
+  auto connection = line.changed().connect([&](const std::string& v) { seen.push_back(v); });
+  line.set("");
+  line.set("write");
+  line.set("write");
+  line.set("read");
+  EXPECT_EQ(seen, (std::vector<std::string>{"write", "read"}));
+
+  connection.disconnect();
+  line.set("again");
+  EXPECT_EQ(seen.size(), 2u);
+}
+
+TEST(Signal, ASlotMayDisconnectItselfWhileBeingCalled) {
+  Signal<int> signal;
+  int calls = 0;
+  Signal<int>::Connection self;
+  self = signal.connect([&](int) {
+    ++calls;
+    self.disconnect();
+  });
+  signal.emit(1);
+  signal.emit(2);
+  EXPECT_EQ(calls, 1);
 }
 
 }  // namespace tervane
