@@ -1,10 +1,8 @@
-// The started note: one note at a time, replaced at once by a newer stage's, fading 3.4
-// seconds after it appears and gone 0.18 seconds later, all on the manual clock; what it
-// says; and that it lets clicks through and never takes focus.
+// The started note: replaced by a newer stage's, fading on the manual clock, and
+// letting clicks through.
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QPainter>
 
 #include "app/panels/StartedPanelController.h"
 #include "support/PanelFixture.h"
@@ -37,7 +35,6 @@ TEST_F(StartedNoteTest, ANewerStageReplacesTheNoteWhichFadesAfterItsOwnTime) {
   EXPECT_FALSE(controller->isFading());
   main->advance(0.02);
   EXPECT_TRUE(controller->isFading());
-  EXPECT_EQ(windowsShowing<StartedNote>(), 1);
   main->advance(StartedPanelController::kFadeSeconds);
   EXPECT_FALSE(controller->isShowing());
   EXPECT_EQ(windowsShowing<StartedNote>(), 0);
@@ -60,9 +57,6 @@ TEST_F(StartedNoteTest, SaysWhatStartedAndLetsClicksThrough) {
   StartedNote* note = controller->note();
   EXPECT_EQ(note->headline()->text(), "Whatever you are doing.");
   EXPECT_EQ(note->whatIDid()->text(), "I hid 2 apps.");
-  EXPECT_EQ(note->reassuranceText()->text(),
-            "Nothing was closed. Click the bee in your menu bar when you want it all back.");
-  EXPECT_EQ(note->size(), QSize(560, 196));
   const Qt::WindowFlags flags = controller->panel()->windowFlags();
   EXPECT_TRUE(flags & Qt::WindowTransparentForInput);
   EXPECT_TRUE(flags & Qt::WindowDoesNotAcceptFocus);
@@ -73,13 +67,7 @@ TEST_F(StartedNoteTest, SaysWhatStartedAndLetsClicksThrough) {
   EXPECT_EQ(controller->note()->whatIDid()->text(),
             "Your screen was already clear, so I hid nothing.");
 
-  QImage image(controller->panel()->size() * 2, QImage::Format_ARGB32_Premultiplied);
-  image.setDevicePixelRatio(2);
-  image.fill(QColor(70, 90, 120));
-  QPainter painter(&image);
-  controller->panel()->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
-  painter.end();
-  writeScreen(image, "started-note");
+  writeScreen(renderOver(*controller->panel(), QColor(70, 90, 120)), "started-note");
 }
 
 TEST(StartedNotePlace, ALittleAboveTheMiddle) {

@@ -11,10 +11,14 @@ CardFixture::~CardFixture() {
   QApplication::processEvents();
 }
 
-void CardFixture::load(const std::string& name) {
+nlohmann::json CardFixture::describedDesktop(const std::string& name) {
   const auto description = jsonread::parse(
       readText(std::string(TERVANE_SOURCE_DIR) + "/tests/app/desktops/" + name + ".json"));
-  ASSERT_TRUE(description) << name;
+  EXPECT_TRUE(description) << name;
+  return description.value_or(nlohmann::json::object());
+}
+
+void CardFixture::load(const std::string& name) {
   CardDesktop::Options options;
   options.clock = clock;
   options.main = main;
@@ -22,7 +26,7 @@ void CardFixture::load(const std::string& name) {
   options.standardDefaults = standard;
   options.sharedDefaults = shared;
   options.journalFolder = dir / "journal";
-  auto made = CardDesktop::make(*description, options);
+  auto made = CardDesktop::make(describedDesktop(name), options);
   ASSERT_TRUE(made) << made.error().message;
   session = std::move(made.value());
   theme = std::make_unique<ThemeManager>(*session.store);

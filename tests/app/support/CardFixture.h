@@ -1,6 +1,5 @@
-// A now card over a real session model on a simulated desktop read from JSON, with a
-// manual clock, main queue and off-main runner, and animation time under the test's
-// control. `settle()` runs background work, completions and motions until all is still.
+// A now card over a real model on a simulated desktop read from JSON, on manual clocks
+// and queues. `settle()` runs background work, completions and motions until all is still.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -23,7 +22,9 @@ class CardFixture : public ::testing::Test {
  protected:
   ~CardFixture() override;
 
-  // Builds the desktop of tests/app/desktops/<name>.json and a model over it.
+  // The desktop described in tests/app/desktops/<name>.json.
+  static nlohmann::json describedDesktop(const std::string& name);
+  // Builds that desktop and a model over it.
   void load(const std::string& name = "working");
   // Makes the card and shows it; it assembles and settles.
   NowCard& showCard();

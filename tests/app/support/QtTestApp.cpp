@@ -19,17 +19,12 @@ class QtEnvironment final : public ::testing::Environment {
     static int argc = 1;
     static char name[] = "tervane_app_tests";
     static char* argv[] = {name, nullptr};
-    app_ = new QApplication(argc, argv);
+    // The application lives to the end of the process: widgets of static fixtures may
+    // still refer to it while statics are destroyed.
+    new QApplication(argc, argv);
     AppFonts::load();
     AnimationClock::instance().install();
   }
-  void TearDown() override {
-    // The application lives to the end of the process: widgets of static fixtures may
-    // still refer to it while statics are destroyed.
-  }
-
- private:
-  QApplication* app_ = nullptr;
 };
 
 // The offscreen platform cannot pass size hints to a window manager it does not have.
@@ -75,6 +70,15 @@ QImage render(QWidget& widget, double scale) {
   image.fill(Qt::transparent);
   QPainter painter(&image);
   widget.render(&painter);
+  return image;
+}
+
+QImage renderOver(QWidget& panel, QColor backdrop) {
+  QImage image(panel.size() * 2, QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(2);
+  image.fill(backdrop);
+  QPainter painter(&image);
+  panel.render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
   return image;
 }
 

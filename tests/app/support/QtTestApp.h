@@ -1,9 +1,9 @@
-// The Qt application every app test runs in: offscreen, with the look's fonts loaded and
-// with animation time under the test's control. `AnimationClock::advance` moves every Qt
-// animation forward by the given seconds at once, so motions are tested without waiting.
+// The offscreen Qt application every app test runs in, with the look's fonts and with
+// animation time moved forward at once by `AnimationClock::advance`.
 #pragma once
 
 #include <QAnimationDriver>
+#include <QColor>
 #include <QImage>
 #include <QString>
 
@@ -42,6 +42,8 @@ class AnimationClock final : public QAnimationDriver {
 
 // The widget drawn at twice its size, as on a high-density screen.
 QImage render(QWidget& widget, double scale = 2);
+// A see-through panel's children drawn at twice their size over a coloured backdrop.
+QImage renderOver(QWidget& panel, QColor backdrop);
 // Writes the image into the test build folder; gives the path written.
 QString writeScreen(const QImage& image, const QString& name);
 
