@@ -1,6 +1,4 @@
-// The card drawn from a real model on the simulated desktop, one state of the model after
-// another, and each control's effect on the model. Each state is also written as a PNG
-// into the test build folder.
+// The card over a real model, state by state; each state is also written as a PNG.
 #include <gtest/gtest.h>
 
 #include "support/CardFixture.h"
@@ -17,27 +15,24 @@ QStringList names(const std::vector<Row*>& rows) {
   return out;
 }
 
+ReceiptRow* row(ReceiptSection* section, const QString& name) {
+  for (auto* row : section ? section->rows() : std::vector<ReceiptRow*>{}) {
+    if (row->name() == name) return row;
+  }
+  return nullptr;
+}
+
 class NowCardTest : public CardFixture {
  protected:
-  // A stage opened from the card's own "Start".
-  void startStage() {
+  // The card over a desktop, showing a stage opened from its own "Start".
+  void showStage(const std::string& desktop = "working") {
+    load(desktop);
+    showCard();
     model().capture(kLine);
     settle();
     click(card->start());
     settle();
     ASSERT_TRUE(model().openStage());
-  }
-  // The card over a desktop, showing a stage opened from its own "Start".
-  void showStage(const std::string& desktop = "working") {
-    load(desktop);
-    showCard();
-    startStage();
-  }
-  // The card with the line written and no stage.
-  void showLine() {
-    load();
-    model().capture(kLine);
-    showCard();
   }
   // The person works in the editor and the browser, never opens the other four, and
   // finishes: the card asks about those four.
@@ -47,14 +42,12 @@ class NowCardTest : public CardFixture {
     personActivates("com.google.Chrome");
     click(card->finishStage());
     settle();
+    ASSERT_NE(card->question(), nullptr);
   }
-
-  ReceiptRow* row(ReceiptSection* section, const QString& name) {
-    if (!section) return nullptr;
-    for (auto* row : section->rows()) {
-      if (row->name() == name) return row;
-    }
-    return nullptr;
+  void clickAction(ReceiptRow* row) {
+    ASSERT_NE(row, nullptr);
+    click(row, row->actionRect().center());
+    settle();
   }
 };
 
@@ -63,13 +56,9 @@ TEST_F(NowCardTest, WithoutALineAsksForOne) {
   showCard();
   EXPECT_TRUE(card->assembled());
   EXPECT_TRUE(shown(card->prompt()));
-  EXPECT_EQ(card->prompt()->text(), "What is the one thing?");
   EXPECT_TRUE(shown(card->input()));
-  EXPECT_EQ(card->input()->editor()->placeholderText(), "Type it, press Return");
   EXPECT_FALSE(shown(card->line()));
-  EXPECT_FALSE(shown(card->justFinished()));
   EXPECT_FALSE(shown(card->start()));
-  EXPECT_FALSE(shown(card->stageHeader()));
   EXPECT_EQ(card->question(), nullptr);
   writeScreen(render(*card), "card-no-line");
 
@@ -85,27 +74,24 @@ TEST_F(NowCardTest, WithoutALineAsksForOne) {
 }
 
 TEST_F(NowCardTest, ALineOffersStartAndFinished) {
-  showLine();
-  EXPECT_TRUE(shown(card->line()));
+  load();
+  model().capture(kLine);
+  showCard();
   EXPECT_EQ(card->line()->text(), QString::fromStdString(kLine));
-  EXPECT_FALSE(shown(card->prompt()));
   EXPECT_TRUE(shown(card->start()));
   EXPECT_TRUE(card->start()->prominent());
   EXPECT_EQ(card->start()->shortcutHint(), NowCard::shortcutHint());
   EXPECT_TRUE(shown(card->finishLine()));
-  EXPECT_EQ(card->finishLine()->title(), "Finished");
   EXPECT_FALSE(shown(card->stageHeader()));
 
   // The pointer over the verbs shows the keyboard hint, so it is in the picture.
   EXPECT_EQ(card->start()->shortcutOpacity(), 0);
   QTest::mouseMove(card->start());
   settle();
-  EXPECT_TRUE(card->verbsHovered());
   EXPECT_NEAR(card->start()->shortcutOpacity(), 0.55, 1e-9);
   writeScreen(render(*card), "card-line");
   QTest::mouseMove(card->line());
   settle();
-  EXPECT_FALSE(card->verbsHovered());
   EXPECT_EQ(card->start()->shortcutOpacity(), 0);
 
   // Closed with the pointer over the verbs, the card opens again without the hints.
@@ -115,6 +101,21 @@ TEST_F(NowCardTest, ALineOffersStartAndFinished) {
   card->show();
   EXPECT_FALSE(card->verbsHovered());
   EXPECT_EQ(card->start()->shortcutOpacity(), 0);
+
+  click(card->finishLine());
+  settle();
+  EXPECT_FALSE(model().now());
+  EXPECT_EQ(card->justFinished()->text(), "Finished: Write the Q3 report. Your apps are back.");
+  EXPECT_TRUE(shown(card->undo()));
+  EXPECT_TRUE(shown(card->input()));
+  writeScreen(render(*card), "card-finished");
+
+  click(card->undo());
+  settle();
+  ASSERT_TRUE(model().now());
+  EXPECT_EQ(model().now()->textContent, kLine);
+  EXPECT_FALSE(shown(card->justFinished()));
+  EXPECT_TRUE(shown(card->line()));
 }
 
 TEST_F(NowCardTest, AnOpenStageShowsWhatStayedWhatWentAndWhatCameForward) {
@@ -135,22 +136,16 @@ TEST_F(NowCardTest, AnOpenStageShowsWhatStayedWhatWentAndWhatCameForward) {
 
   EXPECT_EQ(card->stageHeader()->text(), "I hid Mail and minimized 1 browser window.");
   EXPECT_TRUE(shown(card->note()));
-  EXPECT_EQ(card->note()->text(),
-            "Nothing was closed. They are all still running, just off your screen. Show "
-            "everything brings them back.");
-  EXPECT_TRUE(shown(card->because()));
   EXPECT_EQ(card->because()->text(), "Mail is hidden again, where it was.");
 
   auto* kept = card->receipt()->kept();
   auto* stowed = card->receipt()->stowed();
   auto* guard = card->receipt()->cameForward();
   ASSERT_TRUE(kept && stowed && guard);
-  EXPECT_EQ(kept->title(), "Still on your screen");
   EXPECT_EQ(kept->summary(), "3 apps, 1 window, 2 tabs");
   EXPECT_EQ(names(kept->rows()),
             (QStringList{"Text Editor", "Google Chrome", "Slack", "Chrome window, 2 tabs"}));
   EXPECT_EQ(kept->rows()[0]->action(), "Hide this one too");
-  EXPECT_EQ(stowed->title(), "Hidden by me");
   EXPECT_EQ(stowed->summary(), "1 app, 1 window, 5 tabs");
   EXPECT_EQ(names(stowed->rows()), (QStringList{"Mail", "Chrome window, 5 tabs"}));
   EXPECT_EQ(stowed->rows()[0]->action(), "Show this one");
@@ -192,10 +187,7 @@ TEST_F(NowCardTest, APausedStageSaysForHowLongAndOffersBackToIt) {
   settle();
   EXPECT_EQ(card->stageHeader()->text(), "Paused for 25 minutes. Your apps are still hidden.");
   EXPECT_FALSE(shown(card->note()));
-  EXPECT_EQ(card->because()->text(),
-            "Paused. Your apps are still hidden, and I will not stop you opening anything.");
   EXPECT_FALSE(shown(card->park()));
-  EXPECT_TRUE(shown(card->resume()));
   EXPECT_TRUE(card->resume()->prominent());
   EXPECT_EQ(card->resume()->shortcutHint(), NowCard::shortcutHint());
   EXPECT_FALSE(card->finishStage()->shortcutHint().has_value());
@@ -210,39 +202,13 @@ TEST_F(NowCardTest, APausedStageSaysForHowLongAndOffersBackToIt) {
   EXPECT_TRUE(card->bee()->open());
 }
 
-TEST_F(NowCardTest, JustFinishedOffersUndo) {
-  showLine();
-  click(card->finishLine());
-  settle();
-  EXPECT_FALSE(model().now());
-  EXPECT_TRUE(shown(card->justFinished()));
-  EXPECT_EQ(card->justFinished()->text(), "Finished: Write the Q3 report. Your apps are back.");
-  EXPECT_TRUE(shown(card->undo()));
-  EXPECT_TRUE(shown(card->prompt()));
-  EXPECT_TRUE(shown(card->input()));
-  writeScreen(render(*card), "card-finished");
-
-  click(card->undo());
-  settle();
-  ASSERT_TRUE(model().now());
-  EXPECT_EQ(model().now()->textContent, kLine);
-  EXPECT_FALSE(model().justFinished());
-  EXPECT_FALSE(shown(card->justFinished()));
-  EXPECT_TRUE(shown(card->line()));
-}
-
 TEST_F(NowCardTest, APendingQuestionListsFourNamesAndYesRemembersThem) {
   finishUsingOnlyEditorAndBrowser();
-  ASSERT_TRUE(model().pendingQuestion());
-  ASSERT_NE(card->question(), nullptr);
-  EXPECT_TRUE(shown(card->question()));
   EXPECT_EQ(card->question()->question(),
             "You did not open Terminal, Notes and the others at all while you were on Write "
             "the Q3 report. Should I hide them for you next time, right at the start?");
   EXPECT_EQ(card->question()->hideNames(), (QStringList{"Terminal", "Notes", "Calendar", "Music"}));
   EXPECT_TRUE(card->question()->keepNames().isEmpty());
-  EXPECT_EQ(card->question()->yes()->title(), "Yes, hide next time");
-  EXPECT_EQ(card->question()->no()->title(), "No, leave alone");
   EXPECT_TRUE(shown(card->justFinished()));
   writeScreen(render(*card), "card-question");
 
@@ -258,7 +224,6 @@ TEST_F(NowCardTest, APendingQuestionListsFourNamesAndYesRemembersThem) {
 
 TEST_F(NowCardTest, NoToTheQuestionRemembersNothing) {
   finishUsingOnlyEditorAndBrowser();
-  ASSERT_NE(card->question(), nullptr);
   const auto before = model().memory().choices();
   click(card->question()->no());
   settle();
@@ -269,53 +234,35 @@ TEST_F(NowCardTest, NoToTheQuestionRemembersNothing) {
 
 TEST_F(NowCardTest, RowActionsMoveRowsAndAreRemembered) {
   showStage();
-  // "Show this one" on a hidden app: it comes back, moves to the kept rows, and is
-  // remembered as one to keep.
-  auto* photos = row(card->receipt()->stowed(), "Photos");
-  ASSERT_NE(photos, nullptr);
-  click(photos, photos->actionRect().center());
+  // The chevron opens a window row to its hosts; that is the card's own business.
+  ASSERT_EQ(card->receipt()->stowed()->windowRows().size(), 1u);
+  auto* window = card->receipt()->stowed()->windowRows()[0];
+  EXPECT_FALSE(window->expanded());
+  const auto stage = model().openStage();
+  click(window->row(), QPoint(30, 11));
+  EXPECT_TRUE(window->expanded());
+  EXPECT_EQ(window->row()->disclosed(), true);
+  EXPECT_EQ(window->hostLines(), (QStringList{"github.com  3", "Local notes", "news.example.org"}));
+  // A click on an app row outside its action does nothing.
+  click(row(card->receipt()->stowed(), "Mail"), QPoint(20, 11));
   settle();
+  EXPECT_EQ(model().openStage(), stage);
+
+  // "Show this one" on a hidden app: it comes back, moves to the kept rows, and is
+  // remembered as one to keep; "Hide this one too" on a kept app is the mirror image.
+  clickAction(row(card->receipt()->stowed(), "Photos"));
   EXPECT_FALSE(desktop().app("com.example.Photos")->isHidden);
   EXPECT_NE(row(card->receipt()->kept(), "Photos"), nullptr);
   EXPECT_EQ(row(card->receipt()->stowed(), "Photos"), nullptr);
   EXPECT_EQ(model().memory().choices().at("com.example.Photos"), StagePlanner::Remembered::keep);
   EXPECT_EQ(card->because()->text(), "Photos stays from now on, because you said so.");
 
-  // "Hide this one too" on a kept app: the mirror image.
-  auto* notes = row(card->receipt()->kept(), "Notes");
-  ASSERT_NE(notes, nullptr);
-  click(notes, notes->actionRect().center());
-  settle();
+  clickAction(row(card->receipt()->kept(), "Notes"));
   EXPECT_TRUE(desktop().app("com.example.Notes")->isHidden);
   EXPECT_NE(row(card->receipt()->stowed(), "Notes"), nullptr);
   EXPECT_EQ(model().memory().choices().at("com.example.Notes"), StagePlanner::Remembered::stow);
 
-  // A click on a row outside its action does nothing to an app row.
-  const auto stage = model().openStage();
-  click(row(card->receipt()->stowed(), "Mail"), QPoint(20, 11));
-  settle();
-  EXPECT_EQ(model().openStage(), stage);
-}
-
-TEST_F(NowCardTest, TheChevronDisclosesTheWindowsHostsAndStaysOpen) {
-  showStage();
-  ASSERT_EQ(card->receipt()->stowed()->windowRows().size(), 1u);
-  auto* window = card->receipt()->stowed()->windowRows()[0];
-  EXPECT_FALSE(window->expanded());
-  click(window->row(), QPoint(30, 11));
-  EXPECT_TRUE(window->expanded());
-  EXPECT_EQ(window->row()->disclosed(), true);
-  EXPECT_EQ(window->hostLines(), (QStringList{"github.com  3", "Local notes", "news.example.org"}));
-  settle();
-  card->receipt()->ensureWidgetVisible(window, 0, 80);
-  writeScreen(render(*card), "card-stage-disclosed");
-  const auto stage = model().openStage();
-  EXPECT_EQ(model().openStage(), stage);  // opening a row is the card's own business
-
-  // A change of the stage redraws the receipt; the open window stays open.
-  auto* mail = row(card->receipt()->stowed(), "Mail");
-  click(mail, mail->actionRect().center());
-  settle();
+  // The receipt was drawn again; the open window stays open.
   ASSERT_EQ(card->receipt()->stowed()->windowRows().size(), 1u);
   window = card->receipt()->stowed()->windowRows()[0];
   EXPECT_TRUE(window->expanded());
