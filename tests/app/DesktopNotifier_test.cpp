@@ -1,6 +1,4 @@
-// The desktop notification on a private session bus of its own (dbus-daemon), with a
-// stand-in notification service registered by the test: the call reaches it with the
-// application's name and the words, and with no service there nothing is sent.
+// The desktop notification over a private dbus-daemon with a stand-in service.
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>

@@ -1,7 +1,4 @@
-// The walk-through over a real model: the line typed on screen 2, the verbs of the last
-// screen with and without a line, the step kept within the six screens, the login choice
-// applied only from the last screen, and the shortcut list as Linux names the keys. Each
-// screen is also written as a PNG.
+// The walk-through over a real model; each screen is also written as a PNG.
 #include <gtest/gtest.h>
 
 #include <QTest>
@@ -51,7 +48,6 @@ class FirstRunTest : public CardFixture {
 TEST_F(FirstRunTest, ReturnOnTheSecondScreenStoresTheLineAndGoesOn) {
   auto& run = open(1);
   ASSERT_NE(run.input(), nullptr);
-  EXPECT_TRUE(run.input()->isVisibleTo(&run));
   EXPECT_EQ(run.footnote()->text(), "Later, Control Alt Super N writes it from any app.");
   QTest::keyClicks(run.input()->editor(), "Write the Q3 report");
   QTest::keyClick(run.input()->editor(), Qt::Key_Return);
@@ -78,7 +74,6 @@ TEST_F(FirstRunTest, ReturnOnTheSecondScreenStoresTheLineAndGoesOn) {
 TEST_F(FirstRunTest, TheLastScreenOffersStartOnlyWithALine) {
   auto& run = open(5);
   EXPECT_EQ(run.verbTitles(), (QStringList{"Back", "Got it"}));
-  EXPECT_TRUE(run.verb("Got it")->prominent());
   writeScreen(render(run), "first-run-6");
 
   model().capture("Write the Q3 report");
@@ -107,7 +102,6 @@ TEST_F(FirstRunTest, AStepBeyondTheScreensShowsTheLast) {
   EXPECT_EQ(run.title()->text(), titleOf(0));
   run.select(3);
   EXPECT_EQ(run.title()->text(), titleOf(3));
-  EXPECT_EQ(run.dots()->titles()[0], "Nothing gets done on a messy desk.");
 }
 
 TEST_F(FirstRunTest, TheLoginChoiceCountsOnlyOnTheLastScreen) {
@@ -130,7 +124,6 @@ TEST_F(FirstRunTest, TheLoginChoiceCountsOnlyOnTheLastScreen) {
   EXPECT_TRUE(open(5).openAtLogin());
   QTest::mouseClick(view->closeMark(), Qt::LeftButton);
   EXPECT_EQ(loginSets, (std::vector<bool>{true, true}));
-  EXPECT_EQ(view->closeMark()->toolTip(), "Close, or press Escape");
 }
 
 TEST_F(FirstRunTest, ShortcutsAreListedAsLinuxNamesTheKeys) {
