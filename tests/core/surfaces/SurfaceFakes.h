@@ -5,6 +5,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <latch>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -18,24 +19,14 @@
 
 namespace tervane::testing {
 
+// Holds whoever waits at it until the test opens it, once.
 class Gate {
  public:
-  void wait() {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return open_; });
-  }
-  void open() {
-    {
-      std::lock_guard guard(mutex_);
-      open_ = true;
-    }
-    changed_.notify_all();
-  }
+  void wait() { open_.wait(); }
+  void open() { open_.count_down(); }
 
  private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool open_ = false;
+  std::latch open_{1};
 };
 
 // Records every call, lets the test wait until a number of them have arrived, and holds
