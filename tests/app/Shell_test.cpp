@@ -121,7 +121,6 @@ TEST_F(ShellTest, AFirstLaunchWiresEverythingAndShowsTheWalkThrough) {
   }
   ASSERT_NE(delegate->welcomePanel().panel(), nullptr);
   EXPECT_TRUE(delegate->welcomePanel().panel()->isVisible());
-  EXPECT_NE(delegate->menuBar().card(), nullptr);
 
   // Linux installs are updated by the package manager: the row says so, greyed. What Qt
   // draws itself is as dark as the rest: the bar menu and tooltips.
@@ -176,8 +175,7 @@ TEST_F(ShellTest, ALaunchRecoversTheStageARunThatDiedLeftBehind) {
   press("start");
   ASSERT_TRUE(model().openStage());
   const auto stage = *model().openStage();
-  ASSERT_FALSE(stage.stowed.empty());
-  ASSERT_EQ(stage.stowed.front().kind, StageItem::Kind::app);
+  ASSERT_TRUE(!stage.stowed.empty() && stage.stowed.front().kind == StageItem::Kind::app);
   const auto stowedApp = stage.stowed.front().id;
   EXPECT_TRUE(hidden(stowedApp));
   // The process dies without quitting (launch drops the running shell): nothing is
