@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/stage/StageItems.h"
 #include "guard/GuardMonitor.h"
 #include "support/FakeActivationSource.h"
 
@@ -18,34 +19,16 @@ void PrintTo(const GuardVerdict& verdict, std::ostream* out) {
 namespace {
 
 using GuardPolicy::Trigger;
+using testing::tabItem;
+using testing::windowItem;
 using Reason = GuardVerdict::Reason;
-
-StageItem item(std::string id, StageItem::Kind kind, std::string name) {
-  StageItem item;
-  item.id = std::move(id);
-  item.kind = kind;
-  item.name = std::move(name);
-  return item;
-}
-
-StageItem tab(std::string id, std::string parent) {
-  StageItem tab = item(std::move(id), StageItem::Kind::tab, "A tab");
-  tab.parentId = std::move(parent);
-  return tab;
-}
-
-StageItem window(std::string id) {
-  StageItem window = item(std::move(id), StageItem::Kind::window, "Chrome window, 1 tab");
-  window.browser = "chrome";
-  return window;
-}
 
 // Slack and Music stowed with a Chrome window and its tab; Mail kept.
 StageSnapshot stage() {
   StageSnapshot s;
   s.actionText = "write the report";
-  s.stowed = {StageItem::app("com.tinyspeck.slackmacgap", "Slack"), window("chrome:7"),
-              tab("chrome:7#1", "chrome:7"), StageItem::app("com.apple.Music", "Music")};
+  s.stowed = {StageItem::app("com.tinyspeck.slackmacgap", "Slack"), windowItem("chrome:7"),
+              tabItem("chrome:7", "1"), StageItem::app("com.apple.Music", "Music")};
   s.kept = {StageItem::app("com.apple.mail", "Mail")};
   return s;
 }

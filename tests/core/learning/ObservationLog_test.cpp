@@ -2,21 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include "core/stage/StageItems.h"
+
 namespace tervane {
 namespace {
 
 using ObservationLog::Observation;
 using ObservationLog::Prompt;
 using R = StagePlanner::Remembered;
+using testing::ids;
 
 StageItem app(const std::string& name) {
   return StageItem::app("com." + name, name);
-}
-
-std::vector<std::string> ids(const std::vector<StageItem>& items) {
-  std::vector<std::string> out;
-  for (const auto& i : items) out.push_back(i.id);
-  return out;
 }
 
 GuardEvent event(const std::string& id, bool letThrough) {
@@ -35,8 +32,7 @@ Observation putAway(std::vector<std::string> names, std::string line = "write th
 TEST(ObservationLog, ConditionsPickKeptAppsInOrderAndAskTheUsageTestLast) {
   StageSnapshot stage;
   stage.actionText = "write the report";
-  StageItem window = StageItem::app("chrome:7", "Chrome window");
-  window.kind = StageItem::Kind::window;
+  const auto window = testing::windowItem("chrome:7");
   stage.kept = {app("Music"), app("Slack"), app("Notes"), app("Mail"),   app("Maps"),
                 window,       app("Fixed"), app("Used"),  app("Photos"), app("Kept")};
   stage.stowed = {app("Stowed")};

@@ -4,32 +4,17 @@
 
 #include <cmath>
 
+#include "core/stage/StageItems.h"
 #include "look/ShieldLayout.h"
 
 namespace tervane {
 namespace {
 
+using testing::tabItem;
+using testing::windowItem;
+
 StageItem app(const std::string& name) {
   return StageItem::app("com.example." + name, name);
-}
-
-StageItem window(const std::string& id, std::optional<int> tabCount = std::nullopt) {
-  StageItem item;
-  item.id = id;
-  item.kind = StageItem::Kind::window;
-  item.name = "Chrome window";
-  item.tabCount = tabCount;
-  return item;
-}
-
-StageItem tab(const std::string& parent, const std::string& name, std::optional<std::string> url) {
-  StageItem item;
-  item.id = parent + "#" + name;
-  item.kind = StageItem::Kind::tab;
-  item.name = name;
-  item.url = std::move(url);
-  item.parentId = parent;
-  return item;
 }
 
 std::vector<GuardEvent> events(int count) {
@@ -51,17 +36,17 @@ TEST(Receipt, HeightCountsRowsSectionsAndGuardEventsButNeverTabs) {
   EXPECT_EQ(Receipt::receiptHeight(stage), 6 * 22 + 3 * 27 + 2 * 22);
 
   StageSnapshot onlyStowed;
-  onlyStowed.stowed = {window("chrome:1", 2), tab("chrome:1", "a", std::nullopt),
-                       tab("chrome:1", "b", std::nullopt), app("c")};
+  onlyStowed.stowed = {windowItem("chrome:1", 2), tabItem("chrome:1", "a"),
+                       tabItem("chrome:1", "b"), app("c")};
   EXPECT_EQ(Receipt::receiptHeight(onlyStowed), 2 * 22 + 27);
 
   EXPECT_EQ(Receipt::receiptHeight(StageSnapshot{}), 0);
 }
 
 TEST(Receipt, RowsListAppsThenWindowsWithTheirOwnTabs) {
-  const auto rows = Receipt::rows({window("chrome:1"), tab("chrome:1", "one", std::nullopt),
-                                   app("mail"), tab("chrome:2", "elsewhere", std::nullopt),
-                                   window("chrome:3"), tab("chrome:1", "two", std::nullopt)});
+  const auto rows = Receipt::rows({windowItem("chrome:1"), tabItem("chrome:1", "one"),
+                                   app("mail"), tabItem("chrome:2", "elsewhere"),
+                                   windowItem("chrome:3"), tabItem("chrome:1", "two")});
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0].item.name, "mail");
   EXPECT_TRUE(rows[0].tabs.empty());
@@ -74,13 +59,13 @@ TEST(Receipt, RowsListAppsThenWindowsWithTheirOwnTabs) {
 
 TEST(Receipt, ByHostCountsLargerFirstThenByKeyAndFallsBackToTheTabName) {
   const auto hosts = Receipt::byHost({
-      tab("w", "Issue", "https://github.com/a"),
-      tab("w", "Docs", "https://www.example.org/"),
-      tab("w", "PR", "https://github.com/b"),
-      tab("w", "Notes", "file:///home/me/notes.txt"),
-      tab("w", "Blank", std::nullopt),
-      tab("w", "Notes", "about:blank"),
-      tab("w", "Actions", "https://GitHub.com/c"),
+      tabItem("w", "Issue", "https://github.com/a"),
+      tabItem("w", "Docs", "https://www.example.org/"),
+      tabItem("w", "PR", "https://github.com/b"),
+      tabItem("w", "Notes", "file:///home/me/notes.txt"),
+      tabItem("w", "Blank"),
+      tabItem("w", "Notes", "about:blank"),
+      tabItem("w", "Actions", "https://GitHub.com/c"),
   });
   EXPECT_EQ(hosts, (std::vector<Receipt::HostCount>{
                        {"github.com", 3}, {"Notes", 2}, {"Blank", 1}, {"example.org", 1}}));

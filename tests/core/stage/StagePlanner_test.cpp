@@ -4,10 +4,13 @@
 
 #include <limits>
 
+#include "core/stage/StageItems.h"
+
 namespace tervane {
 namespace {
 
 using R = StagePlanner::Remembered;
+using testing::ids;
 const SeedRule kRule = SeedRule::defaultRule();
 const std::string kMinutes = "You had not used them in the last 20 minutes.";
 const std::string kWanted = "They are not part of what you are doing right now.";
@@ -16,12 +19,6 @@ const std::string kMemory = " Some of that is what you told me last time.";
 
 AppFacts app(std::string id, std::optional<double> age, bool front = false, bool canHide = true) {
   return AppFacts{id, "Name of " + id, front, age, canHide};
-}
-
-std::vector<std::string> ids(const std::vector<StageItem>& items) {
-  std::vector<std::string> out;
-  for (const auto& i : items) out.push_back(i.id);
-  return out;
 }
 
 std::vector<std::int64_t> windowIds(const std::vector<WindowFacts>& windows) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/Text.h"
+#include "core/stage/StageItems.h"
 #include "words/ClearingStrings.h"
 #include "words/MenuStrings.h"
 #include "words/ReceiptWords.h"
@@ -10,20 +11,15 @@
 namespace tervane {
 namespace {
 
-StageItem item(std::string id, StageItem::Kind kind) {
-  StageItem item = StageItem::app(std::move(id), "Item");
-  item.kind = kind;
-  return item;
-}
+using testing::tabItem;
+using testing::windowItem;
 
 StageSnapshot stowing(int apps, int windows, int tabs, const std::string& firstApp = "Slack") {
   StageSnapshot s;
-  for (int i = 0; i < tabs; ++i)
-    s.stowed.push_back(item("chrome:1#" + std::to_string(i), StageItem::Kind::tab));
+  for (int i = 0; i < tabs; ++i) s.stowed.push_back(tabItem("chrome:1", std::to_string(i)));
   for (int i = 0; i < apps; ++i)
     s.stowed.push_back(StageItem::app("com." + std::to_string(i), i ? "Other" : firstApp));
-  for (int i = 0; i < windows; ++i)
-    s.stowed.push_back(item("chrome:" + std::to_string(i), StageItem::Kind::window));
+  for (int i = 0; i < windows; ++i) s.stowed.push_back(windowItem("chrome:" + std::to_string(i)));
   return s;
 }
 
@@ -116,21 +112,14 @@ TEST(SystemIdentity, ReadsNameAndVersionFromOsRelease) {
 
 TEST(ReceiptWords, SummaryCountsAppsWindowsAndTheWindowsTabs) {
   const auto app = StageItem::app("com.example.mail", "Mail");
-  StageItem window;
-  window.kind = StageItem::Kind::window;
-  window.tabCount = 7;
-  StageItem tab;
-  tab.kind = StageItem::Kind::tab;
-
+  const auto window = windowItem("chrome:1", 7);
+  const auto tab = tabItem("chrome:1", "a");
   EXPECT_EQ(ReceiptWords::summary({app, app, window, window, window}),
             "2 apps, 3 windows, 21 tabs");
   EXPECT_EQ(ReceiptWords::summary({app}), "1 app");
-  StageItem single = window;
-  single.tabCount = 1;
-  StageItem uncounted = window;
-  uncounted.tabCount.reset();
-  EXPECT_EQ(ReceiptWords::summary({single, uncounted}), "2 windows, 1 tab");
-  EXPECT_EQ(ReceiptWords::summary({uncounted}), "1 window");
+  EXPECT_EQ(ReceiptWords::summary({windowItem("chrome:2", 1), windowItem("chrome:3")}),
+            "2 windows, 1 tab");
+  EXPECT_EQ(ReceiptWords::summary({windowItem("chrome:3")}), "1 window");
   // Tabs are counted through their windows only.
   EXPECT_EQ(ReceiptWords::summary({tab, tab}), "");
 }
