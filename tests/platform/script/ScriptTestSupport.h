@@ -9,6 +9,7 @@
 #include "script/BrowserRegistry.h"
 #include "script/ScriptEngine.h"
 #include "script/SimulatedBrowser.h"
+#include "surfaces/BrowserAdapters.h"
 
 namespace tervane::testing {
 
@@ -21,6 +22,13 @@ inline constexpr const char* kTwoWindows = R"({"windows":[
   {"id":12,"minimized":true,"visible":true,"activeTabIndex":1,"tabs":[
     {"title":"News","url":"https://news.example.com/"},
     {"title":"Weather","url":"https://weather.example.com/"}]}]})";
+
+// The adapter whose scripts the application sends to `kind`: what it says is what these
+// tests hold to account.
+inline std::unique_ptr<BrowserAdapter> adapter(BrowserKind kind) {
+  if (kind == BrowserKind::safari) return std::make_unique<SafariAdapter>();
+  return std::make_unique<ChromiumAdapter>(kind);
+}
 
 struct Desk {
   std::shared_ptr<BrowserRegistry> registry = std::make_shared<BrowserRegistry>();
@@ -38,15 +46,6 @@ struct Desk {
   ScriptOutcome run(const std::string& script) { return engine.execute(script); }
 };
 
-inline ReplyDescriptor replyOf(const ScriptOutcome& outcome) {
-  if (const auto* failure = std::get_if<ScriptFailure>(&outcome)) {
-    ADD_FAILURE() << "script failed: " << failure->number.value_or(0) << " "
-                  << failure->message.value_or(failure->compileFailure ? "could not compile" : "");
-    return {};
-  }
-  return std::get<ReplyDescriptor>(outcome);
-}
-
 // The error number a script ended with; 0 when it replied, 1 when it did not compile.
 inline int errorOf(const ScriptOutcome& outcome) {
   const auto* failure = std::get_if<ScriptFailure>(&outcome);
@@ -55,7 +54,11 @@ inline int errorOf(const ScriptOutcome& outcome) {
 }
 
 inline nlohmann::json answer(const ScriptOutcome& outcome) {
-  return replyOf(outcome).toJson();
+  if (const auto* failure = std::get_if<ScriptFailure>(&outcome)) {
+    ADD_FAILURE() << "script failed: " << errorOf(outcome) << " " << failure->message.value_or("");
+    return {};
+  }
+  return std::get<ReplyDescriptor>(outcome).toJson();
 }
 
 }  // namespace tervane::testing

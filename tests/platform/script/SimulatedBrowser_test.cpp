@@ -1,7 +1,5 @@
 #include "script/SimulatedBrowser.h"
 
-#include <thread>
-
 #include <gtest/gtest.h>
 
 #include "ScriptTestSupport.h"
@@ -59,22 +57,6 @@ TEST(SimulatedBrowser, FailsWithTheGivenNumberFromTheChosenCallOn) {
   EXPECT_TRUE(browser.isMinimized(12).value());
   EXPECT_EQ(browser.calls(), 5);
   EXPECT_FALSE(browser.dropWindow(99));
-}
-
-TEST(SimulatedBrowser, ReleaseEndsAHoldAndCutsAConnectDelayShort) {
-  Desk desk;
-  auto browser = desk.add("Microsoft Edge", kTwoWindows);
-  // An hour's delay: the test only finishes because release ends it.
-  browser->setConnectDelay(std::chrono::hours(1));
-  ScriptOutcome outcome;
-  std::thread lane([&] {
-    outcome =
-        desk.run("tell application \"Microsoft Edge\"\nreturn count of (every window)\nend tell");
-  });
-  browser->awaitHeldCalls(1);
-  browser->release();
-  lane.join();
-  EXPECT_EQ(answer(outcome), 2);
 }
 
 }  // namespace

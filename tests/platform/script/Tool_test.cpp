@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include "AdapterScripts.h"
 #include "ScriptTestSupport.h"
 #include "support/TempDir.h"
 
@@ -20,50 +19,41 @@ struct ToolRun {
 
 class ToolTest : public ::testing::Test {
  protected:
-  ToolRun runWithoutDisplay(const std::string& arguments, const std::string& script) {
-    return run(arguments, script, "env -u DISPLAY ");
-  }
+  // Runs the tool in the test's folder, with `script` on its standard input.
   ToolRun run(const std::string& arguments, const std::string& script,
               const std::string& prefix = "") {
     writeText(dir_ / "script", script);
-    const std::string command = prefix + "'" + TERVANE_SCRIPT_TOOL + "' " + arguments + " < '" +
-                                (dir_ / "script").string() + "' > '" + (dir_ / "out").string() +
-                                "' 2> '" + (dir_ / "err").string() + "'";
-    const int raw = std::system(command.c_str());
-    ToolRun result;
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = readText(dir_ / "out");
-    result.err = readText(dir_ / "err");
-    return result;
+    const int raw = std::system(("cd '" + dir_.path().string() + "' && " + prefix + "'" +
+                                 TERVANE_SCRIPT_TOOL + "' " + arguments + " <script >out 2>err")
+                                    .c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readText(dir_ / "out"), readText(dir_ / "err")};
   }
   std::string state(const std::string& json) {
     writeText(dir_ / "state.json", json);
-    return "--state '" + (dir_ / "state.json").string() + "'";
+    return "--state state.json";
   }
 
   TempDir dir_;
 };
 
 TEST_F(ToolTest, PrintsTheReplyAndTheStateAfterTheScript) {
-  const auto read =
-      run("--app 'Google Chrome' " + state(kTwoWindows), readScript(BrowserKind::chrome));
+  const auto read = run("--app 'Google Chrome' " + state(kTwoWindows),
+                        adapter(BrowserKind::chrome)->readScript());
   EXPECT_EQ(read.status, 0) << read.err;
   EXPECT_EQ(nlohmann::json::parse(read.out)[0], nlohmann::json::parse("[11, 12]"));
 
   const auto minimized = run("--app Safari --print-state " + state(kTwoWindows),
-                             minimizeScript(BrowserKind::safari, true, {11, 40}));
+                             adapter(BrowserKind::safari)->setMinimizedScript(true, {11, 40}));
   EXPECT_EQ(minimized.status, 0) << minimized.err;
-  const auto newline = minimized.out.find('\n');
-  ASSERT_NE(newline, std::string::npos);
-  EXPECT_EQ(minimized.out.substr(0, newline), "1");
-  const auto after = SimulatedState::parse(minimized.out.substr(newline + 1));
+  ASSERT_EQ(minimized.out.substr(0, 2), "1\n");
+  const auto after = SimulatedState::parse(minimized.out.substr(2));
   ASSERT_TRUE(after.ok()) << minimized.out;
   EXPECT_TRUE(after.value().windows[0].minimized);
 }
 
 TEST_F(ToolTest, ScriptErrorsExitOneAndArgumentErrorsExitTwo) {
   const auto refused = run("--app 'Brave Browser' --fail -1743 " + state(kTwoWindows),
-                           readScript(BrowserKind::brave));
+                           adapter(BrowserKind::brave)->readScript());
   EXPECT_EQ(refused.status, 1);
   const auto error = nlohmann::json::parse(refused.out);
   EXPECT_EQ(error["error"], -1743);
@@ -75,7 +65,7 @@ TEST_F(ToolTest, ScriptErrorsExitOneAndArgumentErrorsExitTwo) {
   EXPECT_NE(uncompiled.err.find("line 1"), std::string::npos);
 
   // Without a state the live desktop is asked for; with no display there is none.
-  const auto live = runWithoutDisplay("--app Safari", "return 1");
+  const auto live = run("--app Safari", "return 1", "env -u DISPLAY ");
   EXPECT_EQ(live.status, 2);
   EXPECT_NE(live.err.find("--state FILE"), std::string::npos);
   EXPECT_EQ(live.out, "");
