@@ -196,20 +196,15 @@ TEST_F(Companion, ACompanionThatNeverAnswersGivesTheLanesRefusal) {
 }
 
 TEST_F(Companion, PeersThatMisbehaveAreDroppedAndOthersStillServed) {
-  const std::string huge("\xff\xff\xff\x7f", 4);
-  const struct {
-    const char* what;
-    std::string bytes;
-  } cases[] = {
+  const std::pair<const char*, std::string> cases[] = {
       {"a message, then bytes that are no frame",
        NativeFraming::encode({{"x", 1}}).value() + "junk"},
       {"a frame that is no object", std::string("\x02\0\0\0[]", 6)},
-      {"an oversized frame", huge},
-  };
-  for (const auto& c : cases) {
+      {"an oversized frame", std::string("\xff\xff\xff\x7f", 4)}};
+  for (const auto& [what, bytes] : cases) {
     StandInHost bad(dir / "companion", "chromium", extension({}));
-    bad.sendRaw(c.bytes);
-    EXPECT_TRUE(bad.dropped()) << c.what;
+    bad.sendRaw(bytes);
+    EXPECT_TRUE(bad.dropped()) << what;
   }
   {
     // A peer that never says hello is dropped after the hello time.

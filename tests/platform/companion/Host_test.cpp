@@ -62,8 +62,7 @@ class Host : public ::testing::Test {
   void start() {
     // A host that left makes writing to it fail, not end the test program.
     ::signal(SIGPIPE, SIG_IGN);
-    int in[2];
-    int out[2];
+    int in[2], out[2];
     ASSERT_EQ(::pipe2(in, O_CLOEXEC), 0);
     ASSERT_EQ(::pipe2(out, O_CLOEXEC), 0);
     toHost.reset(in[1]);
@@ -72,13 +71,11 @@ class Host : public ::testing::Test {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    std::vector<std::string> env{"XDG_RUNTIME_DIR=" + dir.path().string(), "HOME=/nonexistent"};
-    std::vector<char*> envp;
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
+    std::string env[] = {"XDG_RUNTIME_DIR=" + dir.path().string(), "HOME=/nonexistent"};
+    char* envp[] = {env[0].data(), env[1].data(), nullptr};
     char program[] = TERVANE_HOST_TOOL;
     char* argv[] = {program, nullptr};
-    ASSERT_EQ(posix_spawn(&pid, program, &actions, nullptr, argv, envp.data()), 0);
+    ASSERT_EQ(posix_spawn(&pid, program, &actions, nullptr, argv, envp), 0);
     posix_spawn_file_actions_destroy(&actions);
     ::close(in[0]);
     ::close(out[1]);
@@ -143,52 +140,42 @@ TEST_F(Host, WaitsQuietlyForTheApplicationToComeAndComeBack) {
 }
 
 TEST(BrowserOrigin, NamesTheBrowserFromItsProgramAndProfileFromItsArguments) {
-  const std::filesystem::path config = "/home/p/.config";
   const struct {
     const char* program;
     std::vector<std::string> arguments;
     const char* kind;
     const char* profile;
-  } cases[] = {
-      {"/usr/lib/chromium/chromium", {"--type=x"}, "chromium", "/home/p/.config/chromium"},
-      {"/usr/lib/chromium/chromium",
-       {"--user-data-dir=/tmp/a", "chrome-extension://x/"},
-       "chromium",
-       "/tmp/a"},
-      {"/opt/google/chrome/chrome", {}, "chrome", "/home/p/.config/google-chrome"},
-      {"/opt/brave.com/brave/brave", {}, "brave", "/home/p/.config/BraveSoftware/Brave-Browser"},
-      {"/opt/microsoft/msedge/msedge",
-       {"--user-data-dir="},
-       "edge",
-       "/home/p/.config/microsoft-edge"},
-      {"/usr/lib/firefox-esr/firefox-esr", {}, "firefox", "/home/p/.mozilla/firefox"},
-      {"/usr/lib/firefox/firefox",
-       {"-profile", "/tmp/f", "--user-data-dir=/tmp/a"},
-       "firefox",
-       "/tmp/f"},
-      {"/opt/firefox/firefox-bin", {"--profile=/tmp/g", "--profile"}, "firefox", "/tmp/g"},
-      {"/usr/bin/bash", {"--user-data-dir=/tmp/a"}, "", ""},
-  };
+  } cases[] = {{"/usr/lib/chromium/chromium", {"--type=x"}, "chromium", "/c/chromium"},
+               {"/usr/lib/chromium/chromium",
+                {"--user-data-dir=/tmp/a", "chrome-ext://x/"},
+                "chromium",
+                "/tmp/a"},
+               {"/opt/google/chrome/chrome", {}, "chrome", "/c/google-chrome"},
+               {"/opt/brave.com/brave/brave", {}, "brave", "/c/BraveSoftware/Brave-Browser"},
+               {"/opt/microsoft/msedge/msedge", {"--user-data-dir="}, "edge", "/c/microsoft-edge"},
+               {"/usr/lib/firefox-esr/firefox-esr", {}, "firefox", "/h/.mozilla/firefox"},
+               {"/usr/lib/firefox/firefox",
+                {"-profile", "/tmp/f", "--user-data-dir=/a"},
+                "firefox",
+                "/tmp/f"},
+               {"/opt/firefox/firefox-bin", {"--profile=/tmp/g", "--profile"}, "firefox", "/tmp/g"},
+               {"/usr/bin/bash", {"--user-data-dir=/tmp/a"}, "", ""}};
   for (const auto& c : cases) {
-    const auto origin = browserOrigin(c.program, c.arguments, config, "/home/p");
+    const auto origin = browserOrigin(c.program, c.arguments, "/c", "/h");
     EXPECT_EQ(origin.kind, c.kind) << c.program;
     EXPECT_EQ(origin.profile, c.profile) << c.program;
   }
-  const struct {
-    std::string cmdline;
-    std::vector<std::string> arguments;
-  } lines[] = {
-      {std::string("/usr/bin/x\0--a=1 2\0b\0", 21), {"--a=1 2", "b"}},
-      {"/usr/lib/chromium/chromium --user-data-dir=/tmp/my profile --no-first-run",
-       {"--user-data-dir=/tmp/my profile", "--no-first-run"}},
-      {"", {}},
-  };
-  for (const auto& line : lines) EXPECT_EQ(commandLineArguments(line.cmdline), line.arguments);
+  using Args = std::vector<std::string>;
+  EXPECT_EQ(commandLineArguments(std::string("/usr/bin/x\0--a=1 2\0b\0", 21)),
+            (Args{"--a=1 2", "b"}));
+  EXPECT_EQ(commandLineArguments("/usr/bin/chromium --user-data-dir=/tmp/my profile --no-x"),
+            (Args{"--user-data-dir=/tmp/my profile", "--no-x"}));
+  EXPECT_EQ(commandLineArguments(""), Args{});
   EXPECT_EQ(scriptNameForKind("chromium"), "Google Chrome");
   EXPECT_EQ(scriptNameForKind("edge"), "Microsoft Edge");
-  EXPECT_EQ(companionKinds("Google Chrome"), (std::vector<std::string>{"chromium", "chrome"}));
-  EXPECT_EQ(companionKinds("Firefox"), std::vector<std::string>{"firefox"});
-  EXPECT_EQ(companionKinds("Safari"), std::vector<std::string>{});
+  EXPECT_EQ(companionKinds("Google Chrome"), (Args{"chromium", "chrome"}));
+  EXPECT_EQ(companionKinds("Firefox"), Args{"firefox"});
+  EXPECT_EQ(companionKinds("Safari"), Args{});
 }
 
 }  // namespace

@@ -16,8 +16,10 @@ std::string frame(std::string_view body) {
   return frame(body, static_cast<std::uint32_t>(body.size()));
 }
 
+// Brackets and an escaped quote inside a string do not count as nesting.
 TEST(NativeFraming, MessagesSurviveAnySplitOfTheStream) {
-  const nlohmann::json first = {{"id", 1}, {"title", "Caf\xC3\xA9"}};
+  const nlohmann::json first = {
+      {"id", 1}, {"title", "Caf\xC3\xA9" + std::string(100, '[') + "\"" + std::string(100, '{')}};
   const nlohmann::json second = {{"id", 2}};
   const std::string stream =
       NativeFraming::encode(first).value() + NativeFraming::encode(second).value();
@@ -53,10 +55,7 @@ TEST(NativeFraming, WantedStopsAtTheEndOfAFrame) {
 TEST(NativeFraming, BadFramesBreakTheStream) {
   const std::string deep = std::string(NativeFraming::kMaxDepth + 1, '[') +
                            std::string(NativeFraming::kMaxDepth + 1, ']');
-  const struct {
-    const char* what;
-    std::string bytes;
-  } cases[] = {
+  const std::pair<const char*, std::string> cases[] = {
       {"not JSON", frame("{\"id\":")},
       {"an array", frame("[1]")},
       {"a string", frame("\"x\"")},
@@ -67,24 +66,13 @@ TEST(NativeFraming, BadFramesBreakTheStream) {
       {"longer than taken", frame("{}", NativeFraming::kMaxMessageBytes + 1)},
       {"longer than the browser's limit", frame("{}", 0xFFFFFFFFu)},
   };
-  for (const auto& c : cases) {
+  for (const auto& [what, bytes] : cases) {
     FrameReader reader;
-    reader.feed(c.bytes + frame("{}"));
-    auto first = reader.next();
-    EXPECT_FALSE(first.ok()) << c.what;
-    EXPECT_TRUE(reader.broken()) << c.what;
-    EXPECT_FALSE(reader.next().ok()) << c.what << ": a later good frame is not read";
+    reader.feed(bytes + frame("{}"));
+    EXPECT_FALSE(reader.next().ok()) << what;
+    EXPECT_TRUE(reader.broken()) << what;
+    EXPECT_FALSE(reader.next().ok()) << what << ": a later good frame is not read";
   }
-}
-
-TEST(NativeFraming, BracketsInsideStringsDoNotCountAsNesting) {
-  const std::string text =
-      "{\"t\":\"" + std::string(100, '[') + "\\\"" + std::string(100, '{') + "\"}";
-  FrameReader reader;
-  reader.feed(frame(text));
-  auto message = reader.next();
-  ASSERT_TRUE(message.ok());
-  EXPECT_EQ((*message.value())["t"].get<std::string>().size(), 201u);
 }
 
 TEST(NativeFraming, EncodingRefusesWhatTheBrowserWouldNotTake) {
