@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -38,15 +39,6 @@ UniqueFd rawConnect(const std::filesystem::path& socket) {
   return fd;
 }
 
-void sendAll(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const auto n = ::send(fd, text.data() + done, text.size() - done, MSG_NOSIGNAL);
-    if (n <= 0) return;  // the server may close early on purpose
-    done += static_cast<std::size_t>(n);
-  }
-}
-
 // Everything the server writes until it closes the connection (blocks until then).
 std::string readToEnd(int fd) {
   std::string out;
@@ -60,26 +52,23 @@ std::string readToEnd(int fd) {
 
 class ControlServerTest : public ::testing::Test {
  protected:
-  // Starts a server whose handler records each line and answers through `answer`.
+  // Starts a server whose handler records each line and answers with its length, or
+  // holds the reply when `holdReplies`.
   void startServer(ControlServerOptions options = {}) {
-    app.start([this](std::string line,
-                     ControlServer::Reply reply) { onRequest(std::move(line), std::move(reply)); },
-              options);
-  }
-
-  void onRequest(std::string line, ControlServer::Reply reply) {
-    std::unique_lock lock(mutex);
-    onMain.push_back(app.loop.queue()->isMainThread());
-    lines.push_back(line);
-    if (holdReplies) {
-      held.push_back(std::move(reply));
-      lock.unlock();
-      changed.notify_all();
-      return;
-    }
-    lock.unlock();
-    changed.notify_all();
-    reply(ControlProtocol::encode(ControlReply{true, std::to_string(line.size()), nullptr}));
+    app.start(
+        [this](std::string line, ControlServer::Reply reply) {
+          {
+            std::lock_guard lock(mutex);
+            onMain.push_back(app.loop.queue()->isMainThread());
+            lines.push_back(line);
+            if (holdReplies) held.push_back(reply);
+          }
+          changed.notify_all();
+          if (!holdReplies) {
+            reply(ControlProtocol::encode(ControlReply{true, std::to_string(line.size()), {}}));
+          }
+        },
+        options);
   }
 
   // Blocks until the handler holds `count` unanswered replies.
@@ -120,11 +109,6 @@ TEST_F(ControlServerTest, ARequestTravelsToTheMainThreadAndItsReplyComesBack) {
   EXPECT_EQ(seen(), std::vector<std::string>{expected});
   EXPECT_EQ(reply.value().message, std::to_string(expected.size()));
   EXPECT_EQ(onMain, std::vector<bool>{true});
-
-  const std::string longLine(100 * 1024, 'x');
-  auto echoed = client().sendLine(longLine, 15);
-  ASSERT_TRUE(echoed.ok()) << echoed.error().message;
-  EXPECT_EQ(seen().back(), longLine);
 }
 
 TEST_F(ControlServerTest, OversizedAndUnfinishedLinesAreRefusedWithoutReachingTheHandler) {
@@ -136,12 +120,15 @@ TEST_F(ControlServerTest, OversizedAndUnfinishedLinesAreRefusedWithoutReachingTh
   EXPECT_FALSE(reply.value().ok);
   EXPECT_EQ(reply.value().message, "The request is longer than 1 MiB.");
 
-  // Exactly the limit is still a request.
-  auto atLimit = client().sendLine(std::string(ControlProtocol::kMaxRequestBytes, 'y'), 15);
-  ASSERT_TRUE(atLimit.ok()) << atLimit.error().message;
+  // Exactly the limit is still a request, and reaches the handler whole.
+  const std::string atLimit(ControlProtocol::kMaxRequestBytes, 'y');
+  auto whole = client().sendLine(atLimit, 15);
+  ASSERT_TRUE(whole.ok()) << whole.error().message;
+  EXPECT_EQ(ControlProtocol::decodeReply(whole.value()).value().message,
+            std::to_string(atLimit.size()));
 
   auto fd = rawConnect(paths.socket);
-  sendAll(fd.get(), "{\"command\":");
+  ASSERT_EQ(::send(fd.get(), "{\"command\":", 11, MSG_NOSIGNAL), 11);
   ::shutdown(fd.get(), SHUT_WR);
   auto unfinished = ControlProtocol::decodeReply(readToEnd(fd.get()));
   ASSERT_TRUE(unfinished.ok());
@@ -166,9 +153,7 @@ TEST_F(ControlServerTest, TwoClientsAreServedAtOnce) {
 }
 
 TEST_F(ControlServerTest, ASilentClientIsClosedAndOthersStillServed) {
-  ControlServerOptions options;
-  options.readSeconds = 0.05;
-  startServer(options);
+  startServer({.readSeconds = 0.05});
   auto silent = rawConnect(paths.socket);
   EXPECT_EQ(readToEnd(silent.get()), "") << "closed without an answer";
   auto reply = client().sendLine("after", 15);
@@ -204,11 +189,6 @@ TEST_F(ControlServerTest, StopRemovesTheSocketReleasesTheLockAndDropsLateReplies
   held[0]("too late");  // must not crash or write anywhere
   EXPECT_FALSE(std::filesystem::exists(paths.socket));
   EXPECT_TRUE(InstanceLock::acquire(paths.lock).ok());
-
-  auto nobody = client().sendLine("status", 15);
-  ASSERT_FALSE(nobody.ok());
-  EXPECT_EQ(nobody.error().code, ECONNREFUSED);
-  EXPECT_EQ(nobody.error().message, "Tervane Now is not running.");
 }
 
 TEST_F(ControlServerTest, AStaleSocketFromADeadRunIsReplaced) {
@@ -259,18 +239,16 @@ TEST_F(ControlServerTest, APeerOfAnotherUserIsClosedWithoutAnAnswer) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0) << "1 byte read or no close (exit code from the child)";
   EXPECT_TRUE(seen().empty());
-  bool logged = false;
-  for (const auto& record : sink->records()) {
-    logged |= record.category == "control" && record.message.find("65534") != std::string::npos;
-  }
-  EXPECT_TRUE(logged);
+  EXPECT_TRUE(std::ranges::any_of(sink->records(), [](const auto& record) {
+    return record.category == "control" && record.message.find("65534") != std::string::npos;
+  }));
   Log::setSink(nullptr);
 }
 
 TEST(ControlFolder, ChoosesTheRuntimeFolderAndFallsBackToAPrivateTmpFolder) {
   TempDir runtime, tmp;
   auto env = [](std::optional<std::string> value) {
-    return [value](const std::string& name) -> std::optional<std::string> {
+    return [value](const std::string& name) {
       return name == "XDG_RUNTIME_DIR" ? value : std::nullopt;
     };
   };
