@@ -267,15 +267,12 @@ TEST_F(ControlCli, TheProgramReachesTheServerNamedByTheEnvironment) {
   std::lock_guard lock(mutex);
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(requests[1].command, ControlCommand::undo);
-}
 
-TEST(TervaneNowProgram, VersionNamesTheBuild) {
-  testing::TempDir dir;
-  const std::string out = dir.path() / "version";
-  ASSERT_EQ(exitCodeOf(std::string("'") + TERVANE_NOW_TOOL + "' --version >'" + out + "'"), 0);
-  // The build part is filled: a commit and its date, or a package's version.
+  // The version's build part is filled: a commit and its date, or a package's version.
+  const auto version = runtime / "version";
+  ASSERT_EQ(exitCodeOf(tool + " --version >'" + version.string() + "'"), 0);
   EXPECT_THAT(
-      testing::readText(out),
+      testing::readText(version),
       ::testing::MatchesRegex("Tervane Now for Linux [0-9]+\\.[0-9]+\\.[0-9]+ \\([^)]+\\)\n"));
 }
 

@@ -88,19 +88,20 @@ TEST(Preview, DeniedBrowsersAndAwayAreReported) {
 
 TEST(Preview, BadInputIsOneClearLineAndStatusTwo) {
   testing::TempDir dir;
-  testing::writeText(dir / "list.json", "[1, 2]");
-  testing::writeText(dir / "broken.json", "{\"apps\": [");
-  testing::writeText(dir / "wrong.json", R"({"apps": [{"name": "no id"}]})");
-  testing::writeText(dir / "browser.json", R"({"browsers": {"opera": {"windows": []}}})");
-  for (const char* file :
-       {"list.json", "broken.json", "wrong.json", "browser.json", "absent.json"}) {
+  const std::pair<const char*, const char*> files[] = {
+      {"list.json", "[1, 2]"},
+      {"broken.json", "{\"apps\": ["},
+      {"wrong.json", R"({"apps": [{"name": "no id"}]})"},
+      {"browser.json", R"({"browsers": {"opera": {"windows": []}}})"},
+      {"absent.json", nullptr}};
+  for (const auto& [file, text] : files) {
+    if (text) testing::writeText(dir / file, text);
     auto run = preview(dir / file, "write");
     EXPECT_EQ(run.status, 2) << file;
     EXPECT_TRUE(run.out.empty()) << file;
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
   }
-  auto blank = preview(kWorkday, " \n ");
-  EXPECT_EQ(blank.status, 2);
+  EXPECT_EQ(preview(kWorkday, " \n ").status, 2);
 }
 
 // A browser the running application answers for is read through it, with its word on
