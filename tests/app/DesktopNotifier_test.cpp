@@ -29,29 +29,26 @@ class FakeNotifications final : public QObject {
 
 TEST(DesktopNotifier, ReachesTheServiceOnTheBusAndSaysWhenThereIsNone) {
   QProcess daemon;
-  daemon.start(QStringLiteral("dbus-daemon"),
-               {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                QStringLiteral("--print-address=1")});
+  daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
   ASSERT_TRUE(daemon.waitForStarted(10000));
   ASSERT_TRUE(QTest::qWaitFor([&] { return daemon.canReadLine(); }, 10000));
   const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
 
-  QDBusConnection app = QDBusConnection::connectToBus(address, QStringLiteral("app"));
+  QDBusConnection app = QDBusConnection::connectToBus(address, "app");
   ASSERT_TRUE(app.isConnected());
-  EXPECT_FALSE(DesktopNotifier::notify(app, QStringLiteral("Tervane Now"), QStringLiteral("x")));
+  EXPECT_FALSE(DesktopNotifier::notify(app, "Tervane Now", "x"));
 
   FakeNotifications service;
-  QDBusConnection host = QDBusConnection::connectToBus(address, QStringLiteral("host"));
-  ASSERT_TRUE(host.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &service,
+  QDBusConnection host = QDBusConnection::connectToBus(address, "host");
+  ASSERT_TRUE(host.registerObject("/org/freedesktop/Notifications", &service,
                                   QDBusConnection::ExportAllSlots));
   ASSERT_TRUE(host.registerService(QString::fromLatin1(DesktopNotifier::kService)));
-  EXPECT_TRUE(DesktopNotifier::notify(app, QStringLiteral("Tervane Now"),
-                                      QStringLiteral("Press Ctrl+Alt+Super+N")));
+  EXPECT_TRUE(DesktopNotifier::notify(app, "Tervane Now", "Press Ctrl+Alt+Super+N"));
   EXPECT_TRUE(QTest::qWaitFor([&] { return !service.seen.isEmpty(); }, 10000));
   EXPECT_EQ(service.seen, QStringList{"Tervane Now | Tervane Now | Press Ctrl+Alt+Super+N"});
 
-  QDBusConnection::disconnectFromBus(QStringLiteral("host"));
-  QDBusConnection::disconnectFromBus(QStringLiteral("app"));
+  QDBusConnection::disconnectFromBus("host");
+  QDBusConnection::disconnectFromBus("app");
   daemon.terminate();
   daemon.waitForFinished(10000);
 }
