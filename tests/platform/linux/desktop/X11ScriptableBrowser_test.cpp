@@ -5,6 +5,7 @@
 #include "linux/X11Platform.h"
 #include "support/TempDir.h"
 #include "support/XTestDesktop.h"
+#include "surfaces/BrowserAdapters.h"
 
 namespace tervane::x11 {
 namespace {
@@ -61,6 +62,19 @@ TEST(X11ScriptableBrowser, TheBrowserScriptsReadAndMoveTheBrowsersWindows) {
   EXPECT_EQ(titles(news.value()), std::vector<std::string>{"News"});
   EXPECT_EQ(surface->windows(BrowserKind::edge).error(), AppleScriptError::notRunning());
   EXPECT_EQ(surface->windows(BrowserKind::safari).error(), AppleScriptError::notRunning());
+  // The diagnostic tool reads the same from the live desktop.
+  testing::writeText(desktop.home() / "script.txt",
+                     ChromiumAdapter(BrowserKind::chrome).readScript());
+  ASSERT_EQ(desktop.run({"sh", "-c",
+                         std::string("exec '") + TERVANE_SCRIPT_TOOL +
+                             "' --app 'Google Chrome' < script.txt > reply.json"},
+                        30, desktop.home().path()),
+            0)
+      << testing::readText(desktop.home() / "reply.json");
+  EXPECT_EQ(nlohmann::json::parse(testing::readText(desktop.home() / "reply.json"), nullptr, false),
+            nlohmann::json::parse("[[" + std::to_string(two) + "," + std::to_string(one) +
+                                  "],[false,false],[1,1],[\"Two\",\"One\"],[\"\",\"\"],"
+                                  "[true,true]]"));
 
   // Focusing raises the window among the others without taking the focus.
   ASSERT_TRUE(surface->focus(one, 1, BrowserKind::chrome).ok());
