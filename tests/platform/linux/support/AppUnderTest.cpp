@@ -42,7 +42,6 @@ std::vector<std::string> AppUnderTest::environment() const {
 
 void AppUnderTest::start() {
   ASSERT_EQ(process_, nullptr) << "already running";
-  ++launches_;
   process_ = ChildProcess::start({program_}, environment(), -1, (home_ / "app.log").string());
 }
 

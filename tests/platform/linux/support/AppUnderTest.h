@@ -37,7 +37,6 @@ class AppUnderTest {
   int terminate();
   // Kills it (SIGKILL) at once, as a crash would.
   void kill();
-  bool isRunning() const { return process_ != nullptr; }
   pid_t pid() const { return process_ ? process_->pid() : -1; }
 
   struct Outcome {
@@ -67,7 +66,6 @@ class AppUnderTest {
   std::vector<std::string> desktopEnvironment_;
   std::string program_;
   TempDir home_;
-  int launches_ = 0;
   std::unique_ptr<ChildProcess> process_;
 };
 

@@ -29,18 +29,20 @@ std::vector<std::string> temporaries(const std::filesystem::path& folder) {
   return found;
 }
 
+using Args = std::vector<std::string>;
+
 class Rounds {
  public:
   Rounds(AppUnderTest& app, const CrashDesktop& desktop, unsigned seed)
       : app_(app), desktop_(desktop), random_(seed) {}
 
   // The steps of a stage, each a command line; some read the stage to choose their item.
-  std::vector<std::function<std::vector<std::string>()>> steps(int round) {
+  std::vector<std::function<Args()>> steps(int round) {
     return {
         [round] {
-          return std::vector<std::string>{"capture", "round " + std::to_string(round)};
+          return Args{"capture", "round " + std::to_string(round)};
         },
-        [] { return std::vector<std::string>{"start"}; },
+        [] { return Args{"start"}; },
         [this] {
           // The person reaches for something put away (not one they minimized themselves).
           std::vector<std::string> ids;
@@ -48,23 +50,23 @@ class Rounds {
             if (isDesktopApp(id) && !desktop_.minimizedByPerson.count(id)) ids.push_back(id);
           }
           const auto id = pick(ids);
-          if (id.empty()) return std::vector<std::string>{"status"};
+          if (id.empty()) return Args{"status"};
           app_.command({"status", "--until", "settled"});
           desktop_.activate(id, false);
-          return std::vector<std::string>{"status", "--until", "shield"};
+          return Args{"status", "--until", "shield"};
         },
         [this] {
-          return std::vector<std::string>{"answer", random_() % 2 ? "yes" : "no"};
+          return Args{"answer", random_() % 2 ? "yes" : "no"};
         },
         [this] {
-          return std::vector<std::string>{"keep", pick(stageIds("stowed"))};
+          return Args{"keep", pick(stageIds("stowed"))};
         },
         [this] {
-          return std::vector<std::string>{"stow", pick(stageIds("kept"))};
+          return Args{"stow", pick(stageIds("kept"))};
         },
-        [] { return std::vector<std::string>{"pause"}; },
-        [] { return std::vector<std::string>{"pause"}; },
-        [] { return std::vector<std::string>{"done"}; },
+        [] { return Args{"pause"}; },
+        [] { return Args{"pause"}; },
+        [] { return Args{"done"}; },
     };
   }
 

@@ -142,51 +142,46 @@ void ChildProcess::stop(double seconds) {
 namespace {
 
 // Starts a server that writes one line to descriptor `fd` once it is ready (Xvfb its
-// display number, dbus-daemon its address), and gives that line.
+// display number, dbus-daemon its address), and gives that line ("" when none came).
 std::string startReady(std::unique_ptr<ChildProcess>& server,
                        const std::function<std::vector<std::string>(int fd)>& argv,
-                       const std::string& name) {
+                       const std::vector<std::string>& env = {}) {
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  server = ChildProcess::start(argv(fds[1]), {}, fds[1]);
+  server = ChildProcess::start(argv(fds[1]), env, fds[1]);
   ::close(fds[1]);
-  std::string line;
-  const auto deadline = deadlineAfter(30);
-  while (line.find('\n') == std::string::npos) {
-    pollfd p{fds[0], POLLIN, 0};
-    if (::poll(&p, 1, static_cast<int>(secondsLeft(deadline) * 1000)) <= 0) break;
-    char buffer[256];
-    const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
-    if (n <= 0) break;
-    line.append(buffer, static_cast<std::size_t>(n));
-  }
+  const std::string line = readLine(fds[0]);
   ::close(fds[0]);
-  if (line.find('\n') == std::string::npos) throw std::runtime_error(name + " did not start");
-  return line.substr(0, line.find('\n'));
+  return line;
+}
+
+std::vector<std::string> dbusDaemon(int fd, const std::vector<std::string>& more = {}) {
+  std::vector<std::string> argv = {"dbus-daemon", "--session", "--nofork",
+                                   "--print-address=" + std::to_string(fd)};
+  argv.insert(argv.end(), more.begin(), more.end());
+  return argv;
+}
+
+bool contains(const std::vector<xcb_window_t>& list, xcb_window_t window) {
+  return std::find(list.begin(), list.end(), window) != list.end();
 }
 
 }  // namespace
 
 XTestDesktop::XTestDesktop(std::string windowManager) : manager_(std::move(windowManager)) {
-  display_ =
-      ":" + startReady(
-                server_,
-                [](int fd) {
-                  return std::vector<std::string>{"Xvfb",      "-displayfd", std::to_string(fd),
-                                                  "-screen",   "0",          "1280x1024x24",
-                                                  "-nolisten", "tcp",        "-noreset"};
-                },
-                "Xvfb");
+  display_ = startReady(server_, [](int fd) {
+    return std::vector<std::string>{"Xvfb",      "-displayfd", std::to_string(fd),
+                                    "-screen",   "0",          "1280x1024x24",
+                                    "-nolisten", "tcp",        "-noreset"};
+  });
+  if (display_.empty()) throw std::runtime_error("Xvfb did not start");
+  display_ = ":" + display_;
   // One session bus for the desktop's programs, which ends with it: a program that finds
   // none would start one of its own that outlives the test.
-  busAddress_ = startReady(
-      bus_,
-      [&](int fd) {
-        return std::vector<std::string>{"dbus-daemon", "--session", "--nofork",
-                                        "--print-address=" + std::to_string(fd),
-                                        "--address=unix:path=" + (home_ / "bus").string()};
-      },
-      "dbus-daemon");
+  busAddress_ = startReady(bus_, [&](int fd) {
+    return dbusDaemon(fd, {"--address=unix:path=" + (home_ / "bus").string()});
+  });
+  if (busAddress_.empty()) throw std::runtime_error("dbus-daemon did not start");
 
   auto connection = x11::XConnection::open(display_);
   if (!connection) throw std::runtime_error("cannot connect to " + display_);
@@ -318,20 +313,13 @@ void XTestDesktop::waitForWindowManagerLoop() {
     xcb_change_property(watcher_->raw(), XCB_PROP_MODE_REPLACE, watcher_->root(), kick,
                         XCB_ATOM_CARDINAL, 32, 1, &round);
     watcher_->flush();
-    const bool managed = waitUntil(
-        [&] {
-          const auto list = clients();
-          return std::find(list.begin(), list.end(), probe) != list.end();
-        },
-        std::min(0.25, secondsLeft(deadline)));
+    const bool managed = waitUntil([&] { return contains(clients(), probe); },
+                                   std::min(0.25, secondsLeft(deadline)));
     if (managed) {
       xcb_destroy_window(watcher_->raw(), probe);
       xcb_delete_property(watcher_->raw(), watcher_->root(), kick);
       watcher_->flush();
-      waitUntil([&] {
-        const auto list = clients();
-        return std::find(list.begin(), list.end(), probe) == list.end();
-      });
+      waitUntil([&] { return !contains(clients(), probe); });
       return;
     }
   }
@@ -428,35 +416,26 @@ xcb_window_t XTestDesktop::createWindow(const WindowSpec& spec) {
   const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
   xcb_create_window(c, XCB_COPY_FROM_PARENT, window, watcher_->root(), 10, 10, 200, 120, 0,
                     XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
-  if (!spec.className.empty()) {
-    // WM_CLASS is the instance name and the class, each ended by a NUL.
-    const std::string value = spec.className + '\0' + spec.className + '\0';
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
-                        static_cast<std::uint32_t>(value.size()), value.data());
-  }
-  if (spec.pid) {
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atoms._NET_WM_PID, XCB_ATOM_CARDINAL, 32,
-                        1, &*spec.pid);
-  }
-  if (!spec.title.empty()) {
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atoms._NET_WM_NAME, atoms.UTF8_STRING, 8,
-                        static_cast<std::uint32_t>(spec.title.size()), spec.title.data());
-  }
-  if (spec.dialog) {
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atoms._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM,
-                        32, 1, &atoms._NET_WM_WINDOW_TYPE_DIALOG);
-  }
-  if (spec.skipTaskbar) {
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atoms._NET_WM_STATE, XCB_ATOM_ATOM, 32, 1,
-                        &atoms._NET_WM_STATE_SKIP_TASKBAR);
-  }
+  const auto set = [&](xcb_atom_t property, xcb_atom_t type, std::uint8_t format, std::size_t count,
+                       const void* data) {
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, property, type, format,
+                        static_cast<std::uint32_t>(count), data);
+  };
+  // WM_CLASS is the instance name and the class, each ended by a NUL.
+  const std::string wmClass = spec.className + '\0' + spec.className + '\0';
+  if (!spec.className.empty())
+    set(XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, wmClass.size(), wmClass.data());
+  if (spec.pid) set(atoms._NET_WM_PID, XCB_ATOM_CARDINAL, 32, 1, &*spec.pid);
+  if (!spec.title.empty())
+    set(atoms._NET_WM_NAME, atoms.UTF8_STRING, 8, spec.title.size(), spec.title.data());
+  if (spec.dialog)
+    set(atoms._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 32, 1, &atoms._NET_WM_WINDOW_TYPE_DIALOG);
+  if (spec.skipTaskbar)
+    set(atoms._NET_WM_STATE, XCB_ATOM_ATOM, 32, 1, &atoms._NET_WM_STATE_SKIP_TASKBAR);
   xcb_map_window(c, window);
   watcher_->flush();
-  const bool managed = waitUntil([&] {
-    const auto list = clients();
-    return std::find(list.begin(), list.end(), window) != list.end();
-  });
-  if (!managed) throw std::runtime_error("the window manager did not take the test window");
+  if (!waitUntil([&] { return contains(clients(), window); }))
+    throw std::runtime_error("the window manager did not take the test window");
   return window;
 }
 
@@ -510,14 +489,9 @@ bool XTestDesktop::waitActive(xcb_window_t window, double seconds) {
 
 std::unique_ptr<ChildProcess> startSessionBus(const std::vector<std::string>& env,
                                               std::string& address) {
-  int fds[2];
-  if (::pipe2(fds, O_CLOEXEC) != 0) return nullptr;
-  auto bus = ChildProcess::start(
-      {"dbus-daemon", "--session", "--nofork", "--print-address=" + std::to_string(fds[1])}, env,
-      fds[1]);
-  ::close(fds[1]);
-  address = readLine(fds[0]);
-  ::close(fds[0]);
+  std::unique_ptr<ChildProcess> bus;
+  address = startReady(
+      bus, [](int fd) { return dbusDaemon(fd); }, env);
   return bus;
 }
 
