@@ -52,12 +52,12 @@ class KeyboardPaths : public ::testing::Test {
       if (notify->window == window) now = notify->time;
     });
     const auto userTime = x.atoms()._NET_WM_USER_TIME;
-    xcb_change_property(x.raw(), XCB_PROP_MODE_APPEND, window, userTime, XCB_ATOM_CARDINAL, 32,
-                        0, nullptr);
+    xcb_change_property(x.raw(), XCB_PROP_MODE_APPEND, window, userTime, XCB_ATOM_CARDINAL, 32, 0,
+                        nullptr);
     x.flush();
     ASSERT_TRUE(XTestDesktop::pumpUntil(x, [&] { return now.has_value(); }));
-    xcb_change_property(x.raw(), XCB_PROP_MODE_REPLACE, window, userTime, XCB_ATOM_CARDINAL, 32,
-                        1, &*now);
+    xcb_change_property(x.raw(), XCB_PROP_MODE_REPLACE, window, userTime, XCB_ATOM_CARDINAL, 32, 1,
+                        &*now);
     x.sync();
   }
   // The card opens as a person's click on the bee opens it.

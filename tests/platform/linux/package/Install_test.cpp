@@ -125,12 +125,11 @@ TEST(Install, PutsTheProgramsTheCompanionTheDesktopEntryAndTheIconInPlace) {
   }
 
   const std::string svg = readText(prefix / "share/icons/hicolor/scalable/apps/tervane-now.svg");
+  // One outline of the bee in its design square.
   EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
-  EXPECT_EQ(count(svg, "<svg "), 1u);
   EXPECT_EQ(count(svg, "<path "), 1u);
+  EXPECT_EQ(count(svg, " d=\"M"), 1u);
   EXPECT_EQ(count(svg, "viewBox=\"0 0 750 750\""), 1u);
-  EXPECT_EQ(count(svg, " d=\"M"), 1u) << "the path has outline data";
-  EXPECT_NE(svg.find("</svg>"), std::string::npos);
 
   for (const auto& [size, file] :
        {std::pair{48u, "share/icons/hicolor/48x48/apps/tervane-now.png"},
