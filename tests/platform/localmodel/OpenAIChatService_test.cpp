@@ -27,7 +27,7 @@ class LoopbackServer {
                       : (server_.bind_to_port("127.0.0.1", port) ? port : -1);
     EXPECT_GT(port_, 0);
     auto record = [this](const httplib::Request& request, httplib::Response& response) {
-      {
+      if (request.path != "/ready") {
         std::lock_guard lock(mutex_);
         received_.push_back({request.method + " " + request.path, request.body});
       }
@@ -55,20 +55,14 @@ class LoopbackServer {
   // Requests other than the readiness probe, as "METHOD /path" and body.
   std::vector<std::pair<std::string, std::string>> received() const {
     std::lock_guard lock(mutex_);
-    std::vector<std::pair<std::string, std::string>> found;
-    for (const auto& r : received_) {
-      if (r.first != "GET /ready") found.push_back(r);
-    }
-    return found;
+    return received_;
   }
 
  private:
   httplib::Server server_;
   int port_ = -1;
   std::thread thread_;
-  Reply reply_ = [](const httplib::Request&, httplib::Response& response) {
-    response.status = 200;
-  };
+  Reply reply_ = [](const httplib::Request&, httplib::Response& r) { r.status = 200; };
   mutable std::mutex mutex_;
   std::vector<std::pair<std::string, std::string>> received_;
 };
