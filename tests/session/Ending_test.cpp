@@ -16,7 +16,8 @@ class Ending : public ModelFixture {
     addDesk();
     addApp("com.google.Chrome", 10);
     runChrome({window(BrowserKind::chrome, 8, {"front"}, true),
-               window(BrowserKind::chrome, 7, {"a", "b"})});
+               window(BrowserKind::chrome, 7, {"a", "b"}),
+               window(BrowserKind::chrome, 9, {"mine"}, false, /*minimized=*/true)});
   }
 
   void openStage() {
@@ -113,6 +114,8 @@ TEST_F(Ending, ShowEverythingBringsAppsAndWindowsBackAndClosesTheJournal) {
   EXPECT_TRUE(onDisk().has_value()) << "closed once the windows are back";
   settle();
   EXPECT_FALSE(browsers->windowsNow(BrowserKind::chrome)[1].isMinimized);
+  EXPECT_TRUE(browsers->windowsNow(BrowserKind::chrome)[2].isMinimized)
+      << "a window the person minimized is not the stage's to bring back";
   EXPECT_FALSE(onDisk().has_value());
   EXPECT_FALSE(std::filesystem::exists(journal->fileURL()));
 }

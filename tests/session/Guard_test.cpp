@@ -59,6 +59,7 @@ TEST_F(Guard, BackToItHidesAgainRevertsTheActivationAndJournalsTheAnswer) {
   EXPECT_TRUE(hidden("com.example.Mail"));
   EXPECT_EQ(model->activation().secondsSinceLastUse("com.example.Mail"), before);
   EXPECT_EQ(model->lastBecause(), "App Mail is hidden again, where it was.");
+  EXPECT_TRUE(memory->choices().empty());
   ASSERT_EQ(model->openStage()->events().size(), 1u);
   EXPECT_FALSE(model->openStage()->events()[0].letThrough);
   EXPECT_EQ(onDisk(), model->openStage());
@@ -76,6 +77,7 @@ TEST_F(Guard, INeedThisMovesTheItemToKeptAndLetsItThroughForTheStage) {
   EXPECT_FALSE(hidden("com.example.Music"));
   EXPECT_EQ(model->lastBecause(), "App Music is back on your screen. The rest is still hidden.");
   EXPECT_EQ(model->passed(), std::set<std::string>{"com.example.Music"});
+  EXPECT_TRUE(memory->choices().empty()) << "only the question at the end remembers";
   EXPECT_EQ(onDisk(), model->openStage());
 }
 
@@ -185,8 +187,9 @@ TEST_F(Guard, FinishingAsksOneQuestionAndYesIsRemembered) {
   EXPECT_EQ(idsOf(q.putAwayNextTime),
             (std::vector<std::string>{"com.google.Chrome", "com.example.Calendar"}));
   model->answerQuestion(true);
-  EXPECT_EQ(memory->choices().at("com.example.Music"), R::keep);
-  EXPECT_EQ(memory->choices().at("com.example.Calendar"), R::stow);
+  EXPECT_EQ(memory->choices(), (RememberedChoices{{"com.example.Music", R::keep},
+                                                  {"com.google.Chrome", R::stow},
+                                                  {"com.example.Calendar", R::stow}}));
   EXPECT_FALSE(model->pendingQuestion().has_value());
 }
 

@@ -77,8 +77,12 @@ class ModelFixture : public ::testing::Test {
   // Builds the model over another platform; a null browser surface is the platform's own.
   void build(std::shared_ptr<PlatformFactory> platform, std::shared_ptr<GuardObserving> watcher,
              std::shared_ptr<BrowserSurfacing> browserSurface) {
-    model = MacNowModel::make(
-        dependencies(std::move(platform), std::move(watcher), std::move(browserSurface)));
+    journal = std::make_shared<StageJournal>(dir / "state", journalOptions);
+    memory = std::make_shared<StageMemory>(*standard);
+    store = std::make_shared<Store>(*shared);
+    model = MacNowModel::make({main, clock, std::move(platform), standard, store, journal, memory,
+                               std::move(watcher), offMain, picker, nullptr,
+                               std::move(browserSurface), shield});
   }
 
   // Puts the desktop on the simulated platform this describes, browsers and all.
@@ -91,29 +95,6 @@ class ModelFixture : public ::testing::Test {
 
   // Builds the model over the simulated platform and its own browsers.
   void buildOnPlatform() { build(platform, platform->monitor(), nullptr); }
-
-  // What the model is built from: the fixture's queues, stores and fakes over the platform.
-  MacNowModel::Dependencies dependencies(std::shared_ptr<PlatformFactory> platform,
-                                         std::shared_ptr<GuardObserving> watcher,
-                                         std::shared_ptr<BrowserSurfacing> browserSurface) {
-    journal = std::make_shared<StageJournal>(dir / "state", journalOptions);
-    memory = std::make_shared<StageMemory>(*standard);
-    store = std::make_shared<Store>(*shared);
-    MacNowModel::Dependencies d;
-    d.main = main;
-    d.clock = clock;
-    d.platform = std::move(platform);
-    d.standardDefaults = standard;
-    d.store = store;
-    d.journal = journal;
-    d.memory = memory;
-    d.monitor = std::move(watcher);
-    d.offMain = offMain;
-    d.picker = picker;
-    d.browsers = std::move(browserSurface);
-    d.shield = shield;
-    return d;
-  }
 
   void addApp(const std::string& id, std::optional<double> age, bool front = false,
               bool canHide = true) {
@@ -183,8 +164,9 @@ inline WindowFacts window(BrowserKind kind, std::int64_t id, std::vector<std::st
   return w;
 }
 
-// A simulated desktop with two browsers of two windows each, for suites that run the
-// model over the simulated platform.
+// A simulated desktop with two browsers of two windows each, and a third Safari window
+// that is not visible and so is never read, for suites that run the model over the
+// simulated platform.
 inline const nlohmann::json kTwoBrowserDesktop = nlohmann::json::parse(R"({
   "apps": [{"bundleId": "org.example.Editor", "name": "Editor", "isFrontmost": true,
             "secondsSinceLastUse": 1},
@@ -194,7 +176,8 @@ inline const nlohmann::json kTwoBrowserDesktop = nlohmann::json::parse(R"({
   "browsers": {
     "safari": {"windows": [
       {"id": 5, "tabs": [{"title": "Front", "url": "https://a.example.com/"}]},
-      {"id": 6, "tabs": [{"title": "Back", "url": "https://b.example.com/"}]}]},
+      {"id": 6, "tabs": [{"title": "Back", "url": "https://b.example.com/"}]},
+      {"id": 7, "visible": false, "tabs": [{"title": "Hidden", "url": "https://c.example.com/"}]}]},
     "chrome": {"windows": [
       {"id": 1, "tabs": [{"title": "Docs", "url": "https://docs.example.com/"}]},
       {"id": 2, "tabs": [{"title": "News", "url": "https://news.example.com/"}]}]}}})");
