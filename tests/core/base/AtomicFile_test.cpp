@@ -4,10 +4,13 @@
 
 #include <cerrno>
 
+#include "base/Defaults.h"
 #include "base/Log.h"
 #include "support/TempDir.h"
 
 namespace tervane {
+using nlohmann::json;
+using testing::writeText;
 using testing::listFolder;
 using testing::modeOf;
 using testing::readText;
@@ -85,6 +88,79 @@ TEST(AtomicFile, TemporariesLeftByAKilledWriteAreRemovedAndNothingElse) {
             (std::vector<std::string>{".open-stage.json.toolong1", ".shared.json.a1B2c3",
                                       "open-stage.json", "open-stage.json.x1y2z3"}));
   EXPECT_EQ(removeAbandonedTemporaries(dir / "missing" / "file.json"), 0);
+}
+
+TEST(FileDefaults, ValuesSurviveAReloadInAPrivateFile) {
+  TempDir dir;
+  const auto file = dir / "config" / "standard.json";
+  {
+    FileDefaults defaults(file);
+    defaults.set("flag", true);
+    defaults.set("seconds", 1735787045.25);
+    defaults.set("map", json{{"a", "keep"}});
+    defaults.set("title", "Mail \xC3");  // not UTF-8: kept with a replacement character
+    defaults.set("long", std::string(100 * 1024, 'y') + "\xE2\x80\xAE\x01end");
+    defaults.set("gone", "x");
+    defaults.remove("gone");
+    EXPECT_FALSE(defaults.lastError().has_value());
+  }
+  FileDefaults again(file);
+  EXPECT_EQ(again.getBool("flag"), true);
+  EXPECT_EQ(again.get("seconds"), json(1735787045.25));
+  EXPECT_EQ(again.get("map"), (json{{"a", "keep"}}));
+  EXPECT_EQ(again.get("gone"), std::nullopt);
+  EXPECT_EQ(again.getString("long"), std::string(100 * 1024, 'y') + "\xE2\x80\xAE\x01end");
+  EXPECT_EQ(again.getString("title"), "Mail \xEF\xBF\xBD");
+  EXPECT_EQ(again.getString("flag"), std::nullopt);  // wrong type reads as none
+  EXPECT_EQ(testing::modeOf(file), 0600u);
+  EXPECT_EQ(testing::modeOf(dir / "config"), 0700u);
+}
+
+TEST(FileDefaults, AnUnreadableFileReadsEmptyAndIsMovedAsideBeforeTheNextWrite) {
+  // Nested so deeply that copying or writing it back would exhaust the stack.
+  const std::string deep =
+      "{\"mac_stage_memory\":" + std::string(100000, '[') + std::string(100000, ']') + "}";
+  for (const std::string& content :
+       std::vector<std::string>{"{not json", "[1,2,3]", "\"just a string\"", "42", "null", "", deep}) {
+    TempDir dir;
+    const auto file = dir / "standard.json";
+    writeText(file, content);
+    std::filesystem::permissions(file, std::filesystem::perms(0644));
+    FileDefaults defaults(file);
+    EXPECT_EQ(defaults.get("anything"), std::nullopt);
+    EXPECT_EQ(defaults.get("mac_stage_memory"), std::nullopt);
+    EXPECT_EQ(readText(file), content) << "reading must not touch the file";
+
+    defaults.set("flag", false);
+    ASSERT_TRUE(defaults.setAside().has_value());
+    EXPECT_EQ(readText(*defaults.setAside()), content);
+    EXPECT_EQ(FileDefaults(file).getBool("flag"), false);
+    EXPECT_EQ(testing::modeOf(file), 0600u) << "rewritten private over a readable file";
+    EXPECT_EQ(listFolder(dir.path()).size(), 2u);
+  }
+}
+
+TEST(FileDefaults, BracketsInsideTextDoNotCountAsNesting) {
+  TempDir dir;
+  const auto file = dir / "standard.json";
+  const std::string brackets(1000, '[');
+  writeText(file, json{{"title", brackets + "\\\"" + brackets}}.dump());
+  EXPECT_EQ(FileDefaults(file).getString("title"), brackets + "\\\"" + brackets);
+}
+
+TEST(FileDefaults, AFailedWriteKeepsTheValueInMemoryAndReportsIt) {
+  TempDir dir;
+  AtomicWriteOptions options;
+  options.inject = [](AtomicWriteStep s) -> std::optional<int> {
+    if (s == AtomicWriteStep::rename) return EACCES;
+    return std::nullopt;
+  };
+  FileDefaults defaults(dir / "standard.json", options);
+  defaults.set("flag", true);
+  EXPECT_EQ(defaults.getBool("flag"), true);
+  ASSERT_TRUE(defaults.lastError().has_value());
+  EXPECT_EQ(defaults.lastError()->code, EACCES);
+  EXPECT_TRUE(listFolder(dir.path()).empty());
 }
 
 }  // namespace tervane
