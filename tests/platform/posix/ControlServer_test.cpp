@@ -241,7 +241,7 @@ TEST_F(ControlServerTest, APeerOfAnotherUserIsClosedWithoutAnAnswer) {
   Log::setSink(nullptr);
 }
 
-TEST(ControlFolder, ChoosesTheRuntimeFolderAndFallsBackToAPrivateTmpFolder) {
+TEST(ControlFolder, ChoosesAPrivateRuntimeFolderOfOursAndFallsBackToOneInTmp) {
   TempDir runtime, tmp;
   auto env = [](std::optional<std::string> value) {
     return [value](const std::string& name) {
@@ -261,9 +261,8 @@ TEST(ControlFolder, ChoosesTheRuntimeFolderAndFallsBackToAPrivateTmpFolder) {
   ASSERT_TRUE(prepared.ok());
   EXPECT_EQ(prepared.value().folder, fallback);
   EXPECT_EQ(testing::modeOf(fallback), 0700u);
-}
 
-TEST(ControlFolder, OnlyAPrivateFolderOfOursIsUsed) {
+  // Only a private folder of ours is used.
   TempDir dir;
   std::filesystem::create_directory(dir / "open");
   std::filesystem::permissions(dir / "open", std::filesystem::perms(0755));

@@ -18,14 +18,24 @@ std::string inSafari(const std::string& body) {
   return "tell application \"Safari\"\n" + body + "\nend tell";
 }
 
-TEST(ScriptEngine, ABrowserThatIsNotRunningIsMinus600EvenForLocalWork) {
+TEST(ScriptEngine, ABrowserNotRunningIsMinus600EvenForLocalWorkAndAGoneObjectMinus1728) {
   Desk desk;
-  desk.add("Google Chrome", kTwoWindows);
+  auto browser = desk.add("Google Chrome", kTwoWindows);
   const auto outcome = desk.run(inSafari("return 1"));
   EXPECT_EQ(errorOf(outcome), -600);
   EXPECT_NE(std::get<ScriptFailure>(outcome).message->find("Safari"), std::string::npos);
   // Application names are compared exactly.
   EXPECT_EQ(errorOf(desk.run("tell application \"google chrome\"\nend tell")), -600);
+
+  // References to objects that do not exist, or no longer do, are -1728.
+  const std::string second = "set w to (first window whose id is 12)\n";
+  EXPECT_EQ(errorOf(desk.run(inChrome("return id of (first window whose id is 99)"))), -1728);
+  EXPECT_EQ(errorOf(desk.run(inChrome(second + "return title of tab 3 of w"))), -1728);
+  EXPECT_EQ(errorOf(desk.run(inChrome(second + "return title of tab 0 of w"))), -1728);
+  EXPECT_EQ(errorOf(desk.run(inChrome(second + "set active tab index of w to 3"))), -1728);
+  // The reference outlives its window: connect, the window list, then the window goes.
+  ASSERT_TRUE(browser->dropWindow(12, 2));
+  EXPECT_EQ(errorOf(desk.run(inChrome(second + "return id of w"))), -1728);
   desk.registry->remove("Google Chrome");
   EXPECT_EQ(errorOf(desk.run(inChrome("return 1"))), -600);
 }
@@ -57,19 +67,6 @@ TEST(ScriptEngine, EachBrowserSpeaksOnlyItsOwnDictionary) {
     EXPECT_EQ(errorOf(desk.run(in(second + statement))), -1728) << statement;
   }
   EXPECT_EQ(errorOf(desk.run(inChrome("return every window whose visible is true"))), -1728);
-}
-
-TEST(ScriptEngine, ReferencesToObjectsThatNoLongerExistAreMinus1728) {
-  Desk desk;
-  auto browser = desk.add("Google Chrome", kTwoWindows);
-  const std::string second = "set w to (first window whose id is 12)\n";
-  EXPECT_EQ(errorOf(desk.run(inChrome("return id of (first window whose id is 99)"))), -1728);
-  EXPECT_EQ(errorOf(desk.run(inChrome(second + "return title of tab 3 of w"))), -1728);
-  EXPECT_EQ(errorOf(desk.run(inChrome(second + "return title of tab 0 of w"))), -1728);
-  EXPECT_EQ(errorOf(desk.run(inChrome(second + "set active tab index of w to 3"))), -1728);
-  // The reference outlives its window: connect, the window list, then the window goes.
-  ASSERT_TRUE(browser->dropWindow(12, 2));
-  EXPECT_EQ(errorOf(desk.run(inChrome(second + "return id of w"))), -1728);
 }
 
 TEST(ScriptEngine, ErrorsInsideTryAreCaughtAndTheRestOfTheBlockIsSkipped) {

@@ -20,7 +20,8 @@ TEST(ScriptSyntax, SpacingCommentsContinuationsAndParenthesesDoNotChangeTheMeani
   const auto rewritten =
       "(* reads (* every *) window *)\r\nTELL application \"Google Chrome\" -- the front\r\n"
       "\tSet x to {  } (* inline *)\n\n  repeat with w in every window\n"
-      "set end of \xC2\xAC -- continued\n  x to {((id of (w))) , ¬\n(count of every tab of w) = 3}\n"
+      "set end of \xC2\xAC -- continued\n  x to {((id of (w))) , ¬\n(count of every tab of w) = "
+      "3}\n"
       "End Repeat\r\nreturn (x)\nEND TELL -- done\n";
   EXPECT_EQ(answer(desk.run(plain)), nlohmann::json::parse("[[11, true], [12, false]]"));
   EXPECT_EQ(answer(desk.run(rewritten)), answer(desk.run(plain)));
@@ -32,7 +33,7 @@ TEST(ScriptSyntax, SpacingCommentsContinuationsAndParenthesesDoNotChangeTheMeani
             nlohmann::json::parse(R"(["3", true])"));
 }
 
-TEST(ScriptSyntax, TextOutsideTheLanguageIsRefusedBeforeAnythingRuns) {
+TEST(ScriptSyntax, TextOutsideTheLanguageIsRefusedBeforeAnythingRunsAndSaysWhere) {
   const std::string tell = "tell application \"Google Chrome\"";
   const std::string refused[] = {
       "if x then\nreturn 1\nend if",
@@ -65,25 +66,22 @@ TEST(ScriptSyntax, TextOutsideTheLanguageIsRefusedBeforeAnythingRuns) {
       "set x to {1, 2",
       "return (1",
       "set end of x"};
+  Desk desk;
+  auto browser = desk.add("Google Chrome", kTwoWindows);
   for (const auto& text : refused) {
-    Desk desk;
-    auto browser = desk.add("Google Chrome", kTwoWindows);
     const auto outcome = desk.run(text);
-    EXPECT_EQ(std::get_if<ScriptFailure>(&outcome) ? *std::get_if<ScriptFailure>(&outcome)
-                                                   : ScriptFailure{},
-              ScriptFailure::couldNotCompile())
-        << text;
-    EXPECT_EQ(browser->calls(), 0) << text;
+    const auto* failure = std::get_if<ScriptFailure>(&outcome);
+    EXPECT_TRUE(failure && *failure == ScriptFailure::couldNotCompile()) << text;
   }
+  EXPECT_EQ(browser->calls(), 0);
   // Nesting deep enough to exhaust a recursive parser is refused too.
   EXPECT_FALSE(script::parse("return " + std::string(5000, '(') + "1").ok());
   std::string longSum = "return 1";
   for (int i = 0; i < 5000; ++i) longSum += " + 1";
   EXPECT_FALSE(script::parse(longSum).ok());
   EXPECT_TRUE(script::parse("return 1 + 1 + 1 as text as text").ok());
-}
 
-TEST(ScriptSyntax, RefusalsSayWhereAndWhat) {
+  // A refusal says where and what.
   const auto result = script::parse("set x to 1\nset y to 2 * 3");
   ASSERT_FALSE(result.ok());
   EXPECT_EQ(result.error().message, "line 2: unexpected character \"*\"");
