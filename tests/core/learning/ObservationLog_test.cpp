@@ -137,16 +137,16 @@ TEST(ObservationLog, LongLinesAreCutTo39CharactersAndAnEllipsis) {
                 "\u2026. Should I hide it for you next time, right at the start?");
   EXPECT_EQ(question(forty + "abcde"), question(forty + "X"));
 
-  // Characters as the reader sees them: 45 flags and accented letters, cut after 39.
-  std::string flags;
-  for (int i = 0; i < 45; ++i) flags += (i % 2 ? "\U0001F1EB\U0001F1F7" : "e\u0301");
-  Observation o = putAway({}, flags);
+  // Characters as the reader sees them, in the other form of the question too.
+  const auto flagsAndAccents = [](int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += (i % 2 ? "\U0001F1EB\U0001F1F7" : "e\u0301");
+    return text;
+  };
+  Observation o = putAway({}, flagsAndAccents(45));
   o.keepNextTime = {app("Slack")};
-  const std::string cut = ObservationLog::prompt(o)->question;
-  std::string expected;
-  for (int i = 0; i < 39; ++i) expected += (i % 2 ? "\U0001F1EB\U0001F1F7" : "e\u0301");
-  EXPECT_EQ(cut,
-            "While you were on " + expected +
+  EXPECT_EQ(ObservationLog::prompt(o)->question,
+            "While you were on " + flagsAndAccents(39) +
                 "\u2026 I hid Slack and you went and got it back. Should I stop hiding Slack?");
 }
 
