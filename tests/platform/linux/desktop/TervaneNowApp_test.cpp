@@ -48,9 +48,6 @@ class TervaneNowApp : public ::testing::Test {
 
 TEST_F(TervaneNowApp, AStageRunsThroughTheControlSocketAndQuittingBringsEverythingBack) {
   app.launch();
-  EXPECT_EQ(app.command({"status"}).status, 0);
-  EXPECT_EQ(app.command({"start"}).status, 1) << "no line yet";
-
   ASSERT_EQ(app.command({"capture", "write the report"}).status, 0);
   const auto started = app.command({"start"});
   ASSERT_EQ(started.status, 0) << started.err;
@@ -67,14 +64,6 @@ TEST_F(TervaneNowApp, AStageRunsThroughTheControlSocketAndQuittingBringsEverythi
   EXPECT_EQ(app.command({"answer", "no"}).status, 0);
   expectStates(true, true, "answer no");
 
-  // Pausing keeps everything put away but stops the guard; resuming starts it again.
-  EXPECT_EQ(app.command({"pause"}).status, 0);
-  EXPECT_TRUE(app.statusJson()["stage"]["parked"].get<bool>());
-  expectStates(true, true, "pause");
-  EXPECT_EQ(app.command({"pause"}).status, 0);
-  EXPECT_FALSE(app.statusJson()["stage"]["parked"].get<bool>());
-  expectStates(true, true, "resume");
-
   // Finished replies once the windows are back, and leaves the focus with the person's
   // window: bringing things back is not the person using them.
   ASSERT_EQ(desktop.run({"xdotool", "windowactivate", "--sync", std::to_string(editor)}), 0);
@@ -84,7 +73,6 @@ TEST_F(TervaneNowApp, AStageRunsThroughTheControlSocketAndQuittingBringsEverythi
   expectStates(false, false, "done");
   EXPECT_EQ(desktop.active(), editor) << "done";
   EXPECT_FALSE(app.statusJson()["stage"].is_object());
-  EXPECT_EQ(app.command({"pause"}).status, 1) << "nothing to pause";
 
   // So the next stage puts the same windows away again; quitting with it open brings it
   // all back and leaves no journal.

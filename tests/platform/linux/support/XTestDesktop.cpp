@@ -301,7 +301,7 @@ void XTestDesktop::waitForWindowManagerLoop() {
   // reaches it in between (a client's map request) can wait unhandled until some later event
   // arrives. Nothing tells when the loop has started, so a probe window is mapped and a
   // root property changed (an event every manager receives) until the probe is managed.
-  const xcb_window_t probe = createUnmanagedProbe();
+  const xcb_window_t probe = mapWindow({});
   const xcb_atom_t kick = [&] {
     const char* name = "TERVANE_TEST_KICK";
     auto reply = watcher_->reply(xcb_intern_atom_reply,
@@ -324,17 +324,6 @@ void XTestDesktop::waitForWindowManagerLoop() {
     }
   }
   throw std::runtime_error(manager_ + " does not manage windows on " + display_);
-}
-
-xcb_window_t XTestDesktop::createUnmanagedProbe() {
-  xcb_connection_t* c = watcher_->raw();
-  const xcb_window_t window = xcb_generate_id(c);
-  const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-  xcb_create_window(c, XCB_COPY_FROM_PARENT, window, watcher_->root(), 0, 0, 10, 10, 0,
-                    XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
-  xcb_map_window(c, window);
-  watcher_->flush();
-  return window;
 }
 
 XTestDesktop::~XTestDesktop() {
@@ -410,6 +399,14 @@ bool XTestDesktop::waitUntil(const std::function<bool()>& condition, double seco
 }
 
 xcb_window_t XTestDesktop::createWindow(const WindowSpec& spec) {
+  const xcb_window_t window = mapWindow(spec);
+  if (!waitUntil([&] { return contains(clients(), window); })) {
+    throw std::runtime_error("the window manager did not take the test window");
+  }
+  return window;
+}
+
+xcb_window_t XTestDesktop::mapWindow(const WindowSpec& spec) {
   xcb_connection_t* c = watcher_->raw();
   const auto& atoms = watcher_->atoms();
   const xcb_window_t window = xcb_generate_id(c);
@@ -434,8 +431,6 @@ xcb_window_t XTestDesktop::createWindow(const WindowSpec& spec) {
     set(atoms._NET_WM_STATE, XCB_ATOM_ATOM, 32, 1, &atoms._NET_WM_STATE_SKIP_TASKBAR);
   xcb_map_window(c, window);
   watcher_->flush();
-  if (!waitUntil([&] { return contains(clients(), window); }))
-    throw std::runtime_error("the window manager did not take the test window");
   return window;
 }
 

@@ -164,7 +164,8 @@ class XTestDesktop {
   void startWindowManager();
   void waitForWindowManagerLoop();
   std::optional<xcb_window_t> supportingCheck();
-  xcb_window_t createUnmanagedProbe();
+  // Creates and maps a window of the test process, without waiting for the manager.
+  xcb_window_t mapWindow(const WindowSpec& spec);
 
   TempDir home_;
   std::string manager_;
