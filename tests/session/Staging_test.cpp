@@ -116,17 +116,6 @@ TEST_F(Staging, AJournalThatCannotBeWrittenHidesNothingAndOpensNoStage) {
   }
 }
 
-TEST_F(Staging, AwayWithNothingToStowOpensNoStage) {
-  build();
-  model->capture("write");
-  desktop->setIdleSeconds(1200);
-  model->set(kRule);
-  EXPECT_FALSE(model->openStage().has_value());
-  EXPECT_EQ(model->lastBecause(), "You have been away a while, so nothing was put away.");
-  EXPECT_FALSE(hidden("com.example.Music"));
-  EXPECT_FALSE(onDisk().has_value());
-}
-
 TEST_F(Staging, ThePickerChoosesAppsAndTabsAndASecondStartWaits) {
   picker->available = true;
   runChrome({window(BrowserKind::chrome, 1, {"docs"}, true),
