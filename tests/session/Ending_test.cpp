@@ -10,24 +10,7 @@ namespace {
 
 using Move = FakeBrowsers::Move;
 
-class Ending : public ModelFixture {
- protected:
-  void SetUp() override {
-    addDesk();
-    addApp("com.google.Chrome", 10);
-    runChrome({window(BrowserKind::chrome, 8, {"front"}, true),
-               window(BrowserKind::chrome, 7, {"a", "b"}),
-               window(BrowserKind::chrome, 9, {"mine"}, false, /*minimized=*/true)});
-  }
-
-  void openStage() {
-    build();
-    start("write the report");
-    settle();
-    ASSERT_TRUE(model->openStage().has_value());
-    ASSERT_EQ(browsers->windowsNow(BrowserKind::chrome)[1].isMinimized, true);
-  }
-};
+class Ending : public ChromeDesk {};
 
 TEST_F(Ending, ParkKeepsEverythingHiddenStopsTheGuardMarksTheFrontTabAndCountsMinutes) {
   openStage();

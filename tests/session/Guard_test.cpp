@@ -6,26 +6,7 @@ namespace {
 using Move = FakeBrowsers::Move;
 using R = StagePlanner::Remembered;
 
-class Guard : public ModelFixture {
- protected:
-  void SetUp() override {
-    addDesk();
-    addApp("com.google.Chrome", 10);
-    browsers->setRunning({BrowserKind::chrome});
-    auto mixed = window(BrowserKind::chrome, 7, {"a", "b"});
-    mixed.tabs[0].url = "about:blank";
-    mixed.tabs[1].url = "https://www.Docs.example.com/x";
-    browsers->setWindows(BrowserKind::chrome,
-                         {window(BrowserKind::chrome, 8, {"front"}, true), mixed});
-  }
-
-  void openStage() {
-    build();
-    start("write the report");
-    settle();
-    main->advance(1);  // past the model's own moves
-  }
-};
+class Guard : public ChromeDesk {};
 
 TEST_F(Guard, AStowedAppComingForwardRaisesOneShieldAtATime) {
   openStage();

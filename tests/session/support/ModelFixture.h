@@ -197,4 +197,28 @@ inline std::vector<std::string> idsOf(const std::vector<StageItem>& items) {
   return ids;
 }
 
+// The usual desk with Chrome kept for its front window 8; its window 7 is put away, and
+// window 9 the person minimized. Window 7's first tab has no host.
+class ChromeDesk : public ModelFixture {
+ protected:
+  void SetUp() override {
+    addDesk();
+    addApp("com.google.Chrome", 10);
+    auto mixed = window(BrowserKind::chrome, 7, {"a", "b"});
+    mixed.tabs[0].url = "about:blank";
+    mixed.tabs[1].url = "https://www.Docs.example.com/x";
+    runChrome({window(BrowserKind::chrome, 8, {"front"}, true), mixed,
+               window(BrowserKind::chrome, 9, {"mine"}, false, /*minimized=*/true)});
+  }
+
+  // Opens the stage with its windows put away, and lets the model's own moves pass.
+  void openStage() {
+    build();
+    start("write the report");
+    settle();
+    ASSERT_TRUE(browsers->windowsNow(BrowserKind::chrome)[1].isMinimized);
+    main->advance(1);
+  }
+};
+
 }  // namespace tervane::testing
