@@ -72,8 +72,9 @@ TEST(TabFacts, ReadableNameFallsBackFromTitleToHostToUrl) {
 TEST(WindowFacts, DerivedNamesHostsAndItems) {
   WindowFacts one{BrowserKind::safari, 7, {tab("A", "https://a.com/x")}, false, false};
   WindowFacts none{BrowserKind::chrome, 4711, {}, false, false};
-  WindowFacts two{BrowserKind::edge, 3,
-                  {tab("A", "https://a.com/1"), tab("B", "https://www.a.com/2", true)}, true, false};
+  WindowFacts two{
+      BrowserKind::edge, 3, {tab("A", "https://a.com/1"), tab("B", "https://www.a.com/2", true)},
+      true, false};
   EXPECT_EQ(one.readableName(), "Safari window, 1 tab");
   EXPECT_EQ(none.readableName(), "Chrome window, 0 tabs");
   EXPECT_EQ(two.hosts(), std::set<std::string>{"a.com"});
@@ -107,8 +108,9 @@ TEST(BrowserKind, IdentifiersAndRawNamesMatchExactly) {
   EXPECT_TRUE(info(BrowserKind::firefox).isChromium) << "it takes the Chromium family's scripts";
   EXPECT_EQ(browserKindFromRaw("Safari"), std::nullopt);
   StageItem item = StageItem::app("x", "X");
-  for (const auto& [raw, kind] : std::vector<std::pair<std::string, std::optional<BrowserKind>>>{
-           {"opera", std::nullopt}, {"firefox", BrowserKind::firefox}, {"brave", BrowserKind::brave}}) {
+  using Kind = std::optional<BrowserKind>;
+  for (const auto& [raw, kind] : {std::pair<std::string, Kind>{"opera", std::nullopt},
+                                  {"firefox", BrowserKind::firefox}, {"brave", BrowserKind::brave}}) {
     item.browser = raw;
     EXPECT_EQ(item.browserKind(), kind) << raw;
   }

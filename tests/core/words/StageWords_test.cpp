@@ -51,8 +51,9 @@ TEST(StageWords, SeesWindowsOnlyNamesEachBrowserOnce) {
 }
 
 TEST(StageWords, PausedNamesWholeMinutesFromOne) {
-  for (const auto& [minutes, words] : std::vector<std::pair<int, std::string>>{
-           {0, "Paused."}, {-3, "Paused."}, {1, "Paused for 1 minute."}, {25, "Paused for 25 minutes."}}) {
+  const std::pair<int, std::string> cases[] = {
+      {0, "Paused."}, {-3, "Paused."}, {1, "Paused for 1 minute."}, {25, "Paused for 25 minutes."}};
+  for (const auto& [minutes, words] : cases) {
     EXPECT_EQ(StageWords::paused(minutes), words + " Your apps are still hidden.") << minutes;
   }
 }
