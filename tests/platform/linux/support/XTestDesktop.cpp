@@ -345,15 +345,14 @@ ChildProcess& XTestDesktop::launch(const std::vector<std::string>& argv) {
 
 xcb_window_t XTestDesktop::launchWindow(const std::vector<std::string>& argv,
                                         const std::string& className, double seconds) {
-  const auto before = clients();
-  const std::set<xcb_window_t> known(before.begin(), before.end());
+  const auto known = clients();
   launch(argv);
   std::optional<xcb_window_t> found;
   waitUntil(
       [&] {
         for (const auto& window : x11::readClients(*watcher_, clients())) {
           if (window.className == className && window.isRegular() &&
-              known.count(window.window) == 0) {
+              !contains(known, window.window)) {
             found = window.window;
             return true;
           }

@@ -14,7 +14,7 @@ namespace {
 
 using testing::TempDir;
 
-TEST(JournalLogSink, SendsMessagePriorityIdentifierSubsystemAndCategory) {
+TEST(JournalLogSink, SendsEveryFieldAndARefusedRecordGoesToTheFallback) {
   std::vector<std::vector<std::string>> sent;
   auto fallback = std::make_shared<RecordingLogSink>();
   JournalLogSink sink(
@@ -41,12 +41,10 @@ TEST(JournalLogSink, SendsMessagePriorityIdentifierSubsystemAndCategory) {
     EXPECT_EQ(sent[0], expected);
   }
   EXPECT_TRUE(fallback->records().empty());
-}
 
-TEST(JournalLogSink, ARefusedRecordGoesToTheFallback) {
-  auto fallback = std::make_shared<RecordingLogSink>();
-  JournalLogSink sink([](const std::vector<std::string>&) { return -ENOENT; }, fallback);
-  sink.write(LogRecord{LogLevel::error, "org.tervane.now", "join", "picker timed out"});
+  // A record the journal refuses goes to the fallback.
+  JournalLogSink refusing([](const std::vector<std::string>&) { return -ENOENT; }, fallback);
+  refusing.write(LogRecord{LogLevel::error, "org.tervane.now", "join", "picker timed out"});
   ASSERT_EQ(fallback->records().size(), 1u);
   EXPECT_EQ(fallback->records()[0].message, "picker timed out");
   EXPECT_EQ(fallback->records()[0].category, "join");
