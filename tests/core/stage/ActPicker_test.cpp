@@ -90,9 +90,10 @@ class ActPickerTest : public ::testing::Test {
     Log::setSink(nullptr);
   }
 
-  ActPicker& make(FakeModel::Mode mode, double timeout = 0.05) {
-    model_ = std::make_shared<FakeModel>(mode, gone_, sawStop_);
-    picker_.emplace(model_, timeout);
+  // A picker on a model that answers at once, with a limit it never comes near.
+  ActPicker& make() {
+    model_ = std::make_shared<FakeModel>(FakeModel::Mode::answer, gone_, sawStop_);
+    picker_.emplace(model_, 10);
     return *picker_;
   }
 
@@ -113,7 +114,7 @@ class ActPickerTest : public ::testing::Test {
 };
 
 TEST_F(ActPickerTest, AnAnswerIsMatchedOntoTheItemsAndTheRequestIsBuiltFromTheTrimmedLine) {
-  auto& picker = make(FakeModel::Mode::answer);
+  auto& picker = make();
   model_->setAnswer({"Mail", "  tab: Inbox \n", "Calendar"});
   EXPECT_EQ(picker.pick("  write the report\n", {"app: Mail", "tab: Inbox", "app: Music"}),
             (Kept{"app: Mail", "tab: Inbox"}));
