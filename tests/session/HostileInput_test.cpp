@@ -1,12 +1,8 @@
-// Odd and hostile input reaching a stage: a very long line, titles that are not UTF-8 or
-// carry control characters and direction marks, and browsers whose replies do not line
-// up. The stage opens with what is certain, the journal stays valid JSON, and nothing is
-// put away that could not be brought back.
+// Odd and hostile input reaching a stage: a very long line, and titles that are not UTF-8
+// or carry control characters and direction marks. The journal stays valid JSON and
+// nothing is put away that could not be brought back.
 #include "base/Json.h"
-#include "core/surfaces/SurfaceFakes.h"
 #include "support/ModelFixture.h"
-#include "surfaces/AppleScriptRunner.h"
-#include "surfaces/BrowserSurface.h"
 
 namespace tervane::testing {
 namespace {
@@ -64,47 +60,6 @@ TEST_F(HostileInput, OddTitlesAndAHundredKilobyteLineSurviveTheJournal) {
   model->bringBack(true);
   EXPECT_FALSE(hidden("com.example.Odd"));
   EXPECT_FALSE(browsers->windowsNow(BrowserKind::chrome)[1].isMinimized);
-}
-
-// Chrome's reply does not line up (fewer titles than tabs), which gives no windows for it:
-// the stage opens with the apps and the browser that answered properly, and no script
-// moves a Chrome window.
-TEST_F(HostileInput, ABrowserWhoseListsDoNotLineUpHasNothingPutAway) {
-  using R = ReplyDescriptor;
-  const auto listOf = [](auto make, const auto& values) {
-    std::vector<R> items;
-    for (const auto& v : values) items.push_back(make(v));
-    return R::list(items);
-  };
-  auto ints = [&](std::vector<std::int64_t> v) { return listOf(R::integer, v); };
-  auto strings = [&](std::vector<std::string> v) { return listOf(R::string, v); };
-  auto flags = [&](std::vector<bool> v) { return listOf(R::boolean, v); };
-  auto lane = std::make_shared<AppleEventLane>();
-  auto executor = std::make_shared<FakeScriptExecutor>();
-  auto automation = std::make_shared<FakeAutomationPermission>();
-  automation->setRunning({"com.google.Chrome", "com.apple.Safari"});
-  executor->answer(R::list({ints({1, 2}), flags({false, false}), ints({1, 2}),
-                            strings({"a", "b"}), strings({"u", "v", "w"}),
-                            flags({true, true, false})}));
-  executor->answer(R::list({ints({5, 6}), flags({false, false}), ints({1, 1}),
-                            strings({"front", "back"}), strings({"https://a.example/", ""}),
-                            flags({true, true})}));
-  executor->answer(R::integer(1));
-  build(std::make_shared<TestPlatform>(desktop, clock),
-        std::make_shared<sim::SimGuardMonitor>(desktop),
-        std::make_shared<BrowserSurface>(std::make_shared<AppleScriptRunner>(lane, executor),
-                                         std::make_shared<BrowserPermission>(lane, automation)));
-  start();
-  settle();
-
-  ASSERT_TRUE(model->openStage().has_value());
-  EXPECT_EQ(idsOf(model->openStage()->stowed),
-            (std::vector<std::string>{"com.example.Mail", "safari:6", "safari:6#0"}));
-  EXPECT_TRUE(model->busyBrowsers().empty());
-  const auto scripts = executor->scripts();
-  ASSERT_EQ(scripts.size(), 3u);
-  EXPECT_EQ(scripts[2].rfind("tell application \"Safari\"", 0), 0u) << scripts[2];
-  EXPECT_EQ(onDisk(), model->openStage());
 }
 
 }  // namespace

@@ -3,9 +3,11 @@
 // off-main runner may use.
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 #include "surfaces/BrowserSurfacing.h"
@@ -23,67 +25,60 @@ class FakeBrowsers final : public BrowserSurfacing {
   };
 
   void setRunning(std::vector<BrowserKind> kinds) {
-    std::lock_guard lock(mutex_);
-    running_ = std::move(kinds);
+    locked([&] { running_ = kinds; });
   }
   void setAuthorization(BrowserKind kind, BrowserAuthorization a) {
-    std::lock_guard lock(mutex_);
-    authorization_.insert_or_assign(kind, a);
+    locked([&] { browsers_[kind].authorization = a; });
   }
   void setWindows(BrowserKind kind, std::vector<WindowFacts> windows) {
-    std::lock_guard lock(mutex_);
-    windows_[kind] = std::move(windows);
-    failure_.erase(kind);
+    locked([&] {
+      browsers_[kind].windows = windows;
+      browsers_[kind].failure.reset();
+    });
   }
   void setWindowsOnly(std::vector<BrowserKind> kinds) {
-    std::lock_guard lock(mutex_);
-    windowsOnly_ = std::move(kinds);
-  }
-  bool seesWindowsOnly(BrowserKind kind) override {
-    std::lock_guard lock(mutex_);
-    return std::find(windowsOnly_.begin(), windowsOnly_.end(), kind) != windowsOnly_.end();
+    locked([&] { windowsOnly_ = kinds; });
   }
   void failReads(BrowserKind kind, AppleScriptError error) {
-    std::lock_guard lock(mutex_);
-    failure_.insert_or_assign(kind, error);
+    locked([&] { browsers_[kind].failure = error; });
   }
 
   std::vector<Move> moves() const {
-    std::lock_guard lock(mutex_);
-    return moves_;
+    return locked([&] { return moves_; });
   }
-  int reads(BrowserKind kind) const {
-    std::lock_guard lock(mutex_);
-    auto it = reads_.find(kind);
-    return it == reads_.end() ? 0 : it->second;
+  int reads(BrowserKind kind) {
+    return locked([&] { return browsers_[kind].reads; });
   }
   int consentRequests() const {
-    std::lock_guard lock(mutex_);
-    return consentRequests_;
+    return locked([&] { return consentRequests_; });
+  }
+  // The windows as the fake now holds them, after the moves it was asked for.
+  std::vector<WindowFacts> windowsNow(BrowserKind kind) {
+    return locked([&] { return browsers_[kind].windows; });
   }
 
+  bool seesWindowsOnly(BrowserKind kind) override {
+    return locked([&] { return std::count(windowsOnly_.begin(), windowsOnly_.end(), kind) > 0; });
+  }
   std::vector<BrowserKind> runningBrowsers() override {
-    std::lock_guard lock(mutex_);
-    return running_;
+    return locked([&] { return running_; });
   }
   BrowserAuthorization authorization(BrowserKind kind) override {
-    std::lock_guard lock(mutex_);
-    auto it = authorization_.find(kind);
-    return it == authorization_.end() ? BrowserAuthorization::allowed() : it->second;
+    return locked([&] { return browsers_[kind].authorization; });
   }
   BrowserAuthorization requestConsent(BrowserKind kind) override {
-    std::lock_guard lock(mutex_);
-    ++consentRequests_;
-    authorization_.insert_or_assign(kind, BrowserAuthorization::allowed());
-    return BrowserAuthorization::allowed();
+    return locked([&] {
+      ++consentRequests_;
+      return browsers_[kind].authorization = BrowserAuthorization::allowed();
+    });
   }
   AppleScriptResult<std::vector<WindowFacts>> windows(BrowserKind kind) override {
     std::lock_guard lock(mutex_);
-    ++reads_[kind];
-    if (auto it = failure_.find(kind); it != failure_.end()) return it->second;
-    if (!isAllowed(kind)) return AppleScriptError::notPermitted();
-    auto it = windows_.find(kind);
-    return it == windows_.end() ? std::vector<WindowFacts>{} : it->second;
+    auto& browser = browsers_[kind];
+    ++browser.reads;
+    if (browser.failure) return *browser.failure;
+    if (!browser.authorization.canRead()) return AppleScriptError::notPermitted();
+    return browser.windows;
   }
   AppleScriptResult<int> minimize(const std::vector<std::int64_t>& ids, BrowserKind kind) override {
     return setMinimized(Move::Kind::minimize, true, ids, kind);
@@ -93,33 +88,34 @@ class FakeBrowsers final : public BrowserSurfacing {
   }
   AppleScriptStatus focus(std::int64_t windowId, int tabIndex, BrowserKind kind) override {
     std::lock_guard lock(mutex_);
-    if (!isAllowed(kind)) return AppleScriptError::notPermitted();
+    if (!browsers_[kind].authorization.canRead()) return AppleScriptError::notPermitted();
     moves_.push_back(Move{Move::Kind::focus, kind, {windowId}, tabIndex});
     return Done{};
   }
 
-  // The windows as the fake now holds them, after the moves it was asked for.
-  std::vector<WindowFacts> windowsNow(BrowserKind kind) const {
-    std::lock_guard lock(mutex_);
-    auto it = windows_.find(kind);
-    return it == windows_.end() ? std::vector<WindowFacts>{} : it->second;
-  }
-
  private:
-  bool isAllowed(BrowserKind kind) const {
-    auto it = authorization_.find(kind);
-    return it == authorization_.end() || it->second.canRead();
+  struct Browser {
+    std::vector<WindowFacts> windows;
+    std::optional<AppleScriptError> failure;
+    BrowserAuthorization authorization = BrowserAuthorization::allowed();
+    int reads = 0;
+  };
+
+  template <class F>
+  std::invoke_result_t<F&> locked(F f) const {
+    std::lock_guard lock(mutex_);
+    return f();
   }
 
   AppleScriptResult<int> setMinimized(Move::Kind move, bool minimized,
                                       const std::vector<std::int64_t>& ids, BrowserKind kind) {
     std::lock_guard lock(mutex_);
     if (ids.empty()) return 0;
-    if (!isAllowed(kind)) return AppleScriptError::notPermitted();
+    if (!browsers_[kind].authorization.canRead()) return AppleScriptError::notPermitted();
     moves_.push_back(Move{move, kind, ids, 0});
     int count = 0;
-    for (auto& w : windows_[kind]) {
-      if (std::find(ids.begin(), ids.end(), w.windowId) != ids.end()) {
+    for (auto& w : browsers_[kind].windows) {
+      if (std::count(ids.begin(), ids.end(), w.windowId) > 0) {
         w.isMinimized = minimized;
         ++count;
       }
@@ -129,13 +125,10 @@ class FakeBrowsers final : public BrowserSurfacing {
 
   mutable std::mutex mutex_;
   std::vector<BrowserKind> running_;
-  std::map<BrowserKind, BrowserAuthorization> authorization_;
-  std::map<BrowserKind, std::vector<WindowFacts>> windows_;
-  std::map<BrowserKind, AppleScriptError> failure_;
-  std::map<BrowserKind, int> reads_;
+  std::vector<BrowserKind> windowsOnly_;
+  std::map<BrowserKind, Browser> browsers_;
   std::vector<Move> moves_;
   int consentRequests_ = 0;
-  std::vector<BrowserKind> windowsOnly_;
 };
 
 }  // namespace tervane::testing
