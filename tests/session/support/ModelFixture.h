@@ -40,24 +40,6 @@ class FakePicker final : public ActPicking {
   }
 };
 
-class TestPlatform final : public PlatformFactory {
- public:
-  TestPlatform(std::shared_ptr<sim::SimDesktop> desktop, std::shared_ptr<const Clock> clock)
-      : desktop_(std::move(desktop)), clock_(std::move(clock)) {}
-  std::shared_ptr<ActivationSource> activationSource() override {
-    return std::make_shared<sim::SimActivationSource>(desktop_);
-  }
-  std::shared_ptr<AppSurfacing> appSurface(std::shared_ptr<ActivationLog> log) override {
-    return std::make_shared<sim::SimAppSurface>(desktop_, clock_, std::move(log));
-  }
-  std::shared_ptr<BrowserSurfacing> browserSurface() override { return nullptr; }
-  std::shared_ptr<ShieldPresenting> shield() override { return nullptr; }
-
- private:
-  std::shared_ptr<sim::SimDesktop> desktop_;
-  std::shared_ptr<const Clock> clock_;
-};
-
 class ModelFixture : public ::testing::Test {
  protected:
   ModelFixture() {
@@ -68,10 +50,13 @@ class ModelFixture : public ::testing::Test {
     };
   }
 
-  // Builds the model; call after arranging the desktop.
+  // Builds the model over the desktop, with the fake browsers; call after arranging them.
   void build() {
-    monitor = std::make_shared<sim::SimGuardMonitor>(desktop);
-    build(std::make_shared<TestPlatform>(desktop, clock), monitor, browsers);
+    platform = std::make_shared<sim::SimPlatform>(
+        desktop, clock, std::map<BrowserKind, std::shared_ptr<SimulatedBrowser>>(),
+        sim::SimBudgets());
+    monitor = platform->monitor();
+    build(platform, monitor, browsers);
   }
 
   // Builds the model over another platform; a null browser surface is the platform's own.
