@@ -1,0 +1,241 @@
+// What the KWin, sway and GNOME suites share: the fixture's common half, and the scenarios
+// each of them runs on its own desktop. A desktop's fixture says how the person moves
+// windows there and how the test reads them back; "away" is minimized on KWin and GNOME,
+// in the scratchpad on sway.
+#pragma once
+
+#include <poll.h>
+
+#include <gtest/gtest.h>
+#include <systemd/sd-bus.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <map>
+
+#include "base/Clock.h"
+#include "base/Defaults.h"
+#include "kwin/WaylandIdle.h"
+#include "stage/ActivationLog.h"
+#include "support/AppUnderTest.h"
+#include "support/BrowserWindowsCheck.h"
+#include "support/CrashRounds.h"
+#include "support/TempDir.h"
+#include "support/XTestDesktop.h"
+#include "surfaces/AppSurfacing.h"
+
+namespace tervane::testing {
+
+// Until `done`, calling `handle` (false once its source is gone) each time `fd` is
+// readable; within 20 seconds. Whether `done`.
+inline bool pollUntil(int fd, const std::function<bool()>& handle,
+                      const std::function<bool()>& done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!done()) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd p{fd, POLLIN, 0};
+    if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0 || !handle()) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Handles the messages of `bus` until `done`, within 30 seconds; whether `done`.
+inline bool processUntil(sd_bus* bus, const std::function<bool()>& done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  for (;;) {
+    while (sd_bus_process(bus, nullptr) > 0) {
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (done()) return true;
+    if (left.count() <= 0 || sd_bus_wait(bus, static_cast<std::uint64_t>(left.count())) < 0) {
+      return false;
+    }
+  }
+}
+
+// Opens windows "first" and "second" of `browser`, each waited for by `waitWindow` (true
+// once a window of the browser whose title starts so is there, or none is left), and
+// checks that the desktop moves the browser by its windows.
+inline void checkBrowserOnDesktop(const WaylandBrowser& browser, const std::filesystem::path& dir,
+                                  const std::vector<std::string>& env,
+                                  BrowserWindowsDesktop desktop,
+                                  const std::function<bool(const std::string&, bool)>& waitWindow) {
+  const auto open = [&](const std::string& page) {
+    auto process = browser.open(dir, page, env);
+    EXPECT_TRUE(waitWindow(page + " ", true)) << WaylandBrowser::log(dir, page);
+    return process;
+  };
+  auto first = open("first");
+  auto second = open("second");
+  desktop.closeSecond = [&] {
+    second.reset();
+    return waitWindow("second ", false);
+  };
+  checkBrowserMovedByItsWindows(desktop);
+}
+
+// Idle time goes up while nobody touches anything, and resets on input, which `pressKey`
+// gives as the compositor allows.
+inline void checkIdleTimeGoesUpAndResets(const std::function<void()>& pressKey) {
+  auto connected = kwin::WaylandIdle::connect(std::chrono::milliseconds(200));
+  ASSERT_TRUE(connected);
+  kwin::WaylandIdle& idle = *connected.value();
+  const auto waitFor = [&](bool idled) {
+    return pollUntil(
+        idle.fileDescriptor(), [&] { return idle.dispatch(); },
+        [&] { return idle.isIdle() == idled; });
+  };
+  ASSERT_TRUE(waitFor(true));
+  EXPECT_GE(idle.idleSeconds(), 0.2);
+  pressKey();
+  EXPECT_TRUE(waitFor(false));
+  EXPECT_EQ(idle.idleSeconds(), 0.0);
+}
+
+template <class Platform>
+class WaylandDesktopTest : public ::testing::Test {
+ protected:
+  static constexpr const char* kAlpha = "org.example.alpha";
+  static constexpr const char* kBeta = "org.example.beta";
+  static constexpr const char* kGamma = "org.example.gamma";
+  using Away = std::map<std::string, bool>;
+  static inline const Away kStaged = {{kAlpha, false}, {kBeta, true}, {kGamma, true}};
+  static inline const Away kAllBack = {{kAlpha, false}, {kBeta, false}, {kGamma, false}};
+
+  // A window of `app`, once the desktop has it.
+  virtual void launch(const std::string& app) = 0;
+  // The person brings `app` forward, as a click in the task bar would; `sync` waits until
+  // the desktop has it in front.
+  virtual void bringForward(const std::string& app, bool sync) = 0;
+  // The person puts `app` away; true once the desktop has it away.
+  virtual bool putAway(const std::string& app) = 0;
+  // True once `app` is away (or not), within a bound.
+  virtual bool waitAway(const std::string& app, bool away) = 0;
+  // The person's applications (not this one's windows), each with whether it is away now.
+  virtual Away away() = 0;
+  // Closes the window of `app`; true once the desktop no longer has it.
+  virtual bool close(const std::string& app) = 0;
+  // Handles the platform's events until `done`, within a bound; whether `done`.
+  virtual bool dispatchUntil(const std::function<bool()>& done) = 0;
+  // What makes the application a client of this desktop.
+  virtual std::vector<std::string> appEnvironment() = 0;
+  // Checks that the guard's shield is up: a window of `app`, over the screen, in front.
+  virtual void expectShield(AppUnderTest& app) = 0;
+
+  // The application on this desktop (its own home, past its welcome); its windows on the
+  // desktop when `onScreen`, else its panels stay off it and the person's window in front.
+  AppUnderTest& makeApp(bool onScreen = false) {
+    auto environment = appEnvironment();
+    environment.push_back(onScreen ? "QT_QPA_PLATFORM=wayland" : "QT_QPA_PLATFORM=offscreen");
+    app_ = std::make_unique<AppUnderTest>(environment, TERVANE_NOW_TOOL);
+    return *app_;
+  }
+  std::shared_ptr<AppSurfacing> surface() {
+    return platform_->appSurface(
+        std::make_shared<ActivationLog>(defaults_, clock_, *platform_->activationSource()));
+  }
+
+  // Activating alpha comes back as an activation event naming it, and makes it the
+  // frontmost of the `running` applications.
+  void checkActivation(AppSurfacing& apps, std::size_t running) {
+    std::vector<std::string> activated;
+    auto subscription = platform_->activationSource()->onActivation(
+        [&](const std::string& app) { activated.push_back(app); });
+    ASSERT_TRUE(apps.activate(kAlpha));
+    EXPECT_TRUE(dispatchUntil([&] {
+      return std::ranges::count(activated, std::string(kAlpha)) != 0;
+    })) << ::testing::PrintToString(activated);
+    EXPECT_EQ(platform_->activationSource()->frontmostApplication(), kAlpha);
+    const auto all = apps.runningApps();
+    EXPECT_EQ(all.size(), running);
+    for (const auto& app : all) {
+      EXPECT_EQ(app.isFrontmost, app.bundleId == kAlpha) << app.bundleId;
+    }
+  }
+
+  // An application closed while hidden is not waited for.
+  void checkClosedWhileHidden(AppSurfacing& apps, const std::string& app) {
+    ASSERT_TRUE(apps.hide(app));
+    ASSERT_TRUE(close(app));
+    EXPECT_FALSE(apps.unhide(app)) << "the application no longer runs";
+    EXPECT_TRUE(apps.stillHidden().empty());
+  }
+
+  // Hiding puts beta and gamma away and reads back so, and showing brings every window
+  // back, but not one the person put away themselves.
+  void checkHidesAndBringsBack() {
+    auto apps = surface();
+    checkActivation(*apps, 3);
+    for (const char* app : {kBeta, kGamma}) EXPECT_TRUE(apps->hide(app)) << app;
+    EXPECT_EQ(away(), kStaged);
+    EXPECT_FALSE(apps->hide(kBeta)) << "nothing was left to put away";
+    EXPECT_FALSE(apps->hide("org.example.none"));
+    for (const char* app : {kBeta, kGamma}) EXPECT_TRUE(apps->unhide(app)) << app;
+    EXPECT_EQ(away(), kAllBack);
+    EXPECT_TRUE(apps->stillHidden().empty());
+
+    ASSERT_TRUE(putAway(kGamma));
+    EXPECT_FALSE(apps->hide(kGamma));
+    EXPECT_TRUE(apps->unhide(kGamma));
+    EXPECT_TRUE(away().at(kGamma)) << "the person's own stays away";
+    checkClosedWhileHidden(*apps, kBeta);
+  }
+
+  // The application itself, a client of the desktop: Start keeps alpha in front and puts
+  // the two unused ones away; the guard raises the shield over one brought forward, and
+  // "Back to it" puts it away again; Show everything brings them back. The application
+  // stays up for the caller.
+  void checkStagesShieldsAndShows(const std::string& desktop) {
+    bringForward(kAlpha, true);
+    platform_.reset();
+    auto& app = makeApp(true);
+    app.launch();
+
+    ASSERT_EQ(app.command({"capture", "write the report"}).status, 0);
+    ASSERT_EQ(app.command({"start"}).status, 0);
+    EXPECT_EQ(app.statusJson()["desktop"], desktop);
+    EXPECT_EQ(app.stowedIds(), (std::set<std::string>{kBeta, kGamma}));
+    EXPECT_EQ(away(), kStaged);
+
+    ASSERT_EQ(app.command({"status", "--until", "settled"}).status, 0);
+    bringForward(kBeta, false);
+    ASSERT_EQ(app.command({"status", "--until", "shield"}).status, 0);
+    EXPECT_EQ(app.statusJson()["pendingSubject"]["id"], kBeta);
+    expectShield(app);
+    ASSERT_EQ(app.command({"answer", "no"}).status, 0);
+    EXPECT_TRUE(waitAway(kBeta, true));
+    EXPECT_EQ(away(), kStaged);
+
+    ASSERT_EQ(app.command({"show"}).status, 0);
+    EXPECT_EQ(away(), kAllBack);
+  }
+
+  // The crash rounds: five applications, gamma put away by the person.
+  void checkCrashRounds() {
+    for (const char* app : {"org.example.delta", "org.example.epsilon"}) launch(app);
+    platform_.reset();
+    auto& app = makeApp();
+    CrashDesktop crash;
+    crash.apps = {kAlpha, kBeta, kGamma, "org.example.delta", "org.example.epsilon"};
+    crash.minimizedByPerson = {kGamma};
+    crash.activate = [&](const std::string& app, bool sync) { bringForward(app, sync); };
+    crash.waitMinimized = [&](const std::string& app, bool away) { return waitAway(app, away); };
+    ASSERT_TRUE(putAway(kGamma));
+    runCrashRounds(app, crash);
+  }
+
+  TempDir dir_;
+  std::vector<std::string> env_;
+  std::map<std::string, std::unique_ptr<ChildProcess>> windows_;
+  std::shared_ptr<Platform> platform_;
+  MemoryDefaults defaults_;
+  SystemClock clock_;
+  std::unique_ptr<AppUnderTest> app_;
+};
+
+}  // namespace tervane::testing
