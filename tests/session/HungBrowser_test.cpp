@@ -11,6 +11,24 @@
 namespace tervane::testing {
 namespace {
 
+// A simulated desktop with two browsers of two windows each, and a third Safari window
+// that is not visible and so is never read, for suites that run the model over the
+// simulated platform.
+inline const nlohmann::json kTwoBrowserDesktop = nlohmann::json::parse(R"({
+  "apps": [{"bundleId": "org.example.Editor", "name": "Editor", "isFrontmost": true,
+            "secondsSinceLastUse": 1},
+           {"bundleId": "org.example.Mail", "name": "Mail", "secondsSinceLastUse": 5000},
+           {"bundleId": "com.apple.Safari", "name": "Safari", "secondsSinceLastUse": 1},
+           {"bundleId": "com.google.Chrome", "name": "Chrome", "secondsSinceLastUse": 1}],
+  "browsers": {
+    "safari": {"windows": [
+      {"id": 5, "tabs": [{"title": "Front", "url": "https://a.example.com/"}]},
+      {"id": 6, "tabs": [{"title": "Back", "url": "https://b.example.com/"}]},
+      {"id": 7, "visible": false, "tabs": [{"title": "Hidden", "url": "https://c.example.com/"}]}]},
+    "chrome": {"windows": [
+      {"id": 1, "tabs": [{"title": "Docs", "url": "https://docs.example.com/"}]},
+      {"id": 2, "tabs": [{"title": "News", "url": "https://news.example.com/"}]}]}}})");
+
 // One correction of one window: its permission query, then its script.
 constexpr double kSingleWindowWait =
     BrowserPermission::kBudgetSeconds + AppleScriptRunner::kBudgetSeconds;
@@ -34,8 +52,11 @@ class HungBrowser : public ModelFixture {
       const bool held = hungScripts.count(kind) > 0 && budget == AppleScriptRunner::kBudgetSeconds;
       return held ? 0.0 : budget;
     };
-    onSimPlatform(kTwoBrowserDesktop, budgets);
-    buildOnPlatform();
+    auto made = sim::SimPlatform::fromJson(kTwoBrowserDesktop, clock, std::move(budgets));
+    ASSERT_TRUE(made.ok()) << made.error().message;
+    platform = made.value();
+    desktop = platform->desktop();
+    build(platform, platform->monitor(), nullptr);
   }
 
   void hang(BrowserKind kind) {

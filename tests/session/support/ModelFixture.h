@@ -70,17 +70,6 @@ class ModelFixture : public ::testing::Test {
                                std::move(browserSurface), shield});
   }
 
-  // Puts the desktop on the simulated platform this describes, browsers and all.
-  void onSimPlatform(const nlohmann::json& description, sim::SimBudgets budgets = {}) {
-    auto made = sim::SimPlatform::fromJson(description, clock, std::move(budgets));
-    ASSERT_TRUE(made.ok()) << made.error().message;
-    platform = made.value();
-    desktop = platform->desktop();
-  }
-
-  // Builds the model over the simulated platform and its own browsers.
-  void buildOnPlatform() { build(platform, platform->monitor(), nullptr); }
-
   void addApp(const std::string& id, std::optional<double> age, bool front = false,
               bool canHide = true) {
     desktop->addApp(sim::SimApp{id, "App " + id.substr(id.rfind('.') + 1), age, canHide, false});
@@ -148,24 +137,6 @@ inline WindowFacts window(BrowserKind kind, std::int64_t id, std::vector<std::st
   }
   return w;
 }
-
-// A simulated desktop with two browsers of two windows each, and a third Safari window
-// that is not visible and so is never read, for suites that run the model over the
-// simulated platform.
-inline const nlohmann::json kTwoBrowserDesktop = nlohmann::json::parse(R"({
-  "apps": [{"bundleId": "org.example.Editor", "name": "Editor", "isFrontmost": true,
-            "secondsSinceLastUse": 1},
-           {"bundleId": "org.example.Mail", "name": "Mail", "secondsSinceLastUse": 5000},
-           {"bundleId": "com.apple.Safari", "name": "Safari", "secondsSinceLastUse": 1},
-           {"bundleId": "com.google.Chrome", "name": "Chrome", "secondsSinceLastUse": 1}],
-  "browsers": {
-    "safari": {"windows": [
-      {"id": 5, "tabs": [{"title": "Front", "url": "https://a.example.com/"}]},
-      {"id": 6, "tabs": [{"title": "Back", "url": "https://b.example.com/"}]},
-      {"id": 7, "visible": false, "tabs": [{"title": "Hidden", "url": "https://c.example.com/"}]}]},
-    "chrome": {"windows": [
-      {"id": 1, "tabs": [{"title": "Docs", "url": "https://docs.example.com/"}]},
-      {"id": 2, "tabs": [{"title": "News", "url": "https://news.example.com/"}]}]}}})");
 
 // The item with this id in a stage's list.
 inline StageItem itemIn(const std::vector<StageItem>& items, const std::string& id) {
