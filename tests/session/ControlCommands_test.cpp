@@ -123,12 +123,19 @@ TEST_F(Control, AStageThatDoesNotOpenIsARefusalThatSaysWhy) {
   EXPECT_FALSE(onDisk().has_value());
 }
 
-TEST_F(Control, PauseTogglesParkAndResumeAndRefusesWithoutAStage) {
+TEST_F(Control, PauseShowDoneAndUndoAreRefusedWithoutAStageAndSayWhatTheyDidWithOne) {
   make();
+  EXPECT_EQ(one(cmd(ControlCommand::status)).message, "There is no line and no stage.");
+  EXPECT_FALSE(replies[0].status.contains("desktop"));
+  commands->setDesktop("kwin");
+  EXPECT_EQ(one(cmd(ControlCommand::status)).status.at("desktop"), "kwin");
   EXPECT_FALSE(one(cmd(ControlCommand::pause)).ok);
-  model->capture("write");
-  ASSERT_TRUE(one(cmd(ControlCommand::start)).ok);
+  EXPECT_FALSE(one(cmd(ControlCommand::show)).ok);
+  EXPECT_FALSE(one(cmd(ControlCommand::done)).ok);
+  EXPECT_FALSE(one(cmd(ControlCommand::undo)).ok);
 
+  model->capture("write the report");
+  ASSERT_TRUE(one(cmd(ControlCommand::start)).ok);
   journalFails = true;
   auto r = one(cmd(ControlCommand::pause));
   EXPECT_FALSE(r.ok) << "a pause that was not written is not reported as done";
@@ -144,29 +151,15 @@ TEST_F(Control, PauseTogglesParkAndResumeAndRefusesWithoutAStage) {
   r = one(cmd(ControlCommand::status));
   EXPECT_EQ(r.message, "Paused for 2 minutes. Your apps are still hidden.");
   EXPECT_EQ(r.status.at("stage").at("parkedMinutes"), 2);
-
   EXPECT_TRUE(one(cmd(ControlCommand::pause)).ok);
   EXPECT_FALSE(model->openStage()->isParked());
-}
 
-TEST_F(Control, ShowDoneAndUndo) {
-  make();
-  EXPECT_EQ(one(cmd(ControlCommand::status)).message, "There is no line and no stage.");
-  EXPECT_FALSE(replies[0].status.contains("desktop"));
-  commands->setDesktop("kwin");
-  EXPECT_EQ(one(cmd(ControlCommand::status)).status.at("desktop"), "kwin");
-  EXPECT_FALSE(one(cmd(ControlCommand::show)).ok);
-  EXPECT_FALSE(one(cmd(ControlCommand::done)).ok);
-  EXPECT_FALSE(one(cmd(ControlCommand::undo)).ok);
-
-  model->capture("write the report");
-  ASSERT_TRUE(one(cmd(ControlCommand::start)).ok);
   EXPECT_TRUE(one(cmd(ControlCommand::show)).ok);
   EXPECT_FALSE(model->openStage().has_value());
   EXPECT_TRUE(model->now().has_value()) << "show everything keeps the line";
 
   ASSERT_TRUE(one(cmd(ControlCommand::start)).ok);
-  auto r = one(cmd(ControlCommand::done));
+  r = one(cmd(ControlCommand::done));
   EXPECT_TRUE(r.ok);
   EXPECT_EQ(r.message, "Finished: write the report. Your apps are back.");
   EXPECT_EQ(r.status.at("justFinished"), "write the report");

@@ -11,9 +11,8 @@
 namespace tervane::testing {
 namespace {
 
-// A simulated desktop with two browsers of two windows each, and a third Safari window
-// that is not visible and so is never read, for suites that run the model over the
-// simulated platform.
+// Two browsers of two windows each, and a third Safari window that is not visible and so
+// is never read.
 inline const nlohmann::json kTwoBrowserDesktop = nlohmann::json::parse(R"({
   "apps": [{"bundleId": "org.example.Editor", "name": "Editor", "isFrontmost": true,
             "secondsSinceLastUse": 1},
