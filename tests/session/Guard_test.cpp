@@ -107,8 +107,7 @@ TEST_F(Guard, KeepAnywayOnAWindowRemembersTheFirstTabWithAHost) {
   EXPECT_EQ(memory->choices().at("host:docs.example.com"), R::keep);
   EXPECT_EQ(model->lastBecause(), "Chrome window, 2 tabs stays from now on, because you said so.");
   EXPECT_EQ(browsers->moves().back(), (Move{Move::Kind::restore, BrowserKind::chrome, {7}, 0}));
-  const auto kept = idsOf(model->openStage()->kept);
-  EXPECT_EQ(kept.back(), "chrome:7#1");
+  EXPECT_EQ(idsOf(model->openStage()->kept).back(), "chrome:7#1");
   EXPECT_EQ(onDisk(), model->openStage());
   EXPECT_FALSE(model->isTervaneMoving()) << "corrections bring nothing forward";
 }

@@ -42,14 +42,6 @@ class FakePicker final : public ActPicking {
 
 class ModelFixture : public ::testing::Test {
  protected:
-  ModelFixture() {
-    desktop = std::make_shared<sim::SimDesktop>(clock);
-    journalOptions.inject = [this](AtomicWriteStep step) -> std::optional<int> {
-      if (journalFails && step == AtomicWriteStep::rename) return EIO;
-      return std::nullopt;
-    };
-  }
-
   // Builds the model over the desktop, with the fake browsers; call after arranging them.
   void build() {
     platform = std::make_shared<sim::SimPlatform>(
@@ -113,12 +105,14 @@ class ModelFixture : public ::testing::Test {
   std::shared_ptr<ManualOffMain> offMain = std::make_shared<ManualOffMain>();
   std::shared_ptr<MemoryDefaults> standard = std::make_shared<MemoryDefaults>();
   std::shared_ptr<MemoryDefaults> shared = std::make_shared<MemoryDefaults>();
-  std::shared_ptr<sim::SimDesktop> desktop;
+  std::shared_ptr<sim::SimDesktop> desktop = std::make_shared<sim::SimDesktop>(clock);
   std::shared_ptr<FakeBrowsers> browsers = std::make_shared<FakeBrowsers>();
   std::shared_ptr<sim::RecordingShield> shield = std::make_shared<sim::RecordingShield>();
   std::shared_ptr<FakePicker> picker = std::make_shared<FakePicker>();
   std::atomic<bool> journalFails{false};
-  AtomicWriteOptions journalOptions;
+  AtomicWriteOptions journalOptions{.inject = [this](AtomicWriteStep step) -> std::optional<int> {
+    return journalFails && step == AtomicWriteStep::rename ? std::optional(EIO) : std::nullopt;
+  }};
 
   std::shared_ptr<StageJournal> journal;
   std::shared_ptr<StageMemory> memory;
@@ -132,8 +126,7 @@ inline WindowFacts window(BrowserKind kind, std::int64_t id, std::vector<std::st
                           bool front = false, bool minimized = false) {
   WindowFacts w{kind, id, {}, front, minimized};
   for (std::size_t i = 0; i < titles.size(); ++i) {
-    const auto& title = titles[i];
-    w.tabs.push_back(TabFacts{title, "https://" + title + ".example.com/", i == 0});
+    w.tabs.push_back(TabFacts{titles[i], "https://" + titles[i] + ".example.com/", i == 0});
   }
   return w;
 }
