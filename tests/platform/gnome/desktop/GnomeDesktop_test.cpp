@@ -1,7 +1,6 @@
 // The GNOME backend against a real headless GNOME Shell 43 (Wayland, a virtual monitor, no
 // X server) on private session and system buses, with the Tervane Now extension installed
-// by `tervane-now desktop install` and foot terminals as the person's windows. Waiting is
-// done on the extension's own signals, with bounds.
+// by `tervane-now desktop install` and foot terminals as the person's windows.
 #include <poll.h>
 
 #include <gtest/gtest.h>
@@ -22,14 +21,7 @@ using testing::ChildProcess;
 class GnomeDesktop : public testing::WaylandDesktopTest<GnomePlatform> {
  protected:
   void SetUp() override {
-    for (const char* folder : {"run", "home"}) {
-      std::filesystem::create_directories(dir_ / folder);
-      std::filesystem::permissions(dir_ / folder, std::filesystem::perms::owner_all);
-    }
-    const std::string home = (dir_ / "home").string();
-    env_ = {"XDG_RUNTIME_DIR=" + (dir_ / "run").string(), "HOME=" + home,
-            "XDG_CONFIG_HOME=" + home + "/.config", "XDG_DATA_HOME=" + home + "/.local/share",
-            "XDG_CACHE_HOME=" + home + "/.cache"};
+    env_ = privateHome();
     // The Shell needs a system bus to start; a private one does. The session bus starts
     // dconf, which must see this home.
     system_ = testing::startSessionBus(env_, systemAddress_);
@@ -145,8 +137,7 @@ class GnomeDesktop : public testing::WaylandDesktopTest<GnomePlatform> {
   }
   std::string idOf(const std::string& app) { return windows()[app].value("id", ""); }
 
-  // Until `done` holds for the windows, read again at each of the extension's signals;
-  // within 20 seconds.
+  // Until `done` holds for the windows, read again at each of the extension's signals.
   bool waitFor(const std::function<bool(const std::map<std::string, nlohmann::json>&)>& done) {
     return testing::pollUntil(
         query_->fileDescriptor(), [] { return true; },

@@ -1,6 +1,6 @@
 // The KWin backend against a real headless KWin 5.27 (kwin_wayland --virtual, no X
-// server) on a private session bus, with three Qt Wayland windows of distinct app ids.
-// Waiting is done on KWin's own signals through one-off scripts, with bounds.
+// server) on a private session bus, with three Qt Wayland windows of distinct app ids,
+// read and waited for through one-off KWin scripts.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -27,72 +27,19 @@ namespace {
 using nlohmann::json;
 using testing::ChildProcess;
 
-// A stand-in for Plasma's panel: the StatusNotifierWatcher that a tray icon registers
-// with, on its own connection, keeping the items' bus names.
-class FakeTrayWatcher {
- public:
-  FakeTrayWatcher() {
-    static const sd_bus_vtable kWatcher[] = {
-        SD_BUS_VTABLE_START(0),
-        SD_BUS_METHOD("RegisterStatusNotifierItem", "s", "", &FakeTrayWatcher::registerItem,
-                      SD_BUS_VTABLE_UNPRIVILEGED),
-        SD_BUS_PROPERTY("IsStatusNotifierHostRegistered", "b", &FakeTrayWatcher::yes, 0, 0),
-        SD_BUS_VTABLE_END};
-    EXPECT_GE(sd_bus_open_user(&bus_), 0);
-    EXPECT_GE(sd_bus_add_object_vtable(bus_, nullptr, "/StatusNotifierWatcher",
-                                       "org.kde.StatusNotifierWatcher", kWatcher, this),
-              0);
-    EXPECT_GE(sd_bus_request_name(bus_, "org.kde.StatusNotifierWatcher", 0), 0);
-  }
-  ~FakeTrayWatcher() { sd_bus_flush_close_unref(bus_); }
-
-  // Answers the bus until the first item registers, within 30 seconds; its bus name.
-  std::optional<std::string> awaitItem() {
-    if (!testing::processUntil(bus_, [&] { return !items_.empty(); })) return std::nullopt;
-    return items_.front();
-  }
-
- private:
-  static int registerItem(sd_bus_message* m, void* self, sd_bus_error*) {
-    const char* service = nullptr;
-    if (sd_bus_message_read(m, "s", &service) < 0) return -EINVAL;
-    // An item names its own bus name, or only its path under its sender's name.
-    static_cast<FakeTrayWatcher*>(self)->items_.push_back(
-        service[0] == '/' ? sd_bus_message_get_sender(m) : service);
-    return sd_bus_reply_method_return(m, "");
-  }
-  static int yes(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
-                 sd_bus_error*) {
-    return sd_bus_message_append(reply, "b", 1);
-  }
-
-  sd_bus* bus_ = nullptr;
-  std::vector<std::string> items_;
-};
-
 class KWinDesktop : public testing::WaylandDesktopTest<KWinPlatform> {
  protected:
   void SetUp() override {
-    for (const char* folder : {"bin", "run", "home", "state"}) {
-      std::filesystem::create_directories(dir_ / folder);
-    }
-    std::filesystem::permissions(dir_ / "run", std::filesystem::perms::owner_all);
+    env_ = privateHome();
+    for (const char* folder : {"bin", "state"}) std::filesystem::create_directories(dir_ / folder);
     // The installed binary carries a file capability that containers may refuse; a copy
     // runs, as long as it keeps its name (KWin finds its platform plugin by it).
     std::filesystem::copy_file("/usr/bin/kwin_wayland", dir_ / "bin" / "kwin_wayland");
     std::string address;
     bus_ = testing::startSessionBus({}, address);
     ASSERT_FALSE(address.empty()) << "dbus-daemon did not start";
-    const std::string home = (dir_ / "home").string();
-    env_ = {"DBUS_SESSION_BUS_ADDRESS=" + address,
-            "XDG_RUNTIME_DIR=" + (dir_ / "run").string(),
-            "HOME=" + home,
-            "XDG_CONFIG_HOME=" + home + "/.config",
-            "XDG_DATA_HOME=" + home + "/.local/share",
-            "XDG_CACHE_HOME=" + home + "/.cache",
-            "WAYLAND_DISPLAY=wl-tervane",
-            "QT_QPA_PLATFORM=wayland",
-            "KWIN_COMPOSE=Q"};
+    env_.insert(env_.end(), {"DBUS_SESSION_BUS_ADDRESS=" + address, "WAYLAND_DISPLAY=wl-tervane",
+                             "QT_QPA_PLATFORM=wayland", "KWIN_COMPOSE=Q"});
     for (const auto& entry : env_) ::putenv(const_cast<char*>(entry.c_str()));
     ::unsetenv("DISPLAY");
     kwin_ = ChildProcess::start(
@@ -127,8 +74,8 @@ class KWinDesktop : public testing::WaylandDesktopTest<KWinPlatform> {
     ::close(fds[0]);
   }
 
-  // Runs `body` in KWin with the windows `w` for which `filter` holds at hand as `mine()`;
-  // whether it replies true within 20 seconds.
+  // Runs `body` with `mine()`, the windows `w` for which `filter` holds; whether it replies
+  // true within 20 seconds.
   bool onWindows(const std::string& filter, const std::string& body) {
     auto answer = query_->runOnce(
         "function mine() {\n  return Array.prototype.slice.call(windowsNow())"
@@ -143,28 +90,24 @@ class KWinDesktop : public testing::WaylandDesktopTest<KWinPlatform> {
   }
   void bringForward(const std::string& app, bool) override {
     EXPECT_TRUE(onWindows(ofApp(app), R"JS(
-mine().forEach(function (w) { w.minimized = false; setActive(w); });
-reply(true);
-)JS")) << app;
+mine().forEach(function (w) { w.minimized = false; setActive(w); }); reply(true);)JS"))
+        << app;
   }
   bool putAway(const std::string& app) override {
     return onWindows(ofApp(app),
                      "mine().forEach(function (w) { w.minimized = true; });\nreply(true);");
   }
   bool waitAway(const std::string& app, bool minimized) override {
-    return onWindows(ofApp(app), "var want = " + std::string(minimized ? "true" : "false") + R"JS(;
-function settled() {
-  return mine().every(function (w) { return w.minimized === want; });
-}
-if (settled()) reply(true);
-else mine().forEach(function (w) {
-  w.minimizedChanged.connect(function () { if (settled()) reply(true); });
-});
+    return onWindows(ofApp(app), "var want = " + json(minimized).dump() + R"JS(;
+function settled() { return mine().every(function (w) { return w.minimized === want; }); }
+function check() { if (settled()) reply(true); }
+check();
+mine().forEach(function (w) { w.minimizedChanged.connect(check); });
 )JS");
   }
   // Until a window for which `filter` holds is there (or none is left).
   bool waitWindow(const std::string& filter, bool present) {
-    return onWindows(filter, "var want = " + std::string(present ? "true" : "false") + R"JS(;
+    return onWindows(filter, "var want = " + json(present).dump() + R"JS(;
 function settle(gone) {
   if (mine().some(function (w) { return w !== gone; }) === want) reply(true);
 }
@@ -278,8 +221,7 @@ TEST_F(KWinDesktop, AScriptRunsWhenKWinGivesItANumberInUse) {
   query_->unload("tervane-test-later");
 }
 
-// Idle time goes up while nobody touches anything, and resets on input (KWin's simulated
-// user activity standing in for a key press).
+// KWin's simulated user activity, standing in for a key press, resets the idle time.
 TEST_F(KWinDesktop, IdleTimeGoesUpAndResets) {
   testing::checkIdleTimeGoesUpAndResets([] {
     struct Globals {
@@ -315,15 +257,42 @@ TEST_F(KWinDesktop, IdleTimeGoesUpAndResets) {
 // The bee as Plasma's panel sees it: a StatusNotifierItem that registers with the watcher,
 // and whose activation (a click on it) opens the card on KWin's screen.
 TEST_F(KWinDesktop, TheBeeIsAStatusNotifierItemWhoseClickOpensTheCard) {
-  FakeTrayWatcher watcher;
+  // The panel's part: the watcher that keeps the items' bus names (an item names its own,
+  // or only its path under its sender's).
+  static constexpr auto registerItem = [](sd_bus_message* m, void* items, sd_bus_error*) {
+    const char* service = nullptr;
+    if (sd_bus_message_read(m, "s", &service) < 0) return -EINVAL;
+    static_cast<std::vector<std::string>*>(items)->push_back(
+        service[0] == '/' ? sd_bus_message_get_sender(m) : service);
+    return sd_bus_reply_method_return(m, "");
+  };
+  static constexpr auto hostRegistered = [](sd_bus*, const char*, const char*, const char*,
+                                            sd_bus_message* reply, void*, sd_bus_error*) {
+    return sd_bus_message_append(reply, "b", 1);
+  };
+  static const sd_bus_vtable kWatcher[] = {
+      SD_BUS_VTABLE_START(0),
+      SD_BUS_METHOD("RegisterStatusNotifierItem", "s", "", +registerItem,
+                    SD_BUS_VTABLE_UNPRIVILEGED),
+      SD_BUS_PROPERTY("IsStatusNotifierHostRegistered", "b", +hostRegistered, 0, 0),
+      SD_BUS_VTABLE_END};
+  std::vector<std::string> items;
+  sd_bus* watcher = nullptr;
+  ASSERT_GE(sd_bus_open_user(&watcher), 0);
+  const std::unique_ptr<sd_bus, decltype(&sd_bus_flush_close_unref)> closing(
+      watcher, &sd_bus_flush_close_unref);
+  ASSERT_GE(sd_bus_add_object_vtable(watcher, nullptr, "/StatusNotifierWatcher",
+                                     "org.kde.StatusNotifierWatcher", kWatcher, &items),
+            0);
+  ASSERT_GE(sd_bus_request_name(watcher, "org.kde.StatusNotifierWatcher", 0), 0);
+
   // The application asks the watcher while it starts, so the watcher answers meanwhile.
   auto& app = makeApp(true);
   app.start();
-  const auto item = watcher.awaitItem();
-  ASSERT_TRUE(item) << app.output();
+  ASSERT_TRUE(testing::processUntil(watcher, [&] { return !items.empty(); })) << app.output();
   const std::string ownWindow = "w.pid === " + std::to_string(app.pid());
   EXPECT_TRUE(waitWindow(ownWindow, false)) << "no card before the click";
-  gdbus(*item,
+  gdbus(items.front(),
         {"-o", "/StatusNotifierItem", "-m", "org.kde.StatusNotifierItem.Activate", "0", "0"});
   EXPECT_TRUE(waitWindow(ownWindow, true)) << app.output();
 }

@@ -1,7 +1,5 @@
-// What the KWin, sway and GNOME suites share: the fixture's common half, and the scenarios
-// each of them runs on its own desktop. A desktop's fixture says how the person moves
-// windows there and how the test reads them back; "away" is minimized on KWin and GNOME,
-// in the scratchpad on sway.
+// The KWin, sway and GNOME suites' common fixture and the scenarios each runs on its own
+// desktop. "Away" is minimized on KWin and GNOME, in the scratchpad on sway.
 #pragma once
 
 #include <poll.h>
@@ -21,8 +19,6 @@
 #include "support/AppUnderTest.h"
 #include "support/BrowserWindowsCheck.h"
 #include "support/CrashRounds.h"
-#include "support/TempDir.h"
-#include "support/XTestDesktop.h"
 #include "surfaces/AppSurfacing.h"
 
 namespace tervane::testing {
@@ -58,9 +54,8 @@ inline bool processUntil(sd_bus* bus, const std::function<bool()>& done) {
   }
 }
 
-// Opens windows "first" and "second" of `browser`, each waited for by `waitWindow` (true
-// once a window of the browser whose title starts so is there, or none is left), and
-// checks that the desktop moves the browser by its windows.
+// Opens windows "first" and "second" of `browser` and checks that the desktop moves it by
+// its windows; `waitWindow(title, present)` waits for a window of it titled so, or none.
 inline void checkBrowserOnDesktop(const WaylandBrowser& browser, const std::filesystem::path& dir,
                                   const std::vector<std::string>& env,
                                   BrowserWindowsDesktop desktop,
@@ -79,8 +74,7 @@ inline void checkBrowserOnDesktop(const WaylandBrowser& browser, const std::file
   checkBrowserMovedByItsWindows(desktop);
 }
 
-// Idle time goes up while nobody touches anything, and resets on input, which `pressKey`
-// gives as the compositor allows.
+// Idle time goes up while nobody touches anything, and `pressKey` resets it.
 inline void checkIdleTimeGoesUpAndResets(const std::function<void()>& pressKey) {
   auto connected = kwin::WaylandIdle::connect(std::chrono::milliseconds(200));
   ASSERT_TRUE(connected);
@@ -109,26 +103,35 @@ class WaylandDesktopTest : public ::testing::Test {
 
   // A window of `app`, once the desktop has it.
   virtual void launch(const std::string& app) = 0;
-  // The person brings `app` forward, as a click in the task bar would; `sync` waits until
-  // the desktop has it in front.
+  // The person brings `app` forward; `sync` waits until it is in front.
   virtual void bringForward(const std::string& app, bool sync) = 0;
-  // The person puts `app` away; true once the desktop has it away.
+  // The person puts `app` away; true once it is.
   virtual bool putAway(const std::string& app) = 0;
   // True once `app` is away (or not), within a bound.
   virtual bool waitAway(const std::string& app, bool away) = 0;
-  // The person's applications (not this one's windows), each with whether it is away now.
+  // The person's applications, each with whether it is away now.
   virtual Away away() = 0;
   // Closes the window of `app`; true once the desktop no longer has it.
   virtual bool close(const std::string& app) = 0;
-  // Handles the platform's events until `done`, within a bound; whether `done`.
+  // Handles the platform's events until `done`, within a bound.
   virtual bool dispatchUntil(const std::function<bool()>& done) = 0;
   // What makes the application a client of this desktop.
   virtual std::vector<std::string> appEnvironment() = 0;
-  // Checks that the guard's shield is up: a window of `app`, over the screen, in front.
+  // Checks that the guard's shield, a window of `app`, is up over the screen.
   virtual void expectShield(AppUnderTest& app) = 0;
 
-  // The application on this desktop (its own home, past its welcome); its windows on the
-  // desktop when `onScreen`, else its panels stay off it and the person's window in front.
+  // A home and a runtime folder of the test's own, as the variables that name them.
+  std::vector<std::string> privateHome() {
+    for (const char* folder : {"run", "home"}) {
+      std::filesystem::create_directories(dir_ / folder);
+      std::filesystem::permissions(dir_ / folder, std::filesystem::perms::owner_all);
+    }
+    const std::string home = (dir_ / "home").string();
+    return {"XDG_RUNTIME_DIR=" + (dir_ / "run").string(), "HOME=" + home,
+            "XDG_CONFIG_HOME=" + home + "/.config", "XDG_DATA_HOME=" + home + "/.local/share",
+            "XDG_CACHE_HOME=" + home + "/.cache"};
+  }
+  // The application on this desktop; its panels stay off screen unless `onScreen`.
   AppUnderTest& makeApp(bool onScreen = false) {
     auto environment = appEnvironment();
     environment.push_back(onScreen ? "QT_QPA_PLATFORM=wayland" : "QT_QPA_PLATFORM=offscreen");
@@ -140,8 +143,7 @@ class WaylandDesktopTest : public ::testing::Test {
         std::make_shared<ActivationLog>(defaults_, clock_, *platform_->activationSource()));
   }
 
-  // Activating alpha comes back as an activation event naming it, and makes it the
-  // frontmost of the `running` applications.
+  // Activating alpha comes back as an event naming it and makes it the frontmost.
   void checkActivation(AppSurfacing& apps, std::size_t running) {
     std::vector<std::string> activated;
     auto subscription = platform_->activationSource()->onActivation(
@@ -166,8 +168,8 @@ class WaylandDesktopTest : public ::testing::Test {
     EXPECT_TRUE(apps.stillHidden().empty());
   }
 
-  // Hiding puts beta and gamma away and reads back so, and showing brings every window
-  // back, but not one the person put away themselves.
+  // Hiding puts beta and gamma away, showing brings them back, but not what the person
+  // put away themselves.
   void checkHidesAndBringsBack() {
     auto apps = surface();
     checkActivation(*apps, 3);
@@ -186,10 +188,9 @@ class WaylandDesktopTest : public ::testing::Test {
     checkClosedWhileHidden(*apps, kBeta);
   }
 
-  // The application itself, a client of the desktop: Start keeps alpha in front and puts
-  // the two unused ones away; the guard raises the shield over one brought forward, and
-  // "Back to it" puts it away again; Show everything brings them back. The application
-  // stays up for the caller.
+  // The application itself: Start keeps alpha and puts the others away; the shield rises
+  // over one brought forward and "Back to it" puts it away again; Show everything brings
+  // them back. The application stays up for the caller.
   void checkStagesShieldsAndShows(const std::string& desktop) {
     bringForward(kAlpha, true);
     platform_.reset();
