@@ -170,10 +170,16 @@ TEST_F(Control, PauseShowDoneAndUndoAreRefusedWithoutAStageAndSayWhatTheyDidWith
   EXPECT_FALSE(one(cmd(ControlCommand::undo)).ok);
 }
 
-TEST_F(Control, AnswerGoesToTheShieldFirstThenTheQuestion) {
+// An answer goes to the shield first, then to the question; keep and stow correct the
+// stage by item id.
+TEST_F(Control, AnswersAndCorrectionsNeedSomethingToAnswerOrCorrect) {
   addApp("com.example.Calendar", 30);  // kept and never used: the question will ask
   make();
+  auto item = [](ControlCommand command, std::string id) {
+    return ControlRequest{.command = command, .item = std::move(id)};
+  };
   EXPECT_FALSE(one(answer(true)).ok);
+  EXPECT_FALSE(one(item(ControlCommand::keep, "com.example.Mail")).ok) << "no stage";
   model->capture("write");
   ASSERT_TRUE(one(cmd(ControlCommand::start)).ok);
   main->advance(1);
@@ -196,6 +202,20 @@ TEST_F(Control, AnswerGoesToTheShieldFirstThenTheQuestion) {
   EXPECT_EQ(r.message, "App Mail is hidden again, where it was.");
   EXPECT_FALSE(shield->isShowing());
   EXPECT_FALSE(one(answer(true)).ok) << "nothing asked any more";
+
+  r = one(item(ControlCommand::keep, "com.example.Editor"));
+  EXPECT_FALSE(r.ok) << "Editor was kept, not put away";
+  EXPECT_EQ(r.message, "The stage has no hidden item \"com.example.Editor\".");
+  EXPECT_TRUE(one(item(ControlCommand::keep, "com.example.Mail")).ok);
+  EXPECT_FALSE(hidden("com.example.Mail"));
+  EXPECT_TRUE(one(item(ControlCommand::stow, "com.example.Editor")).ok);
+  EXPECT_TRUE(hidden("com.example.Editor"));
+  journalFails = true;
+  r = one(item(ControlCommand::keep, "com.example.Editor"));
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.message, "I could not write that down, so nothing changed.");
+  EXPECT_TRUE(hidden("com.example.Editor"));
+  journalFails = false;
 
   main->advance(60);
   ASSERT_TRUE(one(cmd(ControlCommand::done)).ok);
@@ -247,31 +267,6 @@ TEST_F(Control, StatusUntilAnswersWhenItsConditionHoldsOrRefusesAtTheLimit) {
   ASSERT_EQ(replies.size(), 1u);
   EXPECT_FALSE(replies[0].ok);
   EXPECT_EQ(replies[0].message, "Still not parked after 30 seconds.");
-}
-
-TEST_F(Control, KeepAndStowCorrectTheStageByItemId) {
-  make();
-  auto item = [](ControlCommand command, std::string id) {
-    return ControlRequest{.command = command, .item = std::move(id)};
-  };
-  EXPECT_FALSE(one(item(ControlCommand::keep, "com.example.Mail")).ok) << "no stage";
-  model->capture("write");
-  ASSERT_TRUE(one(cmd(ControlCommand::start)).ok);
-
-  auto r = one(item(ControlCommand::keep, "com.example.Editor"));
-  EXPECT_FALSE(r.ok) << "Editor was kept, not put away";
-  EXPECT_EQ(r.message, "The stage has no hidden item \"com.example.Editor\".");
-
-  EXPECT_TRUE(one(item(ControlCommand::keep, "com.example.Mail")).ok);
-  EXPECT_FALSE(hidden("com.example.Mail"));
-  EXPECT_TRUE(one(item(ControlCommand::stow, "com.example.Editor")).ok);
-  EXPECT_TRUE(hidden("com.example.Editor"));
-
-  journalFails = true;
-  r = one(item(ControlCommand::keep, "com.example.Editor"));
-  EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.message, "I could not write that down, so nothing changed.");
-  EXPECT_TRUE(hidden("com.example.Editor"));
 }
 
 TEST_F(Control, WindowsReadsABrowserOffTheMainThreadAsTheApplicationSeesIt) {
