@@ -87,16 +87,24 @@ TEST_F(Control, AStartThatWaitsForThePickerRepliesOnceTheStageIsMade) {
   EXPECT_EQ(replies[0].message, "I hid 2 apps. You had not used them in the last 20 minutes.");
   EXPECT_FALSE(replies[0].status.at("starting").get<bool>());
 
-  // A slow picker is overtaken by the fallback, and the reply still comes once.
+  // A slow picker is overtaken by the fallback, which stages by recency; its late answer
+  // changes nothing, and the reply still comes once.
   ASSERT_TRUE(one(cmd(ControlCommand::show)).ok);
+  picker->answer = std::set<std::string>{"app: App Mail"};
   ASSERT_TRUE(run(cmd(ControlCommand::start)).empty());
   auto late = offMain->runWorkHoldCompletion();
-  main->advance(MacNowModel::kStartFallbackSeconds);
+  main->advance(MacNowModel::kStartFallbackSeconds - 0.1);
+  EXPECT_FALSE(model->openStage().has_value());
+  main->advance(0.1);
   ASSERT_EQ(replies.size(), 1u);
   EXPECT_TRUE(replies[0].ok);
+  const auto staged = *model->openStage();
+  EXPECT_TRUE(hidden("com.example.Mail"));
   late();
   main->drain();
   EXPECT_EQ(replies.size(), 1u);
+  EXPECT_EQ(model->openStage(), staged);
+  EXPECT_FALSE(model->starting());
 
   // A later start waits and answers for itself only.
   ASSERT_TRUE(one(cmd(ControlCommand::show)).ok);

@@ -49,18 +49,6 @@ TEST_F(Guard, OneShieldAtATimeAndBackToItHidesAgainRevertsTheActivationAndJourna
   EXPECT_EQ(shield->presented().size(), 2u) << "a no does not let it through";
 }
 
-TEST_F(Guard, INeedThisMovesTheItemToKeptAndLetsItThroughForTheStage) {
-  openStage();
-  desktop->personActivates("com.example.Music");
-  ASSERT_TRUE(shield->personAnswers(true));
-  EXPECT_EQ(idsOf(model->openStage()->kept).back(), "com.example.Music");
-  EXPECT_FALSE(hidden("com.example.Music"));
-  EXPECT_EQ(model->lastBecause(), "App Music is back on your screen. The rest is still hidden.");
-  EXPECT_EQ(model->passed(), std::set<std::string>{"com.example.Music"});
-  EXPECT_TRUE(memory->choices().empty()) << "only the question at the end remembers";
-  EXPECT_EQ(onDisk(), model->openStage());
-}
-
 TEST_F(Guard, AStowedWindowFoundInFrontIsShieldedAndYesTakesItsTabs) {
   openStage();
   auto windows = browsers->windowsNow(BrowserKind::chrome);
@@ -110,7 +98,7 @@ TEST_F(Guard, AnAnswerThatCannotBeKeptChangesNothing) {
   EXPECT_TRUE(model->openStage()->events().empty());
 }
 
-TEST_F(Guard, CorrectionsOnATabOrAWindowMoveTheWindowAndRememberTheSite) {
+TEST_F(Guard, CorrectionsOnATabAWindowOrAnAppMoveItAndRememberIt) {
   openStage();
   model->keepAnyway(itemIn(model->openStage()->stowed, "chrome:7#1"));
   EXPECT_EQ(browsers->moves(),
@@ -138,25 +126,28 @@ TEST_F(Guard, CorrectionsOnATabOrAWindowMoveTheWindowAndRememberTheSite) {
   EXPECT_EQ(last3(model->openStage()->kept), window);
   EXPECT_EQ(onDisk(), model->openStage());
   EXPECT_FALSE(model->isTervaneMoving()) << "corrections bring nothing forward";
-}
 
-TEST_F(Guard, StowAlsoHidesAKeptAppAndRemembersIt) {
-  openStage();
   model->stowAlso(itemIn(model->openStage()->kept, "com.google.Chrome"));
   EXPECT_TRUE(hidden("com.google.Chrome"));
   EXPECT_EQ(memory->choices().at("com.google.Chrome"), R::stow);
   EXPECT_EQ(model->lastBecause(), "I will hide App Chrome from now on, because you said so.");
-  // An item no longer listed is ignored.
   const auto before = *model->openStage();
   model->stowAlso(StageItem::app("com.example.Gone", "Gone"));
-  EXPECT_EQ(model->openStage(), before);
+  EXPECT_EQ(model->openStage(), before) << "an item no longer listed is ignored";
 }
 
-TEST_F(Guard, FinishingAsksOneQuestionAndYesIsRemembered) {
+TEST_F(Guard, INeedThisLetsItThroughForTheStageAndFinishingAsksWhetherToRememberIt) {
   addApp("com.example.Calendar", 30);  // kept, hideable, never used during the stage
   openStage();
   desktop->personActivates("com.example.Music");
   ASSERT_TRUE(shield->personAnswers(true));
+  EXPECT_EQ(idsOf(model->openStage()->kept).back(), "com.example.Music");
+  EXPECT_FALSE(hidden("com.example.Music"));
+  EXPECT_EQ(model->lastBecause(), "App Music is back on your screen. The rest is still hidden.");
+  EXPECT_EQ(model->passed(), std::set<std::string>{"com.example.Music"});
+  EXPECT_TRUE(memory->choices().empty()) << "only the question at the end remembers";
+  EXPECT_EQ(onDisk(), model->openStage());
+
   main->advance(60);
   model->done();
   ASSERT_TRUE(model->pendingQuestion().has_value());
@@ -315,7 +306,16 @@ TEST_F(Ending, QuitWaitsForTheBrowsersAndLeavesNoJournal) {
   EXPECT_FALSE(hidden("com.example.Mail"));
 }
 
+// Recovery takes up a stage left by a run that died, and leaves a journal it cannot read
+// as it was.
 TEST_F(Ending, RecoveryTakesUpAStageLeftByARunThatDied) {
+  build();
+  std::filesystem::create_directories(journal->directory());
+  writeText(journal->fileURL(), "{\"takenAt\": 3}");
+  model->recoverIfNeeded();
+  EXPECT_FALSE(model->openStage().has_value());
+  EXPECT_EQ(readText(journal->fileURL()), "{\"takenAt\": 3}") << "left as it was";
+
   openStage();
   model->park();
   settle();
@@ -332,16 +332,8 @@ TEST_F(Ending, RecoveryTakesUpAStageLeftByARunThatDied) {
   model->bringBack(true);
   EXPECT_FALSE(hidden("com.example.Mail"));
   EXPECT_FALSE(onDisk().has_value());
-}
 
-TEST_F(Ending, RecoveryReadsOnlyAJournalItCanDecodeAndWatchesAnOpenStage) {
-  build();
-  std::filesystem::create_directories(journal->directory());
-  writeText(journal->fileURL(), "{\"takenAt\": 3}");
-  model->recoverIfNeeded();
-  EXPECT_FALSE(model->openStage().has_value());
-  EXPECT_EQ(readText(journal->fileURL()), "{\"takenAt\": 3}") << "left as it was";
-
+  // A stage left open is watched again.
   StageSnapshot s{
       "2025-01-02T03:04:05Z", "x", {StageItem::app("com.example.Mail", "Mail")}, {}, {}, {}, {}};
   ASSERT_TRUE(journal->write(s).ok());

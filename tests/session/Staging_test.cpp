@@ -173,26 +173,6 @@ TEST_F(Staging, ThePickerChoosesAppsAndTabsAndASecondStartWaits) {
   EXPECT_EQ(onDisk(), model->openStage());
 }
 
-TEST_F(Staging, AnAnswerAfterTheFallbackChangesNothing) {
-  picker->available = true;
-  build();
-  model->capture("write");
-  picker->answer = std::set<std::string>{"app: App Mail"};
-  model->set(kRule);
-  auto late = offMain->runWorkHoldCompletion();
-
-  main->advance(2.9);
-  EXPECT_FALSE(model->openStage().has_value());
-  main->advance(0.1);
-  ASSERT_TRUE(model->openStage().has_value());
-  const auto staged = *model->openStage();
-  EXPECT_TRUE(hidden("com.example.Mail")) << "the fallback stages by recency";
-
-  late();
-  EXPECT_EQ(model->openStage(), staged);
-  EXPECT_FALSE(model->starting());
-}
-
 TEST_F(Staging, ABrowserNeedingConsentJoinsTheSameStageOnceAsked) {
   browsers->setRunning({BrowserKind::chrome, BrowserKind::safari});
   browsers->setAuthorization(BrowserKind::safari, BrowserAuthorization::needsConsent());
