@@ -14,11 +14,10 @@ namespace {
 // Two browsers of two windows each, and a third Safari window that is not visible and so
 // is never read.
 inline const nlohmann::json kTwoBrowserDesktop = nlohmann::json::parse(R"({
-  "apps": [{"bundleId": "org.example.Editor", "name": "Editor", "isFrontmost": true,
-            "secondsSinceLastUse": 1},
-           {"bundleId": "org.example.Mail", "name": "Mail", "secondsSinceLastUse": 5000},
-           {"bundleId": "com.apple.Safari", "name": "Safari", "secondsSinceLastUse": 1},
-           {"bundleId": "com.google.Chrome", "name": "Chrome", "secondsSinceLastUse": 1}],
+  "apps": [{"bundleId": "org.example.Editor", "isFrontmost": true, "secondsSinceLastUse": 1},
+           {"bundleId": "org.example.Mail", "secondsSinceLastUse": 5000},
+           {"bundleId": "com.apple.Safari", "secondsSinceLastUse": 1},
+           {"bundleId": "com.google.Chrome", "secondsSinceLastUse": 1}],
   "browsers": {
     "safari": {"windows": [
       {"id": 5, "tabs": [{"title": "Front", "url": "https://a.example.com/"}]},

@@ -235,7 +235,7 @@ TEST_F(Ending, ParkKeepsEverythingHiddenAndResumeHidesAgainAndReturnsToTheMarked
   EXPECT_EQ(onDisk(), model->openStage());
 }
 
-TEST_F(Ending, AFailedJournalWriteLeavesParkAndResumeUndone) {
+TEST_F(Ending, AFailedJournalWriteLeavesParkAndResumeUndoneAndQuitBringsAllBack) {
   openStage();
   const auto open = *model->openStage();
   journalFails = true;
@@ -249,9 +249,19 @@ TEST_F(Ending, AFailedJournalWriteLeavesParkAndResumeUndone) {
   model->resume();
   EXPECT_EQ(model->openStage(), parked);
   EXPECT_FALSE(monitor->isRunning());
+
+  // Quitting still brings everything back, waiting for the browsers, and leaves no journal.
+  journalFails = false;
+  model->prepareToQuit();
+  EXPECT_FALSE(browsers->windowsNow(BrowserKind::chrome)[1].isMinimized)
+      << "restored on the calling thread before quitting";
+  EXPECT_FALSE(onDisk().has_value());
+  EXPECT_FALSE(hidden("com.example.Mail"));
 }
 
-TEST_F(Ending, ShowEverythingBringsAppsAndWindowsBackAndClosesTheJournal) {
+// Show everything closes the journal once the windows are back, but never the journal of
+// a stage begun before they were.
+TEST_F(Ending, ALateRestoreDoesNotCloseTheJournalOfANewerStage) {
   openStage();
   model->bringBack(false);
   EXPECT_FALSE(model->openStage().has_value());
@@ -259,21 +269,17 @@ TEST_F(Ending, ShowEverythingBringsAppsAndWindowsBackAndClosesTheJournal) {
   EXPECT_FALSE(monitor->isRunning());
   EXPECT_EQ(model->lastBecause(), "");
   EXPECT_TRUE(onDisk().has_value()) << "closed once the windows are back";
-  settle();
-  EXPECT_FALSE(browsers->windowsNow(BrowserKind::chrome)[1].isMinimized);
-  EXPECT_TRUE(browsers->windowsNow(BrowserKind::chrome)[2].isMinimized)
-      << "a window the person minimized is not the stage's to bring back";
-  EXPECT_FALSE(onDisk().has_value());
-  EXPECT_FALSE(std::filesystem::exists(journal->fileURL()));
-}
-
-TEST_F(Ending, ALateRestoreDoesNotCloseTheJournalOfANewerStage) {
-  openStage();
-  model->bringBack(false);
   model->set(kRule);  // a new stage begins before the windows are back
   const auto newer = *model->openStage();
   offMain->runWorkHoldCompletion()();  // then the windows are back
   EXPECT_EQ(onDisk(), newer);
+
+  model->bringBack(false);
+  settle();
+  EXPECT_FALSE(browsers->windowsNow(BrowserKind::chrome)[1].isMinimized);
+  EXPECT_TRUE(browsers->windowsNow(BrowserKind::chrome)[2].isMinimized)
+      << "a window the person minimized is not the stage's to bring back";
+  EXPECT_FALSE(std::filesystem::exists(journal->fileURL()));
 }
 
 TEST_F(Ending, DoneObservesBringsBackAndClearsTheLineAndUndoRestoresIt) {
@@ -294,16 +300,6 @@ TEST_F(Ending, DoneObservesBringsBackAndClearsTheLineAndUndoRestoresIt) {
   model->done();
   EXPECT_EQ(model->justFinished(), "write the report");
   EXPECT_FALSE(model->now().has_value());
-}
-
-TEST_F(Ending, QuitWaitsForTheBrowsersAndLeavesNoJournal) {
-  openStage();
-  model->park();
-  model->prepareToQuit();
-  EXPECT_FALSE(browsers->windowsNow(BrowserKind::chrome)[1].isMinimized)
-      << "restored on the calling thread before quitting";
-  EXPECT_FALSE(onDisk().has_value());
-  EXPECT_FALSE(hidden("com.example.Mail"));
 }
 
 // Recovery takes up a stage left by a run that died, and leaves a journal it cannot read
