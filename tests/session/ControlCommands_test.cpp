@@ -28,9 +28,6 @@ class Control : public ModelFixture {
     return got.empty() ? ControlReply{} : got.front();
   }
   static ControlRequest cmd(ControlCommand c) { return ControlRequest{.command = c}; }
-  static ControlRequest capture(std::string line) {
-    return ControlRequest{.command = ControlCommand::capture, .line = std::move(line)};
-  }
   static ControlRequest answer(bool yes) {
     return ControlRequest{.command = ControlCommand::answer, .answer = yes};
   }
@@ -50,8 +47,8 @@ TEST_F(Control, CaptureAndStartWithoutThePickerReplyAtOnce) {
   EXPECT_NE(r.message.find("tervane-now capture"), std::string::npos) << r.message;
   EXPECT_FALSE(model->openStage().has_value());
 
-  EXPECT_FALSE(one(capture(" \n ")).ok);
-  r = one(capture("  write the report "));
+  EXPECT_FALSE(one({.command = ControlCommand::capture, .line = " \n "}).ok);
+  r = one({.command = ControlCommand::capture, .line = "  write the report "});
   EXPECT_TRUE(r.ok);
   EXPECT_EQ(r.status.at("line"), "write the report");
 

@@ -1,7 +1,7 @@
 // A browser that never answers, on the simulated platform with the real lanes, runner and
-// permission check. Every wait the lane makes is recorded with its budget and whether the
-// main thread made it; the held browser's scripts run out at once instead of after their
-// real budget. What is asserted is the limit of each main-thread wait, never a duration.
+// permission check. Every wait the lane makes is recorded with its budget and thread; the
+// held browser's scripts run out at once. What is asserted is each wait's limit, never a
+// duration.
 #include <mutex>
 #include <thread>
 #include <utility>

@@ -10,7 +10,6 @@
 namespace tervane::testing {
 namespace {
 
-using Move = FakeBrowsers::Move;
 using R = StagePlanner::Remembered;
 
 class Guard : public ChromeDesk {};

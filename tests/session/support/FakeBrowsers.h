@@ -131,4 +131,6 @@ class FakeBrowsers final : public BrowserSurfacing {
   int consentRequests_ = 0;
 };
 
+using Move = FakeBrowsers::Move;
+
 }  // namespace tervane::testing

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <iterator>
 
 #include "base/Defaults.h"
 #include "base/MainQueue.h"
@@ -33,9 +35,8 @@ class FakePicker final : public ActPicking {
     asked.emplace_back(line, items);
     if (!answer) return std::nullopt;
     std::set<std::string> chosen;
-    for (const auto& item : items) {
-      if (answer->count(item)) chosen.insert(item);
-    }
+    std::copy_if(items.begin(), items.end(), std::inserter(chosen, chosen.end()),
+                 [&](const std::string& item) { return answer->count(item) > 0; });
     return chosen;
   }
 };
