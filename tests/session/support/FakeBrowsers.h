@@ -1,6 +1,5 @@
-// A browser surface for model tests: answers from what the test set, per browser, and
-// records every move it was asked for. Safe to call from the lane-free threads the
-// off-main runner may use.
+// A browser surface for model tests: answers what the test set for each browser and records
+// every move asked of it, from any thread.
 #pragma once
 
 #include <algorithm>

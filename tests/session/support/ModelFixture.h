@@ -77,13 +77,11 @@ class ModelFixture : public ::testing::Test {
     addApp("com.example.Music", std::nullopt);
   }
 
-  // Chrome runs, with these windows.
   void runChrome(std::vector<WindowFacts> windows) {
     browsers->setRunning({BrowserKind::chrome});
     browsers->setWindows(BrowserKind::chrome, std::move(windows));
   }
 
-  // Writes the line and asks for a stage by the default rule.
   void start(const std::string& line = "write") {
     model->capture(line);
     model->set(kRule);
@@ -91,7 +89,6 @@ class ModelFixture : public ::testing::Test {
 
   bool hidden(const std::string& id) const { return desktop->app(id)->isHidden; }
 
-  // The journal on disk, or none.
   std::optional<StageSnapshot> onDisk() const { return journal->open(); }
 
   // Runs background work and completions until nothing is left.
