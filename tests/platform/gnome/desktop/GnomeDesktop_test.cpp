@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <set>
 
 #include "gnome/GnomeGlobalShortcuts.h"
 #include "gnome/GnomePlatform.h"
@@ -17,6 +18,57 @@ namespace tervane::gnome {
 namespace {
 
 using testing::ChildProcess;
+
+// Mutter's remote desktop: a virtual pointer and keyboard in the Shell's own seat, which
+// is how a remote session clicks and types. The session lasts as long as this connection.
+class RemoteInput {
+ public:
+  RemoteInput() {
+    sd_bus_message* reply = nullptr;
+    const char* path = nullptr;
+    if (sd_bus_open_user(&bus_) >= 0 &&
+        sd_bus_call_method(bus_, kService, "/org/gnome/Mutter/RemoteDesktop", kService,
+                           "CreateSession", nullptr, &reply, "") >= 0 &&
+        sd_bus_message_read(reply, "o", &path) >= 0) {
+      session_ = path;
+      if (!call("Start", "")) session_.clear();
+    }
+    sd_bus_message_unref(reply);
+  }
+  ~RemoteInput() { sd_bus_flush_close_unref(bus_); }
+  explicit operator bool() const { return !session_.empty(); }
+
+  // A left click at (x, y): a long move first stops the pointer in the top left corner.
+  bool click(double x, double y) {
+    constexpr int kLeftButton = 272;  // BTN_LEFT
+    return call("NotifyPointerMotionRelative", "dd", -1e4, -1e4) &&
+           call("NotifyPointerMotionRelative", "dd", x, y) &&
+           call("NotifyPointerButton", "ib", kLeftButton, 1) &&
+           call("NotifyPointerButton", "ib", kLeftButton, 0);
+  }
+  // Presses the keys (X keysyms) in order and lets go of them in reverse.
+  bool press(const std::vector<std::uint32_t>& keysyms) {
+    bool sent = true;
+    for (auto key : keysyms) sent = sent && call("NotifyKeyboardKeysym", "ub", key, 1);
+    for (auto key = keysyms.rbegin(); key != keysyms.rend(); ++key) {
+      sent = call("NotifyKeyboardKeysym", "ub", *key, 0) && sent;
+    }
+    return sent;
+  }
+
+ private:
+  static constexpr const char* kService = "org.gnome.Mutter.RemoteDesktop";
+
+  template <class... Args>
+  bool call(const char* method, const char* types, Args... args) {
+    return sd_bus_call_method(bus_, kService, session_.c_str(),
+                              "org.gnome.Mutter.RemoteDesktop.Session", method, nullptr, nullptr,
+                              types, args...) >= 0;
+  }
+
+  sd_bus* bus_ = nullptr;
+  std::string session_;
+};
 
 class GnomeDesktop : public testing::WaylandDesktopTest<GnomePlatform> {
  protected:
@@ -165,12 +217,15 @@ TEST_F(GnomeDesktop, TheApplicationStagesShieldsAndShows) {
   EXPECT_EQ(app.terminate(), 0);
 }
 
-// The bee is in the top bar in the tray's picture, placed by the top bar; the shortcuts are
-// grabbed through the extension (the capture shortcut among them); Mutter counts the idle
-// time; when the application dies, the bee and the shortcuts go. (The headless Shell has
-// no input device to click the bee or press the keys with.)
+// The bee is in the top bar in the tray's picture, placed by the top bar, and a click on
+// it opens the card; the shortcuts are grabbed through the extension, and pressing the
+// capture shortcut's keys opens the capture panel; Mutter counts the idle time; when the
+// application dies, the bee and the shortcuts go. The remote session that clicks and
+// types begins before the application: its indicator in the top bar would move the bee.
 TEST_F(GnomeDesktop, TheBeeTheShortcutsAndIdleTimeGoThroughTheShell) {
   EXPECT_GE(surface()->humanIdleSeconds(), 0.0);
+  RemoteInput input;
+  ASSERT_TRUE(input) << "no remote desktop session";
   platform_.reset();
   auto& app = makeApp(true);
   app.launch();
@@ -182,6 +237,31 @@ TEST_F(GnomeDesktop, TheBeeTheShortcutsAndIdleTimeGoThroughTheShell) {
   EXPECT_GT(bee.value("width", 0.0), 0.0);
   EXPECT_LT(bee.value("y", 800.0), 100.0) << "in the top bar";
   EXPECT_GE(query_->idleSeconds().value_or(-1), 0.0);
+
+  // Each opens a new window of ours: the card, then the capture panel.
+  const auto ownWindows = [&] {
+    std::set<std::string> ids;
+    const auto list = query_->listWindows();
+    for (const auto& window : list ? list.value() : nlohmann::json::array()) {
+      if (window.value("app", "") == GnomePlatform::kOwnAppId) ids.insert(window.value("id", ""));
+    }
+    return ids;
+  };
+  auto known = ownWindows();
+  const auto newOwnWindow = [&] {
+    const bool opened = waitFor([&](const auto&) {
+      const auto now = ownWindows();
+      return !std::includes(known.begin(), known.end(), now.begin(), now.end());
+    });
+    known = ownWindows();
+    return opened;
+  };
+  ASSERT_TRUE(input.click(bee.value("x", 0.0) + bee.value("width", 0.0) / 2,
+                          bee.value("y", 0.0) + bee.value("height", 0.0) / 2));
+  ASSERT_TRUE(newOwnWindow()) << "the card";
+  // Control_L, Alt_L, Super_L and n.
+  ASSERT_TRUE(input.press({0xffe3, 0xffe9, 0xffeb, 0x006e}));
+  EXPECT_TRUE(newOwnWindow()) << "the capture panel";
 
   const auto capture = gtkAccelerator(*AppShortcuts::capture().defaultShortcut);
   ASSERT_EQ(capture, "<Control><Alt><Super>n");
