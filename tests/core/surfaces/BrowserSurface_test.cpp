@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "core/surfaces/SurfaceFakes.h"
 #include "surfaces/AppleScriptRunner.h"
+#include "surfaces/BrowserAdapters.h"
 #include "surfaces/BrowserPermission.h"
 
 namespace tervane {
@@ -12,6 +15,7 @@ namespace {
 using testing::FakeAutomationPermission;
 using testing::FakeScriptExecutor;
 using testing::Gate;
+using testing::PermissionQuery;
 using R = ReplyDescriptor;
 using Auth = BrowserAuthorization;
 
@@ -35,23 +39,23 @@ using AppleScriptRunnerTest = BrowserControlTest;
 using BrowserPermissionTest = BrowserControlTest;
 using BrowserSurfaceTest = BrowserControlTest;
 
-R twoWindowReply() {
+// The six lists of Safari's read script, for one frontmost window with two tabs.
+std::vector<R> safariLists() {
   const auto list = [](std::vector<R> items) { return R::list(std::move(items)); };
-  return list(
-      {list({R::integer(11), R::integer(12)}), list({R::boolean(false), R::string("true")}),
-       list({R::integer(3), R::integer(2)}),
-       list({R::string("a"), R::string("b"), R::string("c"), R::string("d"), R::string("e")}),
-       list({R::string("1"), R::string("2"), R::string("3"), R::string("4"), R::string("5")}),
-       list({R::boolean(true), R::boolean(false), R::boolean(false), R::boolean(false),
-             R::boolean(true)})});
+  return {list({R::integer(5)}),
+          list({R::boolean(false)}),
+          list({R::integer(2)}),
+          list({R::string("Mail"), R::string("News")}),
+          list({R::string("https://mail.example.com/"), R::string("")}),
+          list({R::boolean(false), R::boolean(true)})};
 }
 
 TEST_F(BrowserSurfaceTest, WindowsSendsTheAdaptersReadScriptWhenAllowed) {
-  executor->answer(twoWindowReply());
+  executor->answer(R::list(safariLists()));
   auto windows = surface.windows(BrowserKind::safari);
   ASSERT_TRUE(windows.ok()) << windows.error();
-  ASSERT_EQ(windows.value().size(), 2u);
-  EXPECT_EQ(windows.value(), SafariAdapter().windowsFromReply(twoWindowReply()));
+  ASSERT_EQ(windows.value().size(), 1u);
+  EXPECT_EQ(windows.value(), SafariAdapter().windowsFromReply(R::list(safariLists())));
   EXPECT_EQ(executor->scripts(), std::vector<std::string>{SafariAdapter().readScript()});
 
   executor->answer(ScriptFailure{false, -600, "gone"});
@@ -167,11 +171,9 @@ TEST_F(BrowserPermissionTest, StatusMapsThePlatformAnswerOnTheBrowsersLane) {
     platform->setStatus("com.google.Chrome", status);
     EXPECT_EQ(permission.status(BrowserKind::chrome), expected);
   }
-  const auto queries = platform->calls();
-  ASSERT_EQ(queries.size(), table.size());
-  EXPECT_EQ(queries[0].bundleId, "com.google.Chrome");
-  EXPECT_FALSE(queries[0].askUserIfNeeded);
-  EXPECT_EQ(queries[0].laneLabel, "org.tervane.now.ae.chrome");
+  EXPECT_EQ(platform->calls(),
+            std::vector<PermissionQuery>(
+                table.size(), {"com.google.Chrome", false, "org.tervane.now.ae.chrome"}));
 
   EXPECT_TRUE(Auth::allowed().canRead());
   for (auto other :
@@ -195,9 +197,8 @@ TEST_F(BrowserPermissionTest, ConsentIsAskedOnTheCallingThread) {
 
   platform->setStatus("com.apple.Safari", -1743);
   EXPECT_EQ(permission.requestConsent(BrowserKind::safari), Auth::denied());
-  ASSERT_EQ(platform->calls().size(), 1u);
-  EXPECT_TRUE(platform->calls()[0].askUserIfNeeded);
-  EXPECT_EQ(platform->calls()[0].laneLabel, std::nullopt);
+  EXPECT_EQ(platform->calls(),
+            (std::vector<PermissionQuery>{{"com.apple.Safari", true, std::nullopt}}));
 }
 
 TEST_F(BrowserPermissionTest, AHungQueryIsBusyAndTwoRefuseTheBrowser) {
@@ -214,6 +215,88 @@ TEST_F(BrowserPermissionTest, AHungQueryIsBusyAndTwoRefuseTheBrowser) {
 
   gate->open();
   lane->joinAbandonedWorkers();
+}
+
+TEST(BrowserAdapters, AssembleBuildsWindowsOnlyFromListsThatLineUp) {
+  const ChromiumAdapter chrome(BrowserKind::chrome);
+  const std::vector<std::string> names = {"a", "b", "c", "d", "e"};
+  const std::vector<std::string> urls = {"ua", "ub", "uc", "ud", "ue"};
+  const std::vector<bool> actives = {false, true, false, true, false};
+
+  using Tabs = std::vector<TabFacts>;
+  const Tabs first = {{"a", "ua", false}, {"b", "ub", true}, {"c", "uc", false}};
+  const Tabs second = {{"d", "ud", true}, {"e", "ue", false}};
+  const auto kind = BrowserKind::chrome;
+  EXPECT_EQ(
+      chrome.assemble({11, 12}, {false, true}, {3, 2}, names, urls, actives),
+      (std::vector<WindowFacts>{{kind, 11, first, true, false}, {kind, 12, second, false, true}}));
+  // A window without tabs is left out and moves no offset; when it is the front one, no
+  // reported window is frontmost.
+  EXPECT_EQ(chrome.assemble({10, 11, 12}, {false, false, false}, {0, 3, 2}, names, urls, actives),
+            (std::vector<WindowFacts>{{kind, 11, first, false, false},
+                                      {kind, 12, second, false, false}}));
+
+  EXPECT_TRUE(chrome.assemble({11, 12}, {false}, {3, 2}, names, urls, actives).empty());
+  EXPECT_TRUE(chrome.assemble({11, 12}, {false, false}, {3, 2}, names, {"ua"}, actives).empty());
+  EXPECT_TRUE(chrome.assemble({11, 12}, {false, false}, {2, 2}, names, urls, actives).empty());
+  EXPECT_TRUE(chrome.assemble({11, 12, 13}, {false, false, false}, {-1, 1, 5}, names, urls, actives)
+                  .empty());
+  EXPECT_TRUE(chrome.assemble({}, {}, {}, {}, {}, {}).empty());
+  // Counts so large that their sum wraps round to the number of tabs still do not line up.
+  constexpr auto kHuge = std::numeric_limits<std::int64_t>::max();
+  EXPECT_TRUE(
+      chrome.assemble({11, 12, 13}, {false, false, false}, {kHuge, kHuge, 2}, {}, {}, {}).empty());
+  EXPECT_TRUE(
+      chrome.assemble({11, 12}, {false, false}, {kHuge, 1}, {"a", "b"}, {"ua", "ub"}, {true, false})
+          .empty());
+}
+
+TEST(BrowserAdapters, AReplyOfTheWrongShapeGivesNoWindows) {
+  auto six = safariLists();
+  const SafariAdapter safari;
+  const std::vector<TabFacts> tabs = {{"Mail", "https://mail.example.com/", false},
+                                      {"News", "", true}};
+  EXPECT_EQ(safari.windowsFromReply(R::list(six)),
+            (std::vector<WindowFacts>{{BrowserKind::safari, 5, tabs, true, false}}));
+
+  auto five = six;
+  five.pop_back();
+  EXPECT_TRUE(safari.windowsFromReply(R::list(five)).empty());
+  EXPECT_TRUE(safari.windowsFromReply(R::integer(6)).empty());
+  six[3] = R::missing();  // reads as an empty list, so the tab lists no longer line up
+  EXPECT_TRUE(safari.windowsFromReply(R::list(six)).empty());
+}
+
+TEST(ReplyDescriptor, ItemsCountFromOne) {
+  const auto list = R::list({R::integer(7), R::string("x")});
+  EXPECT_EQ(list.numberOfItems(), 2);
+  EXPECT_EQ(list.item(1), R::integer(7));
+  EXPECT_EQ(list.item(2), R::string("x"));
+  EXPECT_EQ(list.item(0), std::nullopt);
+  EXPECT_EQ(list.item(3), std::nullopt);
+  EXPECT_EQ(R::string("abc").numberOfItems(), 0);
+  EXPECT_EQ(R::list({R::integer(1), R::boolean(false), R::string("t"), R::missing(), R::list({})})
+                .toJson()
+                .dump(),
+            R"([1,false,"t",null,[]])");
+}
+
+TEST(ReplyDescriptor, ListReadersCoerceEachItem) {
+  const auto list = R::list({R::string("Yes"), R::string("TRUE"), R::string("no"), R::missing(),
+                             R::boolean(true), R::integer(4294967297), R::list({R::integer(1)})});
+  EXPECT_EQ(list.boolList(), (std::vector<bool>{true, true, false, false, true, false, false}));
+  EXPECT_EQ(list.stringList(),
+            (std::vector<std::string>{"Yes", "TRUE", "no", "", "true", "4294967297", ""}));
+  // The 32-bit value, widened; a missing or unreadable item is 0.
+  EXPECT_EQ(list.intList(), (std::vector<std::int64_t>{0, 0, 0, 0, 1, 1, 0}));
+  EXPECT_EQ(R::list({R::integer(-5), R::string("12")}).intList(),
+            (std::vector<std::int64_t>{-5, 12}));
+  // Anything but a non-empty list reads as empty lists.
+  for (const auto& reply : {R::list({}), R::missing(), R::string("a, b"), R::integer(3)}) {
+    EXPECT_TRUE(reply.stringList().empty());
+    EXPECT_TRUE(reply.intList().empty());
+    EXPECT_TRUE(reply.boolList().empty());
+  }
 }
 
 }  // namespace

@@ -93,6 +93,7 @@ struct PermissionQuery {
   std::string bundleId;
   bool askUserIfNeeded;
   std::optional<std::string> laneLabel;  // the lane worker it ran on, if any
+  bool operator==(const PermissionQuery&) const = default;
 };
 
 // Identifiers without a status set answer 0 (allowed).
