@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <latch>
-#include <mutex>
+#include <semaphore>
 #include <stdexcept>
 
 #include "base/Log.h"
@@ -14,87 +15,48 @@ namespace {
 
 using Items = std::vector<std::string>;
 using Kept = std::set<std::string>;
+using Answer = Result<Items>;
 
-// A model that answers at once, fails, throws, or holds its answer (or, as a cancelled
-// request does, its failure) until the test releases it. It tells the test when the last owner
-// (possibly the request's own thread) has let it go, so no test ends with a request still running.
+// A model that gives what `reply` returns and records what it is asked; the test reads the
+// records only once the picker has the answer. It tells the test when its last owner
+// (possibly the request's own thread) has let it go.
 class FakeModel final : public LanguageModelService {
  public:
-  enum class Mode { answer, fail, raise, hold, holdThenFail };
+  using Reply = std::function<Answer(std::stop_token)>;
+  FakeModel(std::counting_semaphore<>& gone, Reply reply) : gone_(gone), reply_(std::move(reply)) {}
+  ~FakeModel() override { gone_.release(); }
 
-  FakeModel(Mode mode, std::latch& gone, std::atomic<bool>& sawStop)
-      : mode_(mode), gone_(gone), sawStop_(sawStop) {}
-  ~FakeModel() override { gone_.count_down(); }
-
-  ModelAvailability availability() override { return availability_; }
-  void prewarm(const std::string& instructions) override {
-    std::lock_guard lock(mutex_);
-    prewarmedWith_.push_back(instructions);
-  }
-  Result<std::vector<std::string>> respond(const StructuredRequest& request,
-                                           std::stop_token stop) override {
-    {
-      std::lock_guard lock(mutex_);
-      requests_.push_back(request);
-    }
-    switch (mode_) {
-      case Mode::fail:
-        return Error{"server down"};
-      case Mode::raise:
-        throw std::runtime_error("broken service");
-      case Mode::hold:
-      case Mode::holdThenFail:
-        release_.wait();
-        sawStop_ = stop.stop_requested();
-        if (mode_ == Mode::holdThenFail) return Error{"cancelled"};
-        break;
-      case Mode::answer:
-        break;
-    }
-    return answer_;
+  ModelAvailability availability() override { return available; }
+  void prewarm(const std::string& instructions) override { prewarmedWith.push_back(instructions); }
+  Answer respond(const StructuredRequest& request, std::stop_token stop) override {
+    requests.push_back(request);
+    return reply_(stop);
   }
 
-  void setUnavailable(std::string reason) { availability_ = ModelAvailability::no(reason); }
-  void setAnswer(std::vector<std::string> answer) { answer_ = std::move(answer); }
-  void release() { release_.count_down(); }
-  std::vector<StructuredRequest> requests() const {
-    std::lock_guard lock(mutex_);
-    return requests_;
-  }
-  std::vector<std::string> prewarmedWith() const {
-    std::lock_guard lock(mutex_);
-    return prewarmedWith_;
-  }
+  ModelAvailability available = ModelAvailability::yes();
+  std::vector<StructuredRequest> requests;
+  Items prewarmedWith;
 
  private:
-  Mode mode_;
-  std::latch& gone_;
-  std::atomic<bool>& sawStop_;
-  std::latch release_{1};
-  ModelAvailability availability_ = ModelAvailability::yes();
-  std::vector<std::string> answer_;
-  mutable std::mutex mutex_;
-  std::vector<StructuredRequest> requests_;
-  std::vector<std::string> prewarmedWith_;
+  std::counting_semaphore<>& gone_;
+  Reply reply_;
 };
 
 class ActPickerTest : public ::testing::Test {
  protected:
   void SetUp() override { Log::setSink(sink_); }
   void TearDown() override {
-    picker_.reset();
-    if (model_) {
-      model_.reset();
-      gone_.wait();  // the request thread, if any, is done with everything
-    }
+    while (made_ > 0) waitUntilGone();  // no test ends with a request still running
     Log::setSink(nullptr);
   }
 
-  // A picker on a model that answers at once, with a limit it never comes near.
-  ActPicker& make() {
-    model_ = std::make_shared<FakeModel>(FakeModel::Mode::answer, gone_, sawStop_);
-    picker_.emplace(model_, 10);
-    return *picker_;
+  std::shared_ptr<FakeModel> model(FakeModel::Reply reply) {
+    ++made_;
+    return std::make_shared<FakeModel>(gone_, std::move(reply));
+  }
+  void waitUntilGone() {
+    gone_.acquire();
+    --made_;
   }
 
   std::vector<LogRecord> logged(const std::string& start) const {
@@ -107,24 +69,22 @@ class ActPickerTest : public ::testing::Test {
   }
 
   std::shared_ptr<RecordingLogSink> sink_ = std::make_shared<RecordingLogSink>();
-  std::latch gone_{1};
-  std::atomic<bool> sawStop_{false};
-  std::shared_ptr<FakeModel> model_;
-  std::optional<ActPicker> picker_;
+  std::counting_semaphore<> gone_{0};
+  int made_ = 0;
 };
 
 TEST_F(ActPickerTest, AnAnswerIsMatchedOntoTheItemsAndTheRequestIsBuiltFromTheTrimmedLine) {
-  auto& picker = make();
-  model_->setAnswer({"Mail", "  tab: Inbox \n", "Calendar"});
+  auto fake = model([](std::stop_token) -> Answer {
+    return Items{"Mail", "  tab: Inbox \n", "Calendar"};
+  });
+  ActPicker picker(fake, 10);
   EXPECT_EQ(picker.pick("  write the report\n", {"app: Mail", "tab: Inbox", "app: Music"}),
             (Kept{"app: Mail", "tab: Inbox"}));
-
-  const auto requests = model_->requests();
-  ASSERT_EQ(requests.size(), 1u);
+  ASSERT_EQ(fake->requests.size(), 1u);
   EXPECT_EQ(
-      requests[0].prompt,
+      fake->requests[0].prompt,
       "The one thing: write the report\n\nOpen now:\n- app: Mail\n- tab: Inbox\n- app: Music");
-  EXPECT_EQ(requests[0].instructions, picker.instructions());
+  EXPECT_EQ(fake->requests[0].instructions, picker.instructions());
   const auto answered = logged("answered: kept 2 of 3 in ");
   ASSERT_EQ(answered.size(), 1u);
   EXPECT_EQ(answered[0].level, LogLevel::info);
@@ -133,16 +93,16 @@ TEST_F(ActPickerTest, AnAnswerIsMatchedOntoTheItemsAndTheRequestIsBuiltFromTheTr
   // instructions while the model is available, and nothing after.
   EXPECT_TRUE(picker.isAvailable());
   picker.prewarm();
-  EXPECT_EQ(model_->prewarmedWith(), std::vector<std::string>{picker.instructions()});
+  EXPECT_EQ(fake->prewarmedWith, Items{picker.instructions()});
   EXPECT_EQ(picker.pick(" \t\n", {"app: Mail"}), std::nullopt);
   EXPECT_EQ(picker.pick("write", {}), std::nullopt);
 
-  model_->setUnavailable("not configured");
+  fake->available = ModelAvailability::no("not configured");
   EXPECT_FALSE(picker.isAvailable());
   picker.prewarm();
   EXPECT_EQ(picker.pick("write", {"app: Mail"}), std::nullopt);
-  EXPECT_EQ(model_->requests().size(), 1u);
-  EXPECT_EQ(model_->prewarmedWith().size(), 1u);
+  EXPECT_EQ(fake->requests.size(), 1u);
+  EXPECT_EQ(fake->prewarmedWith.size(), 1u);
   const auto unavailable = logged("model not available: not configured");
   EXPECT_EQ(unavailable.size(), 3u);
   EXPECT_EQ(unavailable[0].level, LogLevel::info);
@@ -153,35 +113,39 @@ TEST_F(ActPickerTest, AnAnswerIsMatchedOntoTheItemsAndTheRequestIsBuiltFromTheTr
 
 // A service that throws counts as a failed request.
 TEST_F(ActPickerTest, AFailedRequestGivesNoneAndLogsAnError) {
-  std::latch gone{2};
-  for (const auto& [mode, why] : {std::pair{FakeModel::Mode::fail, "server down"},
-                                  std::pair{FakeModel::Mode::raise, "broken service"}}) {
-    EXPECT_EQ(ActPicker(std::make_shared<FakeModel>(mode, gone, sawStop_), 10)
-                  .pick("write", {"app: Mail"}),
-              std::nullopt);
+  const std::pair<FakeModel::Reply, const char*> cases[] = {
+      {[](std::stop_token) -> Answer { return Error{"server down"}; }, "server down"},
+      {[](std::stop_token) -> Answer { throw std::runtime_error("broken service"); },
+       "broken service"}};
+  for (const auto& [reply, why] : cases) {
+    EXPECT_EQ(ActPicker(model(reply), 10).pick("write", {"app: Mail"}), std::nullopt);
     const auto failed = logged("failed after ");
     ASSERT_FALSE(failed.empty());
     EXPECT_EQ(failed.back().level, LogLevel::error);
     EXPECT_TRUE(failed.back().message.ends_with(std::string("s: ") + why)) << failed.back().message;
   }
-  gone.wait();
+  while (made_ > 0) waitUntilGone();
   EXPECT_EQ(logged("failed after ").size(), 2u);
 }
 
 // A time-out is one entry at info level, whether the abandoned request later answers or
 // fails as cancelled, and the abandoned request is asked to stop.
 TEST_F(ActPickerTest, ATimeOutGivesNoneAndOneInfoEntryWhateverTheRequestDoesAfterwards) {
-  for (auto mode : {FakeModel::Mode::hold, FakeModel::Mode::holdThenFail}) {
-    std::latch gone{1};
-    sawStop_ = false;
-    auto model = std::make_shared<FakeModel>(mode, gone, sawStop_);
-    model->setAnswer({"app: Mail"});
-    // The model holds its answer until released, so this returns only because of the limit.
-    EXPECT_EQ(ActPicker(model, 0.05).pick("write", {"app: Mail"}), std::nullopt);
-    model->release();
-    model.reset();
-    gone.wait();  // the request has ended and logged whatever it logs
-    EXPECT_TRUE(sawStop_) << static_cast<int>(mode);
+  for (const bool failsWhenStopped : {false, true}) {
+    std::latch release{1};
+    std::atomic<bool> sawStop = false;
+    // Held until released, so the pick returns only because of the limit.
+    auto held = model([&](std::stop_token stop) -> Answer {
+      release.wait();
+      sawStop = stop.stop_requested();
+      if (failsWhenStopped) return Error{"cancelled"};
+      return Items{"app: Mail"};
+    });
+    EXPECT_EQ(ActPicker(held, 0.05).pick("write", {"app: Mail"}), std::nullopt);
+    release.count_down();
+    held.reset();
+    waitUntilGone();  // the request has ended and logged whatever it logs
+    EXPECT_TRUE(sawStop) << failsWhenStopped;
   }
   const auto records = sink_->records();
   ASSERT_EQ(records.size(), 2u);
