@@ -142,24 +142,19 @@ TEST_F(Host, WaitsQuietlyForTheApplicationToComeAndComeBack) {
 TEST(BrowserOrigin, NamesTheBrowserFromItsProgramAndProfileFromItsArguments) {
   const struct {
     const char* program;
-    std::vector<std::string> arguments;
     const char* kind;
     const char* profile;
-  } cases[] = {{"/usr/lib/chromium/chromium", {"--type=x"}, "chromium", "/c/chromium"},
-               {"/usr/lib/chromium/chromium",
-                {"--user-data-dir=/tmp/a", "chrome-ext://x/"},
-                "chromium",
-                "/tmp/a"},
-               {"/opt/google/chrome/chrome", {}, "chrome", "/c/google-chrome"},
-               {"/opt/brave.com/brave/brave", {}, "brave", "/c/BraveSoftware/Brave-Browser"},
-               {"/opt/microsoft/msedge/msedge", {"--user-data-dir="}, "edge", "/c/microsoft-edge"},
-               {"/usr/lib/firefox-esr/firefox-esr", {}, "firefox", "/h/.mozilla/firefox"},
-               {"/usr/lib/firefox/firefox",
-                {"-profile", "/tmp/f", "--user-data-dir=/a"},
-                "firefox",
-                "/tmp/f"},
-               {"/opt/firefox/firefox-bin", {"--profile=/tmp/g", "--profile"}, "firefox", "/tmp/g"},
-               {"/usr/bin/bash", {"--user-data-dir=/tmp/a"}, "", ""}};
+    std::vector<std::string> arguments;
+  } cases[] = {
+      {"/usr/lib/chromium/chromium", "chromium", "/c/chromium", {"--type=x"}},
+      {"/x/chromium", "chromium", "/tmp/a", {"--user-data-dir=/tmp/a", "chrome-extension://x/"}},
+      {"/opt/google/chrome/chrome", "chrome", "/c/google-chrome", {}},
+      {"/opt/brave.com/brave/brave", "brave", "/c/BraveSoftware/Brave-Browser", {}},
+      {"/opt/microsoft/msedge/msedge", "edge", "/c/microsoft-edge", {"--user-data-dir="}},
+      {"/usr/lib/firefox-esr/firefox-esr", "firefox", "/h/.mozilla/firefox", {}},
+      {"/x/firefox", "firefox", "/tmp/f", {"-profile", "/tmp/f", "--user-data-dir=/a"}},
+      {"/x/firefox-bin", "firefox", "/tmp/g", {"--profile=/tmp/g", "--profile"}},
+      {"/usr/bin/bash", "", "", {"--user-data-dir=/tmp/a"}}};
   for (const auto& c : cases) {
     const auto origin = browserOrigin(c.program, c.arguments, "/c", "/h");
     EXPECT_EQ(origin.kind, c.kind) << c.program;
