@@ -10,25 +10,24 @@ namespace tervane::cli {
 namespace {
 
 TEST(DesktopChoice, WaylandGetsSwayKWinOrGnomeOrARefusalNeverXWayland) {
+  using B = DesktopBackend;
   struct Case {
-    std::map<std::string, std::string> env;
-    std::set<std::string> onBus;
     std::optional<DesktopBackend> expected;
+    std::set<std::string> onBus;
+    std::map<std::string, std::string> env;
   };
   const std::vector<Case> cases = {
-      {{{"DISPLAY", ":0"}}, {"kwin"}, DesktopBackend::x11},
-      {{{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-0"}}, {"kwin"}, DesktopBackend::kwin},
-      {{{"WAYLAND_DISPLAY", "wayland-0"}}, {"gnome"}, DesktopBackend::gnome},
-      {{{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-0"}}, {}, std::nullopt},
-      {{{"WAYLAND_DISPLAY", "wayland-1"}, {"SWAYSOCK", "/run/sway.sock"}},
-       {"kwin"},
-       DesktopBackend::sway},
-      {{{"DISPLAY", ":0"}, {"SWAYSOCK", "/run/sway.sock"}}, {"kwin"}, DesktopBackend::x11},
-      {{{"DISPLAY", ":0"}, {"XDG_SESSION_TYPE", "wayland"}}, {}, std::nullopt},
-      {{{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", ""}, {"XDG_SESSION_TYPE", "x11"}},
+      {B::x11, {"kwin"}, {{"DISPLAY", ":0"}}},
+      {B::kwin, {"kwin"}, {{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-0"}}},
+      {B::gnome, {"gnome"}, {{"WAYLAND_DISPLAY", "wayland-0"}}},
+      {{}, {}, {{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-0"}}},
+      {B::sway, {"kwin"}, {{"WAYLAND_DISPLAY", "wayland-1"}, {"SWAYSOCK", "/run/sway.sock"}}},
+      {B::x11, {"kwin"}, {{"DISPLAY", ":0"}, {"SWAYSOCK", "/run/sway.sock"}}},
+      {{}, {}, {{"DISPLAY", ":0"}, {"XDG_SESSION_TYPE", "wayland"}}},
+      {B::x11,
        {"gnome"},
-       DesktopBackend::x11},
-      {{}, {"kwin"}, std::nullopt},
+       {{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", ""}, {"XDG_SESSION_TYPE", "x11"}}},
+      {{}, {"kwin"}, {}},
   };
   for (const auto& c : cases) {
     int asked = 0;
@@ -44,8 +43,8 @@ TEST(DesktopChoice, WaylandGetsSwayKWinOrGnomeOrARefusalNeverXWayland) {
     const std::string label = ::testing::PrintToString(c.env);
     EXPECT_EQ(choice ? std::optional(choice.value()) : std::nullopt, c.expected) << label;
     // The bus is asked only in a Wayland session.
-    const bool wayland = c.expected == DesktopBackend::kwin ||
-                         c.expected == DesktopBackend::gnome || (!c.expected && !c.env.empty());
+    const bool wayland =
+        c.expected == B::kwin || c.expected == B::gnome || (!c.expected && !c.env.empty());
     EXPECT_EQ(asked > 0, wayland) << label;
   }
 }
