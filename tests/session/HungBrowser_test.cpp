@@ -2,10 +2,12 @@
 // permission check. Every wait the lane makes is recorded with its budget and thread; the
 // held browser's scripts run out at once. What is asserted is each wait's limit, never a
 // duration.
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <utility>
 
+#include "base/OffMainRunning.h"
 #include "support/ModelFixture.h"
 
 namespace tervane::testing {
@@ -168,6 +170,96 @@ TEST_F(HungBrowser, QuittingWaitsForEachHungBrowserOnItsOwnNeverForTheirSum) {
   EXPECT_FALSE(model->openStage().has_value());
   EXPECT_FALSE(desktop->app("org.example.Mail")->isHidden);
   EXPECT_FALSE(onDisk().has_value());
+}
+
+// The manual queue, with a way for the test thread, the main one, to sleep until something
+// is posted.
+class WakingMainQueue final : public MainQueue {
+ public:
+  explicit WakingMainQueue(ManualClock& clock) : inner_(clock) {}
+  void post(std::function<void()> fn) override {
+    inner_.post(std::move(fn));
+    wake();
+  }
+  void postAfter(double seconds, std::function<void()> fn) override {
+    inner_.postAfter(seconds, std::move(fn));
+    wake();
+  }
+  bool isMainThread() const override { return inner_.isMainThread(); }
+
+  // Runs until `done`; when nothing has been posted, sleeps until something is.
+  template <class Done>
+  void runUntil(Done&& done) {
+    while (!done()) {
+      std::uint64_t seen = 0;
+      {
+        std::lock_guard guard(mutex_);
+        seen = posts_;
+      }
+      if (inner_.drain() > 0) continue;
+      std::unique_lock lock(mutex_);
+      posted_.wait(lock, [&] { return posts_ != seen; });
+    }
+  }
+
+ private:
+  void wake() {
+    {
+      std::lock_guard guard(mutex_);
+      ++posts_;
+    }
+    posted_.notify_all();
+  }
+
+  ManualMainQueue inner_;
+  std::mutex mutex_;
+  std::condition_variable posted_;
+  std::uint64_t posts_ = 0;
+};
+
+// The model with its background work on real threads, as the application runs it: a
+// detached runner for the off-main tasks and the platform's lanes for every browser call.
+// The picker is asked off the main thread after the browsers were read; it has no answer,
+// so the recency rule decides. Without waiting for the browsers, their windows come back
+// on a background thread and the journal is closed when that work reports back.
+class OnRealThreads : public ModelFixture {
+ protected:
+  void SetUp() override {
+    modelMain = waking;
+    modelOffMain = std::make_shared<DetachedRunner>(waking);
+    platform = sim::SimPlatform::fromJson(kTwoBrowserDesktop, clock, sim::SimBudgets()).value();
+    desktop = platform->desktop();
+    build(platform, platform->monitor(), nullptr);
+  }
+  bool minimized(BrowserKind kind, std::size_t window) const {
+    return platform->browser(kind)->state().windows[window].minimized;
+  }
+
+  std::shared_ptr<WakingMainQueue> waking = std::make_shared<WakingMainQueue>(*clock);
+};
+
+TEST_F(OnRealThreads, AStageWithBothBrowsersIsMadeAndUndone) {
+  start();
+  waking->runUntil([&] {
+    return model->openStage() && minimized(BrowserKind::safari, 1) &&
+           minimized(BrowserKind::chrome, 1);
+  });
+  auto ids = idsOf(model->openStage()->stowed);
+  std::sort(ids.begin() + 1, ids.end());
+  EXPECT_EQ(ids, (std::vector<std::string>{"org.example.Mail", "chrome:2", "chrome:2#0",
+                                           "safari:6", "safari:6#0"}));
+  EXPECT_EQ(picker->asked.size(), 1u);
+  EXPECT_FALSE(minimized(BrowserKind::safari, 0));
+  EXPECT_TRUE(hidden("org.example.Mail"));
+  ASSERT_TRUE(onDisk().has_value());
+
+  model->bringBack(false);
+  EXPECT_FALSE(hidden("org.example.Mail"));
+  waking->runUntil([&] {
+    return !minimized(BrowserKind::safari, 1) && !minimized(BrowserKind::chrome, 1) &&
+           !onDisk().has_value();
+  });
+  EXPECT_FALSE(model->openStage().has_value());
 }
 
 }  // namespace

@@ -58,8 +58,8 @@ class ModelFixture : public ::testing::Test {
     journal = std::make_shared<StageJournal>(dir / "state", journalOptions);
     memory = std::make_shared<StageMemory>(*standard);
     store = std::make_shared<Store>(*shared);
-    model = MacNowModel::make({main, clock, std::move(platform), standard, store, journal, memory,
-                               std::move(watcher), offMain, picker, nullptr,
+    model = MacNowModel::make({modelMain, clock, std::move(platform), standard, store, journal,
+                               memory, std::move(watcher), modelOffMain, picker, nullptr,
                                std::move(browserSurface), shield});
   }
 
@@ -101,6 +101,9 @@ class ModelFixture : public ::testing::Test {
   std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
   std::shared_ptr<ManualMainQueue> main = std::make_shared<ManualMainQueue>(*clock);
   std::shared_ptr<ManualOffMain> offMain = std::make_shared<ManualOffMain>();
+  // What the model runs its work on; a test on real threads puts its own in before build().
+  std::shared_ptr<MainQueue> modelMain = main;
+  std::shared_ptr<OffMainRunning> modelOffMain = offMain;
   std::shared_ptr<MemoryDefaults> standard = std::make_shared<MemoryDefaults>();
   std::shared_ptr<MemoryDefaults> shared = std::make_shared<MemoryDefaults>();
   std::shared_ptr<sim::SimDesktop> desktop = std::make_shared<sim::SimDesktop>(clock);
