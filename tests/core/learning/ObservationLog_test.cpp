@@ -22,9 +22,11 @@ GuardEvent event(const std::string& id, bool letThrough) {
   return GuardEvent{id, id, letThrough, "2025-01-01T10:00:00Z"};
 }
 
-Observation putAway(std::vector<std::string> names, std::string line = "write the report") {
+Observation seen(std::vector<std::string> putAway, std::vector<std::string> keep,
+                 std::string line = "write the report") {
   Observation o;
-  for (const auto& n : names) o.putAwayNextTime.push_back(app(n));
+  for (const auto& n : putAway) o.putAwayNextTime.push_back(app(n));
+  for (const auto& n : keep) o.keepNextTime.push_back(app(n));
   o.actionText = std::move(line);
   return o;
 }
@@ -81,52 +83,42 @@ TEST(ObservationLog, NothingToLearnGivesNoPrompt) {
 }
 
 TEST(ObservationLog, EachRowOfTheQuestion) {
-  Observation keepOne;
-  keepOne.keepNextTime = {app("Slack")};
-  keepOne.actionText = "write the report";
-  EXPECT_EQ(ObservationLog::prompt(keepOne),
-            (Prompt{"While you were on write the report I hid Slack and you went and got it back. "
-                    "Should I stop hiding Slack?",
-                    "Stop hiding Slack", "Keep hiding"}));
-
-  Observation keepTwo;
-  keepTwo.keepNextTime = {app("Slack"), app("Mail")};
-  EXPECT_EQ(ObservationLog::prompt(keepTwo),
-            (Prompt{"Last time I hid Slack and Mail and you went and got them back. "
-                    "Should I stop hiding Slack and Mail?",
-                    "Stop hiding Slack and Mail", "Keep hiding"}));
-
-  Observation both = putAway({"Music", "Maps", "Notes"});
-  both.keepNextTime = {app("Slack")};
-  EXPECT_EQ(ObservationLog::prompt(both),
-            (Prompt{"While you were on write the report you did not open Music, Maps and Notes, "
-                    "and you went and got Slack back. Next time, should I hide Music, Maps and "
-                    "Notes and leave Slack on your screen?",
-                    "Yes, do that", "Not this time"}));
-
-  EXPECT_EQ(ObservationLog::prompt(putAway({"Music"})),
-            (Prompt{"You did not open Music at all while you were on write the report. "
-                    "Should I hide it for you next time, right at the start?",
-                    "Yes, hide next time", "No, leave alone"}));
-  EXPECT_EQ(ObservationLog::prompt(putAway({"Music", "Maps"}, " \n\t ")),
-            (Prompt{"You did not open Music and Maps at all last time. "
-                    "Should I hide them for you next time, right at the start?",
-                    "Yes, hide next time", "No, leave alone"}));
-}
-
-TEST(ObservationLog, ManyNamesReadAsTheFirstTwoAndTheOthers) {
-  for (std::vector<std::string> names : {std::vector<std::string>{"A", "B", "C", "D"},
-                                         std::vector<std::string>{"A", "B", "C", "D", "E"}}) {
-    EXPECT_EQ(ObservationLog::prompt(putAway(names, ""))->question,
-              "You did not open A, B and the others at all last time. "
-              "Should I hide them for you next time, right at the start?")
-        << names.size();
+  const std::pair<Observation, Prompt> cases[] = {
+      {seen({}, {"Slack"}),
+       {"While you were on write the report I hid Slack and you went and got it back. "
+        "Should I stop hiding Slack?",
+        "Stop hiding Slack", "Keep hiding"}},
+      {seen({}, {"Slack", "Mail"}, ""),
+       {"Last time I hid Slack and Mail and you went and got them back. "
+        "Should I stop hiding Slack and Mail?",
+        "Stop hiding Slack and Mail", "Keep hiding"}},
+      {seen({"Music", "Maps", "Notes"}, {"Slack"}),
+       {"While you were on write the report you did not open Music, Maps and Notes, "
+        "and you went and got Slack back. Next time, should I hide Music, Maps and "
+        "Notes and leave Slack on your screen?",
+        "Yes, do that", "Not this time"}},
+      {seen({"Music"}, {}),
+       {"You did not open Music at all while you were on write the report. "
+        "Should I hide it for you next time, right at the start?",
+        "Yes, hide next time", "No, leave alone"}},
+      {seen({"Music", "Maps"}, {}, " \n\t "),
+       {"You did not open Music and Maps at all last time. "
+        "Should I hide them for you next time, right at the start?",
+        "Yes, hide next time", "No, leave alone"}},
+      // Many names read as the first two and the others.
+      {seen({"A", "B", "C", "D"}, {}, ""),
+       {"You did not open A, B and the others at all last time. "
+        "Should I hide them for you next time, right at the start?",
+        "Yes, hide next time", "No, leave alone"}},
+  };
+  for (const auto& [observation, expected] : cases) {
+    EXPECT_EQ(ObservationLog::prompt(observation), expected) << expected.question;
   }
 }
 
 TEST(ObservationLog, LongLinesAreCutTo39CharactersAndAnEllipsis) {
   const auto question = [](const std::string& line) {
-    return ObservationLog::prompt(putAway({"Music"}, line))->question;
+    return ObservationLog::prompt(seen({"Music"}, {}, line))->question;
   };
   const std::string forty = "0123456789012345678901234567890123456789";
   EXPECT_EQ(question("  " + forty + "\n"),
@@ -143,9 +135,7 @@ TEST(ObservationLog, LongLinesAreCutTo39CharactersAndAnEllipsis) {
     for (int i = 0; i < count; ++i) text += (i % 2 ? "\U0001F1EB\U0001F1F7" : "e\u0301");
     return text;
   };
-  Observation o = putAway({}, flagsAndAccents(45));
-  o.keepNextTime = {app("Slack")};
-  EXPECT_EQ(ObservationLog::prompt(o)->question,
+  EXPECT_EQ(ObservationLog::prompt(seen({}, {"Slack"}, flagsAndAccents(45)))->question,
             "While you were on " + flagsAndAccents(39) +
                 "\u2026 I hid Slack and you went and got it back. Should I stop hiding Slack?");
 }
@@ -162,8 +152,8 @@ TEST(StageMemory, LoadDropsUnknownValuesOneByOneAndTheNextStoreRemovesThem) {
 }
 
 TEST(StageMemory, AWrongShapeIsIgnoredWholeAndLeftAloneUntilTheNextStore) {
-  for (json stored : {json{{"a", "keep"}, {"b", 1}}, json::array({"keep"}), json("keep"),
-                      json{{"a", nullptr}}}) {
+  for (json stored :
+       {json{{"a", "keep"}, {"b", 1}}, json::array({"keep"}), json("keep"), json{{"a", nullptr}}}) {
     MemoryDefaults defaults;
     defaults.set("mac_stage_memory", stored);
     StageMemory memory(defaults);
