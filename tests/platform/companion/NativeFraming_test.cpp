@@ -7,13 +7,12 @@
 namespace tervane::companion {
 namespace {
 
-std::string frame(std::string_view body, std::uint32_t length) {
+// A frame of `body` whose length prefix says `length`, or the body's true length.
+std::string frame(std::string_view body, std::optional<std::uint32_t> length = {}) {
+  const auto said = length.value_or(static_cast<std::uint32_t>(body.size()));
   std::string out(4, '\0');
-  std::memcpy(out.data(), &length, 4);
+  std::memcpy(out.data(), &said, 4);
   return out.append(body);
-}
-std::string frame(std::string_view body) {
-  return frame(body, static_cast<std::uint32_t>(body.size()));
 }
 
 // Brackets and an escaped quote inside a string do not count as nesting.

@@ -153,9 +153,7 @@ TEST(OpenAIChatService, RepliesWithoutAKeepListAreFailuresThatSayWhy) {
       {200, chatReply(R"({"keep": ["app: Mail", 3]})"), "no \"keep\" list"}};
   for (const auto& [status, body, expected] : cases) {
     server.answer(status, body);
-    auto answer = ask(service);
-    ASSERT_FALSE(answer.ok()) << expected;
-    EXPECT_NE(answer.error().message.find(expected), std::string::npos) << answer.error().message;
+    EXPECT_THAT(ask(service).error().message, ::testing::HasSubstr(expected));
   }
   EXPECT_TRUE(service.availability().available) << "a server that answers is reachable";
 
@@ -193,10 +191,8 @@ TEST(OpenAIChatService, AnUnreachableServerIsUnavailableUntilACheckConnects) {
   OpenAIChatService service(at(base), spawn.spawn());
   EXPECT_TRUE(service.availability().available) << "configured and not yet failed";
 
-  auto answer = ask(service);
-  ASSERT_FALSE(answer.ok());
   const auto expected = "cannot reach the model server at " + base + ": could not connect";
-  EXPECT_EQ(answer.error().message, expected);
+  EXPECT_EQ(ask(service).error().message, expected);
   EXPECT_EQ(service.availability().reason, expected);
   EXPECT_FALSE(service.availability().available);
   EXPECT_EQ(spawn.tasks.size(), 1u) << "one check at a time";
@@ -225,7 +221,6 @@ TEST(OpenAIChatService, AStoppedRequestEndsAtOnceAndLeavesTheServerReachable) {
   OpenAIChatService service(settings);
   auto answer = service.respond(kRequest, stop.get_token());
   handled.count_down();
-  ASSERT_FALSE(answer.ok());
   EXPECT_EQ(answer.error().message, "cancelled");
   EXPECT_TRUE(service.availability().available);
 }
