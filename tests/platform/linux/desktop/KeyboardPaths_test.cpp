@@ -60,8 +60,6 @@ class KeyboardPaths : public ::testing::Test {
                         &*now);
     x.sync();
   }
-  // The card opens as a person's click on the bee opens it.
-  void openCard() { ASSERT_EQ(app.command({"open"}).status, 0); }
 
   XTestDesktop desktop;
   AppUnderTest app{desktop};
@@ -91,8 +89,9 @@ TEST_F(KeyboardPaths, TheCaptureShortcutTakesALineTypedAtOnceAndEscapeClosesIt) 
 
 TEST_F(KeyboardPaths, ControlReturnFinishesAStageStartedWhileTheCardWasClosed) {
   app.launch();
-  // The card opens with no line: its editor takes the keyboard; Escape closes it.
-  openCard();
+  // The card opens (as a click on the bee opens it) with no line: its editor takes the
+  // keyboard; Escape closes it.
+  ASSERT_EQ(app.command({"open"}).status, 0);
   keys("Escape");
   // Written and started from outside; a shield answered "I need this".
   ASSERT_EQ(app.command({"capture", "write the report"}).status, 0);
@@ -103,13 +102,14 @@ TEST_F(KeyboardPaths, ControlReturnFinishesAStageStartedWhileTheCardWasClosed) {
   ASSERT_EQ(app.command({"status", "--until", "shield"}).status, 0);
   ASSERT_EQ(app.command({"answer", "yes"}).status, 0);
 
-  openCard();
+  ASSERT_EQ(app.command({"open"}).status, 0);
   keys("ctrl+Return");
   EXPECT_EQ(app.command({"status", "--until", "closed"}, 30).status, 0) << app.statusJson().dump();
 }
 
 TEST_F(KeyboardPaths, EscapeClosesTheWalkThrough) {
-  app.firstRun();
+  // Before the walk-through is seen it opens at launch.
+  testing::writeText(app.configFolder() / "shared.json", R"({"has_seen_mac_first_run": false})");
   app.launch();
   ASSERT_TRUE(waitAppActive(true)) << "the walk-through has the keyboard";
   keys("Escape");

@@ -58,11 +58,10 @@ void writeHostManifest(const std::filesystem::path& folder, bool gecko) {
   testing::writeText(folder / "now.tervane.companion.json", manifest.dump());
 }
 
-// Makes `profile` a fresh Firefox profile: with `companion`, the add-on from this build in
-// the profile's extensions folder (let in unsigned) and the host's manifest under the
-// desktop's home, where Firefox reads it. Every host name resolves to loopback.
-void writeFirefoxProfile(testing::XTestDesktop& desktop, const std::filesystem::path& profile,
-                         bool companion) {
+// Makes `profile` a fresh Firefox profile with the add-on from this build in the profile's
+// extensions folder (let in unsigned) and the host's manifest under the desktop's home,
+// where Firefox reads it. Every host name resolves to loopback.
+void writeFirefoxProfile(testing::XTestDesktop& desktop, const std::filesystem::path& profile) {
   std::filesystem::create_directories(profile / "extensions");
   std::string prefs;
   for (const char* pref : {
@@ -87,7 +86,6 @@ void writeFirefoxProfile(testing::XTestDesktop& desktop, const std::filesystem::
     prefs += std::string("user_pref(") + pref + ");\n";
   }
   testing::writeText(profile / "user.js", prefs);
-  if (!companion) return;
   std::filesystem::copy_file(TERVANE_COMPANION_XPI,
                              profile / "extensions" / "companion@tervane.now.xpi",
                              std::filesystem::copy_options::overwrite_existing);
@@ -117,10 +115,10 @@ const RealBrowser kFirefox{"firefox", BrowserKind::firefox, "firefox-esr",
 // in front. `runtime` is where the companion's host looks for the application's socket.
 class BrowserTest : public ::testing::TestWithParam<RealBrowser> {
  protected:
-  void openWindows(const std::filesystem::path& runtime, bool companion = true) {
+  void openWindows(const std::filesystem::path& runtime) {
     std::vector<std::string> args = {"env", "XDG_RUNTIME_DIR=" + runtime.string()};
     if (browser.kind == BrowserKind::firefox) {
-      writeFirefoxProfile(desktop, profile.path(), companion);
+      writeFirefoxProfile(desktop, profile.path());
       args.insert(args.end(), {"firefox-esr", "--profile", profile.path().string()});
     } else {
       // The companion from the source folder, and every *.test host at the page server.
@@ -171,13 +169,6 @@ class BrowserTest : public ::testing::TestWithParam<RealBrowser> {
     if (!found) throw std::runtime_error("no " + browser.windowClass + " window titled " + title);
     return *found;
   }
-  std::unique_ptr<X11Platform> platformWith(
-      std::shared_ptr<companion::CompanionServer> companions) {
-    X11Platform::Options options;
-    options.stateFolder = desktop.home() / "state";
-    options.companions = std::move(companions);
-    return std::make_unique<X11Platform>(XConnection::open(desktop.display()).value(), options);
-  }
   nlohmann::json preview(testing::AppUnderTest& app) {
     const auto run = app.command({"preview", "write the report", "--json"});
     EXPECT_EQ(run.status, 0) << run.err;
@@ -213,8 +204,11 @@ TEST_P(BrowserTest, TheCompanionNamesItsBrowserAndProfileAndReadsEveryTab) {
   EXPECT_EQ(companions->links().at(0)->browser(), browser.name);
   EXPECT_EQ(companions->links().at(0)->profile(), profile.path().string());
 
-  auto platform = platformWith(companions);
-  auto surface = platform->browserSurface();
+  X11Platform::Options options;
+  options.stateFolder = desktop.home() / "state";
+  options.companions = companions;
+  X11Platform platform(XConnection::open(desktop.display()).value(), options);
+  auto surface = platform.browserSurface();
   EXPECT_FALSE(surface->seesWindowsOnly(browser.kind));
   auto windows = surface->windows(browser.kind);
   ASSERT_TRUE(windows.ok()) << windows.error();
@@ -276,32 +270,6 @@ TEST_P(BrowserTest, KeepAnywayOnATabBringsItForwardAndTheNextStageKeepsItsSite) 
   ASSERT_EQ(app.command({"done"}).status, 0);
   ASSERT_EQ(desktop.run({"xdotool", "windowactivate", "--sync", std::to_string(gamma)}), 0);
   EXPECT_EQ(stowedUrls(preview(app)["stage"]), std::vector<std::string>{});
-}
-
-// Without the companion a browser is its windows: each one tab named by the window's title,
-// no address; the application says once what that means.
-TEST_P(BrowserTest, WithoutTheCompanionItsWindowsAreReadAndTheApplicationSaysSo) {
-  testing::TempDir runtime;
-  openWindows(runtime.path(), false);
-  auto platform = platformWith(nullptr);
-  auto surface = platform->browserSurface();
-  EXPECT_EQ(surface->runningBrowsers(), std::vector<BrowserKind>{browser.kind});
-  EXPECT_TRUE(surface->seesWindowsOnly(browser.kind));
-  auto windows = surface->windows(browser.kind);
-  ASSERT_TRUE(windows.ok()) << windows.error();
-  ASSERT_EQ(windows.value().size(), 2u);
-  EXPECT_EQ(windows.value()[0].windowId, gamma);
-  EXPECT_EQ(windows.value()[0].tabs, (std::vector<TabFacts>{{"gamma page", "", true}}));
-  EXPECT_EQ(windows.value()[1].windowId, alpha);
-
-  testing::AppUnderTest app(desktop);
-  app.launch();
-  const xcb_window_t editor = desktop.xterm("Editor");
-  ASSERT_EQ(desktop.run({"xdotool", "windowactivate", "--sync", std::to_string(editor)}), 0);
-  const auto previewed = preview(app);
-  EXPECT_NE(previewed["because"].get<std::string>().find("I see only the windows of"),
-            std::string::npos)
-      << previewed.dump();
 }
 
 INSTANTIATE_TEST_SUITE_P(, BrowserTest, ::testing::Values(kChromium, kFirefox), browserName);

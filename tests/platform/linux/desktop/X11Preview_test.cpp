@@ -5,8 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "support/TempDir.h"
-#include "support/XTestDesktop.h"
+#include "support/AppUnderTest.h"
 
 namespace tervane::x11 {
 namespace {
@@ -28,27 +27,20 @@ TEST(X11Preview, SaysWhatStartWouldPutAwayAndMovesNothing) {
   // Recent input: the person is at the desk.
   ASSERT_EQ(desktop.run({"xdotool", "mousemove", "40", "40"}), 0);
 
-  testing::TempDir dir;
-  // The application's own record of use: Gamma was in use a minute ago.
-  std::filesystem::create_directories(dir / "config/tervane-now");
+  // The application's own record of use (it is not running): Gamma was in use a minute ago.
+  testing::AppUnderTest app(desktop);
   testing::writeText(
-      dir / "config/tervane-now/standard.json",
+      app.configFolder() / "standard.json",
       "{\"mac_activation_log\": {\"Gamma\": " + std::to_string(std::time(nullptr) - 60) + "}}");
-  const int status = desktop.run(
-      {"sh", "-c",
-       "HOME=\"$PWD\" XDG_CONFIG_HOME=\"$PWD/config\" XDG_STATE_HOME=\"$PWD/state\" exec '" +
-           std::string(TERVANE_NOW_TOOL) + "' preview 'write the report' --json > out.json 2>&1",
-       "preview"},
-      60, dir.path());
-  ASSERT_EQ(status, 0) << testing::readText(dir / "out.json");
-  const auto result = nlohmann::json::parse(testing::readText(dir / "out.json"), nullptr, false);
-  ASSERT_TRUE(result.is_object()) << testing::readText(dir / "out.json");
-  ASSERT_TRUE(result["stage"].is_object()) << result.dump();
+  const auto run = app.command({"preview", "write the report", "--json"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto result = nlohmann::json::parse(run.out, nullptr, false);
+  ASSERT_TRUE(result.is_object() && result["stage"].is_object()) << run.out;
   EXPECT_EQ(ids(result["stage"]["kept"]), (std::vector<std::string>{"Gamma", "Beta"}));
   EXPECT_EQ(ids(result["stage"]["stowed"]), std::vector<std::string>{"Alpha"});
 
   EXPECT_FALSE(desktop.isIconic(alpha));
-  EXPECT_FALSE(std::filesystem::exists(dir / "state/tervane-now"))
+  EXPECT_FALSE(std::filesystem::exists(app.stateFolder()))
       << "a preview writes no journal and no hidden-window record";
 }
 

@@ -115,9 +115,7 @@ TEST(Install, PutsTheProgramsTheCompanionTheDesktopEntryAndTheIconInPlace) {
 
   const auto entry = prefix / "share/applications/org.tervane.now.desktop";
   const std::string text = readText(entry);
-  for (const char* line :
-       {"Type=Application\n", "Name=Tervane Now\n", "Exec=tervane-now\n", "Icon=tervane-now\n",
-        "Categories=Utility;\n", "StartupNotify=false\n", "Terminal=false\n"}) {
+  for (const char* line : {"Type=Application\n", "Exec=tervane-now\n", "Icon=tervane-now\n"}) {
     EXPECT_NE(text.find(line), std::string::npos) << line;
   }
   if (run("command -v desktop-file-validate > /dev/null") == 0) {
@@ -126,9 +124,7 @@ TEST(Install, PutsTheProgramsTheCompanionTheDesktopEntryAndTheIconInPlace) {
 
   const std::string svg = readText(prefix / "share/icons/hicolor/scalable/apps/tervane-now.svg");
   // One outline of the bee in its design square.
-  EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
   EXPECT_EQ(count(svg, "<path "), 1u);
-  EXPECT_EQ(count(svg, " d=\"M"), 1u);
   EXPECT_EQ(count(svg, "viewBox=\"0 0 750 750\""), 1u);
 
   for (const auto& [size, file] :

@@ -23,10 +23,6 @@ AppUnderTest::AppUnderTest(std::vector<std::string> desktopEnvironment, std::str
             R"({"has_seen_mac_first_run": true, "told_how_to_reach_card_without_tray": true})");
 }
 
-void AppUnderTest::firstRun() {
-  writeText(configFolder() / "shared.json", R"({"has_seen_mac_first_run": false})");
-}
-
 AppUnderTest::~AppUnderTest() {
   if (process_) process_->stop();
 }
@@ -54,9 +50,9 @@ void AppUnderTest::launch() {
 int AppUnderTest::terminate() {
   if (!process_) return -1;
   ::kill(process_->pid(), SIGTERM);
-  const auto status = process_->wait(60);
+  const int status = process_->wait(60).value_or(-1);
   process_.reset();
-  return status.value_or(-1);
+  return status;
 }
 
 void AppUnderTest::kill() {
@@ -69,18 +65,16 @@ void AppUnderTest::kill() {
 AppUnderTest::Outcome AppUnderTest::command(const std::vector<std::string>& arguments,
                                             double seconds) {
   static int count = 0;
-  const auto out = home_ / ("command-" + std::to_string(++count) + ".out");
-  const auto err = home_ / ("command-" + std::to_string(count) + ".err");
+  const std::string stem = (home_ / ("command-" + std::to_string(++count))).string();
+  const std::string out = stem + ".out", err = stem + ".err";
   // The shell keeps each argument whole and parts the two outputs.
-  std::vector<std::string> argv = {
-      "sh", "-c", "exec \"$0\" \"$@\" >'" + out.string() + "' 2>'" + err.string() + "'", program_};
+  std::vector<std::string> argv = {"sh", "-c", "exec \"$0\" \"$@\" >'" + out + "' 2>'" + err + "'",
+                                   program_};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   auto child = ChildProcess::start(argv, environment());
-  Outcome outcome;
-  outcome.status = child->wait(seconds).value_or(-1);
-  outcome.out = std::filesystem::exists(out) ? readText(out) : "";
-  outcome.err = std::filesystem::exists(err) ? readText(err) : "";
-  return outcome;
+  const int status = child->wait(seconds).value_or(-1);
+  return {status, std::filesystem::exists(out) ? readText(out) : "",
+          std::filesystem::exists(err) ? readText(err) : ""};
 }
 
 std::unique_ptr<ChildProcess> AppUnderTest::commandInBackground(

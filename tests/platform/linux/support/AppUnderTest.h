@@ -24,8 +24,6 @@ class AppUnderTest {
   explicit AppUnderTest(XTestDesktop& desktop, std::string program = TERVANE_NOW_TOOL);
   // On the desktop that `desktopEnvironment` (variables such as WAYLAND_DISPLAY) names.
   AppUnderTest(std::vector<std::string> desktopEnvironment, std::string program);
-  // Before `launch`: the walk-through has not been seen, so it opens at launch.
-  void firstRun();
   ~AppUnderTest();
 
   // Starts the application and returns once its control socket answers; fails the test
@@ -35,7 +33,7 @@ class AppUnderTest {
   void start();
   // Asks it to quit (SIGTERM) and gives its exit status once it has gone.
   int terminate();
-  // Kills it (SIGKILL) at once, as a crash would.
+  // SIGKILL, as a crash would.
   void kill();
   pid_t pid() const { return process_ ? process_->pid() : -1; }
 
@@ -44,7 +42,6 @@ class AppUnderTest {
     std::string out;
     std::string err;
   };
-  // Runs `tervane-now <arguments>` against the running application.
   Outcome command(const std::vector<std::string>& arguments, double seconds = 60);
   // Starts `tervane-now <arguments>` and returns without waiting for it.
   std::unique_ptr<ChildProcess> commandInBackground(const std::vector<std::string>& arguments);
@@ -57,7 +54,7 @@ class AppUnderTest {
   std::filesystem::path stateFolder() const { return home_ / "state" / "tervane-now"; }
   std::filesystem::path configFolder() const { return home_ / "config" / "tervane-now"; }
   std::filesystem::path runtimeFolder() const { return home_ / "run"; }
-  // What the application wrote to its standard output and error.
+  // Its standard output and error.
   std::string output() const;
 
  private:

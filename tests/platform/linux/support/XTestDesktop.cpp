@@ -97,7 +97,7 @@ ChildProcess::~ChildProcess() {
 }
 
 bool ChildProcess::exited(double seconds) {
-  if (reaped_) return true;
+  if (status_) return true;
   // The process descriptor turns readable when the child exits; the child stays a zombie,
   // so its process group id cannot be reused before it is reaped.
   const int handle = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
@@ -111,23 +111,18 @@ bool ChildProcess::exited(double seconds) {
   return ready > 0;
 }
 
-int ChildProcess::reap() {
-  if (reaped_) return status_;
-  int status = 0;
-  if (::waitpid(pid_, &status, 0) == pid_) {
-    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+std::optional<int> ChildProcess::wait(double seconds) {
+  if (!exited(seconds)) return std::nullopt;
+  if (!status_) {
+    int status = 0;
+    const bool reaped = ::waitpid(pid_, &status, 0) == pid_;
+    status_ = !reaped ? 0 : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
-  reaped_ = true;
   return status_;
 }
 
-std::optional<int> ChildProcess::wait(double seconds) {
-  if (!exited(seconds)) return std::nullopt;
-  return reap();
-}
-
 void ChildProcess::stop(double seconds) {
-  if (reaped_ || pid_ <= 0) return;
+  if (status_ || pid_ <= 0) return;
   ::kill(-pid_, SIGTERM);
   if (!exited(seconds)) {
     ::kill(-pid_, SIGKILL);
@@ -136,7 +131,7 @@ void ChildProcess::stop(double seconds) {
   // Helpers the process left in its group (a browser's renderers) go too, while the
   // unreaped leader still holds the group's id.
   ::kill(-pid_, SIGKILL);
-  reap();
+  wait(0);
 }
 
 namespace {
@@ -267,19 +262,14 @@ int XTestDesktop::i3(const std::string& command) {
   return socket ? run({"i3-msg", "-s", *socket, command}) : -1;
 }
 
-void XTestDesktop::stopWindowManager() {
-  if (windowManager_) windowManager_->stop();
+void XTestDesktop::stopWindowManager(bool again) {
   windowManager_.reset();
   // The server destroys the manager's windows once it has seen the connection close; a
   // new manager's may then even reuse their ids.
   if (!waitUntil([&] { return !supportingCheck(); })) {
     throw std::runtime_error("the window manager's windows outlived it on " + display_);
   }
-}
-
-void XTestDesktop::replaceWindowManager() {
-  stopWindowManager();
-  startWindowManager();
+  if (again) startWindowManager();
 }
 
 std::optional<xcb_window_t> XTestDesktop::supportingCheck() {
@@ -328,11 +318,10 @@ void XTestDesktop::waitForWindowManagerLoop() {
 
 XTestDesktop::~XTestDesktop() {
   // Clients first, then the window manager, then the server they all need.
-  for (auto it = clients_.rbegin(); it != clients_.rend(); ++it) (*it)->stop();
-  clients_.clear();
-  if (windowManager_) windowManager_->stop();
+  while (!clients_.empty()) clients_.pop_back();
+  windowManager_.reset();
   watcher_.reset();
-  if (server_) server_->stop();
+  server_.reset();
 }
 
 ChildProcess& XTestDesktop::launch(const std::vector<std::string>& argv) {
@@ -372,8 +361,7 @@ int XTestDesktop::run(const std::vector<std::string>& argv, double seconds,
                       const std::filesystem::path& folder) {
   auto process = ChildProcess::start(
       argv, {"DISPLAY=" + display_, "DBUS_SESSION_BUS_ADDRESS=" + busAddress_}, -1, {}, folder);
-  const auto status = process->wait(seconds);
-  return status.value_or(-1);
+  return process->wait(seconds).value_or(-1);
 }
 
 void XTestDesktop::watchClients() {
@@ -454,10 +442,6 @@ bool XTestDesktop::pumpUntil(x11::XConnection& connection, const std::function<b
 
 std::vector<xcb_window_t> XTestDesktop::clients() {
   return x11::clientList(*watcher_, x11::ClientOrder::mapping);
-}
-
-std::vector<xcb_window_t> XTestDesktop::stacking() {
-  return x11::clientList(*watcher_, x11::ClientOrder::stacking);
 }
 
 std::optional<x11::ClientWindow> XTestDesktop::client(xcb_window_t window) {

@@ -47,10 +47,8 @@ class ChildProcess {
  private:
   explicit ChildProcess(pid_t pid) : pid_(pid) {}
   bool exited(double seconds);
-  int reap();
   pid_t pid_ = -1;
-  bool reaped_ = false;
-  int status_ = 0;
+  std::optional<int> status_;
 };
 
 // A private session bus (dbus-daemon) with `env` added to its environment, and its address
@@ -85,11 +83,9 @@ class XTestDesktop {
 
   // TERVANE_TEST_WM, or openbox.
   static std::string windowManagerName();
-  // Stops the window manager and starts a new one of the same kind, which takes over the
-  // windows as they are.
-  void replaceWindowManager();
-  // Leaves the desktop without a window manager.
-  void stopWindowManager();
+  // Stops the window manager (and with `again` starts a new one of the same kind, which
+  // takes over the windows as they are).
+  void stopWindowManager(bool again = false);
   ~XTestDesktop();
 
   const std::string& display() const { return display_; }
@@ -106,7 +102,6 @@ class XTestDesktop {
   bool activate(xcb_window_t window);
   // Runs an i3 command on this desktop's i3; its exit status.
   int i3(const std::string& command);
-  // Starts an X client with this desktop's DISPLAY.
   ChildProcess& launch(const std::vector<std::string>& argv);
   // Starts a client and waits until the window manager lists a new regular window of
   // `className`; gives that window.
@@ -149,13 +144,10 @@ class XTestDesktop {
   static bool pumpUntil(x11::XConnection& connection, const std::function<bool()>& condition,
                         double seconds = 20);
 
-  // Server state, read through the test connection.
   std::optional<x11::ClientWindow> client(xcb_window_t window);
   bool isIconic(xcb_window_t window);
   std::optional<xcb_window_t> active();
   std::vector<xcb_window_t> clients();
-  // _NET_CLIENT_LIST_STACKING, bottom to top.
-  std::vector<xcb_window_t> stacking();
   bool waitIconic(xcb_window_t window, bool iconic, double seconds = 20);
   bool waitActive(xcb_window_t window, double seconds = 20);
 
