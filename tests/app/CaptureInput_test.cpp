@@ -108,7 +108,7 @@ TEST_F(CaptureInputTest, CaptureFieldCapturesOnReturnAndClosesOnEscape) {
   ASSERT_TRUE(model().now());
   EXPECT_EQ(model().now()->textContent, "Call the bank");
   EXPECT_TRUE(field.draft().isEmpty());
-  writeScreen(render(field), "capture-field");
+  writeScreen(field, "capture-field");
 }
 
 }  // namespace

@@ -82,7 +82,7 @@ TEST_F(FirstRunTest, TheLastScreenOffersStartOnlyWithALine) {
   EXPECT_EQ(run.shortcutRows(), rows);
   EXPECT_EQ(FirstRun::keysText(Shortcut{KeyCode::returnKey, CarbonModifier::shift}), "Shift+↩");
   EXPECT_EQ(run.verbTitles(), (QStringList{"Back", "Got it"}));
-  writeScreen(render(run), "first-run-6");
+  writeScreen(run, "first-run-6");
 
   model().capture("Write the Q3 report");
   settle();
@@ -152,7 +152,7 @@ TEST_F(FirstRunTest, EveryScreen) {
             << i;
       }
     }
-    writeScreen(render(run), QStringLiteral("first-run-%1").arg(i + 1));
+    writeScreen(run, QStringLiteral("first-run-%1").arg(i + 1));
   }
 }
 

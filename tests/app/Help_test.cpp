@@ -50,7 +50,7 @@ TEST_F(HelpTest, CopiesTheAddressAndSaysSo) {
   EXPECT_EQ(QApplication::clipboard()->text(), kSupportAddress);
   EXPECT_EQ(help.copyLabel(), "Copied");
   EXPECT_EQ(help.systemLine()->text(), "Tervane Now for Linux 1.4 (212), Debian GNU/Linux 12");
-  writeScreen(render(help), "help");
+  writeScreen(help, "help");
 
   // Opened again, it starts with "Copy".
   EXPECT_EQ(open().copyLabel(), "Copy");

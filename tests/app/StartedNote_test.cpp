@@ -67,7 +67,7 @@ TEST_F(StartedNoteTest, SaysWhatStartedAndLetsClicksThrough) {
   EXPECT_EQ(controller->note()->whatIDid()->text(),
             "Your screen was already clear, so I hid nothing.");
 
-  writeScreen(renderOver(*controller->panel(), QColor(70, 90, 120)), "started-note");
+  writeScreen(*controller->panel(), "started-note", QColor(70, 90, 120));
 }
 
 TEST(StartedNotePlace, ALittleAboveTheMiddle) {

@@ -64,28 +64,21 @@ void AnimationClock::advance(double seconds) {
   }
 }
 
-QImage render(QWidget& widget, double scale) {
-  QImage image(widget.size() * scale, QImage::Format_ARGB32_Premultiplied);
-  image.setDevicePixelRatio(scale);
-  image.fill(Qt::transparent);
-  QPainter painter(&image);
-  widget.render(&painter);
-  return image;
-}
-
-QImage renderOver(QWidget& panel, QColor backdrop) {
-  QImage image(panel.size() * 2, QImage::Format_ARGB32_Premultiplied);
+void writeScreen(QWidget& widget, const QString& name, QColor backdrop,
+                 const std::vector<QRect>& windows) {
+  QImage image(widget.size() * 2, QImage::Format_ARGB32_Premultiplied);
   image.setDevicePixelRatio(2);
   image.fill(backdrop);
   QPainter painter(&image);
-  panel.render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
-  return image;
-}
-
-QString writeScreen(const QImage& image, const QString& name) {
-  const QString path = QDir(QStringLiteral(TERVANE_TEST_BUILD_DIR)).filePath(name + ".png");
-  image.save(path);
-  return path;
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(QColor(236, 236, 240));
+  for (const QRect& window : windows) painter.drawRoundedRect(window, 10, 10);
+  // Over a backdrop only a see-through panel's children are drawn.
+  widget.render(&painter, QPoint(), QRegion(),
+                backdrop.alpha() == 0 ? QWidget::DrawWindowBackground | QWidget::DrawChildren
+                                      : QWidget::DrawChildren);
+  painter.end();
+  image.save(QDir(QStringLiteral(TERVANE_TEST_BUILD_DIR)).filePath(name + ".png"));
 }
 
 }  // namespace tervane::testing

@@ -4,10 +4,11 @@
 
 #include <QAnimationDriver>
 #include <QColor>
-#include <QImage>
+#include <QRect>
 #include <QString>
 
 #include <ostream>
+#include <vector>
 
 class QWidget;
 
@@ -40,11 +41,9 @@ class AnimationClock final : public QAnimationDriver {
   qint64 startedAt_ = 0;
 };
 
-// The widget drawn at twice its size, as on a high-density screen.
-QImage render(QWidget& widget, double scale = 2);
-// A see-through panel's children drawn at twice their size over a coloured backdrop.
-QImage renderOver(QWidget& panel, QColor backdrop);
-// Writes the image into the test build folder; gives the path written.
-QString writeScreen(const QImage& image, const QString& name);
+// Writes the widget, drawn at twice its size as on a high-density screen, into the test
+// build folder as <name>.png; a see-through panel over a backdrop and desktop windows.
+void writeScreen(QWidget& widget, const QString& name, QColor backdrop = Qt::transparent,
+                 const std::vector<QRect>& windows = {});
 
 }  // namespace tervane::testing
