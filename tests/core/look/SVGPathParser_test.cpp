@@ -59,24 +59,17 @@ TEST(SVGPathParser, RepeatsTheCommandAndTurnsMovesIntoLines) {
             (std::vector{move(2, 3), line(6, 3), closing(), line(3, 4)}));
 }
 
+// Text that does not form a number reads as 0, and the next number is still found.
 TEST(SVGPathParser, ReadsNumbersTheWaySvgWritesThem) {
-  SVGPathParser three("-0.63807,0.02316-1.2");
-  EXPECT_DOUBLE_EQ(three.number(), -0.63807);
-  EXPECT_DOUBLE_EQ(three.number(), 0.02316);
-  EXPECT_DOUBLE_EQ(three.number(), -1.2);
-
-  SVGPathParser exponents("1e-3 +2.5E2\t.5\r\n7");
-  EXPECT_DOUBLE_EQ(exponents.number(), 0.001);
-  EXPECT_DOUBLE_EQ(exponents.number(), 250);
-  EXPECT_DOUBLE_EQ(exponents.number(), 0.5);
-  EXPECT_DOUBLE_EQ(exponents.number(), 7);
-
-  // Text that does not form a number reads as 0, and the next number is still found.
-  SVGPathParser broken("1.2.3 1e . 9");
-  EXPECT_EQ(broken.number(), 0);
-  EXPECT_EQ(broken.number(), 0);
-  EXPECT_EQ(broken.number(), 0);
-  EXPECT_EQ(broken.number(), 9);
+  const std::pair<const char*, std::vector<double>> cases[] = {
+      {"-0.63807,0.02316-1.2", {-0.63807, 0.02316, -1.2}},
+      {"1e-3 +2.5E2\t.5\r\n7", {0.001, 250, 0.5, 7}},
+      {"1.2.3 1e . 9", {0, 0, 0, 9}},
+  };
+  for (const auto& [text, numbers] : cases) {
+    SVGPathParser parser(text);
+    for (const double number : numbers) EXPECT_DOUBLE_EQ(parser.number(), number) << text;
+  }
 }
 
 TEST(SVGPathParser, CurvesInAbsoluteRelativeAndSmoothForms) {
