@@ -3,7 +3,6 @@
 // permission hook that answers what it is told.
 #pragma once
 
-#include <condition_variable>
 #include <deque>
 #include <latch>
 #include <map>
@@ -29,8 +28,7 @@ class Gate {
   std::latch open_{1};
 };
 
-// Records every call, lets the test wait until a number of them have arrived, and holds
-// each call at the gate when one is set.
+// Records every call, and holds each call at the gate when one is set.
 template <typename Call>
 class CallRecorder {
  public:
@@ -42,10 +40,6 @@ class CallRecorder {
     std::lock_guard guard(mutex_);
     return calls_;
   }
-  void waitForCalls(std::size_t count) const {
-    std::unique_lock lock(mutex_);
-    recorded_.wait(lock, [&] { return calls_.size() >= count; });
-  }
 
  protected:
   // Records `call` and takes `answer()` under the lock, then waits at the gate, if any.
@@ -53,7 +47,6 @@ class CallRecorder {
   auto record(Call call, Answer answer) {
     std::unique_lock lock(mutex_);
     calls_.push_back(std::move(call));
-    recorded_.notify_all();
     auto result = answer();
     const auto gate = gate_;
     lock.unlock();
@@ -63,7 +56,6 @@ class CallRecorder {
   mutable std::mutex mutex_;
 
  private:
-  mutable std::condition_variable recorded_;
   std::vector<Call> calls_;
   std::shared_ptr<Gate> gate_;
 };
