@@ -15,6 +15,7 @@
 
 #include "base/Log.h"
 #include "posix/ControlClient.h"
+#include "posix/UnixSocket.h"
 #include "support/ControlServerStandIn.h"
 #include "support/TempDir.h"
 
@@ -23,20 +24,12 @@ namespace {
 
 using testing::TempDir;
 
-// ::connect or ::bind of a Unix socket to a path.
-template <auto call>
-int atPath(int fd, const std::filesystem::path& path) {
+// ::connect with nothing but system calls, for a forked child.
+int connectTo(int fd, const std::filesystem::path& path) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   std::strcpy(address.sun_path, path.c_str());
-  return call(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-}
-
-// Connects a plain socket, for clients that misbehave on purpose.
-UniqueFd rawConnect(const std::filesystem::path& socket) {
-  UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  EXPECT_EQ(atPath<::connect>(fd.get(), socket), 0) << std::strerror(errno);
-  return fd;
+  return ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
 }
 
 // Everything the server writes until it closes the connection (blocks until then).
@@ -116,7 +109,7 @@ TEST_F(ControlServerTest, OversizedAndUnfinishedLinesAreRefusedWithoutReachingTh
   EXPECT_EQ(ControlProtocol::decodeReply(client().sendLine(atLimit, 15).value()).value().message,
             std::to_string(atLimit.size()));
 
-  auto fd = rawConnect(paths.socket);
+  auto fd = connectToAny({paths.socket}, "").value();
   ASSERT_EQ(::send(fd.get(), "{\"command\":", 11, MSG_NOSIGNAL), 11);
   ::shutdown(fd.get(), SHUT_WR);
   EXPECT_EQ(readToEnd(fd.get()), refusal("The request ended before its line did.") + "\n");
@@ -140,7 +133,8 @@ TEST_F(ControlServerTest, TwoClientsAreServedAtOnce) {
 
 TEST_F(ControlServerTest, ASilentClientIsClosedAndOthersStillServed) {
   startServer({.readSeconds = 0.05});
-  EXPECT_EQ(readToEnd(rawConnect(paths.socket).get()), "") << "closed without an answer";
+  EXPECT_EQ(readToEnd(connectToAny({paths.socket}, "").value().get()), "")
+      << "closed without an answer";
   EXPECT_TRUE(client().sendLine("after", 15).ok());
 }
 
@@ -170,11 +164,9 @@ TEST_F(ControlServerTest, ClientsGiveUpOnASilentApplicationAndStopDropsLateRepli
 TEST_F(ControlServerTest, AStaleSocketFromADeadRunIsReplaced) {
   auto prepared = prepareControlFolder(app.lookup, app.tmp.path());
   ASSERT_TRUE(prepared.ok());
-  {
-    // A bound socket whose process is gone: the file stays, nobody listens.
-    UniqueFd dead(::socket(AF_UNIX, SOCK_STREAM, 0));
-    ASSERT_EQ(atPath<::bind>(dead.get(), prepared.value().socket), 0);
-  }
+  // A socket whose process is gone: the file stays, nobody listens.
+  ASSERT_TRUE(listenPrivate(prepared.value().socket, 1).ok());
+  ASSERT_TRUE(std::filesystem::is_socket(prepared.value().socket));
   EXPECT_EQ(ControlClient({prepared.value().socket}).sendLine("status", 15).error().code,
             ECONNREFUSED);
   startServer();
@@ -196,7 +188,7 @@ TEST_F(ControlServerTest, APeerOfAnotherUserIsClosedWithoutAnAnswer) {
   if (child == 0) {
     if (::setuid(65534) != 0) ::_exit(2);
     int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    if (atPath<::connect>(fd, paths.socket) != 0) ::_exit(3);
+    if (connectTo(fd, paths.socket) != 0) ::_exit(3);
     const char request[] = "{\"command\":\"status\"}\n";
     ::send(fd, request, sizeof request - 1, MSG_NOSIGNAL);
     // A safety net against a hang, not a measurement: the server closes at once.
