@@ -11,6 +11,8 @@ namespace {
 
 using R = StagePlanner::Remembered;
 using testing::ids;
+using Ids = std::vector<std::string>;
+using WindowIds = std::vector<std::int64_t>;
 const SeedRule kRule = SeedRule::defaultRule();
 const std::string kMinutes = "You had not used them in the last 20 minutes.";
 const std::string kWanted = "They are not part of what you are doing right now.";
@@ -21,8 +23,8 @@ AppFacts app(std::string id, std::optional<double> age, bool front = false, bool
   return AppFacts{id, "Name of " + id, front, age, canHide};
 }
 
-std::vector<std::int64_t> windowIds(const std::vector<WindowFacts>& windows) {
-  std::vector<std::int64_t> out;
+WindowIds windowIds(const std::vector<WindowFacts>& windows) {
+  WindowIds out;
   for (const auto& w : windows) out.push_back(w.windowId);
   return out;
 }
@@ -39,28 +41,31 @@ WindowFacts window(BrowserKind kind, std::int64_t id, std::vector<std::string> u
 TEST(StagePlanner, AwayKeepsEverythingWithoutTheMemorySuffix) {
   const std::vector<AppFacts> apps = {app("a", 99999), app("b", std::nullopt)};
   auto plan = StagePlanner::plan(apps, kRule, 1200.0, {{"a", R::stow}}, std::nullopt, {});
-  EXPECT_EQ(ids(plan.kept), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(ids(plan.kept), (Ids{"a", "b"}));
   EXPECT_TRUE(plan.stowed.empty());
   EXPECT_EQ(plan.because, "You have been away a while, so nothing was put away.");
 
-  auto windows = StagePlanner::planWindows({window(BrowserKind::chrome, 1, {"https://a/"}, false, true)},
-                                           {}, kRule, 1200.0, {}, std::nullopt);
+  auto windows =
+      StagePlanner::planWindows({window(BrowserKind::chrome, 1, {"https://a/"}, false, true)}, {},
+                                kRule, 1200.0, {}, std::nullopt);
   EXPECT_EQ(windows.kept.size(), 1u) << "away keeps even minimized windows";
   EXPECT_EQ(windows.because, "");
 }
 
 TEST(StagePlanner, RulesApplyInOrderFrontmostThenCanHideThenMemory) {
   const std::vector<AppFacts> apps = {
-      app("front", 99999, /*front=*/true),      // remembered stow, but frontmost
+      app("front", 99999, /*front=*/true),             // remembered stow, but frontmost
       app("pinned", 99999, false, /*canHide=*/false),  // remembered stow, cannot hide
-      app("remembered.keep", 99999),            // old but remembered keep
-      app("remembered.stow", 1),                // fresh but remembered stow
+      app("remembered.keep", 99999),                   // old but remembered keep
+      app("remembered.stow", 1),                       // fresh but remembered stow
   };
-  const RememberedChoices memory = {{"front", R::stow}, {"pinned", R::stow},
-                                    {"remembered.keep", R::keep}, {"remembered.stow", R::stow}};
+  const RememberedChoices memory = {{"front", R::stow},
+                                    {"pinned", R::stow},
+                                    {"remembered.keep", R::keep},
+                                    {"remembered.stow", R::stow}};
   auto plan = StagePlanner::plan(apps, kRule, 0, memory, std::set<std::string>{}, {});
-  EXPECT_EQ(ids(plan.kept), (std::vector<std::string>{"front", "pinned", "remembered.keep"}));
-  EXPECT_EQ(ids(plan.stowed), (std::vector<std::string>{"remembered.stow"}));
+  EXPECT_EQ(ids(plan.kept), (Ids{"front", "pinned", "remembered.keep"}));
+  EXPECT_EQ(ids(plan.stowed), (Ids{"remembered.stow"}));
   // The wanted set never decided, so the minutes sentence stands, with the memory suffix.
   EXPECT_EQ(plan.because, kMinutes + kMemory);
 }
@@ -69,24 +74,34 @@ TEST(StagePlanner, RecencyRuleWithoutAWantedSet) {
   const std::vector<AppFacts> apps = {app("exact", 1200), app("old", 1200.5),
                                       app("never", std::nullopt), app("recent", 10)};
   auto plan = StagePlanner::plan(apps, kRule, 1199.9, {}, std::nullopt, {});
-  EXPECT_EQ(ids(plan.kept), (std::vector<std::string>{"exact", "recent"}));
-  EXPECT_EQ(ids(plan.stowed), (std::vector<std::string>{"old", "never"}));
+  EXPECT_EQ(ids(plan.kept), (Ids{"exact", "recent"}));
+  EXPECT_EQ(ids(plan.stowed), (Ids{"old", "never"}));
   EXPECT_EQ(plan.because, kMinutes);
-  EXPECT_EQ(plan.stowed[0].kind, StageItem::Kind::app);
-  EXPECT_EQ(plan.stowed[0].name, "Name of old");
+  EXPECT_EQ(plan.stowed[0], StageItem::app("old", "Name of old"));
+
+  // Minutes come from the rule, truncated; an unknown age is older than any finite window.
+  SeedRule rule{150, 1200};
+  plan = StagePlanner::plan({app("a", 151)}, rule, 0, {}, std::nullopt, {});
+  EXPECT_EQ(plan.because, "You had not used them in the last 2 minutes.");
+  SeedRule huge{std::numeric_limits<double>::max() / 2, 1200};
+  plan = StagePlanner::plan({app("never", std::nullopt)}, huge, 0, {}, std::nullopt, {});
+  EXPECT_EQ(ids(plan.stowed), (Ids{"never"}));
+  plan = StagePlanner::plan({app("a", 1)}, kRule, 0, {{"b", R::keep}}, std::nullopt, {});
+  EXPECT_EQ(plan.because, kClear) << "memory unused when the app was not remembered";
 }
 
 TEST(StagePlanner, BrowsersFallToRecencyUnlessWanted) {
   const std::vector<AppFacts> apps = {app("com.google.Chrome", 1201), app("com.apple.Safari", 600),
                                       app("com.brave.Browser", 5000)};
   auto withoutWanted = StagePlanner::plan(apps, kRule, 0, {}, std::nullopt, {});
-  EXPECT_EQ(ids(withoutWanted.stowed), (std::vector<std::string>{"com.google.Chrome", "com.brave.Browser"}));
+  EXPECT_EQ(ids(withoutWanted.stowed), (Ids{"com.google.Chrome", "com.brave.Browser"}));
 
   auto withWanted = StagePlanner::plan(apps, kRule, 0, {}, std::set<std::string>{"Something"},
                                        {"com.brave.Browser"});
-  EXPECT_EQ(ids(withWanted.kept), (std::vector<std::string>{"com.apple.Safari", "com.brave.Browser"}));
-  EXPECT_EQ(ids(withWanted.stowed), (std::vector<std::string>{"com.google.Chrome"}));
-  EXPECT_EQ(withWanted.because, kMinutes) << "only browsers were judged: the wanted set decided nothing";
+  EXPECT_EQ(ids(withWanted.kept), (Ids{"com.apple.Safari", "com.brave.Browser"}));
+  EXPECT_EQ(ids(withWanted.stowed), (Ids{"com.google.Chrome"}));
+  EXPECT_EQ(withWanted.because, kMinutes)
+      << "only browsers were judged: the wanted set decided nothing";
 }
 
 TEST(StagePlanner, WantedSetDecidesByExactNameAndAnEmptySetStowsEveryOrdinaryApp) {
@@ -94,12 +109,12 @@ TEST(StagePlanner, WantedSetDecidesByExactNameAndAnEmptySetStowsEveryOrdinaryApp
   apps[0].name = "Notes";
   apps[1].name = "notes";
   auto plan = StagePlanner::plan(apps, kRule, 0, {}, std::set<std::string>{"Notes"}, {});
-  EXPECT_EQ(ids(plan.kept), (std::vector<std::string>{"a"}));
-  EXPECT_EQ(ids(plan.stowed), (std::vector<std::string>{"b", "c"}));
+  EXPECT_EQ(ids(plan.kept), (Ids{"a"}));
+  EXPECT_EQ(ids(plan.stowed), (Ids{"b", "c"}));
   EXPECT_EQ(plan.because, kWanted);
 
   auto empty = StagePlanner::plan(apps, kRule, 0, {{"c", R::keep}}, std::set<std::string>{}, {});
-  EXPECT_EQ(ids(empty.stowed), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(ids(empty.stowed), (Ids{"a", "b"}));
   EXPECT_EQ(empty.because, kWanted + kMemory);
 
   // The wanted set decided for an app it kept: still the wanted sentence.
@@ -108,41 +123,35 @@ TEST(StagePlanner, WantedSetDecidesByExactNameAndAnEmptySetStowsEveryOrdinaryApp
   EXPECT_EQ(keptOnly.because, kWanted + kMemory);
 }
 
-TEST(StagePlanner, MinutesComeFromTheRuleTruncated) {
-  SeedRule rule{150, 1200};  // 2.5 minutes
-  auto plan = StagePlanner::plan({app("a", 151)}, rule, 0, {}, std::nullopt, {});
-  EXPECT_EQ(plan.because, "You had not used them in the last 2 minutes.");
-  auto nothing = StagePlanner::plan({app("a", 1)}, rule, 0, {{"b", R::keep}}, std::nullopt, {});
-  EXPECT_EQ(nothing.because, kClear) << "memory unused when the app was not remembered";
-}
-
 TEST(StagePlanner, WindowsSkipHiddenAppsMinimizedAndEmptyAndKeepTheFrontWindow) {
   const std::vector<WindowFacts> windows = {
-      window(BrowserKind::safari, 1, {"https://a.com/"}),           // Safari app is stowed
+      window(BrowserKind::safari, 1, {"https://a.com/"}),               // Safari app is stowed
       window(BrowserKind::chrome, 2, {"https://a.com/"}, false, true),  // minimized
-      window(BrowserKind::chrome, 3, {}),                           // no tabs
-      window(BrowserKind::chrome, 4, {"https://b.com/"}, true),     // front
+      window(BrowserKind::chrome, 3, {}),                               // no tabs
+      window(BrowserKind::chrome, 4, {"https://b.com/"}, true),         // front
       window(BrowserKind::chrome, 5, {"https://c.com/", "https://d.com/", "https://e.com/"}),
   };
   auto plan = StagePlanner::planWindows(windows, {"com.apple.Safari"}, kRule, 0, {}, std::nullopt);
-  EXPECT_EQ(windowIds(plan.kept), (std::vector<std::int64_t>{4}));
-  EXPECT_EQ(windowIds(plan.stowed), (std::vector<std::int64_t>{5}));
+  EXPECT_EQ(windowIds(plan.kept), (WindowIds{4}));
+  EXPECT_EQ(windowIds(plan.stowed), (WindowIds{5}));
   EXPECT_EQ(plan.because, "The 3 tabs in that window are still open, exactly where you left them.");
-  EXPECT_EQ(plan.stowByBrowser(), (std::map<BrowserKind, std::vector<std::int64_t>>{{BrowserKind::chrome, {5}}}));
+  EXPECT_EQ(plan.stowByBrowser(), (std::map<BrowserKind, WindowIds>{{BrowserKind::chrome, {5}}}));
   EXPECT_EQ(plan.stowedItems().size(), 4u);
   EXPECT_EQ(plan.keptItems()[0].id, "chrome:4");
 }
 
 TEST(StagePlanner, WindowMemoryKeepBeatsStowAndMarksTheSentence) {
   const std::vector<WindowFacts> windows = {
-      window(BrowserKind::chrome, 1, {"https://www.docs.com/", "https://mail.com/"}),  // keep + stow
-      window(BrowserKind::edge, 2, {"https://mail.com/x"}),                            // stow
+      window(BrowserKind::chrome, 1,
+             {"https://www.docs.com/", "https://mail.com/"}),  // keep + stow
+      window(BrowserKind::edge, 2, {"https://mail.com/x"}),    // stow
   };
   const RememberedChoices memory = {{"host:docs.com", R::keep}, {"host:mail.com", R::stow}};
   auto plan = StagePlanner::planWindows(windows, {}, kRule, 0, memory, std::nullopt);
-  EXPECT_EQ(windowIds(plan.kept), (std::vector<std::int64_t>{1}));
-  EXPECT_EQ(windowIds(plan.stowed), (std::vector<std::int64_t>{2}));
-  EXPECT_EQ(plan.because, "The 1 tab in that window is still open, exactly where you left it." + kMemory);
+  EXPECT_EQ(windowIds(plan.kept), (WindowIds{1}));
+  EXPECT_EQ(windowIds(plan.stowed), (WindowIds{2}));
+  EXPECT_EQ(plan.because,
+            "The 1 tab in that window is still open, exactly where you left it." + kMemory);
 }
 
 TEST(StagePlanner, WantedTabsKeepAWindowAndTheSentenceCountsEveryStowedTab) {
@@ -153,24 +162,15 @@ TEST(StagePlanner, WantedTabsKeepAWindowAndTheSentenceCountsEveryStowedTab) {
   w3.tabs.push_back(TabFacts{"", "https://y.com/", false});
   auto plan = StagePlanner::planWindows({w1, w2, w3}, {}, kRule, 0, {},
                                         std::set<std::string>{"Design doc"});
-  EXPECT_EQ(windowIds(plan.kept), (std::vector<std::int64_t>{1}));
-  EXPECT_EQ(windowIds(plan.stowed), (std::vector<std::int64_t>{2, 3}));
-  EXPECT_EQ(plan.because, "The 2 tabs in those 2 windows are still open, exactly where you left them.");
-  EXPECT_EQ(plan.stowByBrowser().at(BrowserKind::brave), (std::vector<std::int64_t>{2}));
+  EXPECT_EQ(windowIds(plan.kept), (WindowIds{1}));
+  EXPECT_EQ(windowIds(plan.stowed), (WindowIds{2, 3}));
+  EXPECT_EQ(plan.because,
+            "The 2 tabs in those 2 windows are still open, exactly where you left them.");
+  EXPECT_EQ(plan.stowByBrowser().at(BrowserKind::brave), (WindowIds{2}));
 
-  auto nothing = StagePlanner::planWindows({w1}, {}, kRule, 0, {{"host:a.com", R::keep}}, std::nullopt);
+  auto nothing =
+      StagePlanner::planWindows({w1}, {}, kRule, 0, {{"host:a.com", R::keep}}, std::nullopt);
   EXPECT_EQ(nothing.because, "") << "no stowed window: no sentence, memory ignored";
-
-  auto oneTabTwoWindows = window(BrowserKind::chrome, 7, {"https://q.com/"});
-  auto empty = window(BrowserKind::chrome, 8, {"https://r.com/"});
-  auto two = StagePlanner::planWindows({oneTabTwoWindows, empty}, {}, kRule, 0, {}, std::nullopt);
-  EXPECT_EQ(two.because, "The 2 tabs in those 2 windows are still open, exactly where you left them.");
-}
-
-TEST(StagePlanner, UnknownAgeIsOlderThanAnyFiniteWindow) {
-  SeedRule huge{std::numeric_limits<double>::max() / 2, 1200};
-  auto plan = StagePlanner::plan({app("never", std::nullopt)}, huge, 0, {}, std::nullopt, {});
-  EXPECT_EQ(ids(plan.stowed), (std::vector<std::string>{"never"}));
 }
 
 }  // namespace tervane

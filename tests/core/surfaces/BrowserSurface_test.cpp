@@ -57,13 +57,6 @@ TEST_F(BrowserSurfaceTest, WindowsSendsTheAdaptersReadScriptWhenAllowed) {
   ASSERT_EQ(windows.value().size(), 1u);
   EXPECT_EQ(windows.value(), SafariAdapter().windowsFromReply(R::list(safariLists())));
   EXPECT_EQ(executor->scripts(), std::vector<std::string>{SafariAdapter().readScript()});
-
-  executor->answer(ScriptFailure{false, -600, "gone"});
-  EXPECT_EQ(surface.windows(BrowserKind::chrome).error(), AppleScriptError::notRunning());
-  executor->answer(R::list({}));
-  auto none = surface.windows(BrowserKind::chrome);
-  ASSERT_TRUE(none.ok());
-  EXPECT_TRUE(none.value().empty());
 }
 
 TEST_F(BrowserSurfaceTest, WindowsFailsByTheAuthorizationWithoutSendingAScript) {
