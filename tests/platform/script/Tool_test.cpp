@@ -65,7 +65,6 @@ TEST_F(ToolTest, ScriptErrorsExitOneAndArgumentErrorsExitTwo) {
   EXPECT_EQ(live.status, 2);
   EXPECT_NE(live.err.find("--state FILE"), std::string::npos);
   EXPECT_EQ(live.out, "");
-  EXPECT_EQ(run("--app Safari --print-state", "return 1").status, 2);
 
   EXPECT_EQ(run("--app Opera " + state(kTwoWindows), "return 1").status, 2);
   EXPECT_EQ(run(state(kTwoWindows), "return 1").status, 2);
