@@ -20,7 +20,6 @@ class CaptureInputTest : public CardFixture {
     input->show();
     QApplication::processEvents();
   }
-  void TearDown() override { input.reset(); }
 
   std::unique_ptr<CaptureInput> input;
 };

@@ -13,10 +13,6 @@ namespace {
 class FirstRunTest : public CardFixture {
  protected:
   void SetUp() override { load(); }
-  void TearDown() override {
-    view.reset();
-    QApplication::processEvents();
-  }
 
   FirstRun& open(int step) {
     model().setFirstRunStep(step);
@@ -103,7 +99,6 @@ TEST_F(FirstRunTest, AStepBeyondTheScreensShowsTheLast) {
   auto& run = open(9);
   EXPECT_EQ(run.shownStep(), 5);
   EXPECT_EQ(run.title()->text(), titleOf(5));
-  EXPECT_EQ(run.dots()->current(), 5);
   run.back();
   EXPECT_EQ(model().firstRunStep(), 4);
   model().setFirstRunStep(-2);
@@ -143,7 +138,6 @@ TEST_F(FirstRunTest, EveryScreen) {
     const auto& screen = FirstRun::screens()[static_cast<std::size_t>(i)];
     EXPECT_EQ(run.line()->text(), screen.line);
     EXPECT_EQ(run.footnote() != nullptr, screen.footnote.has_value());
-    EXPECT_EQ(run.illustration()->height(), 84);
     // Everything fits on the panel.
     const QWidget* lowest = run.illustration()->parentWidget();
     for (const QWidget* child : lowest->findChildren<QWidget*>()) {

@@ -21,10 +21,6 @@ class MenuBarTest : public CardFixture {
     battery(84);
     install();
   }
-  void TearDown() override {
-    bar.reset();
-    QApplication::processEvents();
-  }
 
   void battery(int percent) {
     std::filesystem::create_directories(power / "BAT0");

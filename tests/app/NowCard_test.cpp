@@ -31,7 +31,6 @@ class NowCardTest : public CardFixture {
     model().capture(kLine);
     settle();
     click(card->start());
-    settle();
     ASSERT_TRUE(model().openStage());
   }
   // The person works in the editor and the browser, never opens the other four, and
@@ -41,13 +40,11 @@ class NowCardTest : public CardFixture {
     personActivates("com.example.Editor");
     personActivates("com.google.Chrome");
     click(card->finishStage());
-    settle();
     ASSERT_NE(card->question(), nullptr);
   }
   void clickAction(ReceiptRow* row) {
     ASSERT_NE(row, nullptr);
     click(row, row->actionRect().center());
-    settle();
   }
 };
 
@@ -96,7 +93,6 @@ TEST_F(NowCardTest, WithoutALineAsksForOneAndALineOffersStartAndFinished) {
   EXPECT_EQ(card->start()->shortcutOpacity(), 0);
 
   click(card->finishLine());
-  settle();
   EXPECT_FALSE(model().now());
   EXPECT_EQ(card->justFinished()->text(), "Finished: Write the Q3 report. Your apps are back.");
   EXPECT_TRUE(shown(card->undo()));
@@ -104,7 +100,6 @@ TEST_F(NowCardTest, WithoutALineAsksForOneAndALineOffersStartAndFinished) {
   writeScreen(*card, "card-finished");
 
   click(card->undo());
-  settle();
   ASSERT_TRUE(model().now());
   EXPECT_EQ(model().now()->textContent, kLine);
   EXPECT_FALSE(shown(card->justFinished()));
@@ -159,7 +154,6 @@ TEST_F(NowCardTest, AnOpenStageShowsWhatStayedWhatWentAndWhatCameForward) {
 
   // Paused: the card says for how long and offers to go back to it.
   click(card->park());
-  settle();
   ASSERT_TRUE(model().openStage()->isParked());
   EXPECT_EQ(card->stageHeader()->text(), "Paused. Your apps are still hidden.");
 
@@ -179,7 +173,6 @@ TEST_F(NowCardTest, AnOpenStageShowsWhatStayedWhatWentAndWhatCameForward) {
   writeScreen(*card, "card-paused");
 
   click(card->resume());
-  settle();
   EXPECT_FALSE(model().openStage()->isParked());
   EXPECT_TRUE(shown(card->park()));
   EXPECT_TRUE(card->bee()->open());
@@ -196,7 +189,6 @@ TEST_F(NowCardTest, APendingQuestionListsFourNamesAndYesRemembersThem) {
   writeScreen(*card, "card-question");
 
   click(card->question()->yes());
-  settle();
   EXPECT_FALSE(model().pendingQuestion());
   EXPECT_EQ(card->question(), nullptr);
   for (const char* id :
@@ -209,7 +201,6 @@ TEST_F(NowCardTest, NoToTheQuestionRemembersNothing) {
   finishUsingOnlyEditorAndBrowser();
   const auto before = model().memory().choices();
   click(card->question()->no());
-  settle();
   EXPECT_FALSE(model().pendingQuestion());
   EXPECT_EQ(card->question(), nullptr);
   EXPECT_EQ(model().memory().choices(), before);
@@ -228,7 +219,6 @@ TEST_F(NowCardTest, RowActionsMoveRowsAndShowEverythingAndControlReturnEndTheSta
   EXPECT_EQ(window->hostLines(), (QStringList{"github.com  3", "Local notes", "news.example.org"}));
   // A click on an app row outside its action does nothing.
   click(row(card->receipt()->stowed(), "Mail"), QPoint(20, 11));
-  settle();
   EXPECT_EQ(model().openStage(), stage);
 
   // "Show this one" on a hidden app: it comes back, moves to the kept rows, and is
@@ -251,7 +241,6 @@ TEST_F(NowCardTest, RowActionsMoveRowsAndShowEverythingAndControlReturnEndTheSta
   EXPECT_FALSE(window->expanded());
 
   click(card->showEverything());
-  settle();
   EXPECT_FALSE(model().openStage());
   EXPECT_TRUE(shown(card->start()));
   EXPECT_TRUE(model().now());

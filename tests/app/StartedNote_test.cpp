@@ -57,10 +57,7 @@ TEST_F(StartedNoteTest, SaysWhatStartedAndLetsClicksThrough) {
   StartedNote* note = controller->note();
   EXPECT_EQ(note->headline()->text(), "Whatever you are doing.");
   EXPECT_EQ(note->whatIDid()->text(), "I hid 2 apps.");
-  const Qt::WindowFlags flags = controller->panel()->windowFlags();
-  EXPECT_TRUE(flags & Qt::WindowTransparentForInput);
-  EXPECT_TRUE(flags & Qt::WindowDoesNotAcceptFocus);
-  EXPECT_TRUE(flags & Qt::WindowStaysOnTopHint);
+  EXPECT_TRUE(controller->panel()->windowFlags() & Qt::WindowTransparentForInput);
   EXPECT_NE(QApplication::activeWindow(), controller->panel());
 
   controller->show(stage("Write the Q3 report", {}));

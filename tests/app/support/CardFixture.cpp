@@ -55,14 +55,10 @@ void CardFixture::personActivates(const std::string& bundleId) {
   settle();
 }
 
-void CardFixture::click(QWidget* widget) {
-  click(widget, widget->rect().center());
-}
-
 void CardFixture::click(QWidget* widget, QPoint at) {
   ASSERT_NE(widget, nullptr);
   QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, at);
-  QApplication::processEvents();
+  settle();
 }
 
 }  // namespace tervane::testing

@@ -33,9 +33,8 @@ class CardFixture : public ::testing::Test {
   // moving windows itself.
   void personActivates(const std::string& bundleId);
 
-  // Clicks the centre of a widget, or a point in it.
-  static void click(QWidget* widget);
-  static void click(QWidget* widget, QPoint at);
+  // Clicks a point in the widget, by default (a null point) its centre, and settles.
+  void click(QWidget* widget, QPoint at = {});
   // Whether the widget is shown on the card.
   bool shown(const QWidget* widget) const { return widget && widget->isVisibleTo(card.get()); }
 
