@@ -55,13 +55,10 @@ class ControlCli : public ::testing::Test {
   void startServer() {
     app.start([this](std::string line, posix::ControlServer::Reply reply) {
       auto request = ControlProtocol::decodeRequest(line);
-      ControlReply answer = ControlProtocol::refused("bad request");
-      if (request) {
-        std::lock_guard lock(mutex);
-        requests.push_back(request.value());
-        answer = replyTo(request.value());
-      }
-      reply(ControlProtocol::encode(answer));
+      std::lock_guard lock(mutex);
+      if (request) requests.push_back(request.value());
+      reply(ControlProtocol::encode(request ? replyTo(request.value())
+                                            : ControlProtocol::refused("bad request")));
     });
   }
 
@@ -109,7 +106,6 @@ class ControlCli : public ::testing::Test {
   std::vector<ControlRequest> requests;
   testing::ControlServerStandIn app;
   const EnvironmentLookup& lookup = app.lookup;
-  testing::TempDir& runtime = app.runtime;
   testing::TempDir& tmp = app.tmp;
 };
 
@@ -245,7 +241,7 @@ int exitCodeOf(const std::string& command) {
 }
 
 TEST_F(ControlCli, TheProgramReachesTheServerNamedByTheEnvironment) {
-  const std::string env = "XDG_RUNTIME_DIR='" + runtime.path().string() + "' ";
+  const std::string env = "XDG_RUNTIME_DIR='" + app.runtime.path().string() + "' ";
   const std::string tool = std::string("'") + TERVANE_NOW_TOOL + "'";
   const std::string quiet = " >/dev/null 2>&1";
   EXPECT_EQ(exitCodeOf(env + tool + " answer maybe" + quiet), ControlProtocol::kExitUsage);
@@ -257,7 +253,7 @@ TEST_F(ControlCli, TheProgramReachesTheServerNamedByTheEnvironment) {
   EXPECT_EQ(requests[1].command, ControlCommand::undo);
 
   // The version's build part is filled: a commit and its date, or a package's version.
-  const auto version = runtime / "version";
+  const auto version = app.runtime / "version";
   ASSERT_EQ(exitCodeOf(tool + " --version >'" + version.string() + "'"), 0);
   EXPECT_THAT(
       testing::readText(version),
