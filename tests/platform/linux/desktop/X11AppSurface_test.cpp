@@ -58,7 +58,7 @@ TEST_F(AppSurfaceTest, ListsRegularApplicationsOncePerClassInClientOrder) {
   EXPECT_TRUE(surface->runningApps().empty());
 
   desktop.xterm("Alpha");
-  desktop.launchWindow({"xlogo"}, "XLogo");
+  desktop.xterm("XLogo");
   desktop.xterm("tervane-now");
   desktop.xterm("Alpha");
   desktop.xterm("Beta");
@@ -174,23 +174,6 @@ TEST_F(AppSurfaceTest, RestoresAcrossAClosedWindowAndANewWindowManager) {
   EXPECT_TRUE(surface->record().all().empty());
 }
 
-// A hidden window that comes back by other means (a taskbar), even without the focus, is
-// reported; the surface's own restores are not.
-TEST_F(AppSurfaceTest, ReportsAHiddenWindowComingBackWithoutFocus) {
-  const xcb_window_t a1 = desktop.xterm("Alpha");
-  desktop.xterm("Beta");
-  std::vector<std::string> returned;
-  auto surface = makeSurface({}, [&](const std::string& app) { returned.push_back(app); });
-  ASSERT_TRUE(surface->hide("Alpha"));
-  ASSERT_TRUE(surface->hide("Beta"));
-  ASSERT_TRUE(surface->unhide("Beta"));
-
-  WindowMover taskbar(XConnection::open(desktop.display()).value());
-  ASSERT_TRUE(taskbar.restore({a1}, WindowMover::Focus::keep).complete(1));
-  ASSERT_TRUE(XTestDesktop::pumpUntil(*connection, [&] { return !returned.empty(); }));
-  EXPECT_EQ(returned, std::vector<std::string>{"Alpha"});
-}
-
 TEST_F(AppSurfaceTest, NothingMovesWhenTheRecordCannotBeWritten) {
   const xcb_window_t a1 = desktop.xterm("Alpha");
   const xcb_window_t b1 = desktop.xterm("Beta");
@@ -209,20 +192,31 @@ TEST_F(AppSurfaceTest, NothingMovesWhenTheRecordCannotBeWritten) {
   EXPECT_FALSE(std::filesystem::exists(recordFile()));
 }
 
-TEST_F(AppSurfaceTest, ActivateUnhidesAndFocusesTheTopWindow) {
+TEST_F(AppSurfaceTest, ActivateUnhidesAndFocusesTheTopWindowAndOtherReturnsAreReported) {
   const xcb_window_t a1 = desktop.xterm("Alpha");
   const xcb_window_t b1 = desktop.xterm("Beta");
   ASSERT_TRUE(desktop.waitActive(b1));
-  auto surface = makeSurface();
+  std::vector<std::string> returned;
+  auto surface = makeSurface({}, [&](const std::string& app) { returned.push_back(app); });
   ASSERT_TRUE(surface->hide("Alpha"));
-
   EXPECT_TRUE(surface->activate("Alpha"));
   EXPECT_TRUE(desktop.waitActive(a1));
   EXPECT_FALSE(desktop.isIconic(a1));
   EXPECT_FALSE(surface->activate("Gamma"));
+  for (const auto& app : surface->runningApps())
+    EXPECT_EQ(app.isFrontmost, app.bundleId == "Alpha");
 
-  const auto apps = surface->runningApps();
-  for (const auto& app : apps) EXPECT_EQ(app.isFrontmost, app.bundleId == "Alpha");
+  // A hidden window that comes back by other means (a taskbar), even without the focus, is
+  // reported; the surface's own restores are not.
+  ASSERT_TRUE(surface->hide("Alpha"));
+  ASSERT_TRUE(surface->hide("Beta"));
+  ASSERT_TRUE(surface->unhide("Beta"));
+  XTestDesktop::settle(*connection);
+  EXPECT_EQ(returned, std::vector<std::string>{});
+  WindowMover taskbar(XConnection::open(desktop.display()).value());
+  ASSERT_TRUE(taskbar.restore({a1}, WindowMover::Focus::keep).complete(1));
+  ASSERT_TRUE(XTestDesktop::pumpUntil(*connection, [&] { return !returned.empty(); }));
+  EXPECT_EQ(returned, std::vector<std::string>{"Alpha"});
 }
 
 TEST_F(AppSurfaceTest, IdleSecondsGrowUntilThePointerMoves) {

@@ -13,7 +13,7 @@ namespace {
 using testing::XTestDesktop;
 using Spec = XTestDesktop::WindowSpec;
 
-TEST(X11AutomationPermission, RunningBrowsersAreAllowedAndOthersAreNotRunning) {
+TEST(X11AutomationPermission, BrowsersRunningOnThisDisplayAreAllowedAndOthersAreNotRunning) {
   XTestDesktop desktop;
   testing::TempDir proc;  // no browser processes: presence comes from windows alone
   auto connection = XConnection::open(desktop.display()).value();
@@ -22,6 +22,16 @@ TEST(X11AutomationPermission, RunningBrowsersAreAllowedAndOthersAreNotRunning) {
 
   EXPECT_TRUE(permission.presence().running().empty());
   EXPECT_EQ(permission.status(BrowserKind::chrome), BrowserAuthorization::notRunning());
+
+  // A browser may run without a window, but only one connected to this display is on this
+  // desktop: this test's own process is a client, the one that started it is not.
+  testing::TempDir processes;
+  for (const auto& [pid, comm] : {std::pair{::getpid(), "chromium"}, {::getppid(), "msedge"}}) {
+    std::filesystem::create_directories(processes / std::to_string(pid));
+    testing::writeText(processes / std::to_string(pid) / "comm", std::string(comm) + "\n");
+  }
+  EXPECT_EQ(X11AutomationPermission(connection, processes.path()).runningApplicationIds(),
+            std::vector<std::string>{"com.google.Chrome"});
 
   desktop.xterm("XTerm");
   desktop.createWindow(Spec::ofClass("Chromium"));
@@ -35,20 +45,6 @@ TEST(X11AutomationPermission, RunningBrowsersAreAllowedAndOthersAreNotRunning) {
   EXPECT_EQ(permission.requestConsent(BrowserKind::edge), BrowserAuthorization::allowed());
   EXPECT_EQ(permission.status(BrowserKind::brave), BrowserAuthorization::notRunning());
   EXPECT_EQ(permission.status(BrowserKind::safari), BrowserAuthorization::notRunning());
-}
-
-// A browser may run without a window, but only one connected to this display is on this
-// desktop: this test's own process is a client, the one that started it is not.
-TEST(X11AutomationPermission, ABrowserProcessCountsOnlyOnItsOwnDisplay) {
-  XTestDesktop desktop;
-  auto connection = XConnection::open(desktop.display()).value();
-  testing::TempDir proc;
-  for (const auto& [pid, comm] : {std::pair{::getpid(), "chromium"}, {::getppid(), "msedge"}}) {
-    std::filesystem::create_directories(proc / std::to_string(pid));
-    testing::writeText(proc / std::to_string(pid) / "comm", std::string(comm) + "\n");
-  }
-  EXPECT_EQ(X11AutomationPermission(connection, proc.path()).runningApplicationIds(),
-            std::vector<std::string>{"com.google.Chrome"});
 }
 
 }  // namespace

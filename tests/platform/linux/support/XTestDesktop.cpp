@@ -332,10 +332,9 @@ ChildProcess& XTestDesktop::launch(const std::vector<std::string>& argv) {
   return *clients_.back();
 }
 
-xcb_window_t XTestDesktop::launchWindow(const std::vector<std::string>& argv,
-                                        const std::string& className, double seconds) {
+xcb_window_t XTestDesktop::xterm(const std::string& className) {
   const auto known = clients();
-  launch(argv);
+  launch({"xterm", "-class", className, "-name", className, "-e", "cat"});
   std::optional<xcb_window_t> found;
   waitUntil(
       [&] {
@@ -348,13 +347,9 @@ xcb_window_t XTestDesktop::launchWindow(const std::vector<std::string>& argv,
         }
         return false;
       },
-      seconds);
+      30);
   if (!found) throw std::runtime_error("no window of class " + className + " appeared");
   return *found;
-}
-
-xcb_window_t XTestDesktop::xterm(const std::string& className) {
-  return launchWindow({"xterm", "-class", className, "-name", className, "-e", "cat"}, className);
 }
 
 int XTestDesktop::run(const std::vector<std::string>& argv, double seconds,

@@ -103,11 +103,8 @@ class XTestDesktop {
   // Runs an i3 command on this desktop's i3; its exit status.
   int i3(const std::string& command);
   ChildProcess& launch(const std::vector<std::string>& argv);
-  // Starts a client and waits until the window manager lists a new regular window of
-  // `className`; gives that window.
-  xcb_window_t launchWindow(const std::vector<std::string>& argv, const std::string& className,
-                            double seconds = 30);
-  // An xterm with this class (and instance name), running `cat`.
+  // Starts an xterm with this class (and instance name), running `cat`, and gives its
+  // window once the window manager lists it.
   xcb_window_t xterm(const std::string& className);
   // Runs a command to its end (e.g. xdotool), in `folder` when one is given; its exit
   // status.
@@ -117,16 +114,12 @@ class XTestDesktop {
   // A window of the test process itself, managed by the window manager.
   struct WindowSpec {
     std::string className;  // none when empty
-    std::optional<std::uint32_t> pid;
+    std::optional<std::uint32_t> pid{};
     bool dialog = false;
     bool skipTaskbar = false;
-    std::string title;
+    std::string title{};
 
-    static WindowSpec ofClass(std::string name) {
-      WindowSpec spec;
-      spec.className = std::move(name);
-      return spec;
-    }
+    static WindowSpec ofClass(std::string name) { return {.className = std::move(name)}; }
     WindowSpec& ownedBy(std::uint32_t process) { return pid = process, *this; }
     WindowSpec& asDialog() { return dialog = true, *this; }
     WindowSpec& offTaskbar() { return skipTaskbar = true, *this; }
