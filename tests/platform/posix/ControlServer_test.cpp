@@ -226,9 +226,8 @@ TEST(ControlFolder, ChoosesAPrivateRuntimeFolderOfOursAndFallsBackToOneInTmp) {
             std::vector<std::filesystem::path>{fallback});
 
   // A runtime folder that does not exist is unusable.
-  auto prepared = prepareControlFolder(env((runtime / "gone").string()), tmp.path());
-  ASSERT_TRUE(prepared.ok());
-  EXPECT_EQ(prepared.value().folder, fallback);
+  EXPECT_EQ(prepareControlFolder(env((runtime / "gone").string()), tmp.path()).value().folder,
+            fallback);
   EXPECT_EQ(testing::modeOf(fallback), 0700u);
 
   // Only a private folder of ours is used.
