@@ -10,11 +10,11 @@
 
 namespace tervane {
 using nlohmann::json;
-using testing::writeText;
 using testing::listFolder;
 using testing::modeOf;
 using testing::readText;
 using testing::TempDir;
+using testing::writeText;
 
 TEST(AtomicFile, CreatesMissingPrivateFoldersAndAPrivateFile) {
   TempDir dir;
@@ -45,16 +45,12 @@ TEST(AtomicFile, TheResultOfAFailureAtEachStepMatchesTheFileOnDisk) {
     const auto file = dir / "state.json";
     ASSERT_TRUE(writeFileAtomically(file, "old").ok());
     AtomicWriteOptions options;
-    options.inject = [&](AtomicWriteStep s) -> std::optional<int> {
-      if (s == c.failing) return ENOSPC;
-      return std::nullopt;
+    options.inject = [&](AtomicWriteStep s) {
+      return s == c.failing ? std::optional<int>(ENOSPC) : std::nullopt;
     };
     auto result = writeFileAtomically(file, "new", options);
     Log::setSink(nullptr);
-    EXPECT_EQ(result.ok(), c.done);
-    if (!result.ok()) {
-      EXPECT_EQ(result.error().code, ENOSPC);
-    }
+    EXPECT_EQ(result.ok() ? 0 : result.error().code, c.done ? 0 : ENOSPC);
     EXPECT_EQ(readText(file), c.done ? "new" : "old");
     EXPECT_EQ(listFolder(dir.path()), std::vector<std::string>{"state.json"});
     EXPECT_EQ(sink->records().size(), c.done ? 1u : 0u);
@@ -78,9 +74,9 @@ TEST(AtomicFile, TemporariesLeftByAKilledWriteAreRemovedAndNothingElse) {
   TempDir dir;
   const auto file = dir / "open-stage.json";
   ASSERT_TRUE(writeFileAtomically(file, "{}").ok());
-  for (const char* name : {".open-stage.json.a1B2c3", ".open-stage.json.zzzzzz",
-                           ".open-stage.json.toolong1", "open-stage.json.x1y2z3",
-                           ".shared.json.a1B2c3"}) {
+  for (const char* name :
+       {".open-stage.json.a1B2c3", ".open-stage.json.zzzzzz", ".open-stage.json.toolong1",
+        "open-stage.json.x1y2z3", ".shared.json.a1B2c3"}) {
     testing::writeText(dir / name, "partial");
   }
   EXPECT_EQ(removeAbandonedTemporaries(file), 2);
@@ -118,8 +114,8 @@ TEST(FileDefaults, AnUnreadableFileReadsEmptyAndIsMovedAsideBeforeTheNextWrite) 
   // Nested so deeply that copying or writing it back would exhaust the stack.
   const std::string deep =
       "{\"mac_stage_memory\":" + std::string(100000, '[') + std::string(100000, ']') + "}";
-  for (const std::string& content :
-       std::vector<std::string>{"{not json", "[1,2,3]", "\"just a string\"", "42", "null", "", deep}) {
+  for (const std::string& content : std::vector<std::string>{
+           "{not json", "[1,2,3]", "\"just a string\"", "42", "null", "", deep}) {
     TempDir dir;
     const auto file = dir / "standard.json";
     writeText(file, content);
@@ -149,9 +145,8 @@ TEST(FileDefaults, BracketsInsideTextDoNotCountAsNesting) {
 TEST(FileDefaults, AFailedWriteKeepsTheValueInMemoryAndReportsIt) {
   TempDir dir;
   AtomicWriteOptions options;
-  options.inject = [](AtomicWriteStep s) -> std::optional<int> {
-    if (s == AtomicWriteStep::rename) return EACCES;
-    return std::nullopt;
+  options.inject = [](AtomicWriteStep s) {
+    return s == AtomicWriteStep::rename ? std::optional<int>(EACCES) : std::nullopt;
   };
   FileDefaults defaults(dir / "standard.json", options);
   defaults.set("flag", true);

@@ -44,17 +44,16 @@ TEST(Receipt, HeightCountsRowsSectionsAndGuardEventsButNeverTabs) {
 }
 
 TEST(Receipt, RowsListAppsThenWindowsWithTheirOwnTabs) {
-  const auto rows = Receipt::rows({windowItem("chrome:1"), tabItem("chrome:1", "one"),
-                                   app("mail"), tabItem("chrome:2", "elsewhere"),
-                                   windowItem("chrome:3"), tabItem("chrome:1", "two")});
-  ASSERT_EQ(rows.size(), 3u);
-  EXPECT_EQ(rows[0].item.name, "mail");
-  EXPECT_TRUE(rows[0].tabs.empty());
-  EXPECT_EQ(rows[1].item.id, "chrome:1");
-  ASSERT_EQ(rows[1].tabs.size(), 2u);
-  EXPECT_EQ(rows[1].tabs[1].name, "two");
-  EXPECT_EQ(rows[2].item.id, "chrome:3");
-  EXPECT_TRUE(rows[2].tabs.empty());
+  const auto rows = Receipt::rows({windowItem("chrome:1"), tabItem("chrome:1", "one"), app("mail"),
+                                   tabItem("chrome:2", "elsewhere"), windowItem("chrome:3"),
+                                   tabItem("chrome:1", "two")});
+  std::vector<std::vector<std::string>> shape;  // each row's item, then its tabs
+  for (const auto& row : rows) {
+    shape.push_back({row.item.id});
+    for (const auto& tab : row.tabs) shape.back().push_back(tab.name);
+  }
+  EXPECT_EQ(shape, (std::vector<std::vector<std::string>>{
+                       {"com.example.mail"}, {"chrome:1", "one", "two"}, {"chrome:3"}}));
 }
 
 TEST(Receipt, ByHostCountsLargerFirstThenByKeyAndFallsBackToTheTabName) {
@@ -69,8 +68,6 @@ TEST(Receipt, ByHostCountsLargerFirstThenByKeyAndFallsBackToTheTabName) {
   });
   EXPECT_EQ(hosts, (std::vector<Receipt::HostCount>{
                        {"github.com", 3}, {"Notes", 2}, {"Blank", 1}, {"example.org", 1}}));
-  EXPECT_EQ(hosts[0].label(), "github.com  3");
-  EXPECT_EQ(hosts[3].label(), "example.org");
 }
 
 TEST(LineLimit, CutsAt160AndCountsFrom96UserPerceivedCharacters) {

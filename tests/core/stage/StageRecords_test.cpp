@@ -156,9 +156,8 @@ StageSnapshot fullSnapshot() {
 
 AtomicWriteOptions failingAt(AtomicWriteStep failing, int error) {
   AtomicWriteOptions options;
-  options.inject = [=](AtomicWriteStep s) -> std::optional<int> {
-    if (s == failing) return error;
-    return std::nullopt;
+  options.inject = [=](AtomicWriteStep s) {
+    return s == failing ? std::optional<int>(error) : std::nullopt;
   };
   return options;
 }
