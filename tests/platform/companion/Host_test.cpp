@@ -99,9 +99,9 @@ class Host : public ::testing::Test {
 TEST_F(Host, RelaysFramesBothWaysAfterItsHello) {
   listen();
   start();
-  const auto hello = accept();
-  EXPECT_EQ(hello["hello"]["pid"], ::getpid());
-  EXPECT_EQ(hello["hello"]["browser"], "");  // a test program is no browser
+  // A test program is no browser.
+  EXPECT_EQ(accept(),
+            (nlohmann::json{{"hello", {{"browser", ""}, {"profile", ""}, {"pid", ::getpid()}}}}));
 
   writeAll(toHost.get(), NativeFraming::encode({{"id", 1}, {"ok", true}}).value());
   EXPECT_EQ(readFrame(app.get()), (nlohmann::json{{"id", 1}, {"ok", true}}));
