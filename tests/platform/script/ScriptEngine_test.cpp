@@ -170,16 +170,10 @@ TEST(ScriptEngine, ScriptsThatWouldRunForEverAreStoppedAtTheWorkLimit) {
 
 TEST(ScriptEngine, TheWorkLimitLeavesRoomForReadingALargeBrowser) {
   // A thousand tabs read within a hundredth of the default limit, in both dictionaries.
+  const json tab = {{"title", "A page with an ordinary title 10"},
+                    {"url", "https://www.example.com/some/long/path?query=10"}};
   json windows = json::array();
-  for (int w = 0; w < 40; ++w) {
-    json tabs = json::array();
-    for (int t = 0; t < 25; ++t) {
-      tabs.push_back(
-          {{"title", "A page with an ordinary title " + std::to_string(t)},
-           {"url", "https://www.example.com/some/long/path?query=" + std::to_string(t)}});
-    }
-    windows.push_back({{"id", 100 + w}, {"tabs", tabs}});
-  }
+  for (int w = 0; w < 40; ++w) windows.push_back({{"id", 100 + w}, {"tabs", json(25, tab)}});
   const std::string state = json{{"windows", windows}}.dump();
   Desk desk;
   desk.add("Google Chrome", state);
