@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace tervane::x11 {
 namespace {
 
@@ -27,17 +29,17 @@ TEST(ClientWindows, BrowserClassesMapToTheirFixedIdentifiers) {
 }
 
 TEST(ClientWindows, TabTitlesLoseOnlyTheirOwnBrowsersSuffix) {
-  EXPECT_EQ(tabTitleFromWindowTitle(BrowserKind::chrome, "Inbox - Mail - Chromium"),
-            "Inbox - Mail");
-  EXPECT_EQ(tabTitleFromWindowTitle(BrowserKind::chrome, "News - Google Chrome"), "News");
-  EXPECT_EQ(tabTitleFromWindowTitle(BrowserKind::edge, "Docs - Microsoft\u200b Edge"), "Docs");
-  EXPECT_EQ(tabTitleFromWindowTitle(BrowserKind::brave, "Docs - Chromium"), "Docs - Chromium");
-  EXPECT_EQ(tabTitleFromWindowTitle(BrowserKind::firefox, "A \u2014 B \u2014 Mozilla Firefox"),
-            "A \u2014 B");
-  EXPECT_EQ(tabTitleFromWindowTitle(BrowserKind::chrome, "A \u2014 Mozilla Firefox"),
-            "A \u2014 Mozilla Firefox");
   // A title that is nothing but the suffix stays as it is.
-  EXPECT_EQ(tabTitleFromWindowTitle(BrowserKind::chrome, " - Chromium"), " - Chromium");
+  for (const auto& [kind, window, tab] :
+       {std::tuple{BrowserKind::chrome, "Inbox - Mail - Chromium", "Inbox - Mail"},
+        {BrowserKind::chrome, "News - Google Chrome", "News"},
+        {BrowserKind::edge, "Docs - Microsoft\u200b Edge", "Docs"},
+        {BrowserKind::brave, "Docs - Chromium", "Docs - Chromium"},
+        {BrowserKind::firefox, "A \u2014 B \u2014 Mozilla Firefox", "A \u2014 B"},
+        {BrowserKind::chrome, "A \u2014 Mozilla Firefox", "A \u2014 Mozilla Firefox"},
+        {BrowserKind::chrome, " - Chromium", " - Chromium"}}) {
+    EXPECT_EQ(tabTitleFromWindowTitle(kind, window), tab) << window;
+  }
 }
 
 }  // namespace
