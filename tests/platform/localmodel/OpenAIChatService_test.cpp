@@ -169,24 +169,23 @@ TEST(OpenAIChatService, RepliesWithoutAKeepListAreFailuresThatSayWhy) {
 // A port bound but not listening refuses connections, and no other test can take it.
 struct RefusingPort {
   int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  int port() const {
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    EXPECT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    return ntohs(address.sin_port);
-  }
+  int port = 0;
   RefusingPort() {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    socklen_t length = sizeof address;
+    auto* raw = reinterpret_cast<sockaddr*>(&address);
+    EXPECT_EQ(::bind(fd, raw, length), 0);
+    EXPECT_EQ(::getsockname(fd, raw, &length), 0);
+    port = ntohs(address.sin_port);
   }
   ~RefusingPort() { ::close(fd); }
 };
 
 TEST(OpenAIChatService, AnUnreachableServerIsUnavailableUntilACheckConnects) {
   RefusingPort refusing;
-  const auto base = "http://127.0.0.1:" + std::to_string(refusing.port());
+  const auto base = "http://127.0.0.1:" + std::to_string(refusing.port);
   ManualSpawn spawn;
   OpenAIChatService service(at(base), spawn.spawn());
   EXPECT_TRUE(service.availability().available) << "configured and not yet failed";
@@ -199,13 +198,11 @@ TEST(OpenAIChatService, AnUnreachableServerIsUnavailableUntilACheckConnects) {
   spawn.runAll();
   EXPECT_FALSE(service.availability().available);
 
-  const int port = refusing.port();
   ::close(std::exchange(refusing.fd, -1));
-  LoopbackServer server(port);
+  LoopbackServer server(refusing.port);
   spawn.runAll();
   EXPECT_TRUE(service.availability().available);
-  ASSERT_EQ(server.received().size(), 1u);
-  EXPECT_EQ(server.received()[0].first, "GET /v1/models");
+  EXPECT_EQ(server.received(), (decltype(server.received()){{"GET /v1/models", ""}}));
 }
 
 TEST(OpenAIChatService, AStoppedRequestEndsAtOnceAndLeavesTheServerReachable) {
