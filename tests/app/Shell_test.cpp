@@ -26,7 +26,6 @@ class SilentPicker final : public ActPicking {
   int prewarms = 0;
 };
 
-// The card fixture's clock, queues, defaults and folder, under a whole shell.
 class ShellTest : public CardFixture {
  protected:
   void SetUp() override {
@@ -70,12 +69,6 @@ class ShellTest : public CardFixture {
     delegate->applicationDidFinishLaunching();
     settle();
     return *delegate;
-  }
-
-  // Panels that close are deleted later: that is part of settling here.
-  void settle() {
-    CardFixture::settle();
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
 
   void press(const std::string& name) {

@@ -97,7 +97,6 @@ TEST_F(ShieldTest, ScaleFollowsTheScreenWithinItsLimits) {
     AnimationClock::instance().settle();
     EXPECT_DOUBLE_EQ(view.scale(), c.scale) << c.screen.width();
     EXPECT_EQ(view.card()->width(), static_cast<int>(std::lround(440 * c.scale)));
-    // Centred.
     EXPECT_NEAR(view.card()->geometry().center().x(), c.screen.width() / 2, 1);
     EXPECT_NEAR(view.card()->geometry().center().y(), c.screen.height() / 2, 1);
     if (c.screen == QSize(1440, 900)) {

@@ -47,6 +47,8 @@ void CardFixture::settle() {
   }
   AnimationClock::instance().settle();
   QApplication::processEvents();
+  // Panels that close are deleted later.
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 void CardFixture::personActivates(const std::string& bundleId) {
