@@ -14,9 +14,9 @@ TEST(ManualMainQueue, TimersFireInTimeOrderAsTheClockAdvances) {
   ManualMainQueue queue(clock);
   const auto start = clock.now();
   std::vector<std::string> order;
-  queue.postAfter(3.0, [&] { order.push_back("fallback@" + std::to_string(secondsBetween(start, clock.now()))); });
+  queue.postAfter(3.0, [&] { order.push_back("fallback"); });
   queue.postAfter(0.8, [&] {
-    order.push_back("moved");
+    order.push_back("moved@" + std::to_string(secondsBetween(start, clock.now())));
     queue.postAfter(0.1, [&] { order.push_back("nested"); });
   });
   queue.post([&] { order.push_back("posted"); });
@@ -24,10 +24,9 @@ TEST(ManualMainQueue, TimersFireInTimeOrderAsTheClockAdvances) {
   EXPECT_EQ(queue.advance(0.5), 1);
   EXPECT_EQ(order, std::vector<std::string>{"posted"});
   queue.advance(2.4);  // now at 2.9: moved and nested, not the fallback
-  EXPECT_EQ(order, (std::vector<std::string>{"posted", "moved", "nested"}));
+  EXPECT_EQ(order, (std::vector<std::string>{"posted", "moved@0.800000", "nested"}));
   queue.advance(0.1);
-  ASSERT_EQ(order.size(), 4u);
-  EXPECT_EQ(order[3].rfind("fallback@3.0", 0), 0u) << order[3];
+  EXPECT_EQ(order.back(), "fallback");
   EXPECT_EQ(queue.pending(), 0u);
 }
 

@@ -78,8 +78,6 @@ TEST(Store, UndecodableTasksReadAsNoneAndStayInPlace) {
 TEST(Store, SettingsHaveTheirDefaultsAndUseTheSharedSuiteWhenItOpened) {
   MemoryDefaults shared, standard;
   Store store(&shared, standard);
-  EXPECT_FALSE(store.hasSeenMacFirstRun());
-  EXPECT_EQ(store.selectedTintId(), "CARBON");
   store.setHasSeenMacFirstRun(true);
   store.setSelectedTintId("MOSS");
   EXPECT_TRUE(store.hasSeenMacFirstRun());

@@ -105,11 +105,6 @@ TEST(ObservationLog, EachRowOfTheQuestion) {
        {"You did not open Music and Maps at all last time. "
         "Should I hide them for you next time, right at the start?",
         "Yes, hide next time", "No, leave alone"}},
-      // Many names read as the first two and the others.
-      {seen({"A", "B", "C", "D"}, {}, ""),
-       {"You did not open A, B and the others at all last time. "
-        "Should I hide them for you next time, right at the start?",
-        "Yes, hide next time", "No, leave alone"}},
   };
   for (const auto& [observation, expected] : cases) {
     EXPECT_EQ(ObservationLog::prompt(observation), expected) << expected.question;

@@ -267,19 +267,16 @@ TEST(StageJournal, AFailedWriteOrCloseSaysSoAndLeavesWhatIsOnDisk) {
 TEST(StageJournalFolder, FollowsXdgStateHomeElseHome) {
   auto env = [](std::map<std::string, std::string> vars) -> EnvironmentLookup {
     return [vars](const std::string& name) -> std::optional<std::string> {
-      auto it = vars.find(name);
-      if (it == vars.end()) return std::nullopt;
-      return it->second;
+      if (auto it = vars.find(name); it != vars.end()) return it->second;
+      return std::nullopt;
     };
   };
   using P = std::filesystem::path;
-  auto folder = defaultStageJournalFolder(env({{"XDG_STATE_HOME", "/s"}, {"HOME", "/h"}}));
-  ASSERT_TRUE(folder.ok());
-  EXPECT_EQ(folder.value(), P("/s/tervane-now"));
+  EXPECT_EQ(defaultStageJournalFolder(env({{"XDG_STATE_HOME", "/s"}, {"HOME", "/h"}})).value(),
+            P("/s/tervane-now"));
   for (const std::string ignored : {"", "relative/state"}) {
-    folder = defaultStageJournalFolder(env({{"XDG_STATE_HOME", ignored}, {"HOME", "/h"}}));
-    ASSERT_TRUE(folder.ok());
-    EXPECT_EQ(folder.value(), P("/h/.local/state/tervane-now"));
+    EXPECT_EQ(defaultStageJournalFolder(env({{"XDG_STATE_HOME", ignored}, {"HOME", "/h"}})).value(),
+              P("/h/.local/state/tervane-now"));
   }
   EXPECT_FALSE(defaultStageJournalFolder(env({})).ok());
   EXPECT_FALSE(defaultStageJournalFolder(env({{"HOME", "h"}})).ok());
