@@ -104,37 +104,30 @@ TEST_F(BrowserSurfaceTest, MovesSendTheirScriptOnlyWhenAllowed) {
   EXPECT_EQ(executor->scripts().size(), 3u);
 }
 
-TEST(AppleScriptError, MapsScriptErrorNumbers) {
-  EXPECT_EQ(AppleScriptError(-1743, "not allowed"), AppleScriptError::notPermitted());
-  EXPECT_EQ(AppleScriptError(-600, "gone"), AppleScriptError::notRunning());
-  EXPECT_EQ(AppleScriptError(-609, "invalid connection"), AppleScriptError::notRunning());
-  EXPECT_EQ(AppleScriptError(-1728, "no such window"), AppleScriptError::staleReference());
-  EXPECT_EQ(AppleScriptError(-2700, "boom"), AppleScriptError::failed(-2700, "boom"));
-  // The named cases drop the message; failed compares code and message.
-  EXPECT_EQ(AppleScriptError(-1728, "a").message(), "");
-  EXPECT_NE(AppleScriptError::failed(1, "a"), AppleScriptError::failed(1, "b"));
-  EXPECT_NE(AppleScriptError::failed(1, "a"), AppleScriptError::failed(2, "a"));
-}
-
 TEST_F(AppleScriptRunnerTest, GivesTheReplyOrTheMappedFailure) {
   AppleScriptRunner runner(lane, executor);
-  const auto reply = ReplyDescriptor::list({ReplyDescriptor::integer(3)});
+  const auto reply = R::list({R::integer(3)});
   executor->answer(reply);
-  executor->answer(ScriptFailure::couldNotCompile());
-  executor->answer(ScriptFailure{false, std::nullopt, "it broke"});
-  executor->answer(ScriptFailure{false, -2753, std::nullopt});
-  executor->answer(ScriptFailure{false, -1728, std::nullopt});
+  EXPECT_EQ(runner.run("return {3}", BrowserKind::chrome).value(), reply);
+  EXPECT_EQ(executor->scripts(), std::vector<std::string>{"return {3}"});
 
-  auto first = runner.run("return {3}", BrowserKind::chrome);
-  ASSERT_TRUE(first.ok());
-  EXPECT_EQ(first.value(), reply);
-  EXPECT_EQ(runner.run("tell", BrowserKind::chrome).error(),
-            AppleScriptError::failed(0, "could not compile"));
-  EXPECT_EQ(runner.run("x", BrowserKind::safari).error(), AppleScriptError::failed(0, "it broke"));
-  EXPECT_EQ(runner.run("y", BrowserKind::safari).error(),
-            AppleScriptError::failed(-2753, "unknown"));
-  EXPECT_EQ(runner.run("z", BrowserKind::edge).error(), AppleScriptError::staleReference());
-  EXPECT_EQ(executor->scripts(), (std::vector<std::string>{"return {3}", "tell", "x", "y", "z"}));
+  // Named cases drop the message; `failed` keeps both, and both tell errors apart.
+  const std::pair<ScriptFailure, AppleScriptError> failures[] = {
+      {ScriptFailure::couldNotCompile(), AppleScriptError::failed(0, "could not compile")},
+      {{false, std::nullopt, "it broke"}, AppleScriptError::failed(0, "it broke")},
+      {{false, -2753, std::nullopt}, AppleScriptError::failed(-2753, "unknown")},
+      {{false, -2700, "boom"}, AppleScriptError::failed(-2700, "boom")},
+      {{false, -1728, "no such window"}, AppleScriptError::staleReference()},
+      {{false, -1743, "not allowed"}, AppleScriptError::notPermitted()},
+      {{false, -600, "gone"}, AppleScriptError::notRunning()},
+      {{false, -609, "invalid connection"}, AppleScriptError::notRunning()},
+  };
+  for (const auto& [failure, error] : failures) {
+    executor->answer(failure);
+    EXPECT_EQ(runner.run("x", BrowserKind::safari).error(), error) << failure.number.value_or(0);
+  }
+  EXPECT_NE(AppleScriptError::failed(1, "a"), AppleScriptError::failed(1, "b"));
+  EXPECT_NE(AppleScriptError::failed(1, "a"), AppleScriptError::failed(2, "a"));
 
   // A script that hangs releases the caller as busy.
   auto gate = std::make_shared<Gate>();
@@ -235,20 +228,6 @@ TEST(BrowserAdapters, AReplyOfTheWrongShapeGivesNoWindows) {
   EXPECT_TRUE(safari.windowsFromReply(R::list(six)).empty());
 }
 
-TEST(ReplyDescriptor, ItemsCountFromOne) {
-  const auto list = R::list({R::integer(7), R::string("x")});
-  EXPECT_EQ(list.numberOfItems(), 2);
-  EXPECT_EQ(list.item(1), R::integer(7));
-  EXPECT_EQ(list.item(2), R::string("x"));
-  EXPECT_EQ(list.item(0), std::nullopt);
-  EXPECT_EQ(list.item(3), std::nullopt);
-  EXPECT_EQ(R::string("abc").numberOfItems(), 0);
-  EXPECT_EQ(R::list({R::integer(1), R::boolean(false), R::string("t"), R::missing(), R::list({})})
-                .toJson()
-                .dump(),
-            R"([1,false,"t",null,[]])");
-}
-
 TEST(ReplyDescriptor, ListReadersCoerceEachItem) {
   const auto list = R::list({R::string("Yes"), R::string("TRUE"), R::string("no"), R::missing(),
                              R::boolean(true), R::integer(4294967297), R::list({R::integer(1)})});
@@ -265,6 +244,10 @@ TEST(ReplyDescriptor, ListReadersCoerceEachItem) {
     EXPECT_TRUE(reply.intList().empty());
     EXPECT_TRUE(reply.boolList().empty());
   }
+  EXPECT_EQ(R::list({R::integer(1), R::boolean(false), R::string("t"), R::missing(), R::list({})})
+                .toJson()
+                .dump(),
+            R"([1,false,"t",null,[]])");
 }
 
 }  // namespace
