@@ -51,7 +51,6 @@ class Host : public ::testing::Test {
     std::filesystem::permissions(dir / "tervane-now", std::filesystem::perms::owner_all);
     listener = posix::listenPrivate(dir / "tervane-now" / "companion", 4).value();
   }
-  // Takes the host's connection and its hello.
   nlohmann::json accept() {
     pollfd p{listener.get(), POLLIN, 0};
     EXPECT_EQ(::poll(&p, 1, 30000), 1);

@@ -67,7 +67,6 @@ class LoopbackServer {
   std::vector<std::pair<std::string, std::string>> received_;
 };
 
-// A chat reply whose message says `text`.
 std::string chatReply(const std::string& text) {
   return json{{"choices", {{{"message", {{"role", "assistant"}, {"content", text}}}}}}}.dump();
 }

@@ -63,7 +63,6 @@ class ControlServerTest : public ::testing::Test {
         options);
   }
 
-  // Blocks until the handler holds `count` unanswered replies.
   void awaitHeld(std::size_t count) {
     std::unique_lock lock(mutex);
     changed.wait(lock, [&] { return held.size() == count; });
