@@ -25,7 +25,6 @@ TEST(Text, CountsAndCutsUserPerceivedCharacters) {
   EXPECT_EQ(Text::prefix(family + flag + accented + "ab", 2), family + flag);
   EXPECT_EQ(Text::prefix("abc", 0), "");
   EXPECT_EQ(Text::prefix("abc", 10), "abc");
-  EXPECT_EQ(Text::characterCount(""), 0u);
 }
 
 TEST(Text, InvalidUtf8CountsOneCharacterPerBadByteAndNeverLoops) {

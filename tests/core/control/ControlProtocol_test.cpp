@@ -21,11 +21,6 @@ TEST(ControlProtocol, RequestsRoundTripAsOneLine) {
     ASSERT_TRUE(decoded.ok()) << decoded.error().message;
     EXPECT_EQ(decoded.value(), request);
   }
-  for (auto c :
-       {ControlCommand::start, ControlCommand::pause, ControlCommand::show, ControlCommand::done,
-        ControlCommand::undo, ControlCommand::open, ControlCommand::browsers}) {
-    EXPECT_EQ(controlCommandFromRaw(rawValue(c)), c);
-  }
 }
 
 TEST(ControlProtocol, RequestDecodingIsStrict) {

@@ -167,7 +167,6 @@ TEST(StageMemory, RememberReplacesAndForgetRemovesOneKey) {
   memory.forget("com.x");
   EXPECT_EQ(defaults.get("mac_stage_memory"), (json{{"host:mail.com", "keep"}}));
   EXPECT_EQ(StageMemory(defaults).choices(), memory.choices());
-  EXPECT_EQ(StageMemory::hostKey(""), "host:");
 }
 
 }  // namespace tervane

@@ -55,35 +55,31 @@ TEST(TabFacts, HostOfAddressesAsBrowsersShowThem) {
   for (const auto& [url, host] : cases) EXPECT_EQ(tab("", url).host(), host) << url;
 }
 
-TEST(TabFacts, ReadableNameFallsBackFromTitleToHostToUrl) {
-  EXPECT_EQ(tab("  Inbox \n", "https://mail.example.com/").readableName(), "Inbox");
-  EXPECT_EQ(tab("   ", "https://www.example.com/").readableName(), "example.com");
-  EXPECT_EQ(tab("\t", "").readableName(), "");
-}
-
+// A tab's name falls back from its title to its host to its address.
 TEST(WindowFacts, DerivedNamesHostsAndItems) {
   WindowFacts one{BrowserKind::safari, 7, {tab("A", "https://a.com/x")}, false, false};
   WindowFacts none{BrowserKind::chrome, 4711, {}, false, false};
-  const std::vector<TabFacts> tabs = {tab("A", "https://a.com/1"), tab("", "about:blank"),
-                                      tab("B", "https://www.a.com/2", true)};
-  WindowFacts two{BrowserKind::edge, 3, tabs, true, false};
+  const std::vector<TabFacts> tabs = {tab("  A \n", "https://a.com/1"), tab("", "about:blank"),
+                                      tab("   ", "https://www.a.com/2", true)};
+  WindowFacts three{BrowserKind::edge, 3, tabs, true, false};
   EXPECT_EQ(one.readableName(), "Safari window, 1 tab");
-  EXPECT_EQ(none.readableName(), "Chrome window, 0 tabs");
-  EXPECT_EQ(two.hosts(), std::set<std::string>{"a.com"});
-  EXPECT_EQ(two.activeTab()->title, "B");
+  EXPECT_EQ(three.hosts(), std::set<std::string>{"a.com"});
+  EXPECT_EQ(three.activeTab()->url, "https://www.a.com/2");
   EXPECT_EQ(one.activeTab()->title, "A");
   EXPECT_FALSE(none.activeTab().has_value());
 
-  auto items = StageItem::forWindow(two);
+  auto items = StageItem::forWindow(three);
   EXPECT_EQ(testing::ids(items), (Files{"edge:3", "edge:3#0", "edge:3#1", "edge:3#2"}));
+  std::vector<std::string> names;
+  for (const auto& item : items) names.push_back(item.name);
+  EXPECT_EQ(names, (Files{"Edge window, 3 tabs", "A", "about:blank", "a.com"}));
   EXPECT_EQ(items[0].tabCount, 3);
   EXPECT_EQ(items[2].parentId, "edge:3");
-  EXPECT_EQ(items[2].name, "about:blank");
   EXPECT_FALSE(items[2].isActionable());
 
   // JSON round trip; an unknown browser does not decode.
-  auto j = toJson(two);
-  EXPECT_EQ(decodeWindowFacts(j), two);
+  auto j = toJson(three);
+  EXPECT_EQ(decodeWindowFacts(j), three);
   j["browser"] = "opera";
   EXPECT_FALSE(decodeWindowFacts(j).has_value());
 }
