@@ -42,7 +42,6 @@ class HelpTest : public ::testing::Test {
 
 TEST_F(HelpTest, CopiesTheAddressAndSaysSo) {
   auto& help = open();
-  EXPECT_EQ(help.copyLabel(), "Copy");
   QApplication::clipboard()->setText("something else");
   QTest::mouseClick(help.addressRow(), Qt::LeftButton);
   QTest::mouseClick(help.addressRow(), Qt::LeftButton);

@@ -19,21 +19,9 @@ class MenuBarTest : public CardFixture {
   void SetUp() override {
     load();
     battery(84);
-    install();
-  }
-
-  void battery(int percent) {
-    std::filesystem::create_directories(power / "BAT0");
-    writeText(power / "BAT0" / "type", "Battery\n");
-    writeText(power / "BAT0" / "status", "Discharging\n");
-    writeText(power / "BAT0" / "capacity", std::to_string(percent) + "\n");
-  }
-
-  void install() {
     MenuBarOptions options;
     options.app = AppIdentity{"Linux", "1.4", "212"};
     options.powerSupplyFolder = power.path();
-    options.panelText = QColor(250, 250, 250);
     MenuBarActions actions;
     actions.showWelcome = [this] { calls.push_back("welcome"); };
     actions.showHelp = [this] { calls.push_back("help"); };
@@ -44,6 +32,13 @@ class MenuBarTest : public CardFixture {
       return new NowCard(session.model, *theme, parent);
     });
     bar->install(session.model, *theme);
+  }
+
+  void battery(int percent) {
+    std::filesystem::create_directories(power / "BAT0");
+    writeText(power / "BAT0" / "type", "Battery\n");
+    writeText(power / "BAT0" / "status", "Discharging\n");
+    writeText(power / "BAT0" / "capacity", std::to_string(percent) + "\n");
   }
 
   // The rows of the bar menu as the person sees it when it opens.

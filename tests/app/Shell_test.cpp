@@ -37,7 +37,6 @@ class ShellTest : public CardFixture {
   // Launches the shell; a shell still running is gone first, as after a quit or a crash.
   AppDelegate& launch() {
     delegate.reset();
-    keyUps.clear();
     ShellEnvironment e;
     e.main = main;
     e.clock = clock;

@@ -26,7 +26,6 @@ class CardFixture : public ::testing::Test {
   static nlohmann::json describedDesktop(const std::string& name);
   // Builds that desktop and a model over it.
   void load(const std::string& name = "working");
-  // Makes the card and shows it; it assembles and settles.
   NowCard& showCard();
   void settle();
   // The person brings an app forward; the guard hears of it once the model has stopped
@@ -35,7 +34,6 @@ class CardFixture : public ::testing::Test {
 
   // Clicks a point in the widget, by default (a null point) its centre, and settles.
   void click(QWidget* widget, QPoint at = {});
-  // Whether the widget is shown on the card.
   bool shown(const QWidget* widget) const { return widget && widget->isVisibleTo(card.get()); }
 
   MacNowModel& model() { return *session.model; }
