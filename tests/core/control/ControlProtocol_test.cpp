@@ -58,17 +58,8 @@ TEST(ControlProtocol, RequestDecodingIsStrict) {
   EXPECT_FALSE(ControlProtocol::decodeRequest(huge).ok());
 }
 
-TEST(ControlProtocol, RepliesCarryTheirStatusAndRejectAWrongShape) {
-  ControlReply reply{true, "done", nlohmann::json{{"line", "x"}}};
-  auto decoded = ControlProtocol::decodeReply(ControlProtocol::encode(reply));
-  ASSERT_TRUE(decoded.ok());
-  EXPECT_EQ(decoded.value(), reply);
-
-  auto bare = ControlProtocol::decodeReply(ControlProtocol::encode(ControlProtocol::refused("no")));
-  ASSERT_TRUE(bare.ok());
-  EXPECT_FALSE(bare.value().ok);
-  EXPECT_TRUE(bare.value().status.is_null());
-
+// Every control test reads the replies it gets; here, the ones a client must refuse.
+TEST(ControlProtocol, RepliesOfTheWrongShapeAreRejected) {
   for (const char* line : {"", "{}", R"({"ok":"yes","message":"x"})", R"({"ok":true})",
                            R"({"ok":true,"message":"x","status":[]})"}) {
     EXPECT_FALSE(ControlProtocol::decodeReply(line).ok()) << line;

@@ -8,14 +8,6 @@
 
 namespace tervane {
 
-void PrintTo(const GuardVerdict& verdict, std::ostream* out) {
-  if (verdict.isShield()) {
-    *out << "shield(" << verdict.item()->id << ")";
-  } else {
-    *out << "letBe(" << rawValue(*verdict.reason()) << ")";
-  }
-}
-
 namespace {
 
 using GuardPolicy::Trigger;

@@ -41,8 +41,8 @@ TEST(AppleEventLane, RunsEachBrowserOnItsOwnLabelledWorker) {
 
 TEST(AppleEventLane, TwoHungCallsRefuseOnlyThatBrowserUntilOneReturns) {
   AppleEventLane lane;
-  auto first = std::make_shared<Gate>();
-  auto second = std::make_shared<Gate>();
+  auto first = std::make_shared<Gate>(1);
+  auto second = std::make_shared<Gate>(1);
   EXPECT_EQ(lane.run(BrowserKind::safari, kShort, heldWork(first, 1)), std::nullopt);
   EXPECT_EQ(lane.stuck(BrowserKind::safari), 1);
   // The hung call still holds its worker; this one only returns on a new worker.
@@ -56,12 +56,12 @@ TEST(AppleEventLane, TwoHungCallsRefuseOnlyThatBrowserUntilOneReturns) {
   EXPECT_FALSE(sent);
   EXPECT_EQ(lane.run(BrowserKind::brave, kPlenty, [] { return 7; }), 7);
 
-  first->open();
+  first->count_down();
   lane.waitUntilStuckAtMost(BrowserKind::safari, 1);
   EXPECT_EQ(lane.run(BrowserKind::safari, kPlenty, [] { return 8; }), 8);
   EXPECT_EQ(lane.stuck(BrowserKind::safari), 1);
 
-  second->open();
+  second->count_down();
   lane.joinAbandonedWorkers();
   EXPECT_EQ(lane.stuck(BrowserKind::safari), 0);
 }
@@ -74,7 +74,7 @@ TEST(AppleEventLane, TheWatcherSeesEveryWaitAndSetsHowLongItLasts) {
     seen.emplace_back(kind, budget);
     return budget > 100 ? 0.0 : budget;
   });
-  auto gate = std::make_shared<Gate>();
+  auto gate = std::make_shared<Gate>(1);
   EXPECT_EQ(lane.run(BrowserKind::edge, kPlenty, [] { return 1; }), 1);
   EXPECT_EQ(lane.run(BrowserKind::edge, 1e6, heldWork(gate, 2)), std::nullopt);
   EXPECT_EQ(lane.run(BrowserKind::edge, 1e6, heldWork(gate, 3)), std::nullopt);
@@ -82,7 +82,7 @@ TEST(AppleEventLane, TheWatcherSeesEveryWaitAndSetsHowLongItLasts) {
   EXPECT_EQ(seen,
             (std::vector<std::pair<BrowserKind, double>>{
                 {BrowserKind::edge, kPlenty}, {BrowserKind::edge, 1e6}, {BrowserKind::edge, 1e6}}));
-  gate->open();
+  gate->count_down();
   lane.joinAbandonedWorkers();
 }
 
@@ -90,20 +90,20 @@ TEST(AppleEventLane, TheWatcherSeesEveryWaitAndSetsHowLongItLasts) {
 // replaced: its give-up is not a second hung call, and must not take the new worker down.
 // The watcher orders the steps: budget 1 is the hung call, budget 2 the one behind it.
 TEST(AppleEventLane, ACallGivenUpOnAReplacedWorkerCountsNothing) {
-  Gate hungRuns, behindQueued, replacementServed;
+  Gate hungRuns{1}, behindQueued{1}, replacementServed{1};
   AppleEventLane lane([&](BrowserKind, double budget) {
     if (budget == 1) behindQueued.wait();
     if (budget == 2) {
-      behindQueued.open();
+      behindQueued.count_down();
       replacementServed.wait();
     }
     return budget <= 2 ? 0.0 : budget;
   });
-  auto gate = std::make_shared<Gate>();
+  auto gate = std::make_shared<Gate>(1);
   std::thread hung([&] {
     EXPECT_EQ(lane.run(BrowserKind::chrome, 1,
                        [&, gate] {
-                         hungRuns.open();
+                         hungRuns.count_down();
                          gate->wait();
                          return 1;
                        }),
@@ -114,12 +114,12 @@ TEST(AppleEventLane, ACallGivenUpOnAReplacedWorkerCountsNothing) {
       [&] { EXPECT_EQ(lane.run(BrowserKind::chrome, 2, [] { return 2; }), std::nullopt); });
   hung.join();
   EXPECT_EQ(lane.run(BrowserKind::chrome, kPlenty, [] { return 3; }), 3);
-  replacementServed.open();
+  replacementServed.count_down();
   behind.join();
 
   EXPECT_EQ(lane.stuck(BrowserKind::chrome), 1);
   EXPECT_EQ(lane.run(BrowserKind::chrome, kPlenty, [] { return 4; }), 4);
-  gate->open();
+  gate->count_down();
   lane.joinAbandonedWorkers();
   EXPECT_EQ(lane.stuck(BrowserKind::chrome), 0);
 }
@@ -181,13 +181,13 @@ TEST(AppleEventLane, CallsGivenUpOnManyThreadsAreUncountedOnceTheyReturn) {
 }
 
 TEST(AppleEventLane, AHungCallMayReturnAfterTheLaneIsGone) {
-  auto gate = std::make_shared<Gate>();
-  auto released = std::make_shared<Gate>();
+  auto gate = std::make_shared<Gate>(1);
+  auto released = std::make_shared<Gate>(1);
   // Opens `released` when the last copy of the work (on the worker) is destroyed, which
   // is after the late call has reported its return to the lane's state.
   struct OnRelease {
     std::shared_ptr<Gate> gate;
-    ~OnRelease() { gate->open(); }
+    ~OnRelease() { gate->count_down(); }
   };
   {
     AppleEventLane lane;
@@ -199,7 +199,7 @@ TEST(AppleEventLane, AHungCallMayReturnAfterTheLaneIsGone) {
                        }),
               std::nullopt);
   }
-  gate->open();
+  gate->count_down();
   released->wait();
 }
 

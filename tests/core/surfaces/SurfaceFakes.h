@@ -18,15 +18,8 @@
 
 namespace tervane::testing {
 
-// Holds whoever waits at it until the test opens it, once.
-class Gate {
- public:
-  void wait() { open_.wait(); }
-  void open() { open_.count_down(); }
-
- private:
-  std::latch open_{1};
-};
+// Holds whoever waits at it until the test counts it down from 1.
+using Gate = std::latch;
 
 // Records every call, and holds each call at the gate when one is set.
 template <typename Call>
