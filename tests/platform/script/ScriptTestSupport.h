@@ -35,10 +35,8 @@ struct Desk {
   ScriptEngine engine{registry};
 
   std::shared_ptr<SimulatedBrowser> add(const std::string& appName, const std::string& json) {
-    auto state = SimulatedState::parse(json);
-    EXPECT_TRUE(state.ok()) << (state.ok() ? "" : state.error().message);
-    auto browser = std::make_shared<SimulatedBrowser>(
-        *dictionaryForApp(appName), state.ok() ? state.value() : SimulatedState{});
+    auto browser = std::make_shared<SimulatedBrowser>(*dictionaryForApp(appName),
+                                                      SimulatedState::parse(json).value());
     registry->add(appName, browser);
     return browser;
   }
