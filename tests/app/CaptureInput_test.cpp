@@ -32,13 +32,12 @@ TEST_F(CaptureInputTest, TypingPastTheLimitKeepsTheFirst160Characters) {
   EXPECT_EQ(input->counter(), "96/160");
 
   QTest::keyClicks(input->editor(), QString(104, QLatin1Char('c')));
-  ASSERT_EQ(input->text().size(), 160);
-  EXPECT_TRUE(input->text().startsWith(QString(95, QLatin1Char('a')) + QLatin1Char('b')));
+  const QString first160 = QString(95, QLatin1Char('a')) + 'b' + QString(64, QLatin1Char('c'));
+  EXPECT_EQ(input->text(), first160);
   EXPECT_EQ(input->counter(), "160/160");
   // The caret stays at the end, so typing on changes nothing.
   QTest::keyClicks(input->editor(), QStringLiteral("zzz"));
-  EXPECT_EQ(input->text().size(), 160);
-  EXPECT_FALSE(input->text().contains(QLatin1Char('z')));
+  EXPECT_EQ(input->text(), first160);
 
   // Pasted text is cut by characters as seen: each "é" here is an e and a combining accent.
   input->setText({});

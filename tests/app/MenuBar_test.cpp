@@ -114,7 +114,6 @@ TEST_F(MenuBarTest, RightClickClosesTheCardLeftClickTogglesIt) {
   ASSERT_NE(bar->card(), nullptr);
   Q_EMIT bar->trayIcon()->activated(QSystemTrayIcon::Trigger);
   EXPECT_TRUE(bar->isCardShown());
-  EXPECT_TRUE(bar->card()->isVisible());
   Q_EMIT bar->barMenu()->aboutToShow();
   EXPECT_FALSE(bar->isCardShown());
 
