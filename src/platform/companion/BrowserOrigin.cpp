@@ -85,13 +85,6 @@ std::vector<std::string> commandLineArguments(std::string_view cmdline) {
   return parts;
 }
 
-std::string_view scriptNameForKind(std::string_view kind) {
-  for (const auto& k : kKinds) {
-    if (kind == k.kind) return k.scriptName;
-  }
-  return {};
-}
-
 std::vector<std::string> companionKinds(std::string_view scriptName) {
   std::vector<std::string> kinds;
   for (const auto& k : kKinds) {

@@ -33,10 +33,6 @@ BrowserOrigin browserOrigin(const std::filesystem::path& program,
 // " --", so a folder with spaces in it still reads whole.
 std::vector<std::string> commandLineArguments(std::string_view cmdline);
 
-// The name a script addresses a browser kind with ("Google Chrome" also for Chromium);
-// empty for an unknown kind.
-std::string_view scriptNameForKind(std::string_view kind);
-
 // The kinds whose companions answer for the browser a script addresses as `scriptName`
 // (chromium and chrome for "Google Chrome"); empty for a browser without a companion.
 std::vector<std::string> companionKinds(std::string_view scriptName);
