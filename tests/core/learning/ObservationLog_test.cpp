@@ -66,7 +66,6 @@ TEST(ObservationLog, ConditionsPickKeptAppsInOrderAndAskTheUsageTestLast) {
   EXPECT_EQ(asked, (std::vector<std::string>{"com.Music", "com.Mail", "com.Maps", "com.Used"}))
       << "never for let-through, unstowable (Fixed), remembered-stow (Notes) or non-app items";
   EXPECT_EQ(o.actionText, "write the report");
-  EXPECT_FALSE(o.isEmpty());
 }
 
 TEST(ObservationLog, NothingToLearnGivesNoPrompt) {
