@@ -124,7 +124,8 @@ TEST_F(ShellTest, ALaunchRecoversTheStageARunThatDiedLeftBehind) {
   model().capture("write the report");
   press("start");
   const auto stage = model().openStage();
-  ASSERT_TRUE(stage && stage->stowed.front().kind == StageItem::Kind::app);
+  ASSERT_TRUE(stage && !stage->stowed.empty() &&
+              stage->stowed.front().kind == StageItem::Kind::app);
   const auto* stowedApp = platform->desktop()->app(stage->stowed.front().id);
   EXPECT_TRUE(stowedApp->isHidden);
   // A shortcut the person cleared stays cleared.
