@@ -14,13 +14,10 @@ using ObservationLog::Prompt;
 using R = StagePlanner::Remembered;
 using testing::ids;
 
-StageItem app(const std::string& name) {
-  return StageItem::app("com." + name, name);
-}
-
-GuardEvent event(const std::string& id, bool letThrough) {
+const auto app = [](const std::string& name) { return StageItem::app("com." + name, name); };
+const auto event = [](const std::string& id, bool letThrough) {
   return GuardEvent{id, id, letThrough, "2025-01-01T10:00:00Z"};
-}
+};
 
 Observation seen(std::vector<std::string> putAway, std::vector<std::string> keep,
                  std::string line = "write the report") {

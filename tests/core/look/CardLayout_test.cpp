@@ -13,13 +13,12 @@ namespace {
 using testing::tabItem;
 using testing::windowItem;
 
-StageItem app(const std::string& name) {
+const auto app = [](const std::string& name) {
   return StageItem::app("com.example." + name, name);
-}
-
-std::vector<GuardEvent> events(int count) {
+};
+const auto events = [](int count) {
   return std::vector<GuardEvent>(count, GuardEvent{"com.example.x", "X", true, ""});
-}
+};
 
 }  // namespace
 

@@ -10,18 +10,12 @@ namespace {
 
 using Kind = PathElement::Kind;
 
-PathElement move(double x, double y) {
-  return {Kind::move, {x, y}, {}, {}};
-}
-PathElement line(double x, double y) {
-  return {Kind::line, {x, y}, {}, {}};
-}
-PathElement cubic(Point c1, Point c2, Point to) {
-  return {Kind::cubic, to, c1, c2};
-}
-PathElement closing() {
-  return {Kind::close, {}, {}, {}};
-}
+const auto move = [](double x, double y) { return PathElement{Kind::move, {x, y}, {}, {}}; };
+const auto line = [](double x, double y) { return PathElement{Kind::line, {x, y}, {}, {}}; };
+const auto cubic = [](Point c1, Point c2, Point to) {
+  return PathElement{Kind::cubic, to, c1, c2};
+};
+const auto closing = [] { return PathElement{Kind::close, {}, {}, {}}; };
 
 std::vector<PathElement> parse(std::string_view text) {
   return SVGPathParser(text).parse().elements();
