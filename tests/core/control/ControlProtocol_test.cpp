@@ -9,10 +9,8 @@ TEST(ControlProtocol, RequestsRoundTripAsOneLine) {
   const ControlRequest requests[] = {
       {.command = ControlCommand::capture, .line = "write \"the\"\nreport ✓"},
       {.command = ControlCommand::answer, .answer = false},
-      {.command = ControlCommand::status},
       {.command = ControlCommand::status, .until = ControlCondition::shield},
       {.command = ControlCommand::keep, .item = "chrome:12"},
-      {.command = ControlCommand::windows, .item = "chrome"},
   };
   for (const auto& request : requests) {
     const auto line = ControlProtocol::encode(request);

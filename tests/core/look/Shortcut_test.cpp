@@ -16,11 +16,8 @@ TEST(KeyboardShortcuts, AFirstLaunchStoresTheFourDefaultsAndASecondStoresNothing
     EXPECT_EQ(shortcuts.getShortcut(AppShortcuts::start()), (Shortcut{1, 0x1900}));
   }
   // The stored text is JSON that decodes to N with control, option and command.
-  const auto stored = defaults.inner.getString("KeyboardShortcuts_capture");
-  ASSERT_TRUE(stored.has_value());
-  const auto decoded = decodeShortcut(nlohmann::json::parse(*stored));
-  ASSERT_TRUE(decoded.has_value());
-  EXPECT_EQ(*decoded, (Shortcut{45, 6400}));
+  const auto stored = defaults.inner.getString("KeyboardShortcuts_capture").value_or("null");
+  EXPECT_EQ(decodeShortcut(nlohmann::json::parse(stored)), (Shortcut{45, 6400}));
 
   KeyboardShortcuts again(defaults);
   AppShortcuts::declareAll(again);
