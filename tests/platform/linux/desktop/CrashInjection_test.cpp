@@ -23,9 +23,8 @@ TEST(CrashInjection, AKilledRunLosesNothing) {
     ASSERT_TRUE(desktop.waitIconic(windows[name], true));
   }
   crash.activate = [&](const std::string& app, bool sync) {
-    std::vector<std::string> argv = {"xdotool", "windowactivate", std::to_string(windows[app])};
-    if (sync) argv.insert(argv.begin() + 2, "--sync");
-    EXPECT_EQ(desktop.run(argv), 0);
+    EXPECT_EQ(desktop.run({"xdotool", "windowactivate", std::to_string(windows[app])}), 0);
+    EXPECT_TRUE(!sync || desktop.waitActive(windows[app]));
   };
   crash.waitMinimized = [&](const std::string& app, bool minimized) {
     return desktop.waitIconic(windows[app], minimized);

@@ -29,14 +29,13 @@ class KeyboardPaths : public ::testing::Test {
   void type(const std::string& text) {
     ASSERT_EQ(desktop.run({"xdotool", "type", "--delay", "5", text}), 0);
   }
-  // Whether one of the application's own windows has the keyboard.
-  bool appActive() {
-    const auto window = desktop.active();
-    const auto client = window ? desktop.client(*window) : std::nullopt;
-    return client && client->pid && static_cast<pid_t>(*client->pid) == app.pid();
-  }
+  // Whether one of the application's own windows has the keyboard (or not), within a bound.
   bool waitAppActive(bool active) {
-    return desktop.waitUntil([&] { return appActive() == active; });
+    return desktop.waitUntil([&] {
+      const auto window = desktop.active();
+      const auto client = window ? desktop.client(*window) : std::nullopt;
+      return (client && client->pid && static_cast<pid_t>(*client->pid) == app.pid()) == active;
+    });
   }
   // Marks `window` as a toolkit application marks a window the person has just typed in:
   // _NET_WM_USER_TIME set to the server's time now. Nothing changes on the root window, so
