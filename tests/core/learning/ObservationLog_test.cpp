@@ -136,9 +136,12 @@ TEST(StageMemory, LoadDropsUnknownValuesOneByOneAndTheNextStoreRemovesThem) {
   StageMemory memory(defaults);
   EXPECT_EQ(memory.choices(), (RememberedChoices{{"com.a", R::keep}, {"host:b.com", R::stow}}));
 
-  memory.remember(R::keep, "com.d");
-  EXPECT_EQ(defaults.get("mac_stage_memory"),
-            (json{{"com.a", "keep"}, {"host:b.com", "stow"}, {"com.d", "keep"}}));
+  // Remembering replaces; forgetting removes one key.
+  memory.remember(R::keep, StageMemory::hostKey("b.com"));
+  memory.remember(R::stow, "com.d");
+  memory.forget("com.a");
+  EXPECT_EQ(defaults.get("mac_stage_memory"), (json{{"host:b.com", "keep"}, {"com.d", "stow"}}));
+  EXPECT_EQ(StageMemory(defaults).choices(), memory.choices());
 }
 
 TEST(StageMemory, AWrongShapeIsIgnoredWholeAndLeftAloneUntilTheNextStore) {
@@ -150,18 +153,6 @@ TEST(StageMemory, AWrongShapeIsIgnoredWholeAndLeftAloneUntilTheNextStore) {
     EXPECT_TRUE(memory.choices().empty()) << stored;
     EXPECT_EQ(defaults.get("mac_stage_memory"), stored);
   }
-}
-
-TEST(StageMemory, RememberReplacesAndForgetRemovesOneKey) {
-  MemoryDefaults defaults;
-  StageMemory memory(defaults);
-  memory.remember(R::stow, StageMemory::hostKey("mail.com"));
-  memory.remember(R::keep, "host:mail.com");
-  memory.remember(R::stow, "com.x");
-  EXPECT_EQ(memory.choices().at("host:mail.com"), R::keep);
-  memory.forget("com.x");
-  EXPECT_EQ(defaults.get("mac_stage_memory"), (json{{"host:mail.com", "keep"}}));
-  EXPECT_EQ(StageMemory(defaults).choices(), memory.choices());
 }
 
 }  // namespace tervane

@@ -55,10 +55,11 @@ TEST(KeyboardShortcuts, AnEntryOfTheWrongShapeReadsAsNoShortcut) {
   MemoryDefaults defaults;
   KeyboardShortcuts shortcuts(defaults);
   const ShortcutName name{"x", std::nullopt};
+  using nlohmann::json;
   for (const auto& stored :
-       {nlohmann::json("not json"), nlohmann::json(R"({"carbonKeyCode":"45","carbonModifiers":0})"),
-        nlohmann::json(R"({"carbonKeyCode":45})"), nlohmann::json(true),
-        nlohmann::json{{"carbonKeyCode", 45}, {"carbonModifiers", 0}}}) {
+       {json("not json"), json(R"({"carbonKeyCode":"45","carbonModifiers":0})"),
+        json(R"({"carbonKeyCode":45})"), json(true),
+        json{{"carbonKeyCode", 45}, {"carbonModifiers", 0}}}) {
     defaults.set("KeyboardShortcuts_x", stored);
     EXPECT_EQ(shortcuts.getShortcut(name), std::nullopt) << stored.dump();
   }

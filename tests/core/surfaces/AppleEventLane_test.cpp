@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -112,35 +111,6 @@ TEST(AppleEventLane, ACallGivenUpOnAReplacedWorkerCountsNothing) {
   gate->count_down();
   lane.joinAbandonedWorkers();
   EXPECT_EQ(lane.stuck(BrowserKind::chrome), 0);
-}
-
-// Callers on many threads at once, spread over every browser: each gets its own answer,
-// and no browser ever has two calls running at the same time.
-TEST(AppleEventLane, ManyCallersAtOnceEachGetTheirOwnAnswerOneCallPerBrowserAtATime) {
-  AppleEventLane lane;
-  std::array<std::atomic<int>, kAllBrowserKinds.size()> running{};
-  std::atomic<int> overlaps = 0;
-  std::atomic<int> wrong = 0;
-  std::vector<std::thread> callers;
-  for (int c = 0; c < 8; ++c) {
-    callers.emplace_back([&, c] {
-      for (int i = 0; i < 150; ++i) {
-        const auto at = static_cast<std::size_t>(c + i) % kAllBrowserKinds.size();
-        const int mine = c * 1000 + i;
-        const auto got =
-            lane.run(kAllBrowserKinds[at], kPlenty, [&inside = running[at], &overlaps, mine] {
-              if (inside.fetch_add(1) != 0) ++overlaps;
-              std::this_thread::yield();
-              inside.fetch_sub(1);
-              return mine;
-            });
-        if (got != mine) ++wrong;
-      }
-    });
-  }
-  for (auto& caller : callers) caller.join();
-  EXPECT_EQ(wrong, 0);
-  EXPECT_EQ(overlaps, 0);
 }
 
 // Calls that run out of time race their own ends from several threads at once. Whatever
