@@ -146,13 +146,6 @@ class BrowserTest : public ::testing::TestWithParam<RealBrowser> {
         browser.kind == BrowserKind::firefox ? ":" + std::to_string(pages.port()) : "";
     return "http://" + host + ".test" + port + path;
   }
-  // True once `window` shows the page titled `title` in front.
-  bool waitTitle(xcb_window_t window, const std::string& title) {
-    return desktop.waitUntil([&] {
-      const auto client = desktop.client(window);
-      return client && client->title == title + browser.titleSuffix;
-    });
-  }
   // The browser's window titled `title`, once it shows (90 s at most).
   xcb_window_t xWindow(const std::string& title) {
     std::optional<xcb_window_t> found;
@@ -265,7 +258,10 @@ TEST_P(BrowserTest, KeepAnywayOnATabBringsItForwardAndTheNextStageKeepsItsSite) 
   const auto kept = app.command({"keep", beta});
   ASSERT_EQ(kept.status, 0) << kept.out << kept.err;
   EXPECT_TRUE(desktop.waitIconic(alpha, false));
-  EXPECT_TRUE(waitTitle(alpha, "beta page")) << "the kept tab is in front";
+  EXPECT_TRUE(desktop.waitUntil([&] {
+    const auto client = desktop.client(alpha);
+    return client && client->title == "beta page" + browser.titleSuffix;
+  })) << "the kept tab is in front";
 
   ASSERT_EQ(app.command({"done"}).status, 0);
   ASSERT_EQ(desktop.run({"xdotool", "windowactivate", "--sync", std::to_string(gamma)}), 0);
