@@ -214,6 +214,30 @@ TEST_P(BrowserTest, TheCompanionNamesItsBrowserAndProfileAndReadsEveryTab) {
   EXPECT_EQ(back.tabs[1].host(), "beta.test");
 }
 
+// Without its companion (no application answers it here) the browser is its windows:
+// each one tab named by the window's title, with no address, minimized and restored as
+// X11 windows and read back so.
+TEST_P(BrowserTest, WithoutTheCompanionItsWindowsAreReadAndMoved) {
+  testing::TempDir runtime;
+  openWindows(runtime.path());
+  X11Platform::Options options;
+  options.stateFolder = desktop.home() / "state";
+  X11Platform platform(XConnection::open(desktop.display()).value(), options);
+  auto surface = platform.browserSurface();
+  EXPECT_TRUE(surface->seesWindowsOnly(browser.kind));
+  auto windows = surface->windows(browser.kind);
+  ASSERT_TRUE(windows.ok()) << windows.error();
+  ASSERT_EQ(windows.value().size(), 2u);
+  EXPECT_EQ(windows.value()[0].windowId, gamma);
+  EXPECT_EQ(windows.value()[0].tabs, (std::vector<TabFacts>{{"gamma page", "", true}}));
+  EXPECT_EQ(windows.value()[1].windowId, alpha);
+
+  EXPECT_EQ(surface->minimize({alpha, gamma}, browser.kind).value(), 2);
+  EXPECT_TRUE(desktop.waitIconic(alpha, true) && desktop.waitIconic(gamma, true));
+  EXPECT_EQ(surface->restore({alpha, gamma}, browser.kind).value(), 2);
+  EXPECT_TRUE(desktop.waitIconic(alpha, false) && desktop.waitIconic(gamma, false));
+}
+
 // The application itself: the preview reads real tabs through it (a preview has no
 // companion of its own), a stage minimizes the window behind, the application is killed,
 // and after a relaunch Show everything brings the window back.
