@@ -99,9 +99,7 @@ class GnomeDesktop : public testing::WaylandDesktopTest<GnomePlatform> {
     for (const char* app : {kAlpha, kBeta, kGamma}) launch(app);
     GnomePlatform::Options options;
     options.stateFolder = dir_ / "state";
-    auto platform = GnomePlatform::open(options);
-    ASSERT_TRUE(platform) << platform.error().message;
-    platform_ = platform.value();
+    usePlatform(options);
   }
 
   // The extension answering, and the overview the Shell opens at start closed: new windows

@@ -54,9 +54,7 @@ class KWinDesktop : public testing::WaylandDesktopTest<KWinPlatform> {
     for (const char* app : {kAlpha, kBeta, kGamma}) launch(app);
     KWinPlatform::Options options;
     options.stateFolder = dir_ / "state";
-    auto platform = KWinPlatform::open(options);
-    ASSERT_TRUE(platform) << platform.error().message;
-    platform_ = platform.value();
+    usePlatform(options);
     // The test's own view of KWin, apart from the platform under test.
     auto query = KWinBus::open(dir_ / "query");
     ASSERT_TRUE(query);

@@ -77,10 +77,9 @@ class SwayDesktop : public testing::WaylandDesktopTest<SwayPlatform> {
   void openPlatform() {
     SwayPlatform::Options options;
     options.socketPath = socket_;
-    auto platform = SwayPlatform::open(options);
-    ASSERT_TRUE(platform) << platform.error().message;
-    platform_ = platform.value();
+    usePlatform(options);
   }
+
 
   // A foot window of app id `app`, once sway has it.
   void launch(const std::string& app) override {

@@ -120,6 +120,13 @@ class WaylandDesktopTest : public ::testing::Test {
   // Checks that the guard's shield, a window of `app`, is up over the screen.
   virtual void expectShield(AppUnderTest& app) = 0;
 
+  // The platform under test, opened with `options`.
+  void usePlatform(const typename Platform::Options& options) {
+    auto platform = Platform::open(options);
+    ASSERT_TRUE(platform) << platform.error().message;
+    platform_ = platform.value();
+  }
+
   // A home and a runtime folder of the test's own, as the variables that name them.
   std::vector<std::string> privateHome() {
     for (const char* folder : {"run", "home"}) {
