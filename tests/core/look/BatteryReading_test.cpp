@@ -7,33 +7,22 @@
 #include "support/TempDir.h"
 
 namespace tervane {
-namespace {
-
 using Reading = BatteryReading::Reading;
 using Files = std::map<std::string, std::string>;
-
-}  // namespace
 
 // Each case is a power-supply folder: its entries and their files.
 TEST(BatteryReading, ReadsTheFirstInternalBatteryThatReads) {
   const std::pair<std::map<std::string, Files>, std::optional<Reading>> cases[] = {
       // From energy, rounded (84.5 up), with the charging arrow; a mains supply is no battery.
       {{{"AC", {{"type", "Mains"}, {"online", "1"}}},
-        {"BAT0",
-         {{"type", "Battery"},
-          {"status", "Charging"},
-          {"energy_now", "42250000"},
-          {"energy_full", "50000000"}}}},
+        {"BAT0", {{"type", "Battery"}, {"status", "Charging"}, {"energy_now", "42250000"},
+                  {"energy_full", "50000000"}}}},
        Reading{85, true}},
       // Else from charge, else from capacity.
-      {{{"BAT1",
-         {{"type", "Battery"},
-          {"status", "Discharging"},
-          {"charge_now", "2000"},
-          {"charge_full", "3000"}}}},
+      {{{"BAT1", {{"type", "Battery"}, {"status", "Discharging"}, {"charge_now", "2000"},
+                  {"charge_full", "3000"}}}},
        Reading{67, false}},
-      {{{"BAT0", {{"type", "Battery"}, {"capacity", "41"}, {"status", "Full"}}}},
-       Reading{41, false}},
+      {{{"BAT0", {{"type", "Battery"}, {"capacity", "41"}, {"status", "Full"}}}}, Reading{41, false}},
       // A charge above the last full one shows as full, not as 103 %.
       {{{"BAT0", {{"type", "Battery"}, {"energy_now", "103"}, {"energy_full", "100"}}}},
        Reading{100, false}},

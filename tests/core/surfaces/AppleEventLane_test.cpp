@@ -3,15 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <latch>
 #include <thread>
 #include <vector>
-
-#include "core/surfaces/SurfaceFakes.h"
 
 namespace tervane {
 namespace {
 
-using testing::Gate;
+using Gate = std::latch;
 
 // Long enough never to run out for work that returns at once; short enough for work that
 // is held at a gate.

@@ -2,22 +2,111 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <latch>
 #include <limits>
+#include <map>
+#include <mutex>
 
-#include "core/surfaces/SurfaceFakes.h"
 #include "surfaces/AppleScriptRunner.h"
+#include "surfaces/AutomationPermission.h"
 #include "surfaces/BrowserAdapters.h"
 #include "surfaces/BrowserPermission.h"
+#include "surfaces/ScriptExecutor.h"
 
 namespace tervane {
 namespace {
 
-using testing::FakeAutomationPermission;
-using testing::FakeScriptExecutor;
-using testing::Gate;
-using testing::PermissionQuery;
+using Gate = std::latch;
 using R = ReplyDescriptor;
 using Auth = BrowserAuthorization;
+
+// Records every call, and holds each call at the gate when one is set.
+template <typename Call>
+class CallRecorder {
+ public:
+  void holdAt(std::shared_ptr<Gate> gate) {
+    std::lock_guard guard(mutex_);
+    gate_ = std::move(gate);
+  }
+  std::vector<Call> calls() const {
+    std::lock_guard guard(mutex_);
+    return calls_;
+  }
+
+ protected:
+  // Records `call` and takes `answer()` under the lock, then waits at the gate, if any.
+  template <typename Answer>
+  auto record(Call call, Answer answer) {
+    std::unique_lock lock(mutex_);
+    calls_.push_back(std::move(call));
+    auto result = answer();
+    const auto gate = gate_;
+    lock.unlock();
+    if (gate) gate->wait();
+    return result;
+  }
+  mutable std::mutex mutex_;
+
+ private:
+  std::vector<Call> calls_;
+  std::shared_ptr<Gate> gate_;
+};
+
+// Records the scripts; answers the queued outcomes in order, then missing.
+class FakeScriptExecutor final : public ScriptExecutor, public CallRecorder<std::string> {
+ public:
+  ScriptOutcome execute(const std::string& script) override {
+    return record(script, [&]() -> ScriptOutcome {
+      if (answers_.empty()) return ReplyDescriptor();
+      auto answer = answers_.front();
+      answers_.pop_front();
+      return answer;
+    });
+  }
+  void answer(ScriptOutcome outcome) {
+    std::lock_guard guard(mutex_);
+    answers_.push_back(std::move(outcome));
+  }
+
+ private:
+  std::deque<ScriptOutcome> answers_;
+};
+
+struct PermissionQuery {
+  std::string bundleId;
+  bool askUserIfNeeded;
+  std::optional<std::string> laneLabel;  // the lane worker it ran on, if any
+  bool operator==(const PermissionQuery&) const = default;
+};
+
+// The platform's permission hook; identifiers without a status set answer 0 (allowed).
+class FakeAutomationPermission final : public AutomationPermission,
+                                       public CallRecorder<PermissionQuery> {
+ public:
+  std::vector<std::string> runningApplicationIds() override {
+    std::lock_guard guard(mutex_);
+    return running_;
+  }
+  std::optional<int> automationStatus(const std::string& bundleId, bool askUserIfNeeded) override {
+    return record({bundleId, askUserIfNeeded, AppleEventLane::currentQueueLabel()}, [&] {
+      const auto it = statuses_.find(bundleId);
+      return it == statuses_.end() ? std::optional<int>(0) : it->second;
+    });
+  }
+  void setRunning(std::vector<std::string> ids) {
+    std::lock_guard guard(mutex_);
+    running_ = std::move(ids);
+  }
+  void setStatus(const std::string& bundleId, std::optional<int> status) {
+    std::lock_guard guard(mutex_);
+    statuses_[bundleId] = status;
+  }
+
+ private:
+  std::vector<std::string> running_;
+  std::map<std::string, std::optional<int>> statuses_;
+};
 
 // Runner, permission and the surface made of both, on one lane, with the platform's
 // script executor and permission hook faked; each test suite below names its part.
@@ -39,24 +128,28 @@ using AppleScriptRunnerTest = BrowserControlTest;
 using BrowserPermissionTest = BrowserControlTest;
 using BrowserSurfaceTest = BrowserControlTest;
 
-// The six lists of Safari's read script, for one frontmost window with two tabs.
-std::vector<R> safariLists() {
+// Safari's read script answers six lists: here one frontmost window with two tabs. A reply
+// of another shape gives no windows.
+TEST_F(BrowserSurfaceTest, WindowsSendsTheAdaptersReadScriptAndReadsOnlyAReplyThatFits) {
   const auto list = [](std::vector<R> items) { return R::list(std::move(items)); };
-  return {list({R::integer(5)}),
-          list({R::boolean(false)}),
-          list({R::integer(2)}),
-          list({R::string("Mail"), R::string("News")}),
-          list({R::string("https://mail.example.com/"), R::string("")}),
-          list({R::boolean(false), R::boolean(true)})};
-}
+  auto six = std::vector<R>{list({R::integer(5)}), list({R::boolean(false)}), list({R::integer(2)}),
+                            list({R::string("Mail"), R::string("News")}),
+                            list({R::string("https://mail.example.com/"), R::string("")}),
+                            list({R::boolean(false), R::boolean(true)})};
+  executor->answer(R::list(six));
+  const std::vector<TabFacts> tabs = {{"Mail", "https://mail.example.com/", false},
+                                      {"News", "", true}};
+  EXPECT_EQ(surface.windows(BrowserKind::safari).value(),
+            (std::vector<WindowFacts>{{BrowserKind::safari, 5, tabs, true, false}}));
+  EXPECT_EQ(executor->calls(), std::vector<std::string>{SafariAdapter().readScript()});
 
-TEST_F(BrowserSurfaceTest, WindowsSendsTheAdaptersReadScriptWhenAllowed) {
-  executor->answer(R::list(safariLists()));
-  auto windows = surface.windows(BrowserKind::safari);
-  ASSERT_TRUE(windows.ok()) << windows.error();
-  ASSERT_EQ(windows.value().size(), 1u);
-  EXPECT_EQ(windows.value(), SafariAdapter().windowsFromReply(R::list(safariLists())));
-  EXPECT_EQ(executor->scripts(), std::vector<std::string>{SafariAdapter().readScript()});
+  const SafariAdapter safari;
+  auto five = six;
+  five.pop_back();
+  EXPECT_TRUE(safari.windowsFromReply(R::list(five)).empty());
+  EXPECT_TRUE(safari.windowsFromReply(R::integer(6)).empty());
+  six[3] = R::missing();  // reads as an empty list, so the tab lists no longer line up
+  EXPECT_TRUE(safari.windowsFromReply(R::list(six)).empty());
 }
 
 TEST_F(BrowserSurfaceTest, WindowsFailsByTheAuthorizationWithoutSendingAScript) {
@@ -68,7 +161,7 @@ TEST_F(BrowserSurfaceTest, WindowsFailsByTheAuthorizationWithoutSendingAScript) 
   platform->setStatus("com.google.Chrome", -50);
   EXPECT_EQ(surface.windows(BrowserKind::chrome).error(),
             AppleScriptError::failed(-50, "authorization unknown"));
-  EXPECT_TRUE(executor->scripts().empty());
+  EXPECT_TRUE(executor->calls().empty());
 
   auto gate = std::make_shared<Gate>(1);
   platform->holdAt(gate);
@@ -76,7 +169,7 @@ TEST_F(BrowserSurfaceTest, WindowsFailsByTheAuthorizationWithoutSendingAScript) 
   EXPECT_EQ(impatient.windows(BrowserKind::chrome).error(), AppleScriptError::busy());
   gate->count_down();
   lane->joinAbandonedWorkers();
-  EXPECT_TRUE(executor->scripts().empty());
+  EXPECT_TRUE(executor->calls().empty());
 }
 
 TEST_F(BrowserSurfaceTest, MovesSendTheirScriptOnlyWhenAllowed) {
@@ -90,7 +183,7 @@ TEST_F(BrowserSurfaceTest, MovesSendTheirScriptOnlyWhenAllowed) {
   executor->answer(ScriptFailure{false, -1728, "no such window"});
   EXPECT_EQ(surface.focus(12, 3, BrowserKind::safari).error(), AppleScriptError::staleReference());
   const ChromiumAdapter chrome(BrowserKind::chrome);
-  EXPECT_EQ(executor->scripts(),
+  EXPECT_EQ(executor->calls(),
             (std::vector<std::string>{chrome.setMinimizedScript(true, {12, 40}),
                                       chrome.setMinimizedScript(false, {12}),
                                       SafariAdapter().focusScript(12, 3)}));
@@ -101,7 +194,7 @@ TEST_F(BrowserSurfaceTest, MovesSendTheirScriptOnlyWhenAllowed) {
   EXPECT_EQ(surface.restore({1}, BrowserKind::chrome).error(), AppleScriptError::notPermitted());
   platform->setStatus("com.apple.Safari", 99);
   EXPECT_EQ(surface.focus(1, 1, BrowserKind::safari).error(), AppleScriptError::notPermitted());
-  EXPECT_EQ(executor->scripts().size(), 3u);
+  EXPECT_EQ(executor->calls().size(), 3u);
 }
 
 TEST_F(AppleScriptRunnerTest, GivesTheReplyOrTheMappedFailure) {
@@ -109,7 +202,7 @@ TEST_F(AppleScriptRunnerTest, GivesTheReplyOrTheMappedFailure) {
   const auto reply = R::list({R::integer(3)});
   executor->answer(reply);
   EXPECT_EQ(runner.run("return {3}", BrowserKind::chrome).value(), reply);
-  EXPECT_EQ(executor->scripts(), std::vector<std::string>{"return {3}"});
+  EXPECT_EQ(executor->calls(), std::vector<std::string>{"return {3}"});
 
   // Named cases drop the message; `failed` keeps both, and both tell errors apart.
   const std::pair<ScriptFailure, AppleScriptError> failures[] = {
@@ -204,22 +297,6 @@ TEST(BrowserAdapters, AssembleBuildsWindowsOnlyFromListsThatLineUp) {
   EXPECT_TRUE(
       chrome.assemble({11, 12}, {false, false}, {kHuge, 1}, {"a", "b"}, {"ua", "ub"}, {true, false})
           .empty());
-}
-
-TEST(BrowserAdapters, AReplyOfTheWrongShapeGivesNoWindows) {
-  auto six = safariLists();
-  const SafariAdapter safari;
-  const std::vector<TabFacts> tabs = {{"Mail", "https://mail.example.com/", false},
-                                      {"News", "", true}};
-  EXPECT_EQ(safari.windowsFromReply(R::list(six)),
-            (std::vector<WindowFacts>{{BrowserKind::safari, 5, tabs, true, false}}));
-
-  auto five = six;
-  five.pop_back();
-  EXPECT_TRUE(safari.windowsFromReply(R::list(five)).empty());
-  EXPECT_TRUE(safari.windowsFromReply(R::integer(6)).empty());
-  six[3] = R::missing();  // reads as an empty list, so the tab lists no longer line up
-  EXPECT_TRUE(safari.windowsFromReply(R::list(six)).empty());
 }
 
 TEST(ReplyDescriptor, ListReadersCoerceEachItem) {
