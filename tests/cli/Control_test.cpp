@@ -109,10 +109,29 @@ class ControlCli : public ::testing::Test {
   testing::TempDir& tmp = app.tmp;
 };
 
+// The program itself, run with `arguments` and the environment naming the stand-in's
+// runtime folder; its output goes to the file "out" there.
+int runProgram(const testing::ControlServerStandIn& app, const std::string& arguments) {
+  const int status = std::system(("XDG_RUNTIME_DIR='" + app.runtime.path().string() + "' '" +
+                                  TERVANE_NOW_TOOL + "' " + arguments + " >'" +
+                                  (app.runtime / "out").string() + "' 2>&1")
+                                     .c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 TEST_F(ControlCli, RepliesBecomeOneLineAndAnExitCode) {
   EXPECT_EQ(run({"status"}), (Run{ControlProtocol::kExitNothingRunning, "",
                                   "tervane-now: Tervane Now is not running.\n"}));
+  EXPECT_EQ(runProgram(app, "answer maybe"), ControlProtocol::kExitUsage);
+  // The version's build part is filled: a commit and its date, or a package's version.
+  ASSERT_EQ(runProgram(app, "--version"), 0);
+  EXPECT_THAT(
+      testing::readText(app.runtime / "out"),
+      ::testing::MatchesRegex("Tervane Now for Linux [0-9]+\\.[0-9]+\\.[0-9]+ \\([^)]+\\)\n"));
   startServer();
+  // The program reaches the server the environment names, and passes its exit code on.
+  EXPECT_EQ(runProgram(app, "status --json"), ControlProtocol::kExitDone);
+  EXPECT_EQ(runProgram(app, "undo"), ControlProtocol::kExitRefused);
   EXPECT_EQ(run({"capture", "write", "the report"}),
             (Run{ControlProtocol::kExitDone, "Your one thing: write the report.\n", ""}));
   EXPECT_EQ(run({"pause"}),
@@ -130,7 +149,8 @@ TEST_F(ControlCli, RepliesBecomeOneLineAndAnExitCode) {
                  "Asking: is Mail part of it? Answer with tervane-now answer yes or no.\n",
                  ""}));
   std::lock_guard lock(mutex);
-  EXPECT_EQ(requests.size(), 4u);
+  ASSERT_EQ(requests.size(), 6u);
+  EXPECT_EQ(requests[1].command, ControlCommand::undo);
 }
 
 // A home with Chromium on PATH, Edge and Firefox known by their folders, a Brave that is
@@ -186,8 +206,6 @@ TEST_F(BrowsersCli, ListsTheBrowsersFoundTheirManifestsAndCompanions) {
   const auto firefox = home / ".mozilla/native-messaging-hosts/now.tervane.companion.json";
   EXPECT_EQ(json::parse(testing::readText(firefox))["allowed_extensions"],
             json({"companion@tervane.now"}));
-  EXPECT_NE(installed.out.find("Load unpacked"), std::string::npos);
-  EXPECT_NE(installed.out.find("xpinstall.signatures.required"), std::string::npos);
 
   // Another extension's manifest is not ours, though it names our host.
   auto other = manifest;
@@ -233,31 +251,6 @@ TEST_F(BrowsersCli, InstallSaysWhatItCouldNotDo) {
   EXPECT_EQ(browsers(false).out,
             "No browser found that the companion serves (Chromium, Google Chrome, Brave, "
             "Microsoft Edge or Firefox).\n");
-}
-
-int exitCodeOf(const std::string& command) {
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-TEST_F(ControlCli, TheProgramReachesTheServerNamedByTheEnvironment) {
-  const std::string env = "XDG_RUNTIME_DIR='" + app.runtime.path().string() + "' ";
-  const std::string tool = std::string("'") + TERVANE_NOW_TOOL + "'";
-  const std::string quiet = " >/dev/null 2>&1";
-  EXPECT_EQ(exitCodeOf(env + tool + " answer maybe" + quiet), ControlProtocol::kExitUsage);
-  startServer();
-  EXPECT_EQ(exitCodeOf(env + tool + " status --json" + quiet), ControlProtocol::kExitDone);
-  EXPECT_EQ(exitCodeOf(env + tool + " undo" + quiet), ControlProtocol::kExitRefused);
-  std::lock_guard lock(mutex);
-  ASSERT_EQ(requests.size(), 2u);
-  EXPECT_EQ(requests[1].command, ControlCommand::undo);
-
-  // The version's build part is filled: a commit and its date, or a package's version.
-  const auto version = app.runtime / "version";
-  ASSERT_EQ(exitCodeOf(tool + " --version >'" + version.string() + "'"), 0);
-  EXPECT_THAT(
-      testing::readText(version),
-      ::testing::MatchesRegex("Tervane Now for Linux [0-9]+\\.[0-9]+\\.[0-9]+ \\([^)]+\\)\n"));
 }
 
 }  // namespace

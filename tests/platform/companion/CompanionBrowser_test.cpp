@@ -25,22 +25,21 @@ using Answer = std::function<std::optional<nlohmann::json>(const nlohmann::json&
 
 // A host that says hello and then answers each request with `answer` (nothing: it hangs
 // up; an empty object: it keeps silent) on its own thread.
-class StandInHost {
- public:
+struct StandInHost {
   StandInHost(const std::filesystem::path& socket, const std::string& browser, Answer answer) {
-    fd_ = posix::connectToAny({socket}, "not running").value();
+    fd = posix::connectToAny({socket}, "not running").value();
     send({{"hello", {{"browser", browser}, {"profile", "/p/" + browser}}}});
-    thread_ = std::thread([this, answer = std::move(answer)] {
+    reading = std::thread([this, answer = std::move(answer)] {
       FrameReader reader;
       char buffer[4096];
       while (true) {
-        const auto got = ::recv(fd_.get(), buffer, sizeof buffer, 0);
+        const auto got = ::recv(fd.get(), buffer, sizeof buffer, 0);
         if (got <= 0) return;
         reader.feed(std::string_view(buffer, static_cast<std::size_t>(got)));
         for (auto next = reader.next(); next && next.value(); next = reader.next()) {
           auto reply = answer(*next.value());
           if (!reply) {
-            ::shutdown(fd_.get(), SHUT_RDWR);
+            ::shutdown(fd.get(), SHUT_RDWR);
             return;
           }
           if (reply->empty()) continue;
@@ -51,23 +50,16 @@ class StandInHost {
     });
   }
   ~StandInHost() {
-    ::shutdown(fd_.get(), SHUT_RDWR);
-    thread_.join();
+    ::shutdown(fd.get(), SHUT_RDWR);
+    reading.join();
   }
   void send(const nlohmann::json& message) { sendRaw(NativeFraming::encode(message).value()); }
   void sendRaw(const std::string& bytes) {
-    ASSERT_EQ(::send(fd_.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL),
+    ASSERT_EQ(::send(fd.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL),
               static_cast<ssize_t>(bytes.size()));
   }
-  // Whether the server closed this end, waiting a few seconds for it.
-  bool dropped() {
-    pollfd p{fd_.get(), POLLIN, 0};
-    return ::poll(&p, 1, 5000) == 1 && ::recv(fd_.get(), nullptr, 0, MSG_PEEK | MSG_DONTWAIT) == 0;
-  }
-
- private:
-  posix::UniqueFd fd_;
-  std::thread thread_;
+  posix::UniqueFd fd;
+  std::thread reading;
 };
 
 nlohmann::json window(int id, bool minimized, std::vector<std::pair<std::string, std::string>> tabs,
@@ -149,26 +141,6 @@ TEST_F(Companion, ReadsTabsOfEveryProfileAndActsOnTheRightOne) {
   EXPECT_EQ(browser->isMinimized(7).error().code, ScriptErrors::noSuchObject);
 }
 
-TEST_F(Companion, AWindowTheBrowserDidNotMoveIsARefusal) {
-  StandInHost host(dir / "companion", "brave", extension({window(4, false, {}, 0)}, true));
-  awaitLinks(1);
-  CompanionBrowser browser(server, {"brave"});
-  ASSERT_TRUE(browser.connect().ok());
-  const auto id = browser.windowIds().value().at(0);
-  EXPECT_EQ(browser.setMinimized(id, true).error().code, ScriptErrors::cannotSet);
-  EXPECT_EQ(browser.activeTabIndex(id).error().code, ScriptErrors::noSuchObject);
-}
-
-TEST_F(Companion, ACompanionThatLeavesMidCallFailsItAtOnce) {
-  StandInHost host(dir / "companion", "edge", [](const nlohmann::json&) { return std::nullopt; });
-  awaitLinks(1);
-  CompanionBrowser browser(server, {"edge"}, 3600);
-  ASSERT_TRUE(browser.connect().ok());
-  EXPECT_EQ(browser.windowIds().error().code, ScriptErrors::notRunning);
-  awaitLinks(0);
-  EXPECT_EQ(browser.connect().error().code, ScriptErrors::notRunning);
-}
-
 // Through the lane, as every script runs: the lane gives up on its own limit (cut short
 // here) and the script is refused as busy, though the companion's own bound is far off.
 TEST_F(Companion, ACompanionThatNeverAnswersGivesTheLanesRefusal) {
@@ -200,18 +172,30 @@ TEST_F(Companion, PeersThatMisbehaveAreDroppedAndOthersStillServed) {
     // Which bytes break a stream is the frame reader's to say; any break drops the peer.
     StandInHost bad(dir / "companion", "chromium", extension({}));
     bad.sendRaw(NativeFraming::encode({{"x", 1}}).value() + "junk");
-    EXPECT_TRUE(bad.dropped());
+    pollfd p{bad.fd.get(), POLLIN, 0};
+    EXPECT_EQ(::poll(&p, 1, 5000), 1);
+    EXPECT_EQ(::recv(bad.fd.get(), nullptr, 0, MSG_PEEK | MSG_DONTWAIT), 0) << "dropped";
     // A peer that never says hello is dropped after the hello time.
     auto silent = posix::connectToAny({dir / "companion"}, "").value();
-    pollfd p{silent.get(), POLLIN, 0};
+    p.fd = silent.get();
     EXPECT_EQ(::poll(&p, 1, 5000), 1);
   }
   awaitLinks(0);
-  StandInHost good(dir / "companion", "chromium", extension({window(9, false, {}, 0)}));
+  StandInHost stubborn(dir / "companion", "brave", extension({window(4, false, {}, 0)}, true));
+  StandInHost leaving(dir / "companion", "edge", [](const nlohmann::json&) { return std::nullopt; });
+  awaitLinks(2);
+  // A window the browser did not move is a refusal.
+  CompanionBrowser brave(server, {"brave"});
+  ASSERT_TRUE(brave.connect().ok());
+  EXPECT_EQ(brave.windowIds().value(), std::vector<std::int64_t>{4});
+  EXPECT_EQ(brave.setMinimized(4, true).error().code, ScriptErrors::cannotSet);
+  EXPECT_EQ(brave.activeTabIndex(4).error().code, ScriptErrors::noSuchObject);
+  // A companion that leaves mid-call fails it at once, long before the call's own bound.
+  CompanionBrowser edge(server, {"edge"}, 3600);
+  ASSERT_TRUE(edge.connect().ok());
+  EXPECT_EQ(edge.windowIds().error().code, ScriptErrors::notRunning);
   awaitLinks(1);
-  CompanionBrowser browser(server, {"chromium"});
-  ASSERT_TRUE(browser.connect().ok());
-  EXPECT_EQ(browser.windowIds().value().size(), 1u);
+  EXPECT_EQ(edge.connect().error().code, ScriptErrors::notRunning);
 }
 
 }  // namespace

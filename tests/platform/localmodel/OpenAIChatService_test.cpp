@@ -83,11 +83,7 @@ struct ManualSpawn {
 };
 
 LocalModelSettings at(const std::string& url, bool allowRemote = false) {
-  LocalModelSettings settings;
-  settings.baseUrl = url;
-  settings.model = "qwen3";
-  settings.allowRemote = allowRemote;
-  return settings;
+  return {.baseUrl = url, .model = "qwen3", .allowRemote = allowRemote};
 }
 
 const StructuredRequest kRequest{"Pick few.", "The one thing: write\n\nOpen now:\n- app: Mail",
@@ -250,22 +246,18 @@ TEST(OpenAIChatService, OnlyLoopbackAddressesUnlessRemoteIsAllowed) {
 TEST(LocalModelSettings, TheEnvironmentOverridesTheDefaults) {
   MemoryDefaults defaults;
   std::map<std::string, std::string> environment;
-  auto read = [&] {
-    return LocalModelSettings::read(defaults, [&](const char* name) {
+  auto fields = [&] {
+    const auto settings = LocalModelSettings::read(defaults, [&](const char* name) {
       auto it = environment.find(name);
       return it == environment.end() ? std::nullopt : std::optional(it->second);
     });
+    return std::tuple(settings.baseUrl, settings.model, settings.allowRemote);
   };
-  EXPECT_EQ(read().baseUrl, "");
-
+  EXPECT_EQ(fields(), std::tuple("", "", false));
   defaults.set("picker_url", "http://127.0.0.1:8080");
   defaults.set("picker_model", "llama");
   defaults.set("picker_allow_remote", true);
   environment["TERVANE_PICKER_MODEL"] = "  ";
-  auto fields = [&] {
-    const auto settings = read();
-    return std::tuple(settings.baseUrl, settings.model, settings.allowRemote);
-  };
   EXPECT_EQ(fields(), std::tuple("http://127.0.0.1:8080", "llama", true));
   environment["TERVANE_PICKER_URL"] = " http://localhost:11434\n";
   environment["TERVANE_PICKER_MODEL"] = "qwen3";

@@ -24,14 +24,6 @@ namespace {
 
 using testing::TempDir;
 
-// ::connect with nothing but system calls, for a forked child.
-int connectTo(int fd, const std::filesystem::path& path) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strcpy(address.sun_path, path.c_str());
-  return ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-}
-
 // Everything the server writes until it closes the connection (blocks until then).
 std::string readToEnd(int fd) {
   std::string out;
@@ -115,21 +107,6 @@ TEST_F(ControlServerTest, OversizedAndUnfinishedLinesAreRefusedWithoutReachingTh
   EXPECT_EQ(seen().size(), 1u) << "only the request at the limit reached the handler";
 }
 
-TEST_F(ControlServerTest, TwoClientsAreServedAtOnce) {
-  holdReplies = true;
-  startServer();
-  Result<std::string> first = Error{"not run", 0};
-  Result<std::string> second = Error{"not run", 0};
-  std::thread a([&] { first = client().sendLine("first", 15); });
-  std::thread b([&] { second = client().sendLine("second", 15); });
-  awaitHeld(2);  // both requests reach the handler while neither has been answered
-  for (std::size_t i = 0; i < 2; ++i) held[i]("reply to " + lines[i]);
-  a.join();
-  b.join();
-  EXPECT_EQ(first.value(), "reply to first");
-  EXPECT_EQ(second.value(), "reply to second");
-}
-
 TEST_F(ControlServerTest, ASilentClientIsClosedAndOthersStillServed) {
   startServer({.readSeconds = 0.05});
   EXPECT_EQ(readToEnd(connectToAny({paths.socket}, "").value().get()), "")
@@ -137,7 +114,7 @@ TEST_F(ControlServerTest, ASilentClientIsClosedAndOthersStillServed) {
   EXPECT_TRUE(client().sendLine("after", 15).ok());
 }
 
-TEST_F(ControlServerTest, ClientsGiveUpOnASilentApplicationAndStopDropsLateReplies) {
+TEST_F(ControlServerTest, ClientsAreServedAtOnceGiveUpOnSilenceAndStopDropsLateReplies) {
   holdReplies = true;
   startServer();
   // A client gives up on an application that does not answer; the late answer is dropped.
@@ -147,15 +124,22 @@ TEST_F(ControlServerTest, ClientsGiveUpOnASilentApplicationAndStopDropsLateRepli
   awaitHeld(1);
   held[0]("late");
 
-  Result<std::string> pending = Error{"not run", 0};
-  std::thread waiting([&] { pending = client().sendLine("start", 15); });
-  awaitHeld(2);
+  // Two clients are served at once: both reach the handler while neither has an answer,
+  // and each answer goes to its own client.
+  Result<std::string> first = Error{"not run", 0}, second = first;
+  std::thread a([&] { first = client().sendLine("first", 15); });
+  std::thread b([&] { second = client().sendLine("second", 15); });
+  awaitHeld(3);
   EXPECT_EQ(InstanceLock::acquire(paths.lock).error().code, EWOULDBLOCK);
+  const std::size_t answered = lines[1] == "first" ? 1 : 2;
+  held[answered]("reply to first");
+  a.join();
+  EXPECT_EQ(first.value(), "reply to first");
 
   app.server->stop();
-  waiting.join();
-  EXPECT_EQ(pending.error().code, EPROTO);
-  held[1]("too late");  // must not crash or write anywhere
+  b.join();
+  EXPECT_EQ(second.error().code, EPROTO);
+  held[3 - answered]("too late");  // must not crash or write anywhere
   EXPECT_FALSE(std::filesystem::exists(paths.socket));
   EXPECT_TRUE(InstanceLock::acquire(paths.lock).ok());
 }
@@ -182,12 +166,15 @@ TEST_F(ControlServerTest, APeerOfAnotherUserIsClosedWithoutAnAnswer) {
   std::filesystem::permissions(paths.folder, std::filesystem::perms(0711));
   std::filesystem::permissions(paths.socket, std::filesystem::perms(0666));
 
+  sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
+  std::strcpy(address.sun_path, paths.socket.c_str());
+  // The child makes nothing but system calls.
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     if (::setuid(65534) != 0) ::_exit(2);
     int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    if (connectTo(fd, paths.socket) != 0) ::_exit(3);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) ::_exit(3);
     const char request[] = "{\"command\":\"status\"}\n";
     ::send(fd, request, sizeof request - 1, MSG_NOSIGNAL);
     // A safety net against a hang, not a measurement: the server closes at once.
