@@ -7,14 +7,6 @@
 namespace tervane {
 using nlohmann::json;
 
-namespace {
-json fullTask() {
-  return json::parse(R"({"id":"A1","textContent":"write the letter",
-    "timestampPushed":"2025-01-02T03:04:05Z","area":"Personal","tags":["x"],"shape":"craft",
-    "est":"","friction":false,"questionProgress":0,"answersList":[],"becameNowAt":null})");
-}
-}  // namespace
-
 TEST(AttentionTask, NewTasksHaveFreshIdsAndWholeSecondTimes) {
   ManualClock clock(ManualClock::defaultStart() + toDuration(0.75));
   const auto a = AttentionTask::makeNow("write the letter", clock);
@@ -51,7 +43,9 @@ TEST(Store, UndecodableTasksReadAsNoneAndStayInPlace) {
   MemoryDefaults defaults;
   Store store(defaults);
 
-  auto task = fullTask();
+  const auto task = json::parse(R"({"id":"A1","textContent":"write the letter",
+    "timestampPushed":"2025-01-02T03:04:05Z","area":"Personal","tags":["x"],"shape":"craft",
+    "est":"","friction":false,"questionProgress":0,"answersList":[],"becameNowAt":null})");
   defaults.set(Store::kTheNowTaskKey, task.dump());
   ASSERT_TRUE(store.theNow().has_value()) << "a null optional decodes as absent";
   EXPECT_EQ(store.theNow()->becameNowAt, std::nullopt);

@@ -4,7 +4,6 @@
 
 #include <cmath>
 
-#include "look/Motion.h"
 #include "look/ThemeManager.h"
 #include "support/CountingDefaults.h"
 
@@ -33,12 +32,6 @@ TEST(TervaneTint, ColoursAreFractionsOf255AndHoverSurfacesMixOverTheBackground) 
   const Color bottom = Color::rgb255(0, 0, 255).withOpacity(0.5);
   EXPECT_EQ(composite(top, bottom, 1), Color::rgb255(255, 0, 0));
   EXPECT_EQ(composite(top, bottom, 0), Color::rgb255(0, 0, 255));
-}
-
-TEST(TMacMotion, RowDelaysStaggerBy22MillisecondsUpTo260) {
-  EXPECT_DOUBLE_EQ(TMacMotion::delay(0), 0);
-  EXPECT_DOUBLE_EQ(TMacMotion::delay(3), 0.066);
-  EXPECT_DOUBLE_EQ(TMacMotion::delay(20), 0.26);
 }
 
 using testing::CountingDefaults;

@@ -16,7 +16,6 @@ using WindowIds = std::vector<std::int64_t>;
 const SeedRule kRule = SeedRule::defaultRule();
 const std::string kMinutes = "You had not used them in the last 20 minutes.";
 const std::string kWanted = "They are not part of what you are doing right now.";
-const std::string kClear = "There was nothing to hide. Your screen was already clear.";
 const std::string kMemory = " Some of that is what you told me last time.";
 
 AppFacts app(std::string id, std::optional<double> age, bool front = false, bool canHide = true) {
@@ -87,7 +86,8 @@ TEST(StagePlanner, RecencyRuleWithoutAWantedSet) {
   plan = StagePlanner::plan({app("never", std::nullopt)}, huge, 0, {}, std::nullopt, {});
   EXPECT_EQ(ids(plan.stowed), (Ids{"never"}));
   plan = StagePlanner::plan({app("a", 1)}, kRule, 0, {{"b", R::keep}}, std::nullopt, {});
-  EXPECT_EQ(plan.because, kClear) << "memory unused when the app was not remembered";
+  EXPECT_EQ(plan.because, "There was nothing to hide. Your screen was already clear.")
+      << "memory unused when the app was not remembered";
 }
 
 TEST(StagePlanner, BrowsersFallToRecencyUnlessWanted) {

@@ -16,7 +16,6 @@ using testing::readText;
 using testing::TempDir;
 using testing::writeText;
 using Files = std::vector<std::string>;
-using nlohmann::json;
 
 static TabFacts tab(std::string title, std::string url, bool active = false) {
   return TabFacts{std::move(title), std::move(url), active};
@@ -98,29 +97,11 @@ TEST(BrowserKind, IdentifiersAndRawNamesMatchExactly) {
   }
 }
 
-TEST(StageSnapshot, WrongShapesFailToDecodeWithoutCrashing) {
-  for (
-      const char* text :
-      {"{}", "[]", "null", "42", R"({"takenAt":"t","actionText":"a","stowed":{},"kept":[]})",
-       R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[{"id":"x","kind":"folder","name":"n"}]})",
-       R"({"takenAt":"t","actionText":1,"stowed":[],"kept":[]})",
-       R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[{"id":"x","kind":"window","name":"n","tabCount":1.5}]})",
-       R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[],"guardEvents":[{"itemId":"x","name":"n","letThrough":true}]})",
-       R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[],"mark":{"bundleId":"x"}})",
-       R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[],"parkedAt":false})"}) {
-    EXPECT_FALSE(decodeStageSnapshot(json::parse(text)).has_value()) << text;
-  }
-}
-
 TEST(GuardEvent, NeedsAllFourKeysAndIsIdentifiedByItemAndTime) {
   ManualClock clock;
   const auto first = GuardEvent::make("com.example.Mail", "Mail", false, clock);
   EXPECT_EQ(first, (GuardEvent{"com.example.Mail", "Mail", false, "2025-01-02T03:04:05Z"}));
   EXPECT_EQ(first.id(), "com.example.Mail@2025-01-02T03:04:05Z");
-  clock.advance(60);
-  EXPECT_NE(GuardEvent::make("com.example.Mail", "Mail", false, clock).id(), first.id());
-
-  EXPECT_EQ(decodeGuardEvent(toJson(first)), first);
   for (const char* key : {"itemId", "name", "letThrough", "at"}) {
     auto missing = toJson(first);
     missing.erase(key);
@@ -206,10 +187,20 @@ TEST(StageJournal, WritesSortedPrettyJsonWithoutAbsentKeysAndReadsAnyLayout) {
   EXPECT_FALSE(lenient->parkedAt.has_value());
 }
 
+// Each wrong shape fails to decode without crashing; a folder in the journal's place is
+// no stage either, and closing it fails.
 TEST(StageJournal, AnUndecodableJournalIsNoStageAndIsLeftUntouched) {
   for (const std::string content :
-       {"{}", "not json", R"({"takenAt":1,"actionText":"x","stowed":[],"kept":[]})",
-        R"({"takenAt":"t","actionText":"x","stowed":[{"id":"a"}],"kept":[]})"}) {
+       {"{}", "not json", "[]", "null", "42",
+        R"({"takenAt":1,"actionText":"x","stowed":[],"kept":[]})",
+        R"({"takenAt":"t","actionText":1,"stowed":[],"kept":[]})",
+        R"({"takenAt":"t","actionText":"x","stowed":[{"id":"a"}],"kept":[]})",
+        R"({"takenAt":"t","actionText":"a","stowed":{},"kept":[]})",
+        R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[{"id":"x","kind":"folder","name":"n"}]})",
+        R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[{"id":"x","kind":"window","name":"n","tabCount":1.5}]})",
+        R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[],"guardEvents":[{"itemId":"x","name":"n","letThrough":true}]})",
+        R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[],"mark":{"bundleId":"x"}})",
+        R"({"takenAt":"t","actionText":"a","stowed":[],"kept":[],"parkedAt":false})"}) {
     TempDir dir;
     StageJournal journal(dir.path());
     writeText(journal.fileURL(), content);
@@ -220,6 +211,7 @@ TEST(StageJournal, AnUndecodableJournalIsNoStageAndIsLeftUntouched) {
   StageJournal journal(dir.path());
   std::filesystem::create_directory(journal.fileURL());
   EXPECT_EQ(journal.open(), std::nullopt);
+  EXPECT_FALSE(journal.close().ok());
   EXPECT_TRUE(std::filesystem::is_directory(journal.fileURL()));
 
   TempDir big;
@@ -233,28 +225,20 @@ TEST(StageJournal, AnUndecodableJournalIsNoStageAndIsLeftUntouched) {
 }
 
 // A failed write is the session tests' business (the stage it would have journalled does
-// not open); here, a close that fails says so.
+// not open); here, a close whose removal cannot be made durable says so.
 TEST(StageJournal, AFailedCloseSaysSo) {
   TempDir dir;
   ASSERT_TRUE(StageJournal(dir.path()).write(fullSnapshot()).ok());
   AtomicWriteOptions folderNotSynced{.inject = [](AtomicWriteStep s) {
     return s == AtomicWriteStep::syncFolder ? std::optional<int>(EIO) : std::nullopt;
   }};
-  // The file goes, but its removal cannot be made durable.
   EXPECT_FALSE(StageJournal(dir.path(), folderNotSynced).close().ok());
-
-  TempDir other;
-  StageJournal journal(other.path());
-  std::filesystem::create_directory(journal.fileURL());
-  EXPECT_FALSE(journal.close().ok());
-  EXPECT_TRUE(std::filesystem::is_directory(journal.fileURL()));
 }
 
 TEST(StageJournalFolder, FollowsXdgStateHomeElseHome) {
   auto env = [](std::map<std::string, std::string> vars) -> EnvironmentLookup {
-    return [vars](const std::string& name) -> std::optional<std::string> {
-      if (auto it = vars.find(name); it != vars.end()) return it->second;
-      return std::nullopt;
+    return [vars](const std::string& name) {
+      return vars.contains(name) ? std::optional(vars.at(name)) : std::nullopt;
     };
   };
   using P = std::filesystem::path;
