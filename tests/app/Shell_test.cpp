@@ -1,12 +1,16 @@
 // The application shell on the simulated desktop: launch order, recovery, the four
-// shortcuts' actions, the panels' lifetimes and quitting.
+// shortcuts' actions, the panels' lifetimes and quitting; and the desktop notification
+// over a private dbus-daemon with a stand-in service.
 #include <QApplication>
+#include <QDBusConnection>
 #include <QMenu>
+#include <QProcess>
 #include <QTest>
 #include <QTextEdit>
 #include <QToolTip>
 
 #include "app/shell/AppDelegate.h"
+#include "app/shell/DesktopNotifier.h"
 #include "sim/SimPlatform.h"
 #include "support/CardFixture.h"
 
@@ -192,7 +196,7 @@ TEST_F(ShellTest, ShortcutsActOnTheModelOrOpenTheCard) {
   EXPECT_FALSE(model().now());
 }
 
-TEST_F(ShellTest, TheCapturePanelIsShownOnceAndClosesWhenItLosesTheKeyboard) {
+TEST_F(ShellTest, TheCapturePanelIsShownOnceHelpIsReplacedAndPanelsMoveByTheirBackground) {
   launch();
   press("capture");
   QWidget* panel = delegate->capturePanel().panel();
@@ -215,8 +219,21 @@ TEST_F(ShellTest, TheCapturePanelIsShownOnceAndClosesWhenItLosesTheKeyboard) {
   QPointer<QWidget> first = delegate->helpPanel().panel();
   delegate->showHelp();
   settle();
-  EXPECT_NE(delegate->helpPanel().panel(), nullptr);
   EXPECT_TRUE(first.isNull());
+
+  // The walk-through and help move when dragged by their background.
+  for (QWidget* panel : {delegate->welcomePanel().panel(), delegate->helpPanel().panel()}) {
+    ASSERT_NE(panel, nullptr);
+    const QPoint before = panel->pos();
+    // A corner of the backdrop, where no control sits.
+    QWidget* under = panel->childAt(6, 6);
+    ASSERT_NE(under, nullptr);
+    const QPoint at = under->mapFrom(panel, QPoint(6, 6));
+    QTest::mousePress(under, Qt::LeftButton, {}, at);
+    QTest::mouseMove(under, at + QPoint(40, 30));
+    QTest::mouseRelease(under, Qt::LeftButton, {}, at + QPoint(40, 30));
+    EXPECT_EQ(panel->pos(), before + QPoint(40, 30)) << panel->metaObject()->className();
+  }
 }
 
 TEST_F(ShellTest, WithoutATrayTheWayToTheCardIsSaidOnceWhenTheTrayGoes) {
@@ -265,23 +282,48 @@ TEST_F(ShellTest, WithoutATrayOrNotificationsTheWalkThroughsLastScreenSaysIt) {
   EXPECT_EQ(delegate->welcomePanel().panel(), nullptr);
 }
 
-TEST_F(ShellTest, TheWalkThroughAndHelpMoveWhenDraggedByTheirBackground) {
-  launch();
-  delegate->showHelp();
-  settle();
-  for (QWidget* panel : {delegate->welcomePanel().panel(), delegate->helpPanel().panel()}) {
-    ASSERT_NE(panel, nullptr);
-    const QPoint before = panel->pos();
-    // A corner of the backdrop, where no control sits.
-    QWidget* under = panel->childAt(6, 6);
-    ASSERT_NE(under, nullptr);
-    const QPoint at = under->mapFrom(panel, QPoint(6, 6));
-    QTest::mousePress(under, Qt::LeftButton, {}, at);
-    QTest::mouseMove(under, at + QPoint(40, 30));
-    QTest::mouseRelease(under, Qt::LeftButton, {}, at + QPoint(40, 30));
-    EXPECT_EQ(panel->pos(), before + QPoint(40, 30)) << panel->metaObject()->className();
+class FakeNotifications final : public QObject {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+ public:
+  QStringList seen;
+
+ public Q_SLOTS:
+  uint Notify(const QString& app, uint, const QString&, const QString& summary, const QString& body,
+              const QStringList&, const QVariantMap&, int) {
+    seen << app + " | " + summary + " | " + body;
+    return static_cast<uint>(seen.size());
   }
+};
+
+TEST(DesktopNotifier, ReachesTheServiceOnTheBusAndSaysWhenThereIsNone) {
+  QProcess daemon;
+  daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+  ASSERT_TRUE(daemon.waitForStarted(10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return daemon.canReadLine(); }, 10000));
+  const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+
+  QDBusConnection app = QDBusConnection::connectToBus(address, "app");
+  ASSERT_TRUE(app.isConnected());
+  EXPECT_FALSE(DesktopNotifier::notify(app, "Tervane Now", "x"));
+
+  FakeNotifications service;
+  QDBusConnection host = QDBusConnection::connectToBus(address, "host");
+  ASSERT_TRUE(host.registerObject("/org/freedesktop/Notifications", &service,
+                                  QDBusConnection::ExportAllSlots));
+  ASSERT_TRUE(host.registerService(QString::fromLatin1(DesktopNotifier::kService)));
+  EXPECT_TRUE(DesktopNotifier::notify(app, "Tervane Now", "Press Ctrl+Alt+Super+N"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !service.seen.isEmpty(); }, 10000));
+  EXPECT_EQ(service.seen, QStringList{"Tervane Now | Tervane Now | Press Ctrl+Alt+Super+N"});
+
+  QDBusConnection::disconnectFromBus("host");
+  QDBusConnection::disconnectFromBus("app");
+  daemon.terminate();
+  daemon.waitForFinished(10000);
 }
 
 }  // namespace
 }  // namespace tervane::testing
+
+#include "Shell_test.moc"
