@@ -7,6 +7,7 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <tuple>
 
 #include "surfaces/AppleScriptRunner.h"
 #include "surfaces/AutomationPermission.h"
@@ -21,36 +22,31 @@ using Gate = std::latch;
 using R = ReplyDescriptor;
 using Auth = BrowserAuthorization;
 
-// Records every call, and holds each call at the gate when one is set.
+// Records every call and takes its answer under one lock, then holds the call at `gate` if
+// the test has set one. The test sets the public members only while no call runs.
 template <typename Call>
 class CallRecorder {
  public:
-  void holdAt(std::shared_ptr<Gate> gate) {
-    std::lock_guard guard(mutex_);
-    gate_ = std::move(gate);
-  }
   std::vector<Call> calls() const {
     std::lock_guard guard(mutex_);
     return calls_;
   }
+  std::shared_ptr<Gate> gate;
 
  protected:
-  // Records `call` and takes `answer()` under the lock, then waits at the gate, if any.
   template <typename Answer>
   auto record(Call call, Answer answer) {
     std::unique_lock lock(mutex_);
     calls_.push_back(std::move(call));
     auto result = answer();
-    const auto gate = gate_;
     lock.unlock();
     if (gate) gate->wait();
     return result;
   }
-  mutable std::mutex mutex_;
 
  private:
+  mutable std::mutex mutex_;
   std::vector<Call> calls_;
-  std::shared_ptr<Gate> gate_;
 };
 
 // Records the scripts; answers the queued outcomes in order, then missing.
@@ -58,61 +54,36 @@ class FakeScriptExecutor final : public ScriptExecutor, public CallRecorder<std:
  public:
   ScriptOutcome execute(const std::string& script) override {
     return record(script, [&]() -> ScriptOutcome {
-      if (answers_.empty()) return ReplyDescriptor();
-      auto answer = answers_.front();
-      answers_.pop_front();
+      if (answers.empty()) return ReplyDescriptor();
+      auto answer = answers.front();
+      answers.pop_front();
       return answer;
     });
   }
-  void answer(ScriptOutcome outcome) {
-    std::lock_guard guard(mutex_);
-    answers_.push_back(std::move(outcome));
-  }
-
- private:
-  std::deque<ScriptOutcome> answers_;
+  std::deque<ScriptOutcome> answers;
 };
 
-struct PermissionQuery {
-  std::string bundleId;
-  bool askUserIfNeeded;
-  std::optional<std::string> laneLabel;  // the lane worker it ran on, if any
-  bool operator==(const PermissionQuery&) const = default;
-};
+// The bundle id, whether the person may be asked, and the lane worker the query ran on.
+using PermissionQuery = std::tuple<std::string, bool, std::optional<std::string>>;
 
-// The platform's permission hook; identifiers without a status set answer 0 (allowed).
+// The platform's permission hook; identifiers without a status answer 0 (allowed).
 class FakeAutomationPermission final : public AutomationPermission,
                                        public CallRecorder<PermissionQuery> {
  public:
-  std::vector<std::string> runningApplicationIds() override {
-    std::lock_guard guard(mutex_);
-    return running_;
-  }
+  std::vector<std::string> runningApplicationIds() override { return running; }
   std::optional<int> automationStatus(const std::string& bundleId, bool askUserIfNeeded) override {
     return record({bundleId, askUserIfNeeded, AppleEventLane::currentQueueLabel()}, [&] {
-      const auto it = statuses_.find(bundleId);
-      return it == statuses_.end() ? std::optional<int>(0) : it->second;
+      const auto it = statuses.find(bundleId);
+      return it == statuses.end() ? std::optional<int>(0) : it->second;
     });
   }
-  void setRunning(std::vector<std::string> ids) {
-    std::lock_guard guard(mutex_);
-    running_ = std::move(ids);
-  }
-  void setStatus(const std::string& bundleId, std::optional<int> status) {
-    std::lock_guard guard(mutex_);
-    statuses_[bundleId] = status;
-  }
-
- private:
-  std::vector<std::string> running_;
-  std::map<std::string, std::optional<int>> statuses_;
+  std::vector<std::string> running = {"com.google.Chrome", "com.apple.Safari"};
+  std::map<std::string, std::optional<int>> statuses;
 };
 
 // Runner, permission and the surface made of both, on one lane, with the platform's
 // script executor and permission hook faked; each test suite below names its part.
 struct BrowserControlTest : ::testing::Test {
-  BrowserControlTest() { platform->setRunning({"com.google.Chrome", "com.apple.Safari"}); }
-
   BrowserSurface surfaceWithPermissionBudget(double seconds) {
     return BrowserSurface(std::make_shared<AppleScriptRunner>(lane, executor),
                           std::make_shared<BrowserPermission>(lane, platform, seconds));
@@ -136,7 +107,7 @@ TEST_F(BrowserSurfaceTest, WindowsSendsTheAdaptersReadScriptAndReadsOnlyAReplyTh
                             list({R::string("Mail"), R::string("News")}),
                             list({R::string("https://mail.example.com/"), R::string("")}),
                             list({R::boolean(false), R::boolean(true)})};
-  executor->answer(R::list(six));
+  executor->answers.push_back(R::list(six));
   const std::vector<TabFacts> tabs = {{"Mail", "https://mail.example.com/", false},
                                       {"News", "", true}};
   EXPECT_EQ(surface.windows(BrowserKind::safari).value(),
@@ -154,17 +125,17 @@ TEST_F(BrowserSurfaceTest, WindowsSendsTheAdaptersReadScriptAndReadsOnlyAReplyTh
 
 TEST_F(BrowserSurfaceTest, WindowsFailsByTheAuthorizationWithoutSendingAScript) {
   EXPECT_EQ(surface.windows(BrowserKind::edge).error(), AppleScriptError::notRunning());
-  platform->setStatus("com.google.Chrome", -1743);
+  platform->statuses["com.google.Chrome"] = -1743;
   EXPECT_EQ(surface.windows(BrowserKind::chrome).error(), AppleScriptError::notPermitted());
-  platform->setStatus("com.google.Chrome", -1744);
+  platform->statuses["com.google.Chrome"] = -1744;
   EXPECT_EQ(surface.windows(BrowserKind::chrome).error(), AppleScriptError::notPermitted());
-  platform->setStatus("com.google.Chrome", -50);
+  platform->statuses["com.google.Chrome"] = -50;
   EXPECT_EQ(surface.windows(BrowserKind::chrome).error(),
             AppleScriptError::failed(-50, "authorization unknown"));
   EXPECT_TRUE(executor->calls().empty());
 
   auto gate = std::make_shared<Gate>(1);
-  platform->holdAt(gate);
+  platform->gate = gate;
   auto impatient = surfaceWithPermissionBudget(0.02);
   EXPECT_EQ(impatient.windows(BrowserKind::chrome).error(), AppleScriptError::busy());
   gate->count_down();
@@ -176,11 +147,11 @@ TEST_F(BrowserSurfaceTest, MovesSendTheirScriptOnlyWhenAllowed) {
   EXPECT_EQ(surface.minimize({}, BrowserKind::chrome).value(), 0);
   EXPECT_TRUE(platform->calls().empty());  // not even the permission query
 
-  executor->answer(R::integer(2));
+  executor->answers.push_back(R::integer(2));
   EXPECT_EQ(surface.minimize({12, 40}, BrowserKind::chrome).value(), 2);
-  executor->answer(R::integer(1));
+  executor->answers.push_back(R::integer(1));
   EXPECT_EQ(surface.restore({12}, BrowserKind::chrome).value(), 1);
-  executor->answer(ScriptFailure{false, -1728, "no such window"});
+  executor->answers.push_back(ScriptFailure{false, -1728, "no such window"});
   EXPECT_EQ(surface.focus(12, 3, BrowserKind::safari).error(), AppleScriptError::staleReference());
   const ChromiumAdapter chrome(BrowserKind::chrome);
   EXPECT_EQ(executor->calls(),
@@ -190,9 +161,9 @@ TEST_F(BrowserSurfaceTest, MovesSendTheirScriptOnlyWhenAllowed) {
 
   // Not running, refused, or unknown: the moves all answer notPermitted.
   EXPECT_EQ(surface.minimize({1}, BrowserKind::brave).error(), AppleScriptError::notPermitted());
-  platform->setStatus("com.google.Chrome", -1744);
+  platform->statuses["com.google.Chrome"] = -1744;
   EXPECT_EQ(surface.restore({1}, BrowserKind::chrome).error(), AppleScriptError::notPermitted());
-  platform->setStatus("com.apple.Safari", 99);
+  platform->statuses["com.apple.Safari"] = 99;
   EXPECT_EQ(surface.focus(1, 1, BrowserKind::safari).error(), AppleScriptError::notPermitted());
   EXPECT_EQ(executor->calls().size(), 3u);
 }
@@ -200,7 +171,7 @@ TEST_F(BrowserSurfaceTest, MovesSendTheirScriptOnlyWhenAllowed) {
 TEST_F(AppleScriptRunnerTest, GivesTheReplyOrTheMappedFailure) {
   AppleScriptRunner runner(lane, executor);
   const auto reply = R::list({R::integer(3)});
-  executor->answer(reply);
+  executor->answers.push_back(reply);
   EXPECT_EQ(runner.run("return {3}", BrowserKind::chrome).value(), reply);
   EXPECT_EQ(executor->calls(), std::vector<std::string>{"return {3}"});
 
@@ -216,7 +187,7 @@ TEST_F(AppleScriptRunnerTest, GivesTheReplyOrTheMappedFailure) {
       {{false, -609, "invalid connection"}, AppleScriptError::notRunning()},
   };
   for (const auto& [failure, error] : failures) {
-    executor->answer(failure);
+    executor->answers.push_back(failure);
     EXPECT_EQ(runner.run("x", BrowserKind::safari).error(), error) << failure.number.value_or(0);
   }
   EXPECT_NE(AppleScriptError::failed(1, "a"), AppleScriptError::failed(1, "b"));
@@ -224,7 +195,7 @@ TEST_F(AppleScriptRunnerTest, GivesTheReplyOrTheMappedFailure) {
 
   // A script that hangs releases the caller as busy.
   auto gate = std::make_shared<Gate>(1);
-  executor->holdAt(gate);
+  executor->gate = gate;
   EXPECT_EQ(AppleScriptRunner(lane, executor, 0.02).run("w", BrowserKind::brave).error(),
             AppleScriptError::busy());
   gate->count_down();
@@ -232,13 +203,13 @@ TEST_F(AppleScriptRunnerTest, GivesTheReplyOrTheMappedFailure) {
 }
 
 TEST_F(BrowserPermissionTest, StatusMapsThePlatformAnswerOnTheBrowsersLane) {
-  platform->setRunning({"com.google.Chrome"});
+  platform->running = {"com.google.Chrome"};
   const std::vector<std::pair<std::optional<int>, Auth>> table = {
       {0, Auth::allowed()},       {-1743, Auth::denied()},         {-1744, Auth::needsConsent()},
       {-600, Auth::notRunning()}, {-10000, Auth::unknown(-10000)}, {std::nullopt, Auth::unknown(0)},
   };
   for (const auto& [status, expected] : table) {
-    platform->setStatus("com.google.Chrome", status);
+    platform->statuses["com.google.Chrome"] = status;
     EXPECT_EQ(permission.status(BrowserKind::chrome), expected);
   }
   EXPECT_EQ(platform->calls(),
@@ -251,15 +222,15 @@ TEST_F(BrowserPermissionTest, StatusMapsThePlatformAnswerOnTheBrowsersLane) {
 // Running browsers are listed in their fixed order; one that is not running is never
 // queried, and consent is asked on the calling thread.
 TEST_F(BrowserPermissionTest, ConsentIsAskedOnTheCallingThread) {
-  platform->setRunning({"com.microsoft.edgemac", "org.example.editor", "com.apple.Safari",
-                        "com.google.Chrome", "com.google.Chrome.canary"});
+  platform->running = {"com.microsoft.edgemac", "org.example.editor", "com.apple.Safari",
+                       "com.google.Chrome", "com.google.Chrome.canary"};
   EXPECT_EQ(
       permission.presence().running(),
       (std::vector<BrowserKind>{BrowserKind::chrome, BrowserKind::safari, BrowserKind::edge}));
   EXPECT_EQ(permission.requestConsent(BrowserKind::brave), Auth::notRunning());
   EXPECT_TRUE(platform->calls().empty());
 
-  platform->setStatus("com.apple.Safari", -1743);
+  platform->statuses["com.apple.Safari"] = -1743;
   EXPECT_EQ(permission.requestConsent(BrowserKind::safari), Auth::denied());
   EXPECT_EQ(platform->calls(),
             (std::vector<PermissionQuery>{{"com.apple.Safari", true, std::nullopt}}));
