@@ -2,7 +2,6 @@
 // permission check. Every wait the lane makes is recorded with its budget and thread; the
 // held browser's scripts run out at once. What is asserted is each wait's limit, never a
 // duration.
-#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -54,9 +53,7 @@ class HungBrowser : public ModelFixture {
     };
     auto made = sim::SimPlatform::fromJson(kTwoBrowserDesktop, clock, std::move(budgets));
     ASSERT_TRUE(made.ok()) << made.error().message;
-    platform = made.value();
-    desktop = platform->desktop();
-    build(platform, platform->monitor(), nullptr);
+    build(made.value());
   }
 
   void hang(BrowserKind kind) {
@@ -172,49 +169,30 @@ TEST_F(HungBrowser, QuittingWaitsForEachHungBrowserOnItsOwnNeverForTheirSum) {
   EXPECT_FALSE(onDisk().has_value());
 }
 
-// The manual queue, with a way for the test thread, the main one, to sleep until something
-// is posted.
-class WakingMainQueue final : public MainQueue {
+// The main queue as a real run loop on the test thread, run until a condition holds after
+// a piece of work.
+class RunUntilQueue final : public MainQueue {
  public:
-  explicit WakingMainQueue(ManualClock& clock) : inner_(clock) {}
-  void post(std::function<void()> fn) override {
-    inner_.post(std::move(fn));
-    wake();
-  }
+  explicit RunUntilQueue(const Clock& clock) : loop_(clock) {}
+  void post(std::function<void()> fn) override { loop_.post(checked(std::move(fn))); }
   void postAfter(double seconds, std::function<void()> fn) override {
-    inner_.postAfter(seconds, std::move(fn));
-    wake();
+    loop_.postAfter(seconds, checked(std::move(fn)));
   }
-  bool isMainThread() const override { return inner_.isMainThread(); }
-
-  // Runs until `done`; when nothing has been posted, sleeps until something is.
-  template <class Done>
-  void runUntil(Done&& done) {
-    while (!done()) {
-      std::uint64_t seen = 0;
-      {
-        std::lock_guard guard(mutex_);
-        seen = posts_;
-      }
-      if (inner_.drain() > 0) continue;
-      std::unique_lock lock(mutex_);
-      posted_.wait(lock, [&] { return posts_ != seen; });
-    }
+  bool isMainThread() const override { return loop_.isMainThread(); }
+  void runUntil(std::function<bool()> done) {
+    done_ = std::move(done);
+    if (!done_()) loop_.run();
   }
 
  private:
-  void wake() {
-    {
-      std::lock_guard guard(mutex_);
-      ++posts_;
-    }
-    posted_.notify_all();
+  std::function<void()> checked(std::function<void()> fn) {
+    return [this, fn = std::move(fn)] {
+      fn();
+      if (done_()) loop_.quit();
+    };
   }
-
-  ManualMainQueue inner_;
-  std::mutex mutex_;
-  std::condition_variable posted_;
-  std::uint64_t posts_ = 0;
+  RunLoopMainQueue loop_;
+  std::function<bool()> done_ = [] { return false; };
 };
 
 // The model with its background work on real threads, as the application runs it: a
@@ -227,15 +205,13 @@ class OnRealThreads : public ModelFixture {
   void SetUp() override {
     modelMain = waking;
     modelOffMain = std::make_shared<DetachedRunner>(waking);
-    platform = sim::SimPlatform::fromJson(kTwoBrowserDesktop, clock, sim::SimBudgets()).value();
-    desktop = platform->desktop();
-    build(platform, platform->monitor(), nullptr);
+    build(sim::SimPlatform::fromJson(kTwoBrowserDesktop, clock).value());
   }
   bool minimized(BrowserKind kind, std::size_t window) const {
     return platform->browser(kind)->state().windows[window].minimized;
   }
 
-  std::shared_ptr<WakingMainQueue> waking = std::make_shared<WakingMainQueue>(*clock);
+  std::shared_ptr<RunUntilQueue> waking = std::make_shared<RunUntilQueue>(*clock);
 };
 
 TEST_F(OnRealThreads, AStageWithBothBrowsersIsMadeAndUndone) {

@@ -23,34 +23,21 @@ class FakeBrowsers final : public BrowserSurfacing {
     friend bool operator==(const Move&, const Move&) = default;
   };
 
-  void setRunning(std::vector<BrowserKind> kinds) {
-    locked([&] { running_ = kinds; });
-  }
+  void setRunning(std::vector<BrowserKind> kinds) { locked([&] { running_ = kinds; }); }
   void setAuthorization(BrowserKind kind, BrowserAuthorization a) {
     locked([&] { browsers_[kind].authorization = a; });
   }
-  void setWindows(BrowserKind kind, std::vector<WindowFacts> windows) {
-    locked([&] {
-      browsers_[kind].windows = windows;
-      browsers_[kind].failure.reset();
-    });
+  void setWindows(BrowserKind kind, std::vector<WindowFacts> w) {
+    locked([&] { browsers_[kind].windows = w; });
   }
-  void setWindowsOnly(std::vector<BrowserKind> kinds) {
-    locked([&] { windowsOnly_ = kinds; });
-  }
-  void failReads(BrowserKind kind, AppleScriptError error) {
-    locked([&] { browsers_[kind].failure = error; });
+  void setWindowsOnly(std::vector<BrowserKind> kinds) { locked([&] { windowsOnly_ = kinds; }); }
+  void failReads(BrowserKind kind, AppleScriptError e) {
+    locked([&] { browsers_[kind].failure = e; });
   }
 
-  std::vector<Move> moves() const {
-    return locked([&] { return moves_; });
-  }
-  int reads(BrowserKind kind) {
-    return locked([&] { return browsers_[kind].reads; });
-  }
-  int consentRequests() const {
-    return locked([&] { return consentRequests_; });
-  }
+  std::vector<Move> moves() const { return locked([&] { return moves_; }); }
+  int reads(BrowserKind kind) { return locked([&] { return browsers_[kind].reads; }); }
+  int consentRequests() const { return locked([&] { return consentRequests_; }); }
   // The windows as the fake now holds them, after the moves it was asked for.
   std::vector<WindowFacts> windowsNow(BrowserKind kind) {
     return locked([&] { return browsers_[kind].windows; });
@@ -59,9 +46,7 @@ class FakeBrowsers final : public BrowserSurfacing {
   bool seesWindowsOnly(BrowserKind kind) override {
     return locked([&] { return std::count(windowsOnly_.begin(), windowsOnly_.end(), kind) > 0; });
   }
-  std::vector<BrowserKind> runningBrowsers() override {
-    return locked([&] { return running_; });
-  }
+  std::vector<BrowserKind> runningBrowsers() override { return locked([&] { return running_; }); }
   BrowserAuthorization authorization(BrowserKind kind) override {
     return locked([&] { return browsers_[kind].authorization; });
   }

@@ -45,22 +45,22 @@ class ModelFixture : public ::testing::Test {
  protected:
   // Builds the model over the desktop, with the fake browsers; call after arranging them.
   void build() {
-    platform = std::make_shared<sim::SimPlatform>(
-        desktop, clock, std::map<BrowserKind, std::shared_ptr<SimulatedBrowser>>(),
-        sim::SimBudgets());
-    monitor = platform->monitor();
-    build(platform, monitor, browsers);
+    build(std::make_shared<sim::SimPlatform>(
+              desktop, clock, std::map<BrowserKind, std::shared_ptr<SimulatedBrowser>>(),
+              sim::SimBudgets()),
+          browsers);
   }
 
   // Builds the model over another platform; a null browser surface is the platform's own.
-  void build(std::shared_ptr<PlatformFactory> platform, std::shared_ptr<GuardObserving> watcher,
-             std::shared_ptr<BrowserSurfacing> browserSurface) {
+  void build(std::shared_ptr<sim::SimPlatform> p, std::shared_ptr<BrowserSurfacing> surface = {}) {
+    platform = std::move(p);
+    desktop = platform->desktop();
+    monitor = platform->monitor();
     journal = std::make_shared<StageJournal>(dir / "state", journalOptions);
     memory = std::make_shared<StageMemory>(*standard);
     store = std::make_shared<Store>(*shared);
-    model = MacNowModel::make({modelMain, clock, std::move(platform), standard, store, journal,
-                               memory, std::move(watcher), modelOffMain, picker, nullptr,
-                               std::move(browserSurface), shield});
+    model = MacNowModel::make({modelMain, clock, platform, standard, store, journal, memory,
+                               monitor, modelOffMain, picker, nullptr, std::move(surface), shield});
   }
 
   void addApp(const std::string& id, std::optional<double> age, bool front = false,
