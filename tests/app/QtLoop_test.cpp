@@ -1,22 +1,25 @@
-// The main queue, off-main runner and fd watcher over Qt's event loop. A guard timer
-// ends a loop that would otherwise hang, and the test fails.
-#include <gtest/gtest.h>
-
+// The main queue, off-main runner and fd watcher over Qt's event loop (a guard timer
+// ends a loop that would otherwise hang, and the test fails); the look's motions as
+// curves and as animations driven by the animation clock.
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
+#include <cmath>
 #include <set>
 #include <thread>
 #include <vector>
 
+#include "app/paint/AnimatedValue.h"
+#include "app/paint/MotionCurve.h"
 #include "app/qt/FdWatcher.h"
 #include "app/qt/QtMainQueue.h"
 #include "app/qt/QtOffMainRunner.h"
+#include "support/QtTestApp.h"
 
-namespace tervane {
+namespace tervane::testing {
 namespace {
 
 // Runs the loop until `loop.quit()`; false when the guard had to end it.
@@ -33,7 +36,7 @@ bool runUntilQuit(QEventLoop& loop) {
   return !guarded;
 }
 
-TEST(QtMainQueue, RunsPostedWorkOnTheMainThreadInOrderAndTimersLater) {
+TEST(QtMainQueue, RunsPostedWorkOnTheMainThreadInOrderAndTimersLaterAndDropsItWhenGone) {
   auto queue = std::make_shared<QtMainQueue>();
   EXPECT_TRUE(queue->isMainThread());
   QEventLoop loop;
@@ -63,15 +66,14 @@ TEST(QtMainQueue, RunsPostedWorkOnTheMainThreadInOrderAndTimersLater) {
   // Two real timers from two threads: their order is the clock's, not ours to assert.
   EXPECT_EQ(std::set<std::string>(ran.begin() + 2, ran.end()),
             (std::set<std::string>{"timer", "worker timer"}));
-}
 
-TEST(QtMainQueue, DropsWorkPostedBeforeItWasDestroyed) {
-  bool ran = false;
-  auto queue = std::make_unique<QtMainQueue>();
-  queue->post([&] { ran = true; });
-  queue.reset();
+  // Work posted to a queue destroyed before the loop came round is dropped.
+  bool ranLate = false;
+  auto gone = std::make_unique<QtMainQueue>();
+  gone->post([&] { ranLate = true; });
+  gone.reset();
   QCoreApplication::processEvents();
-  EXPECT_FALSE(ran);
+  EXPECT_FALSE(ranLate);
 }
 
 TEST(QtOffMainRunner, RunsWorkOffTheMainThreadAndTheCompletionOnIt) {
@@ -98,7 +100,7 @@ struct Pipe {
   int fds[2] = {-1, -1};
 };
 
-TEST(FdWatcher, DispatchesWhenTheDescriptorIsReadableAndNotWhileDisabled) {
+TEST(FdWatcher, DispatchesWhenReadableAndNotWhileDisabledAndHandlesEventsQueuedBeforeTheLoopSleeps) {
   Pipe pipe;
   int dispatched = 0;
   QEventLoop loop;
@@ -115,15 +117,12 @@ TEST(FdWatcher, DispatchesWhenTheDescriptorIsReadableAndNotWhileDisabled) {
   watcher.setEnabled(true);
   ASSERT_TRUE(runUntilQuit(loop));
   EXPECT_EQ(dispatched, 1);
-}
 
-TEST(FdWatcher, HandlesEventsAlreadyQueuedBeforeTheLoopSleeps) {
   // A connection library has read an event into its own queue; the socket holds nothing.
-  Pipe pipe;
+  Pipe empty;
   int queued = 1;
-  QEventLoop loop;
-  FdWatcher watcher(
-      pipe.fds[0], [] { ADD_FAILURE() << "nothing was written"; },
+  FdWatcher queueing(
+      empty.fds[0], [] { ADD_FAILURE() << "nothing was written"; },
       [&] {
         if (queued > 0) --queued;
         loop.quit();
@@ -132,5 +131,72 @@ TEST(FdWatcher, HandlesEventsAlreadyQueuedBeforeTheLoopSleeps) {
   EXPECT_EQ(queued, 0);
 }
 
+// The first moment the curve turns back, sampled every millisecond.
+double firstPeak(const MotionCurve& curve) {
+  for (double t = 0.001; t < curve.duration(); t += 0.001) {
+    if (curve.velocityAt(t) <= 0) return t;
+  }
+  return curve.duration();
+}
+
+TEST(MotionCurve, SpringsSwingWithTheirResponseAndComeToRestAndEaseOutIsFrontLoaded) {
+  // Response is the period of the undamped swing: the first peak of a spring with
+  // damping fraction ζ comes at response / (2 √(1 − ζ²)).
+  for (const Motion& motion : {TMacMotion::state, TMacMotion::panel}) {
+    const MotionCurve curve(motion, 0, 1);
+    const double zeta = motion.dampingFraction;
+    EXPECT_NEAR(firstPeak(curve), motion.response / (2 * std::sqrt(1 - zeta * zeta)), 0.003);
+    const double peak = curve.valueAt(firstPeak(curve));
+    EXPECT_GT(peak, 1);  // a spring, not an ease: it overshoots a little
+    EXPECT_LT(peak, 1.01);
+  }
+  // Every spring comes to rest within a second, close to its target before it snaps there.
+  for (const Motion& motion : {TMacMotion::state, TMacMotion::settle, TMacMotion::page,
+                               TMacMotion::panel, TMacMotion::line}) {
+    const MotionCurve curve(motion, 0, 1);
+    EXPECT_NEAR(curve.valueAt(curve.duration() * 0.999), 1, 0.003);
+    EXPECT_EQ(curve.valueAt(curve.duration()), 1);
+    EXPECT_LT(curve.duration(), 1.0);
+  }
+
+  // An ease-out is front-loaded and ends on time.
+  const MotionCurve curve(TMacMotion::hover, 10, 20);
+  EXPECT_DOUBLE_EQ(curve.duration(), 0.12);
+  EXPECT_EQ(curve.valueAt(0), 10);
+  const double half = curve.valueAt(0.06);
+  EXPECT_GT(half, 16);
+  EXPECT_LT(half, 18);
+  double last = 10;
+  for (double t = 0.005; t <= 0.12; t += 0.005) {
+    EXPECT_GE(curve.valueAt(t), last);
+    last = curve.valueAt(t);
+  }
+  EXPECT_EQ(curve.valueAt(0.12), 20);
+}
+
+TEST(AnimatedValue, WaitsForItsDelayAndKeepsItsSpeedWhenRetargeted) {
+  auto& clock = AnimationClock::instance();
+  AnimatedValue delayed(0);
+  delayed.animateTo(1, TMacMotion::settle, TMacMotion::delay(20));
+  clock.advance(0.25);
+  EXPECT_EQ(delayed.value(), 0);  // row 20 waits 0.26 s, not 0.44
+  clock.advance(0.05);
+  EXPECT_GT(delayed.value(), 0);
+  clock.settle();
+  EXPECT_EQ(delayed.value(), 1);
+  EXPECT_FALSE(delayed.isAnimating());
+
+  // Turned back while rising, a spring rises on for a moment before it falls.
+  AnimatedValue turned(0);
+  turned.animateTo(1, TMacMotion::state);
+  clock.advance(0.05);
+  const double atTurn = turned.value();
+  turned.animateTo(0, TMacMotion::state);
+  clock.advance(0.016);
+  EXPECT_GT(turned.value(), atTurn);
+  clock.settle();
+  EXPECT_EQ(turned.value(), 0);
+}
+
 }  // namespace
-}  // namespace tervane
+}  // namespace tervane::testing
