@@ -58,17 +58,14 @@ TEST_F(ActivationLogTest, StoredTimesKeepFractionsAndABadMapIsIgnoredWhole) {
   }
 }
 
-TEST_F(ActivationLogTest, TheFrontmostAppCountsAsJustUsedButIsNotWritten) {
+// The app in front when the log starts counts as just used, but is not written.
+TEST_F(ActivationLogTest, RecordsUsableActivationsOnlyWhileItLives) {
   source.activate(kMail);
   EXPECT_EQ(ActivationLog(defaults, clock, source).secondsSinceLastUse(kMail), 0.0);
   EXPECT_EQ(stored(), std::nullopt);
   source.activate("");  // an application without an identifier is in front
-  EXPECT_TRUE(ActivationLog(defaults, clock, source).lastUsed().empty())
-      << "lost unless something was recorded";
-}
-
-TEST_F(ActivationLogTest, RecordsUsableActivationsOnlyWhileItLives) {
   auto log = std::make_unique<ActivationLog>(defaults, clock, source);
+  EXPECT_TRUE(log->lastUsed().empty()) << "lost unless something was recorded";
   source.activate("");
   source.activate("Caf\xe9");  // Latin-1, not UTF-8: cannot be a stored key
   EXPECT_EQ(stored(), std::nullopt);

@@ -58,10 +58,8 @@ TEST(StagePlanner, RulesApplyInOrderFrontmostThenCanHideThenMemory) {
       app("remembered.keep", 99999),                   // old but remembered keep
       app("remembered.stow", 1),                       // fresh but remembered stow
   };
-  const RememberedChoices memory = {{"front", R::stow},
-                                    {"pinned", R::stow},
-                                    {"remembered.keep", R::keep},
-                                    {"remembered.stow", R::stow}};
+  const RememberedChoices memory = {{"front", R::stow}, {"pinned", R::stow},
+                                    {"remembered.keep", R::keep}, {"remembered.stow", R::stow}};
   auto plan = StagePlanner::plan(apps, kRule, 0, memory, std::set<std::string>{}, {});
   EXPECT_EQ(ids(plan.kept), (Ids{"front", "pinned", "remembered.keep"}));
   EXPECT_EQ(ids(plan.stowed), (Ids{"remembered.stow"}));

@@ -87,11 +87,9 @@ TEST(BrowserKind, IdentifiersAndRawNamesMatchExactly) {
   EXPECT_TRUE(BrowserKinds::is("com.microsoft.edgemac"));
   EXPECT_FALSE(BrowserKinds::is("com.google.chrome"));
   StageItem item = StageItem::app("x", "X");
-  using Kind = std::optional<BrowserKind>;
-  for (const auto& [raw, kind] : {std::pair<std::string, Kind>{"opera", std::nullopt},
-                                  {"Safari", std::nullopt},
-                                  {"firefox", BrowserKind::firefox},
-                                  {"brave", BrowserKind::brave}}) {
+  for (const auto& [raw, kind] :
+       {std::pair<std::string, std::optional<BrowserKind>>{"opera", std::nullopt},
+        {"Safari", std::nullopt}, {"firefox", BrowserKind::firefox}, {"brave", BrowserKind::brave}}) {
     item.browser = raw;
     EXPECT_EQ(item.browserKind(), kind) << raw;
   }
