@@ -16,7 +16,7 @@ std::string frame(std::string_view body, std::optional<std::uint32_t> length = {
 }
 
 // Brackets and an escaped quote inside a string do not count as nesting.
-TEST(NativeFraming, MessagesSurviveAnySplitOfTheStream) {
+TEST(NativeFraming, MessagesSurviveAnySplitOfTheStreamAndWantedStopsAtAFramesEnd) {
   const nlohmann::json first = {
       {"id", 1}, {"title", "Caf\xC3\xA9" + std::string(100, '[') + "\"" + std::string(100, '{')}};
   const nlohmann::json second = {{"id", 2}};
@@ -37,9 +37,8 @@ TEST(NativeFraming, MessagesSurviveAnySplitOfTheStream) {
     EXPECT_EQ(got, (std::vector<nlohmann::json>{first, second})) << "pieces of " << step;
     EXPECT_EQ(reader.pending(), 0u);
   }
-}
 
-TEST(NativeFraming, WantedStopsAtTheEndOfAFrame) {
+  // What the reader wants stops at the end of a frame.
   FrameReader reader;
   EXPECT_EQ(reader.wanted(), 4u);
   reader.feed(frame("{}").substr(0, 3));
@@ -51,20 +50,16 @@ TEST(NativeFraming, WantedStopsAtTheEndOfAFrame) {
   EXPECT_EQ(reader.wanted(), 4u);
 }
 
-TEST(NativeFraming, BadFramesBreakTheStream) {
+TEST(NativeFraming, BadFramesBreakTheStreamAndAreNeverWritten) {
   const std::string deep = std::string(NativeFraming::kMaxDepth + 1, '[') +
                            std::string(NativeFraming::kMaxDepth + 1, ']');
   const std::pair<const char*, std::string> cases[] = {
-      {"not JSON", frame("{\"id\":")},
-      {"an array", frame("[1]")},
-      {"a string", frame("\"x\"")},
-      {"empty body", frame("")},
-      {"bad UTF-8", frame("{\"t\":\"\xC3\x28\"}")},
+      {"not JSON", frame("{\"id\":")}, {"an array", frame("[1]")}, {"a string", frame("\"x\"")},
+      {"empty body", frame("")}, {"bad UTF-8", frame("{\"t\":\"\xC3\x28\"}")},
       {"overlong UTF-8", frame("{\"t\":\"\xC0\xAF\"}")},
       {"nested too deep", frame("{\"a\":" + deep + "}")},
       {"longer than taken", frame("{}", NativeFraming::kMaxMessageBytes + 1)},
-      {"longer than the browser's limit", frame("{}", 0xFFFFFFFFu)},
-  };
+      {"longer than the browser's limit", frame("{}", 0xFFFFFFFFu)}};
   for (const auto& [what, bytes] : cases) {
     FrameReader reader;
     reader.feed(bytes + frame("{}"));
@@ -72,9 +67,7 @@ TEST(NativeFraming, BadFramesBreakTheStream) {
     EXPECT_TRUE(reader.broken()) << what;
     EXPECT_FALSE(reader.next().ok()) << what << ": a later good frame is not read";
   }
-}
-
-TEST(NativeFraming, EncodingRefusesWhatTheBrowserWouldNotTake) {
+  // Encoding refuses what the browser would not take.
   const nlohmann::json big = {{"t", std::string(NativeFraming::kBrowserInboundLimit, 'x')}};
   EXPECT_EQ(NativeFraming::encode(big).error().code, EMSGSIZE);
   EXPECT_TRUE(NativeFraming::encode(big, NativeFraming::kMaxMessageBytes).ok());

@@ -25,7 +25,7 @@ TEST(AdapterScripts, EveryKindReadsTwoWindowsAsSixListsFrontWindowFirst) {
   }
 }
 
-TEST(AdapterScripts, SafariReadsOnlyVisibleWindowsAndTakesBlankUrlsAsEmpty) {
+TEST(AdapterScripts, SafariReadsVisibleWindowsAndBlankUrlsWhereChromiumReadsAllAndFails) {
   Desk desk;
   desk.add("Safari", R"({"windows":[
     {"id":1,"visible":false,"tabs":[{"title":"Hidden","url":"https://h/"}]},
@@ -35,10 +35,7 @@ TEST(AdapterScripts, SafariReadsOnlyVisibleWindowsAndTakesBlankUrlsAsEmpty) {
   EXPECT_EQ(answer(desk.run(adapter(BrowserKind::safari)->readScript())),
             json::parse(R"([[2, 3], [true, false], [2, 1], ["A", "Blank", "C"],
                             ["https://a/", "", "https://c/"], [false, true, false]])"));
-}
 
-TEST(AdapterScripts, ChromiumReadWithoutReadableActiveTabMarksNoneAndFailsOnAMissingUrl) {
-  Desk desk;
   auto browser = desk.add("Brave Browser", R"({"windows":[
     {"id":5,"visible":false,"activeTabIndex":0,"tabs":[{"title":"A","url":"https://a/"},
                                                        {"title":"B","url":"https://b/"}]},
@@ -53,23 +50,19 @@ TEST(AdapterScripts, ChromiumReadWithoutReadableActiveTabMarksNoneAndFailsOnAMis
   state.windows[0].tabs[1].url.reset();
   browser->setState(state);
   EXPECT_EQ(errorOf(desk.run(adapter(BrowserKind::brave)->readScript())), -1728);
-}
 
-TEST(AdapterScripts, ReadFailsWhenAWindowVanishesMidReadOrTheBrowserRefuses) {
-  Desk desk;
-  auto browser = desk.add("Google Chrome", kTwoWindows);
-  // Calls: connect, the window list, the first window's tab count; the second window then
-  // goes before its tabs are asked for.
+  // A read fails when a window vanishes mid-read (after connect, the window list and the
+  // first window's tab count) or the browser refuses.
+  browser = desk.add("Google Chrome", kTwoWindows);
   ASSERT_TRUE(browser->dropWindow(12, 3));
   EXPECT_EQ(errorOf(desk.run(adapter(BrowserKind::chrome)->readScript())), -1728);
-
   for (int number : {-1743, -600, -609, -10000}) {
     browser->failWith(number);
     EXPECT_EQ(errorOf(desk.run(adapter(BrowserKind::chrome)->readScript())), number);
   }
 }
 
-TEST(AdapterScripts, MinimizeCountsOnlyTheWindowsItCouldSet) {
+TEST(AdapterScripts, MinimizeCountsOnlyTheWindowsItCouldSetAndFocusPutsTheWindowFirst) {
   for (auto kind : kAllBrowserKinds) {
     SCOPED_TRACE(appName(kind));
     Desk desk;
@@ -80,23 +73,18 @@ TEST(AdapterScripts, MinimizeCountsOnlyTheWindowsItCouldSet) {
     // window's two calls).
     ASSERT_TRUE(browser->dropWindow(13, 3));
     EXPECT_EQ(answer(desk.run(adapter(kind)->setMinimizedScript(true, {11, 99, 13, 12}))), 2);
-    const auto windows = browser->state().windows;
-    ASSERT_EQ(windows.size(), 2u);
-    EXPECT_TRUE(windows[0].minimized);
-    EXPECT_TRUE(windows[1].minimized);
+    const auto left = browser->state().windows;
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_TRUE(left[0].minimized);
+    EXPECT_TRUE(left[1].minimized);
 
     EXPECT_EQ(answer(desk.run(adapter(kind)->setMinimizedScript(false, {12}))), 1);
     EXPECT_FALSE(browser->state().windows[1].minimized);
     EXPECT_TRUE(browser->state().windows[0].minimized);
-  }
-}
 
-TEST(AdapterScripts, FocusSelectsTheTabAndPutsTheWindowFirst) {
-  for (auto kind : kAllBrowserKinds) {
-    SCOPED_TRACE(appName(kind));
-    Desk desk;
-    auto browser = desk.add(appName(kind), kTwoWindows);
-    // A missing tab still brings its window forward; a missing window changes nothing.
+    // Focus selects the tab and puts the window first; a missing tab still brings its
+    // window forward; a missing window changes nothing.
+    browser = desk.add(appName(kind), kTwoWindows);
     const std::tuple<int, int, int, int> steps[] = {{12, 2, 12, 2}, {11, 9, 11, 2}, {77, 1, 11, 2}};
     for (const auto& [window, tab, front, activeTab] : steps) {
       EXPECT_EQ(answer(desk.run(adapter(kind)->focusScript(window, tab))), nullptr);

@@ -36,36 +36,16 @@ TEST(ScriptSyntax, SpacingCommentsContinuationsAndParenthesesDoNotChangeTheMeani
 TEST(ScriptSyntax, TextOutsideTheLanguageIsRefusedBeforeAnythingRunsAndSaysWhere) {
   const std::string tell = "tell application \"Google Chrome\"";
   const std::string refused[] = {
-      "if x then\nreturn 1\nend if",
-      "set x to 1 - 1",
-      "set x to 1; set y to 2",
-      "set x to 1.5",
-      "set x to 2 * 3",
-      "repeat 3 times\nend repeat",
-      "repeat with i from 1 to 3\nend repeat",
-      "try\nset x to 1\non error\nend try",
-      tell + " to activate",
-      tell + "\nactivate\nend tell",
-      tell + "\nreturn window 1\nend tell",
-      tell + "\nreturn first window\nend tell",
+      "if x then\nreturn 1\nend if", "set x to 1 - 1", "set x to 1; set y to 2", "set x to 1.5",
+      "set x to 2 * 3", "repeat 3 times\nend repeat", "repeat with i from 1 to 3\nend repeat",
+      "try\nset x to 1\non error\nend try", tell + " to activate", tell + "\nactivate\nend tell",
+      tell + "\nreturn window 1\nend tell", tell + "\nreturn first window\nend tell",
       tell + "\nreturn count of windows\nend tell",
       tell + "\nreturn every window whose visible is true and id is 3\nend tell",
-      tell + "\nreturn 1",
-      tell + "\nend repeat",
-      "return every window",
-      "set x to missing value",
-      "set name to 3",
-      "set x to it",
-      "# a comment",
-      "set x to \"open",
-      "(* open",
-      "set x to 1 \xC2\xAC 2",
-      "set x to \xE2\x80\x9Cquoted\xE2\x80\x9D",
-      "set x to \"\\q\"",
-      "set x to 99999999999999999999",
-      "set x to {1, 2",
-      "return (1",
-      "set end of x"};
+      tell + "\nreturn 1", tell + "\nend repeat", "return every window", "set x to missing value",
+      "set name to 3", "set x to it", "# a comment", "set x to \"open", "(* open",
+      "set x to 1 \xC2\xAC 2", "set x to \xE2\x80\x9Cquoted\xE2\x80\x9D", "set x to \"\\q\"",
+      "set x to 99999999999999999999", "set x to {1, 2", "return (1", "set end of x"};
   Desk desk;
   auto browser = desk.add("Google Chrome", kTwoWindows);
   for (const auto& text : refused) {

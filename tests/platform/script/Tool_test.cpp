@@ -17,45 +17,37 @@ struct ToolRun {
   std::string err;
 };
 
-class ToolTest : public ::testing::Test {
- protected:
-  // Runs the tool in the test's folder, with `script` on its standard input.
-  ToolRun run(const std::string& arguments, const std::string& script,
-              const std::string& prefix = "") {
-    writeText(dir_ / "script", script);
-    const int raw = std::system(("cd '" + dir_.path().string() + "' && " + prefix + "'" +
+TEST(Tool, PrintsTheReplyAndTheStateOrExitsOneForScriptErrorsAndTwoForArguments) {
+  TempDir dir;
+  writeText(dir / "two.json", kTwoWindows);
+  writeText(dir / "bad.json", "{\"windows\":{}}");
+  // Runs the tool in `dir`, with `script` on its standard input.
+  auto run = [&](const std::string& arguments, const std::string& script,
+                 const std::string& prefix = "") {
+    writeText(dir / "script", script);
+    const int raw = std::system(("cd '" + dir.path().string() + "' && " + prefix + "'" +
                                  TERVANE_SCRIPT_TOOL + "' " + arguments + " <script >out 2>err")
                                     .c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readText(dir_ / "out"), readText(dir_ / "err")};
-  }
-  std::string state(const std::string& json) {
-    writeText(dir_ / "state.json", json);
-    return "--state state.json";
-  }
-
-  TempDir dir_;
-};
-
-TEST_F(ToolTest, PrintsTheReplyAndTheStateAfterTheScript) {
-  const auto read = run("--app 'Google Chrome' " + state(kTwoWindows),
+    return ToolRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readText(dir / "out"),
+                   readText(dir / "err")};
+  };
+  const auto read = run("--app 'Google Chrome' --state two.json",
                         adapter(BrowserKind::chrome)->readScript());
   EXPECT_EQ(read.status, 0) << read.err;
   EXPECT_EQ(nlohmann::json::parse(read.out)[0], nlohmann::json::parse("[11, 12]"));
 
-  const auto minimized = run("--app Safari --print-state " + state(kTwoWindows),
+  const auto minimized = run("--app Safari --print-state --state two.json",
                              adapter(BrowserKind::safari)->setMinimizedScript(true, {11, 40}));
   EXPECT_EQ(minimized.status, 0) << minimized.err;
   ASSERT_EQ(minimized.out.substr(0, 2), "1\n");
   EXPECT_TRUE(SimulatedState::parse(minimized.out.substr(2)).value().windows.at(0).minimized);
-}
 
-TEST_F(ToolTest, ScriptErrorsExitOneAndArgumentErrorsExitTwo) {
-  const auto refused = run("--app 'Brave Browser' --fail -1743 " + state(kTwoWindows),
+  const auto refused = run("--app 'Brave Browser' --fail -1743 --state two.json",
                            adapter(BrowserKind::brave)->readScript());
   EXPECT_EQ(refused.status, 1);
   EXPECT_EQ(nlohmann::json::parse(refused.out)["error"], -1743);
 
-  const auto uncompiled = run("--app Safari " + state(kTwoWindows), "set x to 1 - 1");
+  const auto uncompiled = run("--app Safari --state two.json", "set x to 1 - 1");
   EXPECT_EQ(uncompiled.status, 1);
   EXPECT_EQ(uncompiled.out, "{\"error\":0,\"message\":\"could not compile\"}\n");
   EXPECT_NE(uncompiled.err.find("line 1"), std::string::npos);
@@ -66,11 +58,10 @@ TEST_F(ToolTest, ScriptErrorsExitOneAndArgumentErrorsExitTwo) {
   EXPECT_NE(live.err.find("--state FILE"), std::string::npos);
   EXPECT_EQ(live.out, "");
 
-  EXPECT_EQ(run("--app Opera " + state(kTwoWindows), "return 1").status, 2);
-  EXPECT_EQ(run(state(kTwoWindows), "return 1").status, 2);
-  const auto badState = run("--app Safari " + state("{\"windows\":{}}"), "return 1");
-  EXPECT_EQ(badState.status, 2);
-  EXPECT_NE(badState.err.find("\"windows\" must be a list"), std::string::npos);
+  for (const char* arguments : {"--app Opera --state two.json", "--state two.json",
+                                "--app Safari --state bad.json"}) {
+    EXPECT_EQ(run(arguments, "return 1").status, 2) << arguments;
+  }
 }
 
 }  // namespace
