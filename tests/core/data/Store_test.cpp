@@ -7,36 +7,26 @@
 namespace tervane {
 using nlohmann::json;
 
-TEST(AttentionTask, NewTasksHaveFreshIdsAndWholeSecondTimes) {
+// A new task has a fresh id and whole-second times. The now is stored as JSON text without
+// absent optionals (its round trip and removal are the session tests' business).
+TEST(Store, TheNowIsStoredAsJsonTextOfATaskWithAFreshId) {
   ManualClock clock(ManualClock::defaultStart() + toDuration(0.75));
-  const auto a = AttentionTask::makeNow("write the letter", clock);
-  const auto b = AttentionTask::make("write the letter", clock);
-  EXPECT_NE(a.id, b.id);
-  EXPECT_EQ(a.id.find_first_of("abcdef"), std::string::npos);
-  EXPECT_EQ(a.timestampPushed, "2025-01-02T03:04:05Z");
-  EXPECT_EQ(a.becameNowAt, "2025-01-02T03:04:05Z");
-  EXPECT_EQ(b.becameNowAt, std::nullopt);
-}
+  auto task = AttentionTask::makeNow("write the letter", clock);
+  const auto later = AttentionTask::make("write the letter", clock);
+  EXPECT_NE(task.id, later.id);
+  EXPECT_EQ(task.id.find_first_of("abcdef"), std::string::npos);
+  EXPECT_EQ(task.timestampPushed, "2025-01-02T03:04:05Z");
+  EXPECT_EQ(task.becameNowAt, "2025-01-02T03:04:05Z");
+  EXPECT_EQ(later.becameNowAt, std::nullopt);
 
-TEST(Store, TheNowRoundTripsAsJsonTextAndNoneRemovesIt) {
   MemoryDefaults defaults;
   Store store(defaults);
-  ManualClock clock;
-  const auto task = AttentionTask::makeNow("write the letter", clock);
+  task.textContent = "a\xff";  // not UTF-8: stored with a replacement character
   store.setTheNow(task);
   const auto stored = json::parse(defaults.getString(Store::kTheNowTaskKey).value_or("null"));
   EXPECT_TRUE(stored.contains("area") && stored.contains("answersList"));
-  EXPECT_FALSE(stored.contains("clearedAt")) << "absent optionals are left out";
-  EXPECT_EQ(store.theNow(), task);
-
-  auto odd = task;
-  odd.textContent = "a\xff";  // not UTF-8: stored with a replacement character
-  store.setTheNow(odd);
-  EXPECT_EQ(store.theNow().value_or(task).textContent, "a\xEF\xBF\xBD");
-
-  store.setTheNow(std::nullopt);
-  EXPECT_EQ(defaults.get(Store::kTheNowTaskKey), std::nullopt);
-  EXPECT_EQ(store.theNow(), std::nullopt);
+  EXPECT_FALSE(stored.contains("clearedAt"));
+  EXPECT_EQ(store.theNow().value_or(later).textContent, "a\xEF\xBF\xBD");
 }
 
 TEST(Store, UndecodableTasksReadAsNoneAndStayInPlace) {

@@ -165,10 +165,6 @@ TEST(ActPickerMatch, AnswersMapOntoOfferedItemsOnce) {
       << "blank answers would otherwise end every item";
   EXPECT_EQ(ActPicker::match({"Mail"}, {" app: Mail"}), Kept{" app: Mail"})
       << "items stay as given";
-  // Stripping keeps only the members with the prefix, without it.
-  EXPECT_EQ(ActPicker::strip("app: ", {"app: Mail", "tab: Mail"}), Kept{"Mail"});
-  EXPECT_EQ(ActPicker::strip("tab: ", {"tab: Inbox", "tab: Mail", "app: x"}),
-            (Kept{"Inbox", "Mail"}));
 }
 
 }  // namespace

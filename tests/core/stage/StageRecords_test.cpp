@@ -16,6 +16,7 @@ using testing::readText;
 using testing::TempDir;
 using testing::writeText;
 using Files = std::vector<std::string>;
+using nlohmann::json;
 
 static TabFacts tab(std::string title, std::string url, bool active = false) {
   return TabFacts{std::move(title), std::move(url), active};
@@ -159,19 +160,11 @@ TEST(StageJournal, WritesSortedPrettyJsonWithoutAbsentKeysAndReadsAnyLayout) {
   s.stowed.clear();
   s.kept = {StageItem::app("a.b", "B")};
   ASSERT_TRUE(journal.write(s).ok());
-  EXPECT_EQ(readText(journal.fileURL()), R"({
-  "actionText": "one",
-  "kept": [
-    {
-      "id": "a.b",
-      "kind": "app",
-      "name": "B"
-    }
-  ],
-  "stowed": [],
-  "takenAt": "2025-01-02T03:04:05Z"
-}
-)");
+  const auto text = readText(journal.fileURL());
+  EXPECT_EQ(text, json::parse(text).dump(2) + "\n");  // sorted keys, two-space indent
+  EXPECT_EQ(json::parse(text), (json{{"actionText", "one"}, {"stowed", json::array()},
+                                     {"kept", {{{"id", "a.b"}, {"kind", "app"}, {"name", "B"}}}},
+                                     {"takenAt", "2025-01-02T03:04:05Z"}}));
   const auto back = journal.open();
   ASSERT_TRUE(back.has_value());
   EXPECT_FALSE(back->guardEvents || back->parkedAt || back->mark);
