@@ -40,33 +40,6 @@ class Control : public ModelFixture {
   int cardsOpened = 0;
 };
 
-TEST_F(Control, CaptureAndStartWithoutThePickerReplyAtOnce) {
-  make();
-  auto r = one(cmd(ControlCommand::start));
-  EXPECT_FALSE(r.ok);
-  EXPECT_NE(r.message.find("tervane-now capture"), std::string::npos) << r.message;
-  EXPECT_FALSE(model->openStage().has_value());
-
-  EXPECT_FALSE(one({.command = ControlCommand::capture, .line = " \n "}).ok);
-  r = one({.command = ControlCommand::capture, .line = "  write the report "});
-  EXPECT_TRUE(r.ok);
-  EXPECT_EQ(r.status.at("line"), "write the report");
-
-  r = one(cmd(ControlCommand::start));
-  ASSERT_TRUE(r.ok) << r.message;
-  EXPECT_EQ(r.message, "I hid 2 apps. You had not used them in the last 20 minutes.");
-  const auto& stage = r.status.at("stage");
-  EXPECT_EQ(stage.at("stowed")[0],
-            (json{{"id", "com.example.Mail"}, {"kind", "app"}, {"name", "App Mail"}}));
-  EXPECT_EQ(stage.at("kept")[0].at("id"), "com.example.Editor");
-  EXPECT_FALSE(stage.at("parked").get<bool>());
-  EXPECT_EQ(one(cmd(ControlCommand::status)).message, "I hid 2 apps.");
-
-  r = one(cmd(ControlCommand::start));
-  EXPECT_FALSE(r.ok);
-  EXPECT_NE(r.message.find("already open"), std::string::npos);
-}
-
 TEST_F(Control, AStartThatWaitsForThePickerRepliesOnceTheStageIsMade) {
   picker->available = true;
   make();
@@ -81,7 +54,6 @@ TEST_F(Control, AStartThatWaitsForThePickerRepliesOnceTheStageIsMade) {
   main->drain();
   ASSERT_EQ(replies.size(), 1u);
   EXPECT_TRUE(replies[0].ok);
-  EXPECT_EQ(replies[0].message, "I hid 2 apps. You had not used them in the last 20 minutes.");
   EXPECT_FALSE(replies[0].status.at("starting").get<bool>());
 
   // A slow picker is overtaken by the fallback, which stages by recency; its late answer
@@ -128,29 +100,36 @@ TEST_F(Control, AStageThatDoesNotOpenIsARefusalThatSaysWhy) {
   EXPECT_FALSE(onDisk().has_value());
 }
 
-TEST_F(Control, PauseShowDoneAndUndoAreRefusedWithoutAStageAndSayWhatTheyDidWithOne) {
+TEST_F(Control, EachCommandIsRefusedWithoutWhatItNeedsAndSaysWhatItDid) {
   make();
   EXPECT_EQ(one(cmd(ControlCommand::status)).message, "There is no line and no stage.");
   EXPECT_FALSE(replies[0].status.contains("desktop"));
   commands->setDesktop("kwin");
   EXPECT_EQ(one(cmd(ControlCommand::status)).status.at("desktop"), "kwin");
-  EXPECT_FALSE(one(cmd(ControlCommand::pause)).ok);
-  EXPECT_FALSE(one(cmd(ControlCommand::show)).ok);
-  EXPECT_FALSE(one(cmd(ControlCommand::done)).ok);
-  EXPECT_FALSE(one(cmd(ControlCommand::undo)).ok);
+  for (auto c : {ControlCommand::start, ControlCommand::pause, ControlCommand::show,
+                 ControlCommand::done, ControlCommand::undo}) {
+    EXPECT_FALSE(one(cmd(c)).ok) << rawValue(c);
+  }
+  EXPECT_FALSE(one({.command = ControlCommand::capture, .line = " \n "}).ok);
+  auto r = one({.command = ControlCommand::capture, .line = "  write the report "});
+  EXPECT_EQ(r.status.at("line"), "write the report");
 
-  model->capture("write the report");
-  ASSERT_TRUE(one(cmd(ControlCommand::start)).ok);
+  r = one(cmd(ControlCommand::start));
+  ASSERT_TRUE(r.ok) << r.message;
+  EXPECT_EQ(r.message, "I hid 2 apps. You had not used them in the last 20 minutes.");
+  EXPECT_EQ(r.status.at("stage").at("stowed")[0],
+            (json{{"id", "com.example.Mail"}, {"kind", "app"}, {"name", "App Mail"}}));
+  EXPECT_EQ(r.status.at("stage").at("kept")[0].at("id"), "com.example.Editor");
+  EXPECT_EQ(one(cmd(ControlCommand::status)).message, "I hid 2 apps.");
+  EXPECT_FALSE(one(cmd(ControlCommand::start)).ok) << "a stage is open already";
+
   journalFails = true;
-  auto r = one(cmd(ControlCommand::pause));
-  EXPECT_FALSE(r.ok) << "a pause that was not written is not reported as done";
+  EXPECT_FALSE(one(cmd(ControlCommand::pause)).ok) << "a pause not written is not done";
   EXPECT_FALSE(model->openStage()->isParked());
   journalFails = false;
 
   r = one(cmd(ControlCommand::pause));
   EXPECT_TRUE(r.ok);
-  EXPECT_EQ(r.message,
-            "Paused. Your apps are still hidden, and I will not stop you opening anything.");
   EXPECT_TRUE(r.status.at("stage").at("parked").get<bool>());
   main->advance(125);
   r = one(cmd(ControlCommand::status));
@@ -167,7 +146,6 @@ TEST_F(Control, PauseShowDoneAndUndoAreRefusedWithoutAStageAndSayWhatTheyDidWith
   r = one(cmd(ControlCommand::done));
   EXPECT_TRUE(r.ok);
   EXPECT_EQ(r.message, "Finished: write the report. Your apps are back.");
-  EXPECT_EQ(r.status.at("justFinished"), "write the report");
 
   EXPECT_TRUE(one(cmd(ControlCommand::undo)).ok);
   EXPECT_TRUE(model->now().has_value());
@@ -194,31 +172,22 @@ TEST_F(Control, AnswersAndCorrectionsNeedSomethingToAnswerOrCorrect) {
             "com.example.Mail");
 
   journalFails = true;
-  auto r = one(answer(false));
-  EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.message, "I could not write that down, so nothing changed.");
+  EXPECT_FALSE(one(answer(false)).ok) << "not written";
   journalFails = false;
 
   main->advance(1);
   desktop->personActivates("com.example.Editor");
   desktop->personActivates("com.example.Mail");
-  r = one(answer(false));
-  EXPECT_TRUE(r.ok);
-  EXPECT_EQ(r.message, "App Mail is hidden again, where it was.");
-  EXPECT_FALSE(shield->isShowing());
+  EXPECT_TRUE(one(answer(false)).ok);
   EXPECT_FALSE(one(answer(true)).ok) << "nothing asked any more";
 
-  r = one(item(ControlCommand::keep, "com.example.Editor"));
-  EXPECT_FALSE(r.ok) << "Editor was kept, not put away";
-  EXPECT_EQ(r.message, "The stage has no hidden item \"com.example.Editor\".");
+  EXPECT_FALSE(one(item(ControlCommand::keep, "com.example.Editor")).ok) << "Editor was kept";
   EXPECT_TRUE(one(item(ControlCommand::keep, "com.example.Mail")).ok);
   EXPECT_FALSE(hidden("com.example.Mail"));
   EXPECT_TRUE(one(item(ControlCommand::stow, "com.example.Editor")).ok);
   EXPECT_TRUE(hidden("com.example.Editor"));
   journalFails = true;
-  r = one(item(ControlCommand::keep, "com.example.Editor"));
-  EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.message, "I could not write that down, so nothing changed.");
+  EXPECT_FALSE(one(item(ControlCommand::keep, "com.example.Editor")).ok) << "not written";
   EXPECT_TRUE(hidden("com.example.Editor"));
   journalFails = false;
 

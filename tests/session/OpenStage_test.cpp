@@ -146,13 +146,19 @@ TEST_F(Guard, INeedThisLetsItThroughForTheStageAndFinishingAsksWhetherToRemember
   EXPECT_EQ(model->passed(), std::set<std::string>{"com.example.Music"});
   EXPECT_TRUE(memory->choices().empty()) << "only the question at the end remembers";
   EXPECT_EQ(onDisk(), model->openStage());
+  // An app never used was not reached for; a stage of unknown start counts as reached.
+  auto stage = *model->openStage();
+  EXPECT_FALSE(model->wasReachedFor("com.example.Unknown", stage));
+  stage.takenAt = "yesterday";
+  EXPECT_TRUE(model->wasReachedFor("com.example.Unknown", stage));
 
   main->advance(60);
   model->done();
   ASSERT_TRUE(model->pendingQuestion().has_value());
   const auto& q = *model->pendingQuestion();
   EXPECT_EQ(idsOf(q.keepNextTime), std::vector<std::string>{"com.example.Music"});
-  // Chrome and Calendar stayed on screen and were never opened during the stage.
+  // Chrome and Calendar stayed on screen and were never opened during the stage; Editor
+  // was in use.
   EXPECT_EQ(idsOf(q.putAwayNextTime),
             (std::vector<std::string>{"com.google.Chrome", "com.example.Calendar"}));
   model->answerQuestion(true);
@@ -162,27 +168,24 @@ TEST_F(Guard, INeedThisLetsItThroughForTheStageAndFinishingAsksWhetherToRemember
   EXPECT_FALSE(model->pendingQuestion().has_value());
 }
 
-TEST_F(Guard, WasReachedForComparesLastUseWithTheStageStart) {
-  openStage();
-  const auto stage = *model->openStage();
-  EXPECT_FALSE(model->wasReachedFor("com.example.Unknown", stage));
-  EXPECT_FALSE(model->wasReachedFor("com.example.Mail", stage));
-  main->advance(10);
-  desktop->personActivates("com.example.Editor");
-  desktop->personActivates("com.example.Mail");
-  EXPECT_TRUE(model->wasReachedFor("com.example.Mail", stage));
-  auto undated = stage;
-  undated.takenAt = "yesterday";
-  EXPECT_TRUE(model->wasReachedFor("com.example.Unknown", undated));
-}
-
-TEST(ActivationTarget, AWindowActivatesItsBrowserAndAnythingElseItsId) {
-  const auto items = StageItem::forWindow(window(BrowserKind::edge, 3, {"a"}));
-  EXPECT_EQ(MacNowModel::activationTarget(items[0]), "com.microsoft.edgemac");
-  EXPECT_EQ(MacNowModel::activationTarget(items[1]), "edge:3#0");
+// Where a let-through item sends the person, what moves with an item, and which window
+// numbers a list names for each browser.
+TEST(ModelItems, ActivationTargetsEvidenceAndWindowIds) {
+  auto items = StageItem::forWindow(window(BrowserKind::safari, 4, {"a"}));
+  EXPECT_EQ(MacNowModel::activationTarget(items[0]), "com.apple.Safari");
+  EXPECT_EQ(MacNowModel::activationTarget(items[1]), "safari:4#0");
   EXPECT_EQ(MacNowModel::activationTarget(StageItem::app("x.y", "Y")), "x.y");
   EXPECT_EQ(MacNowModel::evidence(items[0], items).size(), 1u);
   EXPECT_TRUE(MacNowModel::evidence(items[1], items).empty());
+  auto odd = items[0];
+  odd.id = "chrome:x";
+  odd.browser = "chrome";
+  auto unknown = items[0];
+  unknown.browser = "opera";
+  items.insert(items.end(), {odd, unknown});
+  items.push_back(StageItem::forWindow(window(BrowserKind::safari, 9, {}))[0]);
+  EXPECT_EQ(MacNowModel::windowIds(items),
+            (std::map<BrowserKind, std::vector<std::int64_t>>{{BrowserKind::safari, {4, 9}}}));
 }
 
 class Ending : public ChromeDesk {};
@@ -343,27 +346,6 @@ TEST_F(Ending, RecoveryTakesUpAStageLeftByARunThatDied) {
 // comes back.
 class StubbornDesktop : public Ending {};
 
-TEST_F(StubbornDesktop, NothingHiddenMeansNoStageAndNothingJournalled) {
-  browsers->setRunning({});
-  build();
-  desktop->setStuck("com.example.Mail", true);
-  desktop->setStuck("com.example.Music", true);
-  start("write the report");
-  settle();
-  EXPECT_FALSE(model->openStage());
-  EXPECT_FALSE(onDisk());
-  EXPECT_FALSE(monitor->isRunning());
-  EXPECT_EQ(model->lastBecause(), StageWords::kDesktopRefused);
-
-  // One that does hide opens the stage with only what really went.
-  desktop->setStuck("com.example.Mail", false);
-  model->set(kRule);
-  settle();
-  ASSERT_TRUE(model->openStage());
-  EXPECT_EQ(idsOf(model->openStage()->stowed), std::vector<std::string>{"com.example.Mail"});
-  EXPECT_EQ(onDisk(), model->openStage());
-}
-
 TEST_F(StubbornDesktop, WhatDidNotComeBackIsSaidAndTriedAgain) {
   openStage();
   desktop->setStuck("com.example.Mail", true);
@@ -401,7 +383,7 @@ TEST_F(StubbornDesktop, WhatDidNotComeBackIsSaidAndTriedAgain) {
   show();
   EXPECT_EQ(reply->message, "No stage is open, so there is nothing to bring back.");
 
-  // Quitting logs what stays put away; Keep anyway on such an app says so too.
+  // Quitting logs what stays put away.
   auto sink = std::make_shared<RecordingLogSink>();
   Log::setSink(sink);
   model->set(kRule);
@@ -411,11 +393,15 @@ TEST_F(StubbornDesktop, WhatDidNotComeBackIsSaidAndTriedAgain) {
   Log::setSink(nullptr);
   ASSERT_EQ(sink->records().size(), 1u);
   EXPECT_EQ(sink->records()[0].message, "at quit: " + mailNotBack);
+  // A new stage lists only what really went; Keep anyway on such an app says so too.
   desktop->setStuck("com.example.Mail", false);
+  desktop->setStuck("com.example.Music", true);
   model->bringBack(false);
   model->set(kRule);
   settle();
-  ASSERT_EQ(idsOf(model->openStage()->stowed).front(), "com.example.Mail");
+  const auto stowed = idsOf(model->openStage()->stowed);
+  ASSERT_EQ(stowed.front(), "com.example.Mail");
+  EXPECT_EQ(std::count(stowed.begin(), stowed.end(), "com.example.Music"), 0);
   desktop->setStuck("com.example.Mail", true);
   model->keepAnyway(model->openStage()->stowed.front());
   EXPECT_EQ(model->lastBecause(), mailNotBack);

@@ -85,13 +85,15 @@ TEST_F(Staging, WithoutAPickerAppsGoAtOnceAndBrowserWindowsJoinLater) {
 
 // A full disk at any step of the write, a folder in the journal's place, or a journal folder
 // that cannot be made: no stage, nothing hidden, and the person reads why. Once the new
-// journal is in place the stage is real, even if the folder is not synced after the rename.
+// journal is in place the stage is real, even if the folder is not synced after the rename;
+// but not if the desktop hides nothing, for there is nothing to watch or recover.
 TEST_F(Staging, AJournalThatCannotBeWrittenHidesNothingAndOpensNoStage) {
   struct Case {
     const char* name;
     std::optional<AtomicWriteStep> failsAt;
     std::function<void(const std::filesystem::path& folder)> spoil;
     bool opens = false;
+    bool stuck = false;
   };
   const std::vector<Case> cases = {
       {"full at write", AtomicWriteStep::write, nullptr},
@@ -104,12 +106,14 @@ TEST_F(Staging, AJournalThatCannotBeWrittenHidesNothingAndOpensNoStage) {
       {"a journal folder under a file", std::nullopt,
        [](const std::filesystem::path& folder) { writeText(folder, "not a folder"); }},
       {"the folder not synced after the rename", AtomicWriteStep::syncFolder, nullptr, true},
+      {"a desktop that hides nothing", std::nullopt, nullptr, false, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     desktop = std::make_shared<sim::SimDesktop>(clock);
     addApp("com.example.Editor", 1, true);
     addApp("com.example.Mail", 5000);
+    desktop->setStuck("com.example.Mail", c.stuck);
     journalOptions.inject = [&c](AtomicWriteStep step) -> std::optional<int> {
       if (c.failsAt && step == *c.failsAt) return ENOSPC;
       return std::nullopt;
@@ -123,8 +127,7 @@ TEST_F(Staging, AJournalThatCannotBeWrittenHidesNothingAndOpensNoStage) {
     EXPECT_EQ(onDisk(), model->openStage());
     if (!c.opens) {
       EXPECT_EQ(model->lastBecause(),
-                "I could not save this stage, so I put nothing away. Everything is where it "
-                "was.");
+                c.stuck ? StageWords::kDesktopRefused : MacNowModel::kUnsavedStageBecause);
     }
     std::filesystem::remove_all(dir / "state");
   }
@@ -323,19 +326,6 @@ TEST_F(Staging, OddTitlesAndAHundredKilobyteLineSurviveTheJournal) {
   model->bringBack(true);
   EXPECT_FALSE(hidden("com.example.Odd"));
   EXPECT_FALSE(browsers->windowsNow(BrowserKind::chrome)[1].isMinimized);
-}
-
-TEST(WindowIds, GroupsNumberedWindowItemsOfKnownBrowsers) {
-  std::vector<StageItem> items = StageItem::forWindow(window(BrowserKind::safari, 4, {"a"}));
-  auto odd = items[0];
-  odd.id = "chrome:x";
-  odd.browser = "chrome";
-  auto unknown = items[0];
-  unknown.browser = "opera";
-  items.insert(items.end(), {odd, unknown});
-  items.push_back(StageItem::forWindow(window(BrowserKind::safari, 9, {}))[0]);
-  EXPECT_EQ(MacNowModel::windowIds(items),
-            (std::map<BrowserKind, std::vector<std::int64_t>>{{BrowserKind::safari, {4, 9}}}));
 }
 
 }  // namespace
