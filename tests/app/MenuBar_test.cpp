@@ -3,8 +3,8 @@
 
 #include <QAction>
 #include <QMenu>
-#include <QPainter>
 #include <QSystemTrayIcon>
+#include <algorithm>
 #include <cmath>
 
 #include "app/card/NowCard.h"
@@ -127,49 +127,42 @@ TEST_F(MenuBarTest, RightClickClosesTheCardLeftClickTogglesIt) {
   EXPECT_FALSE(bar->isCardShown());
 }
 
-TEST(MenuBarBee, PicturesAreDrawnInTheirColours) {
-  const QColor panelText(30, 200, 40);
-  MenuBarBee bee(panelText);
-  // The most opaque pixel of each picture carries its colour.
-  const auto strongest = [](const QImage& image) {
-    QColor best(0, 0, 0, 0);
-    for (int y = 0; y < image.height(); ++y) {
-      for (int x = 0; x < image.width(); ++x) {
-        const QColor c = image.pixelColor(x, y);
-        if (c.alpha() > best.alpha()) best = c;
-      }
-    }
-    return best;
-  };
+TEST(MenuBarBee, PicturesAreDrawnInTheirColoursAndReadOnLightAndDarkPanels) {
   using Picture = MenuBarBee::Picture;
+  const auto pixels = [](const QImage& image) {
+    std::vector<QRgb> out;
+    for (int i = 0; i < image.width() * image.height(); ++i) {
+      out.push_back(image.pixel(i % image.width(), i / image.width()));
+    }
+    return out;
+  };
+  // The most opaque pixel of each picture carries its colour.
+  const auto strongest = [&](const QImage& image) {
+    const auto all = pixels(image);
+    return QColor::fromRgba(qUnpremultiply(*std::max_element(
+        all.begin(), all.end(), [](QRgb a, QRgb b) { return qAlpha(a) < qAlpha(b); })));
+  };
+  const QColor panelText(30, 200, 40);
+  const MenuBarBee bee(panelText);
   EXPECT_EQ(bee.image(Picture::act).size(), QSize(36, 36));
   EXPECT_EQ(bee.image(Picture::act).deviceIndependentSize(), QSizeF(18, 18));
-  const QColor rest = strongest(bee.image(Picture::rest));
-  EXPECT_EQ(rest.alpha(), 255);
-  EXPECT_EQ(rest.rgb(), panelText.rgb());
+  EXPECT_EQ(strongest(bee.image(Picture::rest)).rgba(), panelText.rgba());
   EXPECT_EQ(strongest(bee.image(Picture::act)).rgb(), MenuBarBee::actColour().rgb());
   EXPECT_NEAR(strongest(bee.image(Picture::steppedOut)).alpha(), 0.45 * 255, 1.5);
   // Open and closed wings are different outlines.
   EXPECT_NE(bee.image(Picture::rest).convertToFormat(QImage::Format_Alpha8),
             bee.image(Picture::act).convertToFormat(QImage::Format_Alpha8));
-}
 
-TEST(MenuBarBeeOnAPanel, WithoutThePanelsColoursEveryBeeReadsOnLightAndDarkPanels) {
-  const MenuBarBee bee;
-  using Picture = MenuBarBee::Picture;
-  // The stepped-out bee is the resting one faded on purpose.
+  // Without the panel's colours every bee is legible on light and dark panels: drawn over
+  // a grey panel, its pixels' grey stands well apart from it. The stepped-out bee is the
+  // resting one faded on purpose.
   for (Picture picture : {Picture::rest, Picture::act}) {
-    const QImage image = bee.image(picture);
     for (const int panel : {246, 28}) {
-      // Legible: drawn over a grey panel, the pixel's grey stands well apart from it.
       int covered = 0, legible = 0;
-      for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-          const QRgb pixel = image.pixel(x, y);
-          if (qAlpha(pixel) < 128) continue;
-          ++covered;
-          legible += qAlpha(pixel) * std::abs(qGray(pixel) - panel) >= 90 * 255;
-        }
+      for (const QRgb pixel : pixels(MenuBarBee().image(picture))) {
+        if (qAlpha(pixel) < 128) continue;
+        ++covered;
+        legible += qAlpha(pixel) * std::abs(qGray(pixel) - panel) >= 90 * 255;
       }
       ASSERT_GT(covered, 0);
       EXPECT_GT(legible, covered / 6) << panel << " " << static_cast<int>(picture);
