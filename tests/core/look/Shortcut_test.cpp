@@ -24,6 +24,7 @@ TEST(KeyboardShortcuts, AFirstLaunchStoresTheFourDefaultsAndASecondStoresNothing
   EXPECT_EQ(defaults.writes, 4);
 }
 
+// An entry of the wrong shape reads as no shortcut.
 TEST(KeyboardShortcuts, ClearingKeepsFalseForADefaultAndRemovesOtherwiseAndSignals) {
   MemoryDefaults defaults;
   KeyboardShortcuts shortcuts(defaults);
@@ -49,23 +50,18 @@ TEST(KeyboardShortcuts, ClearingKeepsFalseForADefaultAndRemovesOtherwiseAndSigna
   EXPECT_EQ(defaults.get("KeyboardShortcuts_custom"), std::nullopt);
 
   EXPECT_EQ(changed, (std::vector<std::string>{"capture", "custom", "custom"}));
-}
 
-TEST(KeyboardShortcuts, AnEntryOfTheWrongShapeReadsAsNoShortcut) {
-  MemoryDefaults defaults;
-  KeyboardShortcuts shortcuts(defaults);
-  const ShortcutName name{"x", std::nullopt};
   using nlohmann::json;
   for (const auto& stored :
        {json("not json"), json(R"({"carbonKeyCode":"45","carbonModifiers":0})"),
         json(R"({"carbonKeyCode":45})"), json(true),
         json{{"carbonKeyCode", 45}, {"carbonModifiers", 0}}}) {
-    defaults.set("KeyboardShortcuts_x", stored);
-    EXPECT_EQ(shortcuts.getShortcut(name), std::nullopt) << stored.dump();
+    defaults.set("KeyboardShortcuts_custom", stored);
+    EXPECT_EQ(shortcuts.getShortcut(custom), std::nullopt) << stored.dump();
   }
 }
 
-TEST(Shortcut, ConvertsPlatformFlagsAndDescribesInTheFixedOrder) {
+TEST(Shortcut, ConvertsPlatformFlagsDescribesInTheFixedOrderAndMapsToX) {
   const auto all = Shortcut::fromEvent(
       KeyCode::returnKey, ModifierFlag::command | ModifierFlag::shift | ModifierFlag::option |
                               ModifierFlag::control | ModifierFlag::function |
@@ -76,9 +72,8 @@ TEST(Shortcut, ConvertsPlatformFlagsAndDescribesInTheFixedOrder) {
   EXPECT_EQ((Shortcut{KeyCode::leftArrow, CarbonModifier::option}).description(), "⌥←");
   EXPECT_EQ((Shortcut{24, CarbonModifier::control}).description(), "⌃=");
   EXPECT_EQ((Shortcut{10, CarbonModifier::control}).description(), "⌃");
-}
 
-TEST(Shortcut, MapsToXKeysymsAndModifierMasks) {
+  // X keysyms and modifier masks.
   EXPECT_EQ(xKeysym(29), 0x0030u);  // 0
   EXPECT_EQ(xKeysym(KeyCode::returnKey), 0xff0du);
   EXPECT_EQ(xKeysym(KeyCode::deleteKey), 0xff08u);  // the delete key erases backwards

@@ -14,13 +14,12 @@ std::array<long, 3> in255(const Color& c) {
   return {std::lround(c.red * 255), std::lround(c.green * 255), std::lround(c.blue * 255)};
 }
 
-TEST(TervaneTint, RawValuesReadBackOnlyInUpperCase) {
+TEST(TervaneTint, RawValuesReadBackOnlyInUpperCaseAndSurfacesMixOverTheBackground) {
   for (const auto tint : TervaneTints::allCases) EXPECT_EQ(tintFromRaw(rawValue(tint)), tint);
   EXPECT_EQ(tintFromRaw("violet"), std::nullopt);
   EXPECT_EQ(tintFromRaw(""), std::nullopt);
-}
 
-TEST(TervaneTint, ColoursAreFractionsOf255AndHoverSurfacesMixOverTheBackground) {
+  // Colours are fractions of 255; hover surfaces mix over the background.
   const auto slate = surfaceContainerHigh(TervaneTint::slate);
   EXPECT_NEAR(slate.red * 255, 0.14 * 46 + 0.86 * 14, 1e-9);
   EXPECT_EQ(in255(slate), (std::array<long, 3>{18, 22, 28}));
@@ -34,29 +33,22 @@ TEST(TervaneTint, ColoursAreFractionsOf255AndHoverSurfacesMixOverTheBackground) 
   EXPECT_EQ(composite(top, bottom, 0), Color::rgb255(0, 0, 255));
 }
 
-using testing::CountingDefaults;
-
-TervaneTint tintFor(const std::optional<nlohmann::json>& stored) {
-  MemoryDefaults defaults;
-  if (stored) defaults.set("selected_tint_id", *stored);
-  Store store(defaults);
-  return ThemeManager(store).tint();
-}
-
 }  // namespace
 
-TEST(ThemeManager, ReadsTheStoredTintCaseInsensitivelyWithCarbonAsTheFallback) {
-  EXPECT_EQ(tintFor(nlohmann::json("violet")), TervaneTint::violet);
-  EXPECT_EQ(tintFor(nlohmann::json("Ochre")), TervaneTint::ochre);
-  EXPECT_EQ(tintFor(nlohmann::json("MOSS")), TervaneTint::carbon);
-  EXPECT_EQ(tintFor(nlohmann::json(3)), TervaneTint::carbon);
-  EXPECT_EQ(tintFor(std::nullopt), TervaneTint::carbon);
-}
-
-TEST(ThemeManager, WritesAndSignalsOnlyWhenTheTintChanges) {
-  CountingDefaults defaults;
+// The stored tint reads case-insensitively, with carbon for anything else; setting it
+// writes and signals only a change.
+TEST(ThemeManager, ReadsTheStoredTintCaseInsensitivelyAndWritesOnlyAChange) {
+  testing::CountingDefaults defaults;
   Store store(defaults);
+  using T = TervaneTint;
+  for (const auto& [stored, tint] : {std::pair<nlohmann::json, T>{"violet", T::violet},
+                                     {"Ochre", T::ochre}, {"MOSS", T::carbon}, {3, T::carbon}}) {
+    defaults.inner.set("selected_tint_id", stored);
+    EXPECT_EQ(ThemeManager(store).tint(), tint) << stored;
+  }
+  defaults.inner.remove("selected_tint_id");
   ThemeManager theme(store);
+  EXPECT_EQ(theme.tint(), TervaneTint::carbon);
   std::vector<TervaneTint> seen;
   auto connection = theme.tintChanged().connect([&](TervaneTint t) { seen.push_back(t); });
   theme.setTint(TervaneTint::carbon);
