@@ -38,11 +38,11 @@ std::vector<std::string> ids(const json& items) {
   return out;
 }
 
-TEST(Preview, PrintsTheStageItWouldOpenWithoutMovingAnything) {
+TEST(Preview, PrintsTheStageItWouldOpenWithoutMovingAnythingAndReportsDenialsAndAway) {
   auto run = preview(kWorkday, "  write the quarterly report ");
   ASSERT_EQ(run.status, 0) << run.err;
-  const auto result = json::parse(run.out);
-  const auto& stage = result.at("stage");
+  auto result = json::parse(run.out);
+  const auto stage = result.at("stage");
   EXPECT_EQ(stage.at("actionText"), "write the quarterly report");
   EXPECT_EQ(ids(stage.at("stowed")),
             (std::vector<std::string>{"org.example.Mail", "org.example.Music"}));
@@ -58,42 +58,39 @@ TEST(Preview, PrintsTheStageItWouldOpenWithoutMovingAnything) {
             "time.");
   EXPECT_EQ(result.at("needConsent"), json::array({"safari"}));
   EXPECT_EQ(result.at("denied"), json::array());
-}
 
-TEST(Preview, DeniedBrowsersAndAwayAreReported) {
+  // Denied browsers are reported, and nothing is put away after a while away.
   testing::TempDir dir;
   auto desktop = json::parse(testing::readText(kWorkday));
   desktop["permissions"]["safari"] = "denied";
   desktop["remembered"] = json::object();
   testing::writeText(dir / "denied.json", desktop.dump());
-  auto run = preview(dir / "denied.json", "write");
+  run = preview(dir / "denied.json", "write");
   ASSERT_EQ(run.status, 0) << run.err;
-  auto result = json::parse(run.out);
+  result = json::parse(run.out);
   EXPECT_EQ(result.at("denied"), json::array({"safari"}));
   EXPECT_EQ(ids(result.at("stage").at("stowed")),
             (std::vector<std::string>{"org.example.Mail", "org.example.Music", "chrome:12",
                                       "chrome:12#0", "chrome:12#1", "chrome:12#2"}));
-  EXPECT_NE(result.at("because").get<std::string>().find(
-                "Safari did not give permission, so its tabs stayed exactly where they were."),
-            std::string::npos);
+  EXPECT_THAT(result.at("because").get<std::string>(),
+              ::testing::HasSubstr("Safari did not give permission, so its tabs stayed exactly "
+                                   "where they were."));
 
   desktop["idleSeconds"] = 1500;
   testing::writeText(dir / "away.json", desktop.dump());
   run = preview(dir / "away.json", "write", /*asJson=*/false);
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.out.find("Nothing would be put away."), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("Why: You have been away a while, so nothing was put away."),
-            std::string::npos);
+  EXPECT_THAT(run.out, ::testing::HasSubstr("Nothing would be put away."));
+  EXPECT_THAT(run.out,
+              ::testing::HasSubstr("Why: You have been away a while, so nothing was put away."));
 }
 
 TEST(Preview, BadInputIsOneClearLineAndStatusTwo) {
   testing::TempDir dir;
   const std::pair<const char*, const char*> files[] = {
-      {"list.json", "[1, 2]"},
-      {"broken.json", "{\"apps\": ["},
+      {"list.json", "[1, 2]"}, {"broken.json", "{\"apps\": ["}, {"absent.json", nullptr},
       {"wrong.json", R"({"apps": [{"name": "no id"}]})"},
-      {"browser.json", R"({"browsers": {"opera": {"windows": []}}})"},
-      {"absent.json", nullptr}};
+      {"browser.json", R"({"browsers": {"opera": {"windows": []}}})"}};
   for (const auto& [file, text] : files) {
     if (text) testing::writeText(dir / file, text);
     auto run = preview(dir / file, "write");

@@ -76,18 +76,6 @@ class ControlServerTest : public ::testing::Test {
   const ControlPaths& paths = app.paths;
 };
 
-TEST_F(ControlServerTest, ARequestTravelsToTheMainThreadAndItsReplyComesBack) {
-  startServer();
-  EXPECT_EQ(paths.folder, app.runtime.path() / "tervane-now");
-  EXPECT_EQ(testing::modeOf(paths.folder), 0700u);
-  EXPECT_EQ(testing::modeOf(paths.socket), 0600u);
-
-  const ControlRequest request{.command = ControlCommand::capture, .line = "write"};
-  const auto line = ControlProtocol::encode(request);
-  EXPECT_EQ(client().send(request).value(), (ControlReply{true, std::to_string(line.size()), {}}));
-  EXPECT_EQ(seen(), std::vector<std::string>{line});
-}
-
 TEST_F(ControlServerTest, OversizedAndUnfinishedLinesAreRefusedWithoutReachingTheHandler) {
   startServer();
   const auto refusal = [](const char* why) {
@@ -144,7 +132,7 @@ TEST_F(ControlServerTest, ClientsAreServedAtOnceGiveUpOnSilenceAndStopDropsLateR
   EXPECT_TRUE(InstanceLock::acquire(paths.lock).ok());
 }
 
-TEST_F(ControlServerTest, AStaleSocketFromADeadRunIsReplaced) {
+TEST_F(ControlServerTest, AStaleSocketIsReplacedAndARequestTravelsToTheMainThreadAndBack) {
   auto prepared = prepareControlFolder(app.lookup, app.tmp.path());
   ASSERT_TRUE(prepared.ok());
   // A socket whose process is gone: the file stays, nobody listens.
@@ -153,7 +141,14 @@ TEST_F(ControlServerTest, AStaleSocketFromADeadRunIsReplaced) {
   EXPECT_EQ(ControlClient({prepared.value().socket}).sendLine("status", 15).error().code,
             ECONNREFUSED);
   startServer();
-  EXPECT_TRUE(client().sendLine("status", 15).ok());
+  EXPECT_EQ(paths.folder, app.runtime.path() / "tervane-now");
+  EXPECT_EQ(testing::modeOf(paths.folder), 0700u);
+  EXPECT_EQ(testing::modeOf(paths.socket), 0600u);
+  // A request travels to the main thread and its reply comes back.
+  const ControlRequest request{.command = ControlCommand::capture, .line = "write"};
+  const auto line = ControlProtocol::encode(request);
+  EXPECT_EQ(client().send(request).value(), (ControlReply{true, std::to_string(line.size()), {}}));
+  EXPECT_EQ(seen(), std::vector<std::string>{line});
 }
 
 TEST_F(ControlServerTest, APeerOfAnotherUserIsClosedWithoutAnAnswer) {
