@@ -16,7 +16,7 @@ using testing::readText;
 using testing::TempDir;
 using testing::writeText;
 
-TEST(AtomicFile, CreatesMissingPrivateFoldersAndAPrivateFile) {
+TEST(AtomicFile, CreatesMissingPrivateFoldersButNeverReplacesAFolderOrWritesUnderAFile) {
   TempDir dir;
   const auto file = dir / "a" / "b" / "state.json";
   ASSERT_TRUE(writeFileAtomically(file, "one").ok());
@@ -24,6 +24,16 @@ TEST(AtomicFile, CreatesMissingPrivateFoldersAndAPrivateFile) {
   EXPECT_EQ(modeOf(file), 0600u);
   EXPECT_EQ(modeOf(dir / "a"), 0700u);
   EXPECT_EQ(modeOf(dir / "a" / "b"), 0700u);
+
+  // A target that is a folder, or under a file, is an error and left as it was.
+  std::filesystem::create_directory(dir / "state.json");
+  EXPECT_FALSE(writeFileAtomically(dir / "state.json", "x").ok());
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "state.json"));
+  EXPECT_EQ(listFolder(dir.path()), (std::vector<std::string>{"a", "state.json"}));
+  EXPECT_FALSE(readFile(dir / "state.json").ok());
+  testing::writeText(dir / "plain", "x");
+  EXPECT_FALSE(writeFileAtomically(dir / "plain" / "state.json", "x").ok());
+  EXPECT_EQ(readText(dir / "plain"), "x");
 }
 
 // What the write reports is what is on disk: a failure before the rename keeps the old
@@ -54,19 +64,6 @@ TEST(AtomicFile, TheResultOfAFailureAtEachStepMatchesTheFileOnDisk) {
     EXPECT_EQ(listFolder(dir.path()), std::vector<std::string>{"state.json"});
     EXPECT_EQ(sink->records().size(), c.done ? 1u : 0u);
   }
-}
-
-TEST(AtomicFile, ATargetThatIsAFolderOrUnderAFileIsAnErrorAndLeftAsItWas) {
-  TempDir dir;
-  std::filesystem::create_directory(dir / "state.json");
-  EXPECT_FALSE(writeFileAtomically(dir / "state.json", "x").ok());
-  EXPECT_TRUE(std::filesystem::is_directory(dir / "state.json"));
-  EXPECT_EQ(listFolder(dir.path()), std::vector<std::string>{"state.json"});
-  EXPECT_FALSE(readFile(dir / "state.json").ok());
-
-  testing::writeText(dir / "plain", "x");
-  EXPECT_FALSE(writeFileAtomically(dir / "plain" / "state.json", "x").ok());
-  EXPECT_EQ(readText(dir / "plain"), "x");
 }
 
 TEST(AtomicFile, TemporariesLeftByAKilledWriteAreRemovedAndNothingElse) {

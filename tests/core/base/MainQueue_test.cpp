@@ -9,7 +9,7 @@
 
 namespace tervane {
 
-TEST(ManualMainQueue, TimersFireInTimeOrderAsTheClockAdvances) {
+TEST(ManualMainQueue, TimersFireInTimeOrderAndWorkFromAnotherThreadRunsOnTheMain) {
   ManualClock clock;
   ManualMainQueue queue(clock);
   const auto start = clock.now();
@@ -28,11 +28,8 @@ TEST(ManualMainQueue, TimersFireInTimeOrderAsTheClockAdvances) {
   queue.advance(0.1);
   EXPECT_EQ(order.back(), "fallback");
   EXPECT_EQ(queue.pending(), 0u);
-}
 
-TEST(ManualMainQueue, WorkPostedFromAnotherThreadRunsOnTheMainThread) {
-  ManualClock clock;
-  ManualMainQueue queue(clock);
+  // Work posted from another thread runs on the main thread.
   bool ranOnMain = false;
   std::thread([&] {
     EXPECT_FALSE(queue.isMainThread());
@@ -59,7 +56,7 @@ TEST(RunLoopMainQueue, RunsBackgroundCompletionsAndTimersUntilQuit) {
   EXPECT_EQ(seen, (std::vector<int>{42, 1}));
 }
 
-TEST(Observable, NotifiesOnlyWhenTheValueReallyChanged) {
+TEST(Signal, AnObservableNotifiesOnlyRealChangesAndASlotMayDisconnectItself) {
   Observable<std::string> line;
   std::vector<std::string> seen;
   auto connection = line.changed().connect([&](const std::string& v) { seen.push_back(v); });
@@ -68,13 +65,11 @@ TEST(Observable, NotifiesOnlyWhenTheValueReallyChanged) {
   line.set("write");
   line.set("read");
   EXPECT_EQ(seen, (std::vector<std::string>{"write", "read"}));
-}
 
-TEST(Signal, ASlotMayDisconnectItselfWhileBeingCalled) {
-  Signal<int> signal;
+  // A slot may disconnect itself while being called.
   int calls = 0;
-  Signal<int>::Connection self;
-  self = signal.connect([&](int) {
+  Signal<int> signal;
+  Signal<int>::Connection self = signal.connect([&](int) {
     ++calls;
     self.disconnect();
   });

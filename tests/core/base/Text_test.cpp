@@ -17,7 +17,7 @@ TEST(Text, TrimsUnicodeWhiteSpaceAndLineBreaksAtBothEndsOnly) {
   EXPECT_FALSE(Text::isBlank(" a "));
 }
 
-TEST(Text, CountsAndCutsUserPerceivedCharacters) {
+TEST(Text, CountsAndCutsUserPerceivedCharactersAndEachBadByteAsOne) {
   const std::string family = "\U0001F468\u200D\U0001F469\u200D\U0001F467";  // one character
   const std::string flag = "\U0001F1E9\U0001F1EA";                           // one character
   const std::string accented = "e\u0301";                                    // one character
@@ -25,9 +25,7 @@ TEST(Text, CountsAndCutsUserPerceivedCharacters) {
   EXPECT_EQ(Text::prefix(family + flag + accented + "ab", 2), family + flag);
   EXPECT_EQ(Text::prefix("abc", 0), "");
   EXPECT_EQ(Text::prefix("abc", 10), "abc");
-}
-
-TEST(Text, InvalidUtf8CountsOneCharacterPerBadByteAndNeverLoops) {
+  // Invalid UTF-8 counts one character per bad byte, and never loops.
   const std::string bad = std::string("a\xFF\xC3") + "b\x80";
   EXPECT_EQ(Text::characterCount(bad), 5u);
   EXPECT_EQ(Text::prefix(bad, 2), "a\xFF");
@@ -35,16 +33,15 @@ TEST(Text, InvalidUtf8CountsOneCharacterPerBadByteAndNeverLoops) {
   EXPECT_EQ(Text::lowercased(std::string("\xFF" "AB\xC3\x89")), std::string("\xFF" "ab\xC3\xA9"));
 }
 
-TEST(ISOTime, FormatsWholeSecondsInUtcWithALiteralZ) {
+TEST(ISOTime, FormatsWholeSecondsInUtcAndReadsOnlyThatFormat) {
   ManualClock clock;  // 2025-01-02T03:04:05Z
   clock.advance(0.999);
   EXPECT_EQ(ISOTime::now(clock), "2025-01-02T03:04:05Z");
   EXPECT_EQ(ISOTime::format(TimePoint{}), "1970-01-01T00:00:00Z");
   const TimePoint t{std::chrono::seconds(4102444799)};  // 2099-12-31T23:59:59Z
   EXPECT_EQ(ISOTime::parse(ISOTime::format(t)), t);
-}
 
-TEST(ISOTime, MillisReadsOnlyTheExactStoredFormat) {
+  // Millis read only the exact stored format.
   EXPECT_EQ(ISOTime::millis(std::string("2025-01-02T03:04:05Z")), 1735787045000.0);
   EXPECT_EQ(ISOTime::millis(std::string("2024-02-29T23:59:59Z")), 1709251199000.0);
   for (const char* bad :

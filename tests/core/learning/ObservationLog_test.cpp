@@ -130,7 +130,7 @@ TEST(ObservationLog, LongLinesAreCutTo39CharactersAndAnEllipsis) {
                 "\u2026 I hid Slack and you went and got it back. Should I stop hiding Slack?");
 }
 
-TEST(StageMemory, LoadDropsUnknownValuesOneByOneAndTheNextStoreRemovesThem) {
+TEST(StageMemory, LoadDropsUnknownValuesOneByOneAndAWrongShapeWhole) {
   MemoryDefaults defaults;
   defaults.set("mac_stage_memory", json{{"com.a", "keep"}, {"host:b.com", "stow"}, {"c", "maybe"}});
   StageMemory memory(defaults);
@@ -142,15 +142,12 @@ TEST(StageMemory, LoadDropsUnknownValuesOneByOneAndTheNextStoreRemovesThem) {
   memory.forget("com.a");
   EXPECT_EQ(defaults.get("mac_stage_memory"), (json{{"host:b.com", "keep"}, {"com.d", "stow"}}));
   EXPECT_EQ(StageMemory(defaults).choices(), memory.choices());
-}
 
-TEST(StageMemory, AWrongShapeIsIgnoredWholeAndLeftAloneUntilTheNextStore) {
+  // A wrong shape is ignored whole, and left alone until the next store.
   for (json stored :
        {json{{"a", "keep"}, {"b", 1}}, json::array({"keep"}), json("keep"), json{{"a", nullptr}}}) {
-    MemoryDefaults defaults;
     defaults.set("mac_stage_memory", stored);
-    StageMemory memory(defaults);
-    EXPECT_TRUE(memory.choices().empty()) << stored;
+    EXPECT_TRUE(StageMemory(defaults).choices().empty()) << stored;
     EXPECT_EQ(defaults.get("mac_stage_memory"), stored);
   }
 }

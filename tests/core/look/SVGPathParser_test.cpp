@@ -51,6 +51,11 @@ TEST(SVGPathParser, RepeatsTheCommandAndTurnsMovesIntoLines) {
   // After a close the pen is back at the subpath's start.
   EXPECT_EQ(parse("M2,3 l4,0 z l1,1"),
             (std::vector{move(2, 3), line(6, 3), closing(), line(3, 4)}));
+  // Stray text ends the parse instead of looping forever.
+  EXPECT_EQ(parse("M0,0 L5 x y"), (std::vector{move(0, 0), line(5, 0)}));
+  EXPECT_EQ(parse("M0,0 z 4 5"), (std::vector{move(0, 0), closing()}));
+  EXPECT_EQ(parse("12 34 ? M1,1"), (std::vector{move(1, 1)}));
+  EXPECT_TRUE(parse("").empty());
 }
 
 // Text that does not form a number reads as 0, and the next number is still found.
@@ -122,13 +127,6 @@ TEST(SVGPathParser, ArcRadiiGrowRotateAndVanish) {
   // A zero radius is a straight line; an arc to its own start draws nothing.
   EXPECT_EQ(parse("M0,0 a0,5 0 0 1 10,10"), (std::vector{move(0, 0), line(10, 10)}));
   EXPECT_EQ(parse("M3,3 A5,5 0 1 1 3,3 z"), (std::vector{move(3, 3), closing()}));
-}
-
-TEST(SVGPathParser, StrayTextEndsTheParseInsteadOfLoopingForever) {
-  EXPECT_EQ(parse("M0,0 L5 x y"), (std::vector{move(0, 0), line(5, 0)}));
-  EXPECT_EQ(parse("M0,0 z 4 5"), (std::vector{move(0, 0), closing()}));
-  EXPECT_EQ(parse("12 34 ? M1,1"), (std::vector{move(1, 1)}));
-  EXPECT_TRUE(parse("").empty());
 }
 
 }  // namespace tervane
