@@ -93,10 +93,7 @@ TEST(QtOffMainRunner, RunsWorkOffTheMainThreadAndTheCompletionOnIt) {
 
 struct Pipe {
   Pipe() { EXPECT_EQ(::pipe(fds), 0); }
-  ~Pipe() {
-    ::close(fds[0]);
-    ::close(fds[1]);
-  }
+  ~Pipe() { for (int fd : fds) ::close(fd); }
   int fds[2] = {-1, -1};
 };
 
