@@ -89,10 +89,6 @@ LocalModelSettings at(const std::string& url, bool allowRemote = false) {
 const StructuredRequest kRequest{"Pick few.", "The one thing: write\n\nOpen now:\n- app: Mail",
                                  ListSchema{"Keep", "keep", "The exact names."}};
 
-Result<std::vector<std::string>> ask(OpenAIChatService& service) {
-  return service.respond(kRequest, std::stop_token{});
-}
-
 // A service for an address it must refuse: unavailable, with a request failing for the
 // same reason, and neither starting anything in the background. Gives that reason.
 std::string refusal(const std::string& url) {
@@ -101,19 +97,19 @@ std::string refusal(const std::string& url) {
   const auto availability = service.availability();
   EXPECT_FALSE(availability.available) << url;
   service.prewarm("Pick few.");
-  auto answer = ask(service);
+  auto answer = service.respond(kRequest, {});
   EXPECT_EQ(answer.ok() ? "answered" : answer.error().message, availability.reason) << url;
   EXPECT_TRUE(spawn.tasks.empty()) << url;
   return availability.reason;
 }
 
-TEST(OpenAIChatService, SendsTheChatRequestAndReadsTheKeepList) {
+TEST(OpenAIChatService, SendsTheChatRequestAndReadsTheKeepListOrSaysWhyThereIsNone) {
   LoopbackServer server;
   server.answer(200, chatReply(R"({"keep": ["app: Mail", "tab: Inbox"]})"));
   ManualSpawn spawn;
   OpenAIChatService service(at(server.base() + "/"), spawn.spawn());
 
-  auto answer = ask(service);
+  auto answer = service.respond(kRequest, {});
   ASSERT_TRUE(answer.ok()) << answer.error().message;
   EXPECT_EQ(answer.value(), (std::vector<std::string>{"app: Mail", "tab: Inbox"}));
 
@@ -133,11 +129,8 @@ TEST(OpenAIChatService, SendsTheChatRequestAndReadsTheKeepList) {
   const auto warm = server.received().at(1);
   EXPECT_EQ(warm.first, "POST /v1/chat/completions");
   EXPECT_EQ(json::parse(warm.second)["messages"][0]["content"], "Pick few.");
-}
 
-TEST(OpenAIChatService, RepliesWithoutAKeepListAreFailuresThatSayWhy) {
-  LoopbackServer server;
-  OpenAIChatService service(at(server.base()));
+  // Replies without a keep list are failures that say why.
   const std::tuple<int, std::string, std::string> cases[] = {
       {500, "model crashed", "the model server answered HTTP 500: model crashed"},
       {200, "<html>", "the model server's reply is not JSON: <html>"},
@@ -148,7 +141,7 @@ TEST(OpenAIChatService, RepliesWithoutAKeepListAreFailuresThatSayWhy) {
       {200, chatReply(R"({"keep": ["app: Mail", 3]})"), "no \"keep\" list"}};
   for (const auto& [status, body, expected] : cases) {
     server.answer(status, body);
-    EXPECT_THAT(ask(service).error().message, ::testing::HasSubstr(expected));
+    EXPECT_THAT(service.respond(kRequest, {}).error().message, ::testing::HasSubstr(expected));
   }
   EXPECT_TRUE(service.availability().available) << "a server that answers is reachable";
 
@@ -157,7 +150,7 @@ TEST(OpenAIChatService, RepliesWithoutAKeepListAreFailuresThatSayWhy) {
     response.status = 307;
     response.set_header("Location", elsewhere.base() + "/v1/chat/completions");
   });
-  EXPECT_FALSE(ask(service).ok());
+  EXPECT_FALSE(service.respond(kRequest, {}).ok());
   EXPECT_TRUE(elsewhere.received().empty()) << "a redirect is never followed";
 }
 
@@ -186,7 +179,7 @@ TEST(OpenAIChatService, AnUnreachableServerIsUnavailableUntilACheckConnects) {
   EXPECT_TRUE(service.availability().available) << "configured and not yet failed";
 
   const auto expected = "cannot reach the model server at " + base + ": could not connect";
-  EXPECT_EQ(ask(service).error().message, expected);
+  EXPECT_EQ(service.respond(kRequest, {}).error().message, expected);
   EXPECT_EQ(service.availability().reason, expected);
   EXPECT_FALSE(service.availability().available);
   EXPECT_EQ(spawn.tasks.size(), 1u) << "one check at a time";

@@ -59,32 +59,21 @@ TEST(ScriptEngine, EachBrowserSpeaksItsOwnDictionaryAndIsMinus600WhenNotRunning)
   EXPECT_EQ(errorOf(desk.run(inChrome("return 1"))), -600);
 }
 
-TEST(ScriptEngine, ErrorsInsideTryAreCaughtAndTheRestOfTheBlockIsSkipped) {
+TEST(ScriptEngine, ValuesAndErrorsBehaveAsInTheScriptingLanguage) {
   Desk desk;
   desk.add("Google Chrome", kTwoWindows);
-  EXPECT_EQ(answer(desk.run(inChrome(R"(set x to 1
-try
-  set x to title of tab 9 of (first window whose id is 11)
-  set x to 2
-end try
-try
-  try
-    set x to x + undefinedName
-  end try
-  set x to x + 10
-end try
-return x)"))),
+  // Errors inside try are caught and the rest of the block is skipped.
+  EXPECT_EQ(answer(desk.run(inChrome(
+                "set x to 1\ntry\nset x to title of tab 9 of (first window whose id is 11)\n"
+                "set x to 2\nend try\ntry\ntry\nset x to x + undefinedName\nend try\n"
+                "set x to x + 10\nend try\nreturn x"))),
             11);
   // A return inside try is not an error; an error outside any try ends the script.
   EXPECT_EQ(answer(desk.run("try\nreturn 5\nend try\nreturn 6")), 5);
   EXPECT_EQ(errorOf(desk.run("try\nset a to 1\nend try\nset b to a + c\nreturn b")), -2753);
   // A browser that is not running is caught like any error.
   EXPECT_EQ(answer(desk.run("try\ntell application \"Safari\"\nend tell\nend try\nreturn 7")), 7);
-}
 
-TEST(ScriptEngine, ValuesBehaveAsInTheScriptingLanguage) {
-  Desk desk;
-  desk.add("Google Chrome", kTwoWindows);
   // Lists are shared by the variables that hold them; a list appended to itself is copied.
   EXPECT_EQ(
       answer(desk.run("set a to {}\nset b to a\nset end of a to 1\nset end of b to a\nreturn b")),

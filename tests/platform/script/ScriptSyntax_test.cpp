@@ -10,9 +10,9 @@ namespace {
 // The same script as the adapters write it and as a person might: other indents and cases,
 // tabs, CRLF line ends, both kinds of comment (nested too), "¬" continuations (one
 // followed by a comment) and parentheses added or left out.
-TEST(ScriptSyntax, SpacingCommentsContinuationsAndParenthesesDoNotChangeTheMeaning) {
+TEST(ScriptSyntax, LayoutDoesNotChangeTheMeaningAndTextOutsideTheLanguageIsRefusedFirst) {
   Desk desk;
-  desk.add("Google Chrome", kTwoWindows);
+  auto browser = desk.add("Google Chrome", kTwoWindows);
   const auto plain =
       "tell application \"Google Chrome\"\nset x to {}\nrepeat with w in every "
       "window\nset end of x to {id of w, (count of every tab of w) = 3}\nend "
@@ -31,9 +31,8 @@ TEST(ScriptSyntax, SpacingCommentsContinuationsAndParenthesesDoNotChangeTheMeani
   // "+" binds tighter than "as" and "=".
   EXPECT_EQ(answer(desk.run("return {1 + 2 as text, 1 + 2 = 3}")),
             nlohmann::json::parse(R"(["3", true])"));
-}
 
-TEST(ScriptSyntax, TextOutsideTheLanguageIsRefusedBeforeAnythingRunsAndSaysWhere) {
+  // Text outside the language is refused before anything runs.
   const std::string tell = "tell application \"Google Chrome\"";
   const std::string refused[] = {
       "if x then\nreturn 1\nend if", "set x to 1 - 1", "set x to 1; set y to 2", "set x to 1.5",
@@ -46,14 +45,13 @@ TEST(ScriptSyntax, TextOutsideTheLanguageIsRefusedBeforeAnythingRunsAndSaysWhere
       "set name to 3", "set x to it", "# a comment", "set x to \"open", "(* open",
       "set x to 1 \xC2\xAC 2", "set x to \xE2\x80\x9Cquoted\xE2\x80\x9D", "set x to \"\\q\"",
       "set x to 99999999999999999999", "set x to {1, 2", "return (1", "set end of x"};
-  Desk desk;
-  auto browser = desk.add("Google Chrome", kTwoWindows);
+  const auto calls = browser->calls();
   for (const auto& text : refused) {
     const auto outcome = desk.run(text);
     const auto* failure = std::get_if<ScriptFailure>(&outcome);
     EXPECT_TRUE(failure && *failure == ScriptFailure::couldNotCompile()) << text;
   }
-  EXPECT_EQ(browser->calls(), 0);
+  EXPECT_EQ(browser->calls(), calls);
   // Nesting deep enough to exhaust a recursive parser is refused too.
   EXPECT_FALSE(script::parse("return " + std::string(5000, '(') + "1").ok());
   std::string longSum = "return 1";

@@ -7,7 +7,7 @@
 namespace tervane::testing {
 namespace {
 
-TEST(SimulatedBrowser, StateWritesEveryFieldBackAndFailuresStartAtTheChosenCall) {
+TEST(SimulatedBrowser, StatesAreCheckedAndWrittenBackAndFailuresStartAtTheChosenCall) {
   const auto state = SimulatedState::parse(R"({"windows":[
     {"id":7,"tabs":[{"title":"A","url":"https://a/"},{"title":"Blank","url":null}]},
     {"id":8,"minimized":true,"visible":false,"activeTabIndex":0,"tabs":[]}]})");
@@ -29,9 +29,8 @@ TEST(SimulatedBrowser, StateWritesEveryFieldBackAndFailuresStartAtTheChosenCall)
   EXPECT_TRUE(browser.isMinimized(8).value());
   EXPECT_EQ(browser.calls(), 5);
   EXPECT_FALSE(browser.dropWindow(99));
-}
 
-TEST(SimulatedBrowser, InvalidStatesAreRefusedWithAClearReason) {
+  // Invalid states are refused with a clear reason.
   const std::pair<const char*, const char*> cases[] = {
       {"{\"windows\":[", "not JSON"}, {"[]", "must be an object"},
       {"{}", "\"windows\" must be a list"},
