@@ -60,6 +60,9 @@ TEST(BeeShape, BothPosesAreClosedOutlinesInsideTheDesignSquare) {
           << i;
     }
   }
+  // Colours round to the nearest byte, and clamp.
+  EXPECT_EQ(hexColor(Color{0.5, 1.2, -0.1, 0.3}), "#80ff00");
+  EXPECT_EQ(hexColor(Color{14.4 / 255, 14.6 / 255, 1, 1}), "#0e0fff");
 }
 
 TEST(BeeDrift, FliesRightMirroredThenBackBobbingAndBeating) {
@@ -90,11 +93,6 @@ TEST(BeeDrift, FliesRightMirroredThenBackBobbingAndBeating) {
   // Timed from the first moment of 2001, UTC.
   const TimePoint reference{std::chrono::seconds(978307200)};
   EXPECT_DOUBLE_EQ(BeeDrift::secondsSinceReferenceDate(reference + std::chrono::seconds(13)), 13);
-}
-
-TEST(BeeSvg, ColoursRoundToTheNearestByteAndClamp) {
-  EXPECT_EQ(hexColor(Color{0.5, 1.2, -0.1, 0.3}), "#80ff00");
-  EXPECT_EQ(hexColor(Color{14.4 / 255, 14.6 / 255, 1, 1}), "#0e0fff");
 }
 
 }  // namespace tervane

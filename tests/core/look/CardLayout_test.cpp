@@ -36,7 +36,7 @@ TEST(Receipt, HeightCountsRowsSectionsAndGuardEventsButNeverTabs) {
   EXPECT_EQ(Receipt::receiptHeight(StageSnapshot{}), 0);
 }
 
-TEST(Receipt, RowsListAppsThenWindowsWithTheirOwnTabs) {
+TEST(Receipt, RowsListAppsThenWindowsWithTheirOwnTabsCountedByHost) {
   const auto rows = Receipt::rows({windowItem("chrome:1"), tabItem("chrome:1", "one"), app("mail"),
                                    tabItem("chrome:2", "elsewhere"), windowItem("chrome:3"),
                                    tabItem("chrome:1", "two")});
@@ -47,9 +47,8 @@ TEST(Receipt, RowsListAppsThenWindowsWithTheirOwnTabs) {
   }
   EXPECT_EQ(shape, (std::vector<std::vector<std::string>>{
                        {"com.example.mail"}, {"chrome:1", "one", "two"}, {"chrome:3"}}));
-}
 
-TEST(Receipt, ByHostCountsLargerFirstThenByKeyAndFallsBackToTheTabName) {
+  // A window's hosts count larger first, then by key, falling back to the tab's name.
   const auto hosts = Receipt::byHost({
       tabItem("w", "Issue", "https://github.com/a"),
       tabItem("w", "Docs", "https://www.example.org/"),

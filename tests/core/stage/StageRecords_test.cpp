@@ -18,10 +18,6 @@ using testing::writeText;
 using Files = std::vector<std::string>;
 using nlohmann::json;
 
-static TabFacts tab(std::string title, std::string url, bool active = false) {
-  return TabFacts{std::move(title), std::move(url), active};
-}
-
 // The host a browser shows, lower case and without "www.", for addresses as browsers
 // really hold them; the empty host for what has none.
 TEST(TabFacts, HostOfAddressesAsBrowsersShowThem) {
@@ -52,15 +48,16 @@ TEST(TabFacts, HostOfAddressesAsBrowsersShowThem) {
       {"https://[::1/", ""},
       {"https://exa%20mple.com/a b", ""},
   };
-  for (const auto& [url, host] : cases) EXPECT_EQ(tab("", url).host(), host) << url;
+  for (const auto& [url, host] : cases) EXPECT_EQ((TabFacts{"", url, false}).host(), host) << url;
 }
 
 // A tab's name falls back from its title to its host to its address.
 TEST(WindowFacts, DerivedNamesHostsAndItems) {
-  WindowFacts one{BrowserKind::safari, 7, {tab("A", "https://a.com/x")}, false, false};
+  WindowFacts one{BrowserKind::safari, 7, {{"A", "https://a.com/x", false}}, false, false};
   WindowFacts none{BrowserKind::chrome, 4711, {}, false, false};
-  const std::vector<TabFacts> tabs = {tab("  A \n", "https://a.com/1"), tab("", "about:blank"),
-                                      tab("   ", "https://www.a.com/2", true)};
+  const std::vector<TabFacts> tabs = {{"  A \n", "https://a.com/1", false},
+                                      {"", "about:blank", false},
+                                      {"   ", "https://www.a.com/2", true}};
   WindowFacts three{BrowserKind::edge, 3, tabs, true, false};
   EXPECT_EQ(one.readableName(), "Safari window, 1 tab");
   EXPECT_EQ(three.hosts(), std::set<std::string>{"a.com"});

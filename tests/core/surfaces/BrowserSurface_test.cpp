@@ -202,8 +202,19 @@ TEST_F(AppleScriptRunnerTest, GivesTheReplyOrTheMappedFailure) {
   lane->joinAbandonedWorkers();
 }
 
-TEST_F(BrowserPermissionTest, StatusMapsThePlatformAnswerOnTheBrowsersLane) {
-  platform->running = {"com.google.Chrome"};
+// Running browsers are listed in their fixed order; one that is not running is never
+// queried. Consent is asked on the calling thread, the status on the browser's lane.
+TEST_F(BrowserPermissionTest, ConsentIsAskedOnTheCallingThreadAndTheStatusOnTheBrowsersLane) {
+  platform->running = {"com.microsoft.edgemac", "org.example.editor", "com.apple.Safari",
+                       "com.google.Chrome", "com.google.Chrome.canary"};
+  EXPECT_EQ(
+      permission.presence().running(),
+      (std::vector<BrowserKind>{BrowserKind::chrome, BrowserKind::safari, BrowserKind::edge}));
+  EXPECT_EQ(permission.requestConsent(BrowserKind::brave), Auth::notRunning());
+  EXPECT_TRUE(platform->calls().empty());
+  platform->statuses["com.apple.Safari"] = -1743;
+  EXPECT_EQ(permission.requestConsent(BrowserKind::safari), Auth::denied());
+
   const std::vector<std::pair<std::optional<int>, Auth>> table = {
       {0, Auth::allowed()},       {-1743, Auth::denied()},         {-1744, Auth::needsConsent()},
       {-600, Auth::notRunning()}, {-10000, Auth::unknown(-10000)}, {std::nullopt, Auth::unknown(0)},
@@ -212,28 +223,10 @@ TEST_F(BrowserPermissionTest, StatusMapsThePlatformAnswerOnTheBrowsersLane) {
     platform->statuses["com.google.Chrome"] = status;
     EXPECT_EQ(permission.status(BrowserKind::chrome), expected);
   }
-  EXPECT_EQ(platform->calls(),
-            std::vector<PermissionQuery>(
-                table.size(), {"com.google.Chrome", false, "org.tervane.now.ae.chrome"}));
-
+  std::vector<PermissionQuery> queries = {{"com.apple.Safari", true, std::nullopt}};
+  queries.resize(1 + table.size(), {"com.google.Chrome", false, "org.tervane.now.ae.chrome"});
+  EXPECT_EQ(platform->calls(), queries);
   EXPECT_NE(Auth::unknown(1), Auth::unknown(2));
-}
-
-// Running browsers are listed in their fixed order; one that is not running is never
-// queried, and consent is asked on the calling thread.
-TEST_F(BrowserPermissionTest, ConsentIsAskedOnTheCallingThread) {
-  platform->running = {"com.microsoft.edgemac", "org.example.editor", "com.apple.Safari",
-                       "com.google.Chrome", "com.google.Chrome.canary"};
-  EXPECT_EQ(
-      permission.presence().running(),
-      (std::vector<BrowserKind>{BrowserKind::chrome, BrowserKind::safari, BrowserKind::edge}));
-  EXPECT_EQ(permission.requestConsent(BrowserKind::brave), Auth::notRunning());
-  EXPECT_TRUE(platform->calls().empty());
-
-  platform->statuses["com.apple.Safari"] = -1743;
-  EXPECT_EQ(permission.requestConsent(BrowserKind::safari), Auth::denied());
-  EXPECT_EQ(platform->calls(),
-            (std::vector<PermissionQuery>{{"com.apple.Safari", true, std::nullopt}}));
 }
 
 TEST(BrowserAdapters, AssembleBuildsWindowsOnlyFromListsThatLineUp) {
