@@ -70,7 +70,7 @@ class MenuBarTest : public CardFixture {
   std::vector<std::string> calls;
 };
 
-TEST_F(MenuBarTest, BarMenuRowsAndPictureFollowTheStageAndReachTheShell) {
+TEST_F(MenuBarTest, BarMenuRowsAndPictureFollowTheStageReachTheShellAndClicksToggleTheCard) {
   EXPECT_EQ(menuRows(),
             (QStringList{"Tervane Now for Linux 1.4 (212)", "-", "How Tervane Now works…", "Help",
                          "-", "Updates come with your package manager", "Open at login", "-",
@@ -85,10 +85,8 @@ TEST_F(MenuBarTest, BarMenuRowsAndPictureFollowTheStageAndReachTheShell) {
   loginOn = false;
   menuRows();
   EXPECT_FALSE(row("Open at login")->isChecked());
-  for (const char* title :
-       {"Open at login", "How Tervane Now works…", "Help", "Quit Tervane Now"}) {
-    row(title)->trigger();
-  }
+  for (const char* t : {"Open at login", "How Tervane Now works…", "Help", "Quit Tervane Now"})
+    row(t)->trigger();
   EXPECT_EQ(calls, (std::vector<std::string>{"login on", "welcome", "help", "quit"}));
 
   // The tray shows the picture the controller says it shows; the last row says what
@@ -108,9 +106,8 @@ TEST_F(MenuBarTest, BarMenuRowsAndPictureFollowTheStageAndReachTheShell) {
   model().bringBack(false);
   settle();
   expectStage(Picture::rest, "Quit Tervane Now");
-}
 
-TEST_F(MenuBarTest, RightClickClosesTheCardLeftClickTogglesIt) {
+  // Opening the menu or a right click closes the card; a left click toggles it.
   ASSERT_NE(bar->card(), nullptr);
   Q_EMIT bar->trayIcon()->activated(QSystemTrayIcon::Trigger);
   EXPECT_TRUE(bar->isCardShown());

@@ -36,15 +36,16 @@ bool runUntilQuit(QEventLoop& loop) {
   return !guarded;
 }
 
-TEST(QtMainQueue, RunsPostedWorkOnTheMainThreadInOrderAndTimersLaterAndDropsItWhenGone) {
+TEST(QtLoop, TheQueueRunsPostedWorkInOrderAndTimersLaterAndTheRunnerWorksOffTheMainThread) {
   auto queue = std::make_shared<QtMainQueue>();
   EXPECT_TRUE(queue->isMainThread());
   QEventLoop loop;
+  const auto onMain = [] { return QThread::currentThread() == qApp->thread(); };
   std::vector<std::string> ran;
   bool allOnMain = true;
   auto note = [&](std::string what) {
     return [&, what] {
-      allOnMain = allOnMain && QThread::currentThread() == qApp->thread();
+      allOnMain = allOnMain && onMain();
       ran.push_back(what);
       if (ran.size() == 4) loop.quit();
     };
@@ -67,6 +68,16 @@ TEST(QtMainQueue, RunsPostedWorkOnTheMainThreadInOrderAndTimersLaterAndDropsItWh
   EXPECT_EQ(std::set<std::string>(ran.begin() + 2, ran.end()),
             (std::set<std::string>{"timer", "worker timer"}));
 
+  // The off-main runner: (whether the work ran on the main thread, whether its completion did)
+  QtOffMainRunner runner(queue);
+  std::pair<bool, bool> seen{true, false};
+  runner.run<bool>(onMain, [&](bool workOnMain) {
+    seen = {workOnMain, onMain()};
+    loop.quit();
+  });
+  ASSERT_TRUE(runUntilQuit(loop));
+  EXPECT_EQ(seen, std::make_pair(false, true));
+
   // Work posted to a queue destroyed before the loop came round is dropped.
   bool ranLate = false;
   auto gone = std::make_unique<QtMainQueue>();
@@ -76,28 +87,13 @@ TEST(QtMainQueue, RunsPostedWorkOnTheMainThreadInOrderAndTimersLaterAndDropsItWh
   EXPECT_FALSE(ranLate);
 }
 
-TEST(QtOffMainRunner, RunsWorkOffTheMainThreadAndTheCompletionOnIt) {
-  auto queue = std::make_shared<QtMainQueue>();
-  QtOffMainRunner runner(queue);
-  QEventLoop loop;
-  const auto onMain = [] { return QThread::currentThread() == qApp->thread(); };
-  // (whether the work ran on the main thread, whether its completion did)
-  std::pair<bool, bool> seen{true, false};
-  runner.run<bool>(onMain, [&](bool workOnMain) {
-    seen = {workOnMain, onMain()};
-    loop.quit();
-  });
-  ASSERT_TRUE(runUntilQuit(loop));
-  EXPECT_EQ(seen, std::make_pair(false, true));
-}
-
 struct Pipe {
   Pipe() { EXPECT_EQ(::pipe(fds), 0); }
   ~Pipe() { for (int fd : fds) ::close(fd); }
   int fds[2] = {-1, -1};
 };
 
-TEST(FdWatcher, DispatchesWhenReadableAndNotWhileDisabledAndHandlesEventsQueuedBeforeTheLoopSleeps) {
+TEST(FdWatcher, DispatchesWhenReadableNotWhileDisabledAndForEventsAlreadyQueued) {
   Pipe pipe;
   int dispatched = 0;
   QEventLoop loop;
