@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <iterator>
 
 #include "base/Defaults.h"
 #include "base/MainQueue.h"
@@ -35,8 +34,9 @@ class FakePicker final : public ActPicking {
     asked.emplace_back(line, items);
     if (!answer) return std::nullopt;
     std::set<std::string> chosen;
-    std::copy_if(items.begin(), items.end(), std::inserter(chosen, chosen.end()),
-                 [&](const std::string& item) { return answer->count(item) > 0; });
+    for (const auto& item : items) {
+      if (answer->count(item) > 0) chosen.insert(item);
+    }
     return chosen;
   }
 };
