@@ -148,6 +148,14 @@ TEST(StageJournal, WriteOpenAndCloseFollowTheStage) {
   ASSERT_TRUE(journal.close().ok());
   EXPECT_EQ(journal.open(), std::nullopt);
   EXPECT_TRUE(listFolder(journal.directory()).empty());
+
+  // A close whose removal cannot be made durable says so (a failed write is the session
+  // tests' business: the stage it would have journalled does not open).
+  ASSERT_TRUE(journal.write(second).ok());
+  AtomicWriteOptions folderNotSynced{.inject = [](AtomicWriteStep s) {
+    return s == AtomicWriteStep::syncFolder ? std::optional<int>(EIO) : std::nullopt;
+  }};
+  EXPECT_FALSE(StageJournal(journal.directory(), folderNotSynced).close().ok());
 }
 
 TEST(StageJournal, WritesSortedPrettyJsonWithoutAbsentKeysAndReadsAnyLayout) {
@@ -210,17 +218,6 @@ TEST(StageJournal, AnUndecodableJournalIsNoStageAndIsLeftUntouched) {
   writeText(oversized.fileURL(), padded);
   EXPECT_EQ(oversized.open(), std::nullopt);
   EXPECT_EQ(std::filesystem::file_size(oversized.fileURL()), padded.size());
-}
-
-// A failed write is the session tests' business (the stage it would have journalled does
-// not open); here, a close whose removal cannot be made durable says so.
-TEST(StageJournal, AFailedCloseSaysSo) {
-  TempDir dir;
-  ASSERT_TRUE(StageJournal(dir.path()).write(fullSnapshot()).ok());
-  AtomicWriteOptions folderNotSynced{.inject = [](AtomicWriteStep s) {
-    return s == AtomicWriteStep::syncFolder ? std::optional<int>(EIO) : std::nullopt;
-  }};
-  EXPECT_FALSE(StageJournal(dir.path(), folderNotSynced).close().ok());
 }
 
 TEST(StageJournalFolder, FollowsXdgStateHomeElseHome) {

@@ -125,13 +125,12 @@ TEST_F(BrowserSurfaceTest, WindowsSendsTheAdaptersReadScriptAndReadsOnlyAReplyTh
 
 TEST_F(BrowserSurfaceTest, WindowsFailsByTheAuthorizationWithoutSendingAScript) {
   EXPECT_EQ(surface.windows(BrowserKind::edge).error(), AppleScriptError::notRunning());
-  platform->statuses["com.google.Chrome"] = -1743;
-  EXPECT_EQ(surface.windows(BrowserKind::chrome).error(), AppleScriptError::notPermitted());
-  platform->statuses["com.google.Chrome"] = -1744;
-  EXPECT_EQ(surface.windows(BrowserKind::chrome).error(), AppleScriptError::notPermitted());
-  platform->statuses["com.google.Chrome"] = -50;
-  EXPECT_EQ(surface.windows(BrowserKind::chrome).error(),
-            AppleScriptError::failed(-50, "authorization unknown"));
+  for (const auto& [status, error] : {std::pair{-1743, AppleScriptError::notPermitted()},
+                                      {-1744, AppleScriptError::notPermitted()},
+                                      {-50, AppleScriptError::failed(-50, "authorization unknown")}}) {
+    platform->statuses["com.google.Chrome"] = status;
+    EXPECT_EQ(surface.windows(BrowserKind::chrome).error(), error) << status;
+  }
   EXPECT_TRUE(executor->calls().empty());
 
   auto gate = std::make_shared<Gate>(1);
