@@ -2,11 +2,9 @@
 // shortcuts' actions, the panels' lifetimes and quitting; the walk-through over a real
 // model, each screen also written as a PNG; and the desktop notification over a private
 // dbus-daemon with a stand-in service.
-#include <QApplication>
 #include <QDBusConnection>
 #include <QMenu>
 #include <QProcess>
-#include <QTest>
 #include <QTextEdit>
 #include <QToolTip>
 
