@@ -35,8 +35,7 @@ TEST(ControlCommandLine, EachSubCommandBuildsItsRequest) {
       {{"capture", "write", "the", "report"}, {.command = C::capture, .line = "write the report"}},
       {{"answer", "no"}, {.command = C::answer, .answer = false}},
       {{"answer", "yes"}, {.command = C::answer, .answer = true}},
-      {{"status", "--json"}, {.command = C::status}},
-      {{"pause"}, {.command = C::pause}}};
+      {{"status", "--json"}, {.command = C::status}}, {{"pause"}, {.command = C::pause}}};
   for (const auto& [args, request] : cases) {
     EXPECT_EQ(parse(args).value_or(ControlOptions{}).request, request) << args[0];
   }
@@ -82,12 +81,14 @@ class ControlCli : public ::testing::Test {
     bool operator==(const Run&) const = default;
     friend void PrintTo(const Run& r, std::ostream* os) { *os << r.status << r.out << r.err; }
   };
+  posix::ControlClient client() {
+    return posix::ControlClient::forEnvironment(app.lookup, app.tmp.path());
+  }
   Run run(std::vector<std::string> args) {
     auto options = parse(std::move(args));
     EXPECT_TRUE(options);
     std::ostringstream out, err;
-    const int status =
-        runControl(*options, posix::ControlClient::forEnvironment(lookup, tmp.path()), out, err);
+    const int status = runControl(*options, client(), out, err);
     return {status, out.str(), err.str()};
   }
 
@@ -104,8 +105,6 @@ class ControlCli : public ::testing::Test {
   std::mutex mutex;
   std::vector<ControlRequest> requests;
   testing::ControlServerStandIn app;
-  const EnvironmentLookup& lookup = app.lookup;
-  testing::TempDir& tmp = app.tmp;
 };
 
 // The program itself, run with `arguments` and the environment naming the stand-in's
@@ -168,13 +167,12 @@ class BrowsersCli : public ControlCli {
     context.lookup = [this](const std::string& name) -> std::optional<std::string> {
       if (name == "PATH") return (home / "bin").string();
       if (name == "HOME") return home.path().string();
-      return lookup(name);
+      return app.lookup(name);
     };
   }
   Run browsers(bool install) {
     std::ostringstream out, err;
-    const int status = runBrowsers(
-        install, context, posix::ControlClient::forEnvironment(lookup, tmp.path()), out, err);
+    const int status = runBrowsers(install, context, client(), out, err);
     return {status, out.str(), err.str()};
   }
   static constexpr auto kRunnable = std::filesystem::perms::owner_all;
@@ -183,14 +181,13 @@ class BrowsersCli : public ControlCli {
 };
 
 TEST_F(BrowsersCli, ListsTheBrowsersFoundTheirManifestsAndCompanions) {
-  auto before = browsers(false);
-  EXPECT_EQ(before.status, ControlProtocol::kExitDone);
-  EXPECT_EQ(before.out,
-            "Chromium: no host manifest.\n"
-            "Microsoft Edge: no host manifest.\n"
-            "Firefox: no host manifest.\n"
-            "tervane-now browsers install writes the host manifests.\n"
-            "Tervane Now is not running, so no companion is connected now.\n");
+  EXPECT_EQ(browsers(false),
+            (Run{ControlProtocol::kExitDone,
+                 "Chromium: no host manifest.\n"
+                 "Microsoft Edge: no host manifest.\n"
+                 "Firefox: no host manifest.\n"
+                 "tervane-now browsers install writes the host manifests.\n"
+                 "Tervane Now is not running, so no companion is connected now.\n", ""}));
 
   auto installed = browsers(true);
   EXPECT_EQ(installed.status, ControlProtocol::kExitDone) << installed.err;

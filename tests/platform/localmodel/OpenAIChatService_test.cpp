@@ -77,9 +77,7 @@ struct ManualSpawn {
   OpenAIChatService::Spawn spawn() {
     return [this](std::function<void()> work) { tasks.push_back(std::move(work)); };
   }
-  void runAll() {
-    for (; !tasks.empty(); tasks.pop_front()) tasks.front()();
-  }
+  void runAll() { for (; !tasks.empty(); tasks.pop_front()) tasks.front()(); }
 };
 
 LocalModelSettings at(const std::string& url, bool allowRemote = false) {
@@ -154,26 +152,17 @@ TEST(OpenAIChatService, SendsTheChatRequestAndReadsTheKeepListOrSaysWhyThereIsNo
   EXPECT_TRUE(elsewhere.received().empty()) << "a redirect is never followed";
 }
 
-// A port bound but not listening refuses connections, and no other test can take it.
-struct RefusingPort {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  int port = 0;
-  RefusingPort() {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    auto* raw = reinterpret_cast<sockaddr*>(&address);
-    EXPECT_EQ(::bind(fd, raw, length), 0);
-    EXPECT_EQ(::getsockname(fd, raw, &length), 0);
-    port = ntohs(address.sin_port);
-  }
-  ~RefusingPort() { ::close(fd); }
-};
-
 TEST(OpenAIChatService, AnUnreachableServerIsUnavailableUntilACheckConnects) {
-  RefusingPort refusing;
-  const auto base = "http://127.0.0.1:" + std::to_string(refusing.port);
+  // A port bound but not listening refuses connections, and no other test can take it.
+  int refusing = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(refusing, reinterpret_cast<sockaddr*>(&address), length), 0);
+  ASSERT_EQ(::getsockname(refusing, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const int port = ntohs(address.sin_port);
+  const auto base = "http://127.0.0.1:" + std::to_string(port);
   ManualSpawn spawn;
   OpenAIChatService service(at(base), spawn.spawn());
   EXPECT_TRUE(service.availability().available) << "configured and not yet failed";
@@ -186,8 +175,8 @@ TEST(OpenAIChatService, AnUnreachableServerIsUnavailableUntilACheckConnects) {
   spawn.runAll();
   EXPECT_FALSE(service.availability().available);
 
-  ::close(std::exchange(refusing.fd, -1));
-  LoopbackServer server(refusing.port);
+  ::close(refusing);
+  LoopbackServer server(port);
   spawn.runAll();
   EXPECT_TRUE(service.availability().available);
   EXPECT_EQ(server.received(), (decltype(server.received()){{"GET /v1/models", ""}}));

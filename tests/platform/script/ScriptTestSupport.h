@@ -44,11 +44,10 @@ struct Desk {
   ScriptOutcome run(const std::string& script) { return engine.execute(script); }
 };
 
-// The error number a script ended with; 0 when it replied, 1 when it did not compile.
+// The error number a script ended with; 0 when it replied or did not compile.
 inline int errorOf(const ScriptOutcome& outcome) {
   const auto* failure = std::get_if<ScriptFailure>(&outcome);
-  if (!failure) return 0;
-  return failure->compileFailure ? 1 : failure->number.value_or(0);
+  return failure ? failure->number.value_or(0) : 0;
 }
 
 inline nlohmann::json answer(const ScriptOutcome& outcome) {
