@@ -36,14 +36,8 @@ class CardFixture : public ::testing::Test {
   }
   // Builds that desktop and a model over it.
   void load(const std::string& name = "working") {
-    CardDesktop::Options options;
-    options.clock = clock;
-    options.main = main;
-    options.offMain = offMain;
-    options.standardDefaults = standard;
-    options.sharedDefaults = shared;
-    options.journalFolder = dir / "journal";
-    auto made = CardDesktop::make(describedDesktop(name), options);
+    auto made = CardDesktop::make(describedDesktop(name),
+                                  {clock, main, offMain, standard, shared, dir / "journal"});
     ASSERT_TRUE(made) << made.error().message;
     session = std::move(made.value());
     theme = std::make_unique<ThemeManager>(*session.store);
