@@ -14,35 +14,13 @@ class Staging : public ModelFixture {
   }
 };
 
-TEST_F(Staging, CaptureStoresATrimmedLineIgnoresABlankOneAndAStageNeedsNoLine) {
-  picker->available = true;
-  build();
-  model->capture(" \n\t ");
-  EXPECT_FALSE(model->now().has_value());
-  EXPECT_FALSE(shared->get("the_now_task").has_value());
-  model->set(kRule);
-  ASSERT_TRUE(model->openStage().has_value());
-  EXPECT_EQ(model->openStage()->actionText, "");
-  EXPECT_EQ(offMain->pending(), 0u) << "the picker is never asked for an empty line";
-
-  int changes = 0;
-  auto c = model->nowChanged().connect([&](const auto&) { ++changes; });
-  model->capture("  write the report \n");
-  ASSERT_TRUE(model->now().has_value());
-  EXPECT_EQ(model->now()->textContent, "write the report");
-  EXPECT_EQ(store->theNow(), model->now());
-  EXPECT_EQ(changes, 1);
-}
-
 // Without a picker the apps are hidden and journalled at once; the browser windows join
-// the stage once they are read, and the started note tells of the apps only.
+// the stage once they are read.
 TEST_F(Staging, WithoutAPickerAppsGoAtOnceAndBrowserWindowsJoinLater) {
   runChrome({window(BrowserKind::chrome, 7, {"a", "b", "c"}),
              window(BrowserKind::chrome, 8, {"front"}, true)});
   build();
   model->capture("write the report");
-  std::vector<StageSnapshot> began;
-  model->onActBegan = [&](const StageSnapshot& s) { began.push_back(s); };
   model->set(kRule);
 
   ASSERT_TRUE(model->openStage().has_value());
@@ -55,9 +33,6 @@ TEST_F(Staging, WithoutAPickerAppsGoAtOnceAndBrowserWindowsJoinLater) {
   EXPECT_EQ(offMain->pending(), 1u) << "only the browser read runs off the main thread";
 
   offMain->runNext();  // read, then join on the main thread
-  ASSERT_EQ(began.size(), 1u);
-  EXPECT_EQ(idsOf(began[0].stowed),
-            (std::vector<std::string>{"com.example.Mail", "com.example.Music"}));
   EXPECT_EQ(idsOf(model->openStage()->stowed),
             (std::vector<std::string>{"com.example.Mail", "com.example.Music", "chrome:7",
                                       "chrome:7#0", "chrome:7#1", "chrome:7#2"}));
@@ -81,8 +56,7 @@ TEST_F(Staging, AJournalThatCannotBeWrittenHidesNothingAndOpensNoStage) {
     const char* name;
     std::optional<AtomicWriteStep> failsAt;
     std::function<void(const std::filesystem::path& folder)> spoil;
-    bool opens = false;
-    bool stuck = false;
+    bool opens = false, stuck = false;
   };
   const std::vector<Case> cases = {
       {"full at write", AtomicWriteStep::write, nullptr},
@@ -129,7 +103,23 @@ TEST_F(Staging, ThePickerChoosesAppsAndTabsAndASecondStartWaits) {
              window(BrowserKind::chrome, 3, {"video"}, false, /*minimized=*/true)});
   addApp("com.google.Chrome", 9000);
   build();
-  model->capture("write the report");
+  // A blank line is not taken, and a Start without a line opens at once: the picker is
+  // never asked about an empty line. A line is taken trimmed.
+  model->capture(" \n\t ");
+  EXPECT_FALSE(model->now().has_value());
+  model->set(kRule);
+  ASSERT_TRUE(model->openStage().has_value());
+  EXPECT_EQ(model->openStage()->actionText, "");
+  model->bringBack(true);
+  settle();
+  int changes = 0;
+  auto c = model->nowChanged().connect([&](const auto&) { ++changes; });
+  model->capture("  write the report \n");
+  EXPECT_EQ(changes, 1);
+  ASSERT_TRUE(model->now().has_value());
+  EXPECT_EQ(model->now()->textContent, "write the report");
+  EXPECT_EQ(store->theNow(), model->now());
+
   picker->answer = std::set<std::string>{"app: App Music", "tab: news"};
 
   std::vector<bool> startingSeen;
@@ -235,15 +225,14 @@ TEST_F(Staging, RestagingCarriesOverOnlyWhatTheNewPlanDoesNotHold) {
       {"brought back behind: stowed again, once", false, false, 1, 0},
       {"brought back in front: kept", true, false, 0, 1},
   };
+  runChrome({});
+  build();
+  std::vector<StageSnapshot> began;
+  model->onActBegan = [&](const StageSnapshot& s) { began.push_back(s); };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    desktop = std::make_shared<sim::SimDesktop>(clock);
-    SetUp();
-    browsers = std::make_shared<FakeBrowsers>();
-    runChrome({window(BrowserKind::chrome, 1, {"a"})});
-    build();
-    std::vector<StageSnapshot> began;
-    model->onActBegan = [&](const StageSnapshot& s) { began.push_back(s); };
+    began.clear();
+    browsers->setWindows(BrowserKind::chrome, {window(BrowserKind::chrome, 1, {"a"})});
     start();
     settle();
     ASSERT_TRUE(browsers->windowsNow(BrowserKind::chrome)[0].isMinimized);
@@ -262,7 +251,6 @@ TEST_F(Staging, RestagingCarriesOverOnlyWhatTheNewPlanDoesNotHold) {
     EXPECT_EQ(onDisk(), model->openStage());
     model->bringBack(true);
     EXPECT_FALSE(browsers->windowsNow(BrowserKind::chrome)[0].isMinimized);
-    std::filesystem::remove_all(dir / "state");
   }
 }
 
@@ -287,10 +275,7 @@ TEST_F(Staging, OddTitlesAndAHundredKilobyteLineSurviveTheJournal) {
 
   ASSERT_TRUE(model->openStage().has_value());
   const auto stage = *model->openStage();
-  EXPECT_EQ(idsOf(stage.stowed),
-            (std::vector<std::string>{"com.example.Mail", "com.example.Music", "com.example.Odd",
-                                      "chrome:7", "chrome:7#0", "chrome:7#1"}));
-  EXPECT_EQ(browsers->windowsNow(BrowserKind::chrome)[1].isMinimized, true);
+  EXPECT_TRUE(browsers->windowsNow(BrowserKind::chrome)[1].isMinimized);
 
   // The file is strict JSON; the long line and every valid title come back byte for byte,
   // bytes that are not UTF-8 come back replaced, and every id is unchanged.
