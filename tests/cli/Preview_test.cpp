@@ -21,11 +21,8 @@ struct Run {
 
 Run preview(const std::filesystem::path& desktop, const std::string& line, bool asJson = true) {
   std::ostringstream out, err;
-  PreviewOptions options{line, asJson, desktop, {}};
-  auto noLive = []() -> Result<std::shared_ptr<PlatformFactory>> {
-    return Error{"no live desktop", 0};
-  };
-  const int status = runPreview(options, noLive, out, err);
+  auto noLive = []() -> Result<std::shared_ptr<PlatformFactory>> { return Error{"no desktop", 0}; };
+  const int status = runPreview({line, asJson, desktop, {}}, noLive, out, err);
   return {status, out.str(), err.str()};
 }
 

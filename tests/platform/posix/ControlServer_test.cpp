@@ -212,21 +212,20 @@ TEST(ControlFolder, ChoosesAPrivateRuntimeFolderOfOursAndFallsBackToOneInTmp) {
   EXPECT_EQ(testing::modeOf(fallback), 0700u);
 
   // Only a private folder of ours is used.
-  TempDir dir;
-  std::filesystem::create_directory(dir / "open");
-  std::filesystem::permissions(dir / "open", std::filesystem::perms(0755));
-  ASSERT_TRUE(securePrivateFolder(dir / "open").ok());
-  EXPECT_EQ(testing::modeOf(dir / "open"), 0700u) << "tightened";
+  std::filesystem::create_directory(runtime / "open");
+  std::filesystem::permissions(runtime / "open", std::filesystem::perms(0755));
+  ASSERT_TRUE(securePrivateFolder(runtime / "open").ok());
+  EXPECT_EQ(testing::modeOf(runtime / "open"), 0700u) << "tightened";
 
-  std::filesystem::create_directory_symlink(dir / "open", dir / "link");
-  EXPECT_FALSE(securePrivateFolder(dir / "link").ok());
-  testing::writeText(dir / "file", "x");
-  EXPECT_FALSE(securePrivateFolder(dir / "file").ok());
+  std::filesystem::create_directory_symlink(runtime / "open", runtime / "link");
+  EXPECT_FALSE(securePrivateFolder(runtime / "link").ok());
+  testing::writeText(runtime / "file", "x");
+  EXPECT_FALSE(securePrivateFolder(runtime / "file").ok());
 
   if (::geteuid() == 0) {
-    std::filesystem::create_directory(dir / "theirs");
-    ASSERT_EQ(::chown((dir / "theirs").c_str(), 65534, 65534), 0);
-    EXPECT_EQ(securePrivateFolder(dir / "theirs").error().code, EPERM);
+    std::filesystem::create_directory(runtime / "theirs");
+    ASSERT_EQ(::chown((runtime / "theirs").c_str(), 65534, 65534), 0);
+    EXPECT_EQ(securePrivateFolder(runtime / "theirs").error().code, EPERM);
   }
 }
 
