@@ -79,8 +79,7 @@ TEST_F(Guard, AStowedWindowFoundInFrontIsShieldedAndYesTakesItsTabs) {
   EXPECT_EQ(shield->presented()[0].item.id, "chrome:7");
 
   ASSERT_TRUE(shield->personAnswers(true));
-  const auto kept = idsOf(model->openStage()->kept);
-  EXPECT_EQ(std::vector<std::string>(kept.end() - 3, kept.end()),
+  EXPECT_EQ(idsOf(model->openStage()->kept, 3),
             (std::vector<std::string>{"chrome:7", "chrome:7#0", "chrome:7#1"}));
   EXPECT_EQ(desktop->frontmost(), "com.google.Chrome");
 
@@ -99,16 +98,12 @@ TEST_F(Guard, CorrectionsOnATabAWindowOrAnAppMoveItAndRememberIt) {
                                {Move::Kind::restore, BrowserKind::chrome, {7}, 0},
                                {Move::Kind::focus, BrowserKind::chrome, {7}, 2}}));
   const std::vector<std::string> window{"chrome:7", "chrome:7#0", "chrome:7#1"};
-  const auto last3 = [](const std::vector<StageItem>& items) {
-    const auto ids = idsOf(items);
-    return std::vector<std::string>(ids.end() - std::min<std::ptrdiff_t>(3, ids.size()), ids.end());
-  };
-  EXPECT_EQ(last3(model->openStage()->kept), window);
+  EXPECT_EQ(idsOf(model->openStage()->kept, 3), window);
   EXPECT_EQ(memory->choices().at("host:docs.example.com"), R::keep);
 
   model->stowAlso(itemIn(model->openStage()->kept, "chrome:7#1"));
   EXPECT_EQ(browsers->moves().back(), (Move{Move::Kind::minimize, BrowserKind::chrome, {7}, 0}));
-  EXPECT_EQ(last3(model->openStage()->stowed), window);
+  EXPECT_EQ(idsOf(model->openStage()->stowed, 3), window);
   EXPECT_EQ(memory->choices().at("host:docs.example.com"), R::stow);
 
   // Keep anyway on the window remembers its first tab with a host, and focuses no tab.
@@ -116,7 +111,7 @@ TEST_F(Guard, CorrectionsOnATabAWindowOrAnAppMoveItAndRememberIt) {
   EXPECT_EQ(memory->choices().at("host:docs.example.com"), R::keep);
   EXPECT_EQ(model->lastBecause(), "Chrome window, 2 tabs stays from now on, because you said so.");
   EXPECT_EQ(browsers->moves().back(), (Move{Move::Kind::restore, BrowserKind::chrome, {7}, 0}));
-  EXPECT_EQ(last3(model->openStage()->kept), window);
+  EXPECT_EQ(idsOf(model->openStage()->kept, 3), window);
   EXPECT_EQ(onDisk(), model->openStage());
   EXPECT_FALSE(model->isTervaneMoving()) << "corrections bring nothing forward";
 
@@ -299,13 +294,13 @@ TEST_F(Ending, RecoveryTakesUpAStageLeftByARunThatDied) {
   EXPECT_FALSE(onDisk().has_value());
 
   // A stage left open is watched again.
-  StageSnapshot s{
-      "2025-01-02T03:04:05Z", "x", {StageItem::app("com.example.Mail", "Mail")}, {}, {}, {}, {}};
-  ASSERT_TRUE(journal->write(s).ok());
+  auto open = left;
+  open.parkedAt.reset();
+  ASSERT_TRUE(journal->write(open).ok());
   build();
   model->recoverIfNeeded();
   EXPECT_EQ(model->lastBecause(),
-            "Tervane stopped while this was open. Your 1 thing is still put away, safe.");
+            "Tervane stopped while this was open. Your 3 things are still put away, safe.");
   EXPECT_TRUE(monitor->isRunning());
 }
 

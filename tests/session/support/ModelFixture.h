@@ -141,9 +141,11 @@ inline StageItem itemIn(const std::vector<StageItem>& items, const std::string& 
   return {};
 }
 
-inline std::vector<std::string> idsOf(const std::vector<StageItem>& items) {
+// The ids in a stage's list, or in its last `last` items.
+inline std::vector<std::string> idsOf(const std::vector<StageItem>& items, std::size_t last = 0) {
   std::vector<std::string> ids;
   for (const auto& item : items) ids.push_back(item.id);
+  if (last > 0 && last < ids.size()) ids.erase(ids.begin(), ids.end() - std::ptrdiff_t(last));
   return ids;
 }
 
