@@ -20,8 +20,6 @@ extern char** environ;
 namespace tervane::companion {
 namespace {
 
-using posix::UniqueFd;
-
 // Reads one frame from `fd`, waiting up to 30 s (a loaded machine may be slow to start the
 // host); nothing on end of stream or time-out.
 std::optional<nlohmann::json> readFrame(int fd) {
@@ -91,7 +89,7 @@ class Host : public ::testing::Test {
   }
 
   testing::TempDir dir;
-  UniqueFd listener, app, toHost, fromHost;
+  posix::UniqueFd listener, app, toHost, fromHost;
   pid_t pid = 0;
 };
 
@@ -135,12 +133,7 @@ TEST_F(Host, LeavesWithoutAWordWhenTheBrowserClosesItsEnd) {
 }
 
 TEST(BrowserOrigin, NamesTheBrowserFromItsProgramAndProfileFromItsArguments) {
-  const struct {
-    const char* program;
-    const char* kind;
-    const char* profile;
-    std::vector<std::string> arguments;
-  } cases[] = {
+  const std::tuple<const char*, const char*, const char*, std::vector<std::string>> cases[] = {
       {"/usr/lib/chromium/chromium", "chromium", "/c/chromium", {"--type=x"}},
       {"/x/chromium", "chromium", "/tmp/a", {"--user-data-dir=/tmp/a", "chrome-extension://x/"}},
       {"/opt/google/chrome/chrome", "chrome", "/c/google-chrome", {}},
@@ -150,10 +143,10 @@ TEST(BrowserOrigin, NamesTheBrowserFromItsProgramAndProfileFromItsArguments) {
       {"/x/firefox", "firefox", "/tmp/f", {"-profile", "/tmp/f", "--user-data-dir=/a"}},
       {"/x/firefox-bin", "firefox", "/tmp/g", {"--profile=/tmp/g", "--profile"}},
       {"/usr/bin/bash", "", "", {"--user-data-dir=/tmp/a"}}};
-  for (const auto& c : cases) {
-    const auto origin = browserOrigin(c.program, c.arguments, "/c", "/h");
-    EXPECT_EQ(origin.kind, c.kind) << c.program;
-    EXPECT_EQ(origin.profile, c.profile) << c.program;
+  for (const auto& [program, kind, profile, arguments] : cases) {
+    const auto origin = browserOrigin(program, arguments, "/c", "/h");
+    EXPECT_EQ(origin.kind, kind) << program;
+    EXPECT_EQ(origin.profile, profile) << program;
   }
   using Args = std::vector<std::string>;
   EXPECT_EQ(commandLineArguments(std::string("/usr/bin/x\0--a=1 2\0b\0", 21)),

@@ -22,8 +22,6 @@
 namespace tervane::posix {
 namespace {
 
-using testing::TempDir;
-
 // Everything the server writes until it closes the connection (blocks until then).
 std::string readToEnd(int fd) {
   std::string out;
@@ -192,7 +190,7 @@ TEST_F(ControlServerTest, APeerOfAnotherUserIsClosedWithoutAnAnswer) {
 }
 
 TEST(ControlFolder, ChoosesAPrivateRuntimeFolderOfOursAndFallsBackToOneInTmp) {
-  TempDir runtime, tmp;
+  testing::TempDir runtime, tmp;
   auto env = [](std::optional<std::string> value) {
     return [value](const std::string& name) {
       return name == "XDG_RUNTIME_DIR" ? value : std::nullopt;

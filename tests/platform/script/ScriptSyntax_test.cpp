@@ -14,15 +14,13 @@ TEST(ScriptSyntax, LayoutDoesNotChangeTheMeaningAndTextOutsideTheLanguageIsRefus
   Desk desk;
   auto browser = desk.add("Google Chrome", kTwoWindows);
   const auto plain =
-      "tell application \"Google Chrome\"\nset x to {}\nrepeat with w in every "
-      "window\nset end of x to {id of w, (count of every tab of w) = 3}\nend "
-      "repeat\nreturn x\nend tell";
+      "tell application \"Google Chrome\"\nset x to {}\nrepeat with w in every window\n"
+      "set end of x to {id of w, (count of every tab of w) = 3}\nend repeat\nreturn x\nend tell";
   const auto rewritten =
       "(* reads (* every *) window *)\r\nTELL application \"Google Chrome\" -- the front\r\n"
       "\tSet x to {  } (* inline *)\n\n  repeat with w in every window\n"
       "set end of \xC2\xAC -- continued\n  x to {((id of (w))) , ¬\n(count of every tab of w) = "
-      "3}\n"
-      "End Repeat\r\nreturn (x)\nEND TELL -- done\n";
+      "3}\nEnd Repeat\r\nreturn (x)\nEND TELL -- done\n";
   EXPECT_EQ(answer(desk.run(plain)), nlohmann::json::parse("[[11, true], [12, false]]"));
   EXPECT_EQ(answer(desk.run(rewritten)), answer(desk.run(plain)));
 
