@@ -90,8 +90,7 @@ Answer extension(nlohmann::json windows, bool stubborn = false) {
 class Companion : public ::testing::Test {
  protected:
   void SetUp() override {
-    server = std::shared_ptr<CompanionServer>(
-        CompanionServer::start(dir / "companion", {0.5}).value().release());
+    server = CompanionServer::start(dir / "companion", {0.5}).value();
   }
   void awaitLinks(std::size_t count) { ASSERT_TRUE(server->awaitLinks(count, 5)); }
 
