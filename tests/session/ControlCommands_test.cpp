@@ -34,9 +34,7 @@ class Control : public ModelFixture {
 
   std::unique_ptr<ControlCommands> commands;
   std::vector<ControlReply> replies;
-  const std::function<void(const ControlReply&)> record = [this](const ControlReply& r) {
-    replies.push_back(r);
-  };
+  const ControlCommands::Reply record = [this](const ControlReply& r) { replies.push_back(r); };
   int cardsOpened = 0;
 };
 
@@ -139,13 +137,11 @@ TEST_F(Control, EachCommandIsRefusedWithoutWhatItNeedsAndSaysWhatItDid) {
   EXPECT_FALSE(model->openStage()->isParked());
 
   EXPECT_TRUE(one(cmd(ControlCommand::show)).ok);
-  EXPECT_FALSE(model->openStage().has_value());
   EXPECT_TRUE(model->now().has_value()) << "show everything keeps the line";
 
-  ASSERT_TRUE(one(cmd(ControlCommand::start)).ok);
-  r = one(cmd(ControlCommand::done));
-  EXPECT_TRUE(r.ok);
-  EXPECT_EQ(r.message, "Finished: write the report. Your apps are back.");
+  ASSERT_TRUE(one(cmd(ControlCommand::start)).ok) << "show everything closed the stage";
+  EXPECT_EQ(one(cmd(ControlCommand::done)).message,
+            "Finished: write the report. Your apps are back.");
   EXPECT_FALSE(shared->get("the_now_task").has_value());
 
   EXPECT_TRUE(one(cmd(ControlCommand::undo)).ok);
@@ -197,7 +193,6 @@ TEST_F(Control, AnswersAndCorrectionsNeedSomethingToAnswerOrCorrect) {
       one(cmd(ControlCommand::status)).status.at("pendingQuestion").at("question").is_string());
   EXPECT_TRUE(one(answer(true)).ok);
   EXPECT_EQ(memory->choices().at("com.example.Calendar"), StagePlanner::Remembered::stow);
-  EXPECT_FALSE(model->pendingQuestion().has_value());
 }
 
 TEST_F(Control, StatusUntilAnswersWhenItsConditionHoldsOrRefusesAtTheLimit) {

@@ -46,9 +46,7 @@ class HungBrowser : public ModelFixture {
       const bool held = hungScripts.count(kind) > 0 && budget == AppleScriptRunner::kBudgetSeconds;
       return held ? 0.0 : budget;
     };
-    auto made = sim::SimPlatform::fromJson(kTwoBrowserDesktop, clock, std::move(budgets));
-    ASSERT_TRUE(made.ok()) << made.error().message;
-    build(made.value());
+    build(sim::SimPlatform::fromJson(kTwoBrowserDesktop, clock, std::move(budgets)).value());
   }
 
   void hang(BrowserKind kind) {

@@ -165,10 +165,9 @@ TEST(ModelItems, ActivationTargetsEvidenceAndWindowIds) {
   EXPECT_EQ(MacNowModel::activationTarget(StageItem::app("x.y", "Y")), "x.y");
   EXPECT_EQ(MacNowModel::evidence(items[0], items).size(), 1u);
   EXPECT_TRUE(MacNowModel::evidence(items[1], items).empty());
-  auto odd = items[0];
+  auto odd = items[0], unknown = items[0];
   odd.id = "chrome:x";
   odd.browser = "chrome";
-  auto unknown = items[0];
   unknown.browser = "opera";
   items.insert(items.end(), {odd, unknown});
   items.push_back(StageItem::forWindow(window(BrowserKind::safari, 9, {}))[0]);

@@ -45,9 +45,8 @@ class ModelFixture : public ::testing::Test {
  protected:
   // Builds the model over the desktop, with the fake browsers; call after arranging them.
   void build() {
-    build(std::make_shared<sim::SimPlatform>(
-              desktop, clock, std::map<BrowserKind, std::shared_ptr<SimulatedBrowser>>(),
-              sim::SimBudgets()),
+    using NoBrowsers = std::map<BrowserKind, std::shared_ptr<SimulatedBrowser>>;
+    build(std::make_shared<sim::SimPlatform>(desktop, clock, NoBrowsers(), sim::SimBudgets()),
           browsers);
   }
 
