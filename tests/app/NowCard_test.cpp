@@ -380,7 +380,6 @@ class MenuBarTest : public CardFixture {
   void battery(int percent) {
     std::filesystem::create_directories(power / "BAT0");
     writeText(power / "BAT0" / "type", "Battery\n");
-    writeText(power / "BAT0" / "status", "Discharging\n");
     writeText(power / "BAT0" / "capacity", std::to_string(percent) + "\n");
   }
 
