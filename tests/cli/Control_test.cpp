@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 #include <sstream>
@@ -22,10 +23,8 @@ std::optional<ControlOptions> parse(std::vector<std::string> args) {
   app.require_subcommand(1);
   app.add_subcommand("preview");
   ControlCommandLine control(app);
-  args.insert(args.begin(), "tervane-now");
-  std::vector<char*> argv;
-  for (auto& arg : args) argv.push_back(arg.data());
-  app.parse(static_cast<int>(argv.size()), argv.data());
+  std::reverse(args.begin(), args.end());  // CLI11 takes the arguments last first
+  app.parse(args);
   return control.parsed();
 }
 
