@@ -21,7 +21,8 @@
 namespace tervane::companion {
 namespace {
 
-using Answer = std::function<std::optional<nlohmann::json>(const nlohmann::json& request)>;
+using nlohmann::json;
+using Answer = std::function<std::optional<json>(const json& request)>;
 
 // A host that says hello and then answers each request with `answer` (nothing: it hangs
 // up; an empty object: it keeps silent) on its own thread.
@@ -53,7 +54,7 @@ struct StandInHost {
     ::shutdown(fd.get(), SHUT_RDWR);
     reading.join();
   }
-  void send(const nlohmann::json& message) { sendRaw(NativeFraming::encode(message).value()); }
+  void send(const json& message) { sendRaw(NativeFraming::encode(message).value()); }
   void sendRaw(const std::string& bytes) {
     ASSERT_EQ(::send(fd.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL),
               static_cast<ssize_t>(bytes.size()));
@@ -62,28 +63,27 @@ struct StandInHost {
   std::thread reading;
 };
 
-nlohmann::json window(int id, bool minimized, std::vector<std::pair<std::string, std::string>> tabs,
-                      int active) {
-  nlohmann::json out{
-      {"id", id}, {"minimized", minimized}, {"visible", true}, {"activeTab", active}};
-  out["tabs"] = nlohmann::json::array();
+json window(int id, bool minimized, std::vector<std::pair<std::string, std::string>> tabs,
+            int active) {
+  json out{{"id", id}, {"minimized", minimized}, {"visible", true}, {"activeTab", active}};
+  out["tabs"] = json::array();
   for (auto& [title, url] : tabs) out["tabs"].push_back({{"title", title}, {"url", url}});
   return out;
 }
 
 // Answers like the extension over a fixed set of windows; minimizing takes effect unless
 // `stubborn`.
-Answer extension(nlohmann::json windows, bool stubborn = false) {
-  auto state = std::make_shared<nlohmann::json>(std::move(windows));
-  return [state, stubborn](const nlohmann::json& r) -> std::optional<nlohmann::json> {
+Answer extension(json windows, bool stubborn = false) {
+  auto state = std::make_shared<json>(std::move(windows));
+  return [state, stubborn](const json& r) -> std::optional<json> {
     const auto op = r["op"].get<std::string>();
-    if (op == "list") return nlohmann::json{{"ok", true}, {"windows", *state}};
+    if (op == "list") return json{{"ok", true}, {"windows", *state}};
     for (auto& w : *state) {
       if (w["id"] != r["window"]) continue;
       if (op == "setMinimized" && !stubborn) w["minimized"] = r["minimized"];
-      return nlohmann::json{{"ok", true}, {"minimized", w["minimized"]}};
+      return json{{"ok", true}, {"minimized", w["minimized"]}};
     }
-    return nlohmann::json{{"ok", false}, {"error", "noSuchWindow"}};
+    return json{{"ok", false}, {"error", "noSuchWindow"}};
   };
 }
 
@@ -143,9 +143,8 @@ TEST_F(Companion, ReadsTabsOfEveryProfileAndActsOnTheRightOne) {
 // Through the lane, as every script runs: the lane gives up on its own limit (cut short
 // here) and the script is refused as busy, though the companion's own bound is far off.
 TEST_F(Companion, ACompanionThatNeverAnswersGivesTheLanesRefusal) {
-  auto host =
-      std::make_unique<StandInHost>(dir / "companion", "chromium",
-                                    [](const nlohmann::json&) { return nlohmann::json::object(); });
+  auto host = std::make_unique<StandInHost>(dir / "companion", "chromium",
+                                            [](const json&) { return json::object(); });
   awaitLinks(1);
   std::vector<double> budgets;
   auto lane = std::make_shared<AppleEventLane>([&](BrowserKind, double budget) {
@@ -181,7 +180,7 @@ TEST_F(Companion, PeersThatMisbehaveAreDroppedAndOthersStillServed) {
   }
   awaitLinks(0);
   StandInHost stubborn(dir / "companion", "brave", extension({window(4, false, {}, 0)}, true));
-  StandInHost leaving(dir / "companion", "edge", [](const nlohmann::json&) { return std::nullopt; });
+  StandInHost leaving(dir / "companion", "edge", [](const json&) { return std::nullopt; });
   awaitLinks(2);
   // A window the browser did not move is a refusal.
   CompanionBrowser brave(server, {"brave"});

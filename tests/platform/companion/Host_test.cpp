@@ -20,9 +20,10 @@ extern char** environ;
 namespace tervane::companion {
 namespace {
 
+using nlohmann::json;
 // Reads one frame from `fd`, waiting up to 30 s (a loaded machine may be slow to start the
 // host); nothing on end of stream or time-out.
-std::optional<nlohmann::json> readFrame(int fd) {
+std::optional<json> readFrame(int fd) {
   FrameReader reader;
   while (true) {
     pollfd p{fd, POLLIN, 0};
@@ -49,12 +50,12 @@ class Host : public ::testing::Test {
     std::filesystem::permissions(dir / "tervane-now", std::filesystem::perms::owner_all);
     listener = posix::listenPrivate(dir / "tervane-now" / "companion", 4).value();
   }
-  nlohmann::json accept() {
+  json accept() {
     pollfd p{listener.get(), POLLIN, 0};
     EXPECT_EQ(::poll(&p, 1, 30000), 1);
     app.reset(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
     auto hello = readFrame(app.get());
-    return hello ? *hello : nlohmann::json();
+    return hello ? *hello : json();
   }
   void start() {
     // A host that left makes writing to it fail, not end the test program.
@@ -104,18 +105,16 @@ TEST_F(Host, RelaysFramesBothWaysAndWaitsQuietlyForTheApplicationToComeAndComeBa
   listener.reset();
   listen();
   // A test program is no browser.
-  EXPECT_EQ(accept(),
-            (nlohmann::json{{"hello", {{"browser", ""}, {"profile", ""}, {"pid", ::getpid()}}}}));
+  EXPECT_EQ(accept(), (json{{"hello", {{"browser", ""}, {"profile", ""}, {"pid", ::getpid()}}}}));
   writeAll(toHost.get(), NativeFraming::encode({{"id", 2}, {"ok", true}}).value());
-  EXPECT_EQ(readFrame(app.get()), (nlohmann::json{{"id", 2}, {"ok", true}}));
+  EXPECT_EQ(readFrame(app.get()), (json{{"id", 2}, {"ok", true}}));
 
   // Too long for the browser: the application hears so, the browser hears nothing.
-  const nlohmann::json big{{"id", 7},
-                           {"pad", std::string(NativeFraming::kBrowserInboundLimit, 'x')}};
+  const json big{{"id", 7}, {"pad", std::string(NativeFraming::kBrowserInboundLimit, 'x')}};
   writeAll(app.get(), NativeFraming::encode(big, NativeFraming::kMaxMessageBytes).value());
   writeAll(app.get(), NativeFraming::encode({{"id", 8}, {"op", "list"}}).value());
-  EXPECT_EQ(readFrame(app.get()), (nlohmann::json{{"id", 7}, {"ok", false}, {"error", "tooLong"}}));
-  EXPECT_EQ(readFrame(fromHost.get()), (nlohmann::json{{"id", 8}, {"op", "list"}}));
+  EXPECT_EQ(readFrame(app.get()), (json{{"id", 7}, {"ok", false}, {"error", "tooLong"}}));
+  EXPECT_EQ(readFrame(fromHost.get()), (json{{"id", 8}, {"op", "list"}}));
 
   // A browser frame it cannot read ends the host; the application sees the end.
   writeAll(toHost.get(), std::string("\x03\0\0\0[1]", 7));
