@@ -37,7 +37,28 @@ class TervaneNowApp : public ::testing::Test {
   xcb_window_t editor = 0, mail = 0, chat = 0, music = 0;
 };
 
-TEST_F(TervaneNowApp, AStageRunsThroughTheControlSocketAndQuittingBringsEverythingBack) {
+// Before the application runs, `tervane-now preview` reads the X11 applications and the
+// person's record of use (Chat a minute ago), says what start would put away, and moves
+// nothing.
+TEST_F(TervaneNowApp, APreviewMovesNothingAStageRunsThroughTheControlSocketAndQuittingEndsIt) {
+  const auto record = app.configFolder() / "standard.json";
+  testing::writeText(record, "{\"mac_activation_log\": {\"Chat\": " +
+                                 std::to_string(std::time(nullptr) - 60) + "}}");
+  const auto previewed = app.command({"preview", "write the report", "--json"});
+  ASSERT_EQ(previewed.status, 0) << previewed.err;
+  const auto stage = nlohmann::json::parse(previewed.out, nullptr, false)["stage"];
+  const auto ids = [](const nlohmann::json& items) {
+    std::vector<std::string> out;
+    for (const auto& item : items) out.push_back(item["id"].get<std::string>());
+    return out;
+  };
+  EXPECT_EQ(ids(stage["kept"]), (std::vector<std::string>{"Editor", "Chat"})) << previewed.out;
+  EXPECT_EQ(ids(stage["stowed"]), (std::vector<std::string>{"Mail", "Music"}));
+  expectStates(false, false, "preview");
+  EXPECT_FALSE(std::filesystem::exists(app.stateFolder()))
+      << "a preview writes no journal and no hidden-window record";
+  std::filesystem::remove(record);
+
   app.launch();
   ASSERT_EQ(app.command({"capture", "write the report"}).status, 0);
   const auto started = app.command({"start"});

@@ -64,10 +64,10 @@ TEST_F(AppSurfaceTest, ListsRegularApplicationsOncePerClassInClientOrder) {
   desktop.xterm("Beta");
   // Not applications of their own: a dialog, a window off the taskbar, one without a
   // class; a window of this process counts as this application whatever its class.
-  desktop.createWindow(Spec::ofClass("Dialogue").asDialog());
-  desktop.createWindow(Spec::ofClass("Skipper").offTaskbar());
+  desktop.createWindow({.className = "Dialogue", .dialog = true});
+  desktop.createWindow({.className = "Skipper", .skipTaskbar = true});
   desktop.createWindow({});
-  desktop.createWindow(Spec::ofClass("Disguised").ownedBy(static_cast<std::uint32_t>(::getpid())));
+  desktop.createWindow({.className = "Disguised", .pid = ::getpid()});
 
   log->record("Alpha");
   clock.advance(10);

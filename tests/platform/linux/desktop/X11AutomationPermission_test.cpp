@@ -36,7 +36,7 @@ TEST(X11AutomationPermission, BrowsersRunningOnThisDisplayAreAllowedAndOthersAre
   desktop.xterm("XTerm");
   desktop.createWindow(Spec::ofClass("Chromium"));
   // A browser window off the taskbar still means the browser runs.
-  desktop.createWindow(Spec::ofClass("Microsoft-edge").offTaskbar());
+  desktop.createWindow({.className = "Microsoft-edge", .skipTaskbar = true});
   EXPECT_EQ(permission.presence().running(),
             (std::vector<BrowserKind>{BrowserKind::chrome, BrowserKind::edge}));
   EXPECT_EQ(platform->runningApplicationIds(),

@@ -46,10 +46,8 @@ class PageServer {
 // `gecko` writes Firefox's form (the add-on's id) instead of Chromium's (the origin).
 void writeHostManifest(const std::filesystem::path& folder, bool gecko) {
   std::filesystem::create_directories(folder);
-  nlohmann::json manifest{{"name", "now.tervane.companion"},
-                          {"description", "Tervane Now"},
-                          {"path", TERVANE_HOST_TOOL},
-                          {"type", "stdio"}};
+  nlohmann::json manifest{{"name", "now.tervane.companion"}, {"description", "Tervane Now"},
+                          {"path", TERVANE_HOST_TOOL}, {"type", "stdio"}};
   if (gecko) {
     manifest["allowed_extensions"] = {"companion@tervane.now"};
   } else {
@@ -66,13 +64,10 @@ void writeFirefoxProfile(testing::XTestDesktop& desktop, const std::filesystem::
   std::string prefs;
   for (const char* pref : {
            // An unsigned add-on in the profile is installed, and enabled at once.
-           R"("xpinstall.signatures.required", false)",
-           R"("extensions.autoDisableScopes", 0)",
+           R"("xpinstall.signatures.required", false)", R"("extensions.autoDisableScopes", 0)",
            // Every name to the page server; plain http stays plain.
-           R"("network.dns.forceResolve", "127.0.0.1")",
-           R"("network.trr.mode", 5)",
-           R"("dom.security.https_first", false)",
-           R"("network.proxy.type", 0)",
+           R"("network.dns.forceResolve", "127.0.0.1")", R"("network.trr.mode", 5)",
+           R"("dom.security.https_first", false)", R"("network.proxy.type", 0)",
            // Nothing of a first run, and nothing fetched from outside.
            R"("browser.shell.checkDefaultBrowser", false)",
            R"("browser.startup.homepage_override.mstone", "ignore")",
@@ -81,8 +76,7 @@ void writeFirefoxProfile(testing::XTestDesktop& desktop, const std::filesystem::
            R"("datareporting.policy.firstRunURL", "")",
            R"("toolkit.telemetry.reportingpolicy.firstRun", false)",
            R"("app.update.disabledForTesting", true)",
-           R"("browser.sessionstore.resume_from_crash", false)",
-       }) {
+           R"("browser.sessionstore.resume_from_crash", false)"}) {
     prefs += std::string("user_pref(") + pref + ");\n";
   }
   testing::writeText(profile / "user.js", prefs);
@@ -182,11 +176,11 @@ class BrowserTest : public ::testing::TestWithParam<RealBrowser> {
   xcb_window_t alpha = 0, gamma = 0;
 };
 
-std::string browserName(const ::testing::TestParamInfo<RealBrowser>& info) {
-  return info.param.kind == BrowserKind::firefox ? "Firefox" : "Chromium";
-}
-
-TEST_P(BrowserTest, TheCompanionNamesItsBrowserAndProfileAndReadsEveryTab) {
+// Through the companion the browser names itself and its profile and every tab is read.
+// Without it (a platform with no companions) the browser is its windows: each one tab
+// named by the window's title, with no address, minimized and restored as X11 windows and
+// read back so.
+TEST_P(BrowserTest, TabsAreReadThroughTheCompanionAndWindowsWithoutIt) {
   testing::TempDir runtime;
   const auto folder = runtime / "tervane-now";
   ASSERT_TRUE(posix::securePrivateFolder(folder).ok());
@@ -206,32 +200,23 @@ TEST_P(BrowserTest, TheCompanionNamesItsBrowserAndProfileAndReadsEveryTab) {
   auto windows = surface->windows(browser.kind);
   ASSERT_TRUE(windows.ok()) << windows.error();
   ASSERT_EQ(windows.value().size(), 2u);
-  const auto& front = windows.value()[0];
-  const auto& back = windows.value()[1];
-  EXPECT_EQ(front.tabs, (std::vector<TabFacts>{{"gamma page", url("gamma", "/three"), true}}));
-  ASSERT_EQ(back.tabs.size(), 2u);
-  EXPECT_EQ(back.tabs[0], (TabFacts{"alpha page", url("alpha", "/one"), true}));
-  EXPECT_EQ(back.tabs[1].host(), "beta.test");
-}
+  EXPECT_EQ(windows.value()[0].tabs,
+            (std::vector<TabFacts>{{"gamma page", url("gamma", "/three"), true}}));
+  const auto& back = windows.value()[1].tabs;
+  ASSERT_EQ(back.size(), 2u);
+  EXPECT_EQ(back[0], (TabFacts{"alpha page", url("alpha", "/one"), true}));
+  EXPECT_EQ(back[1].host(), "beta.test");
 
-// Without its companion (no application answers it here) the browser is its windows:
-// each one tab named by the window's title, with no address, minimized and restored as
-// X11 windows and read back so.
-TEST_P(BrowserTest, WithoutTheCompanionItsWindowsAreReadAndMoved) {
-  testing::TempDir runtime;
-  openWindows(runtime.path());
-  X11Platform::Options options;
-  options.stateFolder = desktop.home() / "state";
-  X11Platform platform(XConnection::open(desktop.display()).value(), options);
-  auto surface = platform.browserSurface();
+  options.companions = nullptr;
+  X11Platform alone(XConnection::open(desktop.display()).value(), options);
+  surface = alone.browserSurface();
   EXPECT_TRUE(surface->seesWindowsOnly(browser.kind));
-  auto windows = surface->windows(browser.kind);
-  ASSERT_TRUE(windows.ok()) << windows.error();
-  ASSERT_EQ(windows.value().size(), 2u);
-  EXPECT_EQ(windows.value()[0].windowId, gamma);
-  EXPECT_EQ(windows.value()[0].tabs, (std::vector<TabFacts>{{"gamma page", "", true}}));
-  EXPECT_EQ(windows.value()[1].windowId, alpha);
-
+  auto read = surface->windows(browser.kind);
+  ASSERT_TRUE(read.ok()) << read.error();
+  ASSERT_EQ(read.value().size(), 2u);
+  EXPECT_EQ(read.value()[0].windowId, gamma);
+  EXPECT_EQ(read.value()[0].tabs, (std::vector<TabFacts>{{"gamma page", "", true}}));
+  EXPECT_EQ(read.value()[1].windowId, alpha);
   EXPECT_EQ(surface->minimize({alpha, gamma}, browser.kind).value(), 2);
   EXPECT_TRUE(desktop.waitIconic(alpha, true) && desktop.waitIconic(gamma, true));
   EXPECT_EQ(surface->restore({alpha, gamma}, browser.kind).value(), 2);
@@ -292,7 +277,8 @@ TEST_P(BrowserTest, KeepAnywayOnATabBringsItForwardAndTheNextStageKeepsItsSite) 
   EXPECT_EQ(stowedUrls(preview(app)["stage"]), std::vector<std::string>{});
 }
 
-INSTANTIATE_TEST_SUITE_P(, BrowserTest, ::testing::Values(kChromium, kFirefox), browserName);
+INSTANTIATE_TEST_SUITE_P(, BrowserTest, ::testing::Values(kChromium, kFirefox),
+                         [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace tervane::x11

@@ -37,7 +37,7 @@ TEST(X11ScriptableBrowser, TheBrowserScriptsReadAndMoveTheBrowsersWindows) {
   const xcb_window_t other = desktop.createWindow(Spec::ofClass("Other").titled("Other"));
   const xcb_window_t two =
       desktop.createWindow(Spec::ofClass("Google-chrome").titled("Two - Google Chrome"));
-  desktop.createWindow(Spec::ofClass("Chromium").asDialog().titled("Open File"));
+  desktop.createWindow({.className = "Chromium", .dialog = true, .title = "Open File"});
   const xcb_window_t brave =
       desktop.createWindow(Spec::ofClass("Brave-browser").titled("News - Brave"));
   ASSERT_TRUE(desktop.waitActive(brave));

@@ -17,54 +17,19 @@
 
 #include "linux/Scratchpad.h"
 
-extern char** environ;
-
 namespace tervane::testing {
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-Clock::time_point deadlineAfter(double seconds) {
-  return Clock::now() +
-         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-}
-
-double secondsLeft(Clock::time_point deadline) {
-  return std::max(0.0, std::chrono::duration<double>(deadline - Clock::now()).count());
-}
-
-std::vector<std::string> mergedEnvironment(const std::vector<std::string>& extra) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e != nullptr; ++e) {
-    const std::string entry = *e;
-    const std::string key = entry.substr(0, entry.find('='));
-    const bool replaced = std::any_of(extra.begin(), extra.end(), [&](const std::string& x) {
-      return x.substr(0, x.find('=')) == key;
-    });
-    if (!replaced) env.push_back(entry);
-  }
-  env.insert(env.end(), extra.begin(), extra.end());
-  return env;
-}
-
-std::vector<char*> pointers(std::vector<std::string>& strings) {
-  std::vector<char*> out;
-  for (auto& s : strings) out.push_back(s.data());
-  out.push_back(nullptr);
-  return out;
-}
-
-}  // namespace
 
 std::unique_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>& argv,
                                                   const std::vector<std::string>& env, int keepFd,
                                                   const std::string& output,
                                                   const std::filesystem::path& folder) {
-  std::vector<std::string> args = argv;
-  std::vector<std::string> envStrings = mergedEnvironment(env);
-  std::vector<char*> argp = pointers(args);
-  std::vector<char*> envp = pointers(envStrings);
+  // env(1) puts `env` over this process's environment and runs the program.
+  std::vector<std::string> args = {"env"};
+  args.insert(args.end(), env.begin(), env.end());
+  args.insert(args.end(), argv.begin(), argv.end());
+  std::vector<char*> argp;
+  for (auto& s : args) argp.push_back(s.data());
+  argp.push_back(nullptr);
   const std::string out = output.empty() ? "/dev/null" : output;
   const std::string workIn = folder.string();
   const pid_t parent = ::getpid();
@@ -85,7 +50,7 @@ std::unique_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>
     if (input >= 0) ::dup2(input, 0);
     if (keepFd >= 0) ::fcntl(keepFd, F_SETFD, 0);
     if (!workIn.empty() && ::chdir(workIn.c_str()) != 0) ::_exit(127);
-    ::execvpe(argp[0], argp.data(), envp.data());
+    ::execvp(argp[0], argp.data());
     ::_exit(127);
   }
   ::setpgid(pid, pid);
@@ -136,26 +101,22 @@ void ChildProcess::stop(double seconds) {
 
 namespace {
 
-// Starts a server that writes one line to descriptor `fd` once it is ready (Xvfb its
-// display number, dbus-daemon its address), and gives that line ("" when none came).
-std::string startReady(std::unique_ptr<ChildProcess>& server,
-                       const std::function<std::vector<std::string>(int fd)>& argv,
-                       const std::vector<std::string>& env = {}) {
+// Starts a server that writes one line to a descriptor, named by its last argument (`fdArg`
+// and the number), once it is ready (Xvfb its display number, dbus-daemon its address), and
+// gives that line ("" when none came).
+std::string startReady(std::unique_ptr<ChildProcess>& server, std::vector<std::string> argv,
+                       const std::string& fdArg, const std::vector<std::string>& env = {}) {
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  server = ChildProcess::start(argv(fds[1]), env, fds[1]);
+  argv.push_back(fdArg + std::to_string(fds[1]));
+  server = ChildProcess::start(argv, env, fds[1]);
   ::close(fds[1]);
   const std::string line = readLine(fds[0]);
   ::close(fds[0]);
   return line;
 }
 
-std::vector<std::string> dbusDaemon(int fd, const std::vector<std::string>& more = {}) {
-  std::vector<std::string> argv = {"dbus-daemon", "--session", "--nofork",
-                                   "--print-address=" + std::to_string(fd)};
-  argv.insert(argv.end(), more.begin(), more.end());
-  return argv;
-}
+const std::vector<std::string> kDbusDaemon = {"dbus-daemon", "--session", "--nofork"};
 
 bool contains(const std::vector<xcb_window_t>& list, xcb_window_t window) {
   return std::find(list.begin(), list.end(), window) != list.end();
@@ -164,45 +125,45 @@ bool contains(const std::vector<xcb_window_t>& list, xcb_window_t window) {
 }  // namespace
 
 XTestDesktop::XTestDesktop(std::string windowManager) : manager_(std::move(windowManager)) {
-  display_ = startReady(server_, [](int fd) {
-    return std::vector<std::string>{"Xvfb",      "-displayfd", std::to_string(fd),
-                                    "-screen",   "0",          "1280x1024x24",
-                                    "-nolisten", "tcp",        "-noreset"};
-  });
-  if (display_.empty()) throw std::runtime_error("Xvfb did not start");
-  display_ = ":" + display_;
+  const char* chosen = std::getenv("TERVANE_TEST_WM");
+  if (manager_.empty()) manager_ = chosen != nullptr && *chosen != '\0' ? chosen : "openbox";
+  display_ = ":" + startReady(server_,
+                              {"Xvfb", "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+                               "-noreset", "-displayfd"},
+                              "");
+  if (display_ == ":") throw std::runtime_error("Xvfb did not start");
   // One session bus for the desktop's programs, which ends with it: a program that finds
   // none would start one of its own that outlives the test.
-  busAddress_ = startReady(bus_, [&](int fd) {
-    return dbusDaemon(fd, {"--address=unix:path=" + (home_ / "bus").string()});
-  });
+  auto dbus = kDbusDaemon;
+  dbus.push_back("--address=unix:path=" + (home_ / "bus").string());
+  busAddress_ = startReady(bus_, dbus, "--print-address=");
   if (busAddress_.empty()) throw std::runtime_error("dbus-daemon did not start");
 
   auto connection = x11::XConnection::open(display_);
   if (!connection) throw std::runtime_error("cannot connect to " + display_);
   watcher_ = connection.value();
   watcher_->selectRootEvents(XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY);
-
+  std::filesystem::create_directories(home_ / "config");
   startWindowManager();
 }
 
-std::string XTestDesktop::windowManagerName() {
-  const char* chosen = std::getenv("TERVANE_TEST_WM");
-  return chosen != nullptr && *chosen != '\0' ? chosen : "openbox";
+// For every program on the desktop, the window manager included: the GNOME, MATE, KDE and
+// Xfce managers read their settings through the session bus (xfwm4 needs xfconfd, which the
+// bus starts).
+std::vector<std::string> XTestDesktop::environment() const {
+  return {"DISPLAY=" + display_,
+          "HOME=" + home_.path().string(),
+          "XDG_CONFIG_HOME=" + (home_ / "config").string(),
+          "XDG_DATA_HOME=" + (home_ / "data").string(),
+          "XDG_CACHE_HOME=" + (home_ / "cache").string(),
+          "DBUS_SESSION_BUS_ADDRESS=" + busAddress_};
 }
 
 void XTestDesktop::startWindowManager() {
-  // The GNOME, MATE, KDE and Xfce managers read their settings through the session bus
-  // (xfwm4 needs xfconfd, which the bus starts).
-  static const std::set<std::string> kManagers = {
-      "openbox", "icewm", "fluxbox", "metacity", "marco", "mutter", "kwin_x11", "xfwm4", "i3"};
   const std::string& name = manager_;
-  if (kManagers.count(name) == 0) throw std::runtime_error("unknown window manager " + name);
   std::vector<std::string> argv = {name};
   if (name == "openbox" || name == "mutter") argv.push_back("--sm-disable");
   if (name == "mutter") argv.push_back("--x11");
-
-  std::filesystem::create_directories(home_ / "config");
   // Settings a person would choose for a quiet desktop: fluxbox leaves the background
   // alone (without a wallpaper setter it says so in a window of its own), and icewm lets
   // the Super key through (by default it takes the key for its menu, and with it every
@@ -220,16 +181,10 @@ void XTestDesktop::startWindowManager() {
     writeText(home_ / "i3.config", "# i3 config file (v4)\nfont pango:monospace 8\n");
     argv = {name, "-c", (home_ / "i3.config").string()};
   }
-  windowManager_ = ChildProcess::start(
-      argv,
-      {"DISPLAY=" + display_, "HOME=" + home_.path().string(),
-       "XDG_CONFIG_HOME=" + (home_ / "config").string(),
-       "XDG_DATA_HOME=" + (home_ / "data").string(), "XDG_CACHE_HOME=" + (home_ / "cache").string(),
-       "DBUS_SESSION_BUS_ADDRESS=" + busAddress_},
-      -1, (home_ / "window-manager.log").string());
+  windowManager_ =
+      ChildProcess::start(argv, environment(), -1, (home_ / "window-manager.log").string());
   // A manager announces itself with a check window of its own.
-  const bool annexed = waitUntil([&] { return supportingCheck().has_value(); }, 30);
-  if (!annexed) {
+  if (!waitUntil([&] { return supportingCheck().has_value(); }, 30)) {
     throw std::runtime_error(name + " did not start on " + display_ + ": " +
                              readText(home_ / "window-manager.log").substr(0, 2000));
   }
@@ -292,22 +247,17 @@ void XTestDesktop::waitForWindowManagerLoop() {
   // arrives. Nothing tells when the loop has started, so a probe window is mapped and a
   // root property changed (an event every manager receives) until the probe is managed.
   const xcb_window_t probe = mapWindow({});
-  const xcb_atom_t kick = [&] {
-    const char* name = "TERVANE_TEST_KICK";
-    auto reply = watcher_->reply(xcb_intern_atom_reply,
-                                 xcb_intern_atom(watcher_->raw(), 0, std::strlen(name), name));
-    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-  }();
-  const auto deadline = deadlineAfter(30);
-  for (std::uint32_t round = 0; secondsLeft(deadline) > 0; ++round) {
-    xcb_change_property(watcher_->raw(), XCB_PROP_MODE_REPLACE, watcher_->root(), kick,
+  const char* name = "TERVANE_TEST_KICK";
+  const auto kick = watcher_->reply(xcb_intern_atom_reply,
+                                    xcb_intern_atom(watcher_->raw(), 0, std::strlen(name), name));
+  // 120 rounds of a quarter of a second.
+  for (std::uint32_t round = 0; kick && round < 120; ++round) {
+    xcb_change_property(watcher_->raw(), XCB_PROP_MODE_REPLACE, watcher_->root(), kick->atom,
                         XCB_ATOM_CARDINAL, 32, 1, &round);
     watcher_->flush();
-    const bool managed = waitUntil([&] { return contains(clients(), probe); },
-                                   std::min(0.25, secondsLeft(deadline)));
-    if (managed) {
+    if (waitUntil([&] { return contains(clients(), probe); }, 0.25)) {
       xcb_destroy_window(watcher_->raw(), probe);
-      xcb_delete_property(watcher_->raw(), watcher_->root(), kick);
+      xcb_delete_property(watcher_->raw(), watcher_->root(), kick->atom);
       watcher_->flush();
       waitUntil([&] { return !contains(clients(), probe); });
       return;
@@ -325,10 +275,7 @@ XTestDesktop::~XTestDesktop() {
 }
 
 ChildProcess& XTestDesktop::launch(const std::vector<std::string>& argv) {
-  clients_.push_back(
-      ChildProcess::start(argv, {"DISPLAY=" + display_, "HOME=" + home_.path().string(),
-                                 "XDG_CONFIG_HOME=" + (home_ / "config").string(),
-                                 "DBUS_SESSION_BUS_ADDRESS=" + busAddress_}));
+  clients_.push_back(ChildProcess::start(argv, environment()));
   return *clients_.back();
 }
 
@@ -338,14 +285,12 @@ xcb_window_t XTestDesktop::xterm(const std::string& className) {
   std::optional<xcb_window_t> found;
   waitUntil(
       [&] {
-        for (const auto& window : x11::readClients(*watcher_, clients())) {
-          if (window.className == className && window.isRegular() &&
-              !contains(known, window.window)) {
-            found = window.window;
-            return true;
+        for (const auto& w : x11::readClients(*watcher_, clients())) {
+          if (w.className == className && w.isRegular() && !contains(known, w.window)) {
+            found = w.window;
           }
         }
-        return false;
+        return found.has_value();
       },
       30);
   if (!found) throw std::runtime_error("no window of class " + className + " appeared");
@@ -354,30 +299,24 @@ xcb_window_t XTestDesktop::xterm(const std::string& className) {
 
 int XTestDesktop::run(const std::vector<std::string>& argv, double seconds,
                       const std::filesystem::path& folder) {
-  auto process = ChildProcess::start(
-      argv, {"DISPLAY=" + display_, "DBUS_SESSION_BUS_ADDRESS=" + busAddress_}, -1, {}, folder);
-  return process->wait(seconds).value_or(-1);
-}
-
-void XTestDesktop::watchClients() {
-  const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-  for (xcb_window_t window : clients()) {
-    if (watched_.insert(window).second) {
-      xcb_change_window_attributes(watcher_->raw(), window, XCB_CW_EVENT_MASK, &mask);
-    }
-  }
-  watcher_->flush();
+  return ChildProcess::start(argv, environment(), -1, {}, folder)->wait(seconds).value_or(-1);
 }
 
 bool XTestDesktop::waitUntil(const std::function<bool()>& condition, double seconds) {
-  const auto deadline = deadlineAfter(seconds);
-  for (;;) {
-    // Select first, then look: a change after the look is an event that wakes the wait.
-    watchClients();
-    if (condition()) return true;
-    if (!watcher_->waitForEvent(secondsLeft(deadline))) return condition();
-    watcher_->dispatch();
-  }
+  // Select first, then look: a change after the look is an event that wakes the wait.
+  return pumpUntil(
+      *watcher_,
+      [&] {
+        const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        for (xcb_window_t window : clients()) {
+          if (watched_.insert(window).second) {
+            xcb_change_window_attributes(watcher_->raw(), window, XCB_CW_EVENT_MASK, &mask);
+          }
+        }
+        watcher_->flush();
+        return condition();
+      },
+      seconds);
 }
 
 xcb_window_t XTestDesktop::createWindow(const WindowSpec& spec) {
@@ -416,55 +355,24 @@ xcb_window_t XTestDesktop::mapWindow(const WindowSpec& spec) {
   return window;
 }
 
-void XTestDesktop::settle(x11::XConnection& connection) {
-  // Events the server sent before answering this round trip arrive before the answer.
-  connection.sync();
-  connection.dispatch();
-}
-
 bool XTestDesktop::pumpUntil(x11::XConnection& connection, const std::function<bool()>& condition,
                              double seconds) {
-  const auto deadline = deadlineAfter(seconds);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
   for (;;) {
     connection.dispatch();
     if (condition()) return true;
-    if (!connection.waitForEvent(secondsLeft(deadline))) {
+    const std::chrono::duration<double> left = deadline - std::chrono::steady_clock::now();
+    if (!connection.waitForEvent(std::max(0.0, left.count()))) {
       connection.dispatch();
       return condition();
     }
   }
 }
 
-std::vector<xcb_window_t> XTestDesktop::clients() {
-  return x11::clientList(*watcher_, x11::ClientOrder::mapping);
-}
-
-std::optional<x11::ClientWindow> XTestDesktop::client(xcb_window_t window) {
-  return x11::readClient(*watcher_, window, true);
-}
-
-bool XTestDesktop::isIconic(xcb_window_t window) {
-  const auto c = client(window);
-  return c && c->isIconic;
-}
-
-std::optional<xcb_window_t> XTestDesktop::active() {
-  return x11::activeWindow(*watcher_);
-}
-
-bool XTestDesktop::waitIconic(xcb_window_t window, bool iconic, double seconds) {
-  return waitUntil([&] { return isIconic(window) == iconic; }, seconds);
-}
-
-bool XTestDesktop::waitActive(xcb_window_t window, double seconds) {
-  return waitUntil([&] { return active() == window; }, seconds);
-}
-
 std::unique_ptr<ChildProcess> startSessionBus(const std::vector<std::string>& env,
                                               std::string& address) {
   std::unique_ptr<ChildProcess> bus;
-  address = startReady(
-      bus, [](int fd) { return dbusDaemon(fd); }, env);
+  address = startReady(bus, kDbusDaemon, "--print-address=", env);
   return bus;
 }
 
@@ -489,15 +397,10 @@ std::string readLine(int fd) {
 }
 
 std::vector<std::string> chromiumArguments(const std::filesystem::path& profile) {
-  std::vector<std::string> args = {"chromium",
-                                   "--user-data-dir=" + profile.string(),
-                                   "--no-first-run",
-                                   "--no-default-browser-check",
-                                   "--disable-background-networking",
-                                   "--disable-component-update",
-                                   "--disable-sync",
-                                   "--disable-gpu",
-                                   "--password-store=basic"};
+  std::vector<std::string> args = {
+      "chromium", "--user-data-dir=" + profile.string(), "--no-first-run",
+      "--no-default-browser-check", "--disable-background-networking",
+      "--disable-component-update", "--disable-sync", "--disable-gpu", "--password-store=basic"};
   if (::geteuid() == 0) args.push_back("--no-sandbox");
   return args;
 }
@@ -525,9 +428,8 @@ const WaylandBrowser kWaylandBrowsers[2] = {
      }},
     {"Firefox", BrowserKind::firefox,
      [](const std::filesystem::path& profile, const std::string& url) {
-       return std::vector<std::string>{"env",      "MOZ_ENABLE_WAYLAND=1", "firefox-esr",
-                                       "-profile", profile.string(),       "-no-remote",
-                                       url};
+       return std::vector<std::string>{"env", "MOZ_ENABLE_WAYLAND=1", "firefox-esr", "-profile",
+                                       profile.string(), "-no-remote", url};
      }},
 };
 

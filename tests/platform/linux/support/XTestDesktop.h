@@ -77,12 +77,9 @@ extern const WaylandBrowser kWaylandBrowsers[2];
 
 class XTestDesktop {
  public:
-  // Starts Xvfb and the window manager; throws std::runtime_error when either does not
-  // come up.
-  explicit XTestDesktop(std::string windowManager = windowManagerName());
-
-  // TERVANE_TEST_WM, or openbox.
-  static std::string windowManagerName();
+  // Starts Xvfb and the window manager (by default TERVANE_TEST_WM, or openbox); throws
+  // std::runtime_error when either does not come up.
+  explicit XTestDesktop(std::string windowManager = {});
   // Stops the window manager (and with `again` starts a new one of the same kind, which
   // takes over the windows as they are).
   void stopWindowManager(bool again = false);
@@ -120,9 +117,6 @@ class XTestDesktop {
     std::string title{};
 
     static WindowSpec ofClass(std::string name) { return {.className = std::move(name)}; }
-    WindowSpec& ownedBy(std::uint32_t process) { return pid = process, *this; }
-    WindowSpec& asDialog() { return dialog = true, *this; }
-    WindowSpec& offTaskbar() { return skipTaskbar = true, *this; }
     WindowSpec& titled(std::string text) { return title = std::move(text), *this; }
   };
   xcb_window_t createWindow(const WindowSpec& spec);
@@ -132,20 +126,24 @@ class XTestDesktop {
   bool waitUntil(const std::function<bool()>& condition, double seconds = 20);
   // Makes sure `connection` has received every event the server sent it so far, and
   // dispatches them to its handlers.
-  static void settle(x11::XConnection& connection);
+  static void settle(x11::XConnection& c) { c.sync(), c.dispatch(); }
   // Dispatches `connection`'s events as they come until `condition` holds.
   static bool pumpUntil(x11::XConnection& connection, const std::function<bool()>& condition,
                         double seconds = 20);
 
-  std::optional<x11::ClientWindow> client(xcb_window_t window);
-  bool isIconic(xcb_window_t window);
-  std::optional<xcb_window_t> active();
-  std::vector<xcb_window_t> clients();
-  bool waitIconic(xcb_window_t window, bool iconic, double seconds = 20);
-  bool waitActive(xcb_window_t window, double seconds = 20);
+  std::optional<x11::ClientWindow> client(xcb_window_t w) { return readClient(x(), w, true); }
+  bool isIconic(xcb_window_t w) { return client(w).value_or(x11::ClientWindow{}).isIconic; }
+  std::optional<xcb_window_t> active() { return x11::activeWindow(x()); }
+  std::vector<xcb_window_t> clients() { return clientList(x(), x11::ClientOrder::mapping); }
+  bool waitIconic(xcb_window_t window, bool iconic, double seconds = 20) {
+    return waitUntil([&] { return isIconic(window) == iconic; }, seconds);
+  }
+  bool waitActive(xcb_window_t window, double seconds = 20) {
+    return waitUntil([&] { return active() == window; }, seconds);
+  }
 
  private:
-  void watchClients();
+  std::vector<std::string> environment() const;
   void startWindowManager();
   void waitForWindowManagerLoop();
   std::optional<xcb_window_t> supportingCheck();

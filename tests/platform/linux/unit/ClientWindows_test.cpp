@@ -22,10 +22,6 @@ TEST(ClientWindows, BrowserClassesMapToTheirFixedIdentifiers) {
       {"Chromium-like", "Chromium-like"},
   };
   for (const auto& [className, id] : classes) EXPECT_EQ(appIdentifier(className), id) << className;
-  EXPECT_EQ(browserKindForProcess("msedge"), BrowserKind::edge);
-  EXPECT_EQ(browserKindForProcess("chromium"), BrowserKind::chrome);
-  EXPECT_EQ(browserKindForProcess("firefox-esr"), BrowserKind::firefox);
-  EXPECT_EQ(browserKindForProcess("bash"), std::nullopt);
 }
 
 TEST(ClientWindows, TabTitlesLoseOnlyTheirOwnBrowsersSuffix) {

@@ -21,10 +21,11 @@ TEST(X11AutomationPermission, BrowsersRunWhenTheirExecutableRunsForThisUser) {
   process(proc, "200", "msedge");
   process(proc, "201", "msedge");
   process(proc, "300", "chromium");
+  process(proc, "301", "firefox-esr");
   process(proc, "self", "brave");                     // not a process entry
   std::filesystem::create_directories(proc / "400");  // gone before its comm was read
   EXPECT_EQ(runningBrowserProcesses(proc.path(), ::getuid()),
-            (std::set<BrowserKind>{BrowserKind::chrome, BrowserKind::edge}));
+            (std::set<BrowserKind>{BrowserKind::chrome, BrowserKind::edge, BrowserKind::firefox}));
   EXPECT_TRUE(runningBrowserProcesses(proc.path(), ::getuid() + 1).empty())
       << "another user's browser is not this person's";
   EXPECT_TRUE(runningBrowserProcesses(proc / "missing", ::getuid()).empty());
