@@ -155,9 +155,9 @@ TEST_F(ControlCli, RepliesBecomeOneLineAndAnExitCode) {
 class BrowsersCli : public ControlCli {
  protected:
   BrowsersCli() {
-    std::filesystem::create_directories(home / "bin");
-    std::filesystem::create_directories(home / ".config/microsoft-edge");
-    std::filesystem::create_directories(home / ".mozilla/firefox");
+    for (const char* folder : {"bin", ".config/microsoft-edge", ".mozilla/firefox"}) {
+      std::filesystem::create_directories(home / folder);
+    }
     for (const char* name : {"chromium", "brave-browser", "tervane-now-host"}) {
       testing::writeText(home / "bin" / name, "");
       if (name[0] != 'b') std::filesystem::permissions(home / "bin" / name, kRunnable);

@@ -190,10 +190,8 @@ TEST(ControlFolder, ChoosesAPrivateRuntimeFolderOfOursAndFallsBackToOneInTmp) {
   const auto fallback = tmp / ("tervane-now-" + std::to_string(::geteuid()));
   EXPECT_EQ(controlFolderCandidates(env(runtime.path().string()), tmp.path()),
             (std::vector<std::filesystem::path>{runtime / "tervane-now", fallback}));
-  EXPECT_EQ(controlFolderCandidates(env("relative/run"), tmp.path()),
-            std::vector<std::filesystem::path>{fallback});
-  EXPECT_EQ(controlFolderCandidates(env(std::nullopt), tmp.path()),
-            std::vector<std::filesystem::path>{fallback});
+  EXPECT_EQ(controlFolderCandidates(env("relative/run"), tmp.path()), std::vector{fallback});
+  EXPECT_EQ(controlFolderCandidates(env(std::nullopt), tmp.path()), std::vector{fallback});
 
   // A runtime folder that does not exist is unusable.
   EXPECT_EQ(prepareControlFolder(env((runtime / "gone").string()), tmp.path()).value().folder,

@@ -75,8 +75,7 @@ TEST(AdapterScripts, MinimizeCountsOnlyTheWindowsItCouldSetAndFocusPutsTheWindow
     EXPECT_EQ(answer(desk.run(adapter(kind)->setMinimizedScript(true, {11, 99, 13, 12}))), 2);
     const auto left = browser->state().windows;
     ASSERT_EQ(left.size(), 2u);
-    EXPECT_TRUE(left[0].minimized);
-    EXPECT_TRUE(left[1].minimized);
+    EXPECT_TRUE(left[0].minimized && left[1].minimized);
 
     EXPECT_EQ(answer(desk.run(adapter(kind)->setMinimizedScript(false, {12}))), 1);
     EXPECT_FALSE(browser->state().windows[1].minimized);

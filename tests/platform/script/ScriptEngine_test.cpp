@@ -21,8 +21,7 @@ std::string inSafari(const std::string& body) {
 TEST(ScriptEngine, EachBrowserSpeaksItsOwnDictionaryAndIsMinus600WhenNotRunning) {
   Desk desk;
   desk.add("Google Chrome", kTwoWindows);
-  // A browser not running is -600 even for local work; application names are compared
-  // exactly.
+  // A browser not running is -600 even for local work; names are compared exactly.
   const auto outcome = desk.run(inSafari("return 1"));
   EXPECT_EQ(errorOf(outcome), -600);
   EXPECT_NE(std::get<ScriptFailure>(outcome).message->find("Safari"), std::string::npos);
