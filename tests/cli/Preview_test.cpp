@@ -13,11 +13,7 @@ namespace tervane::cli {
 namespace {
 using nlohmann::json;
 
-struct Run {
-  int status;
-  std::string out;
-  std::string err;
-};
+struct Run { int status; std::string out, err; };
 
 Run preview(const std::filesystem::path& desktop, const std::string& line, bool asJson = true) {
   std::ostringstream out, err;

@@ -11,11 +11,7 @@
 namespace tervane::testing {
 namespace {
 
-struct ToolRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+struct ToolRun { int status = -1; std::string out, err; };
 
 TEST(Tool, PrintsTheReplyAndTheStateOrExitsOneForScriptErrorsAndTwoForArguments) {
   TempDir dir;
