@@ -5,7 +5,6 @@
 #include "base/ISOTime.h"
 #include "base/Log.h"
 #include "control/ControlCommands.h"
-#include "words/StageWords.h"
 
 namespace tervane::testing {
 namespace {

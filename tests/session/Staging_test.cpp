@@ -31,6 +31,8 @@ TEST_F(Staging, WithoutAPickerAppsGoAtOnceAndBrowserWindowsJoinLater) {
   EXPECT_EQ(onDisk(), model->openStage());
   EXPECT_EQ(model->lastBecause(), "You had not used them in the last 20 minutes.");
   EXPECT_EQ(offMain->pending(), 1u) << "only the browser read runs off the main thread";
+  main->advance(MacNowModel::kMovingSeconds - 0.01);
+  EXPECT_TRUE(model->isTervaneMoving()) << "the hides stay the model's own for a while";
 
   offMain->runNext();  // read, then join on the main thread
   EXPECT_EQ(idsOf(model->openStage()->stowed),
