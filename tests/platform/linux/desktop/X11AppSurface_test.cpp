@@ -174,15 +174,16 @@ TEST_F(AppSurfaceTest, RestoresAcrossAClosedWindowAndANewWindowManager) {
   EXPECT_TRUE(surface->record().all().empty());
 }
 
-TEST_F(AppSurfaceTest, NothingMovesWhenTheRecordCannotBeWritten) {
+// Nothing moves when the record cannot be written. Activate unhides and focuses the top
+// window, and other returns of a hidden window are reported.
+TEST_F(AppSurfaceTest, NothingMovesUnrecordedActivateUnhidesAndOtherReturnsAreReported) {
   const xcb_window_t a1 = desktop.xterm("Alpha");
   const xcb_window_t b1 = desktop.xterm("Beta");
   AtomicWriteOptions failing;
   failing.inject = [](AtomicWriteStep step) -> std::optional<int> {
     return step == AtomicWriteStep::write ? std::optional<int>(ENOSPC) : std::nullopt;
   };
-  auto surface = makeSurface(failing);
-  EXPECT_FALSE(surface->hide("Alpha"));
+  EXPECT_FALSE(makeSurface(failing)->hide("Alpha"));
   // The window manager handles one connection's requests in order: once a later iconify
   // of another window took effect, an earlier one would have too.
   iconify(*connection, b1);
@@ -190,12 +191,8 @@ TEST_F(AppSurfaceTest, NothingMovesWhenTheRecordCannotBeWritten) {
   ASSERT_TRUE(desktop.waitIconic(b1, true));
   EXPECT_FALSE(desktop.isIconic(a1));
   EXPECT_FALSE(std::filesystem::exists(recordFile()));
-}
 
-TEST_F(AppSurfaceTest, ActivateUnhidesAndFocusesTheTopWindowAndOtherReturnsAreReported) {
-  const xcb_window_t a1 = desktop.xterm("Alpha");
-  const xcb_window_t b1 = desktop.xterm("Beta");
-  ASSERT_TRUE(desktop.waitActive(b1));
+  ASSERT_TRUE(desktop.activate(b1));
   std::vector<std::string> returned;
   auto surface = makeSurface({}, [&](const std::string& app) { returned.push_back(app); });
   ASSERT_TRUE(surface->hide("Alpha"));

@@ -60,19 +60,18 @@ TEST(XConnection, EventsReadDuringAReplyWaitAreQueuedAndAServerThatWentIsAnEmpty
 
   MemoryDefaults defaults;
   ManualClock clock;
-  auto source = std::make_shared<testing::FakeActivationSource>();
-  auto log = std::make_shared<ActivationLog>(defaults, clock, *source);
+  testing::FakeActivationSource source;
   testing::TempDir state;
   X11AppSurface::Options options;
   options.hiddenRecordFile = state / HiddenWindowRecord::kFileName;
   options.desktopEntryFolders = {};
-  X11AppSurface surface(connection, log, options);
+  X11AppSurface surface(connection, std::make_shared<ActivationLog>(defaults, clock, source),
+                        options);
   EXPECT_TRUE(surface.runningApps().empty());
   EXPECT_FALSE(surface.hide("Alpha"));
   EXPECT_FALSE(surface.unhide("Alpha"));
   EXPECT_EQ(surface.humanIdleSeconds(), 0.0);
-  X11ActivationSource activations(connection);
-  EXPECT_EQ(activations.frontmostApplication(), std::nullopt);
+  EXPECT_EQ(X11ActivationSource(connection).frontmostApplication(), std::nullopt);
 }
 
 }  // namespace

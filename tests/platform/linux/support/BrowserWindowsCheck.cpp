@@ -8,12 +8,10 @@ namespace tervane::testing {
 
 void checkBrowserMovedByItsWindows(const BrowserWindowsDesktop& desktop) {
   const BrowserKind kind = desktop.kind;
-  const auto apps = desktop.apps->runningApps();
-  EXPECT_EQ(std::count_if(apps.begin(), apps.end(),
-                          [&](const AppFacts& app) {
-                            return app.bundleId == bundleId(kind) && app.name == displayName(kind);
-                          }),
-            1);
+  int listed = 0;
+  for (const auto& app : desktop.apps->runningApps())
+    listed += app.bundleId == bundleId(kind) && app.name == displayName(kind);
+  EXPECT_EQ(listed, 1);
 
   auto& browsers = *desktop.browsers;
   EXPECT_EQ(browsers.runningBrowsers(), std::vector<BrowserKind>{kind});

@@ -334,10 +334,9 @@ xcb_window_t XTestDesktop::mapWindow(const WindowSpec& spec) {
   const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
   xcb_create_window(c, XCB_COPY_FROM_PARENT, window, watcher_->root(), 10, 10, 200, 120, 0,
                     XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
-  const auto set = [&](xcb_atom_t property, xcb_atom_t type, std::uint8_t format, std::size_t count,
+  const auto set = [&](xcb_atom_t property, xcb_atom_t type, std::uint8_t format, std::size_t n,
                        const void* data) {
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, property, type, format,
-                        static_cast<std::uint32_t>(count), data);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, property, type, format, n, data);
   };
   // WM_CLASS is the instance name and the class, each ended by a NUL.
   const std::string wmClass = spec.className + '\0' + spec.className + '\0';

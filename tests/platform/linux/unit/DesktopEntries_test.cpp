@@ -15,7 +15,9 @@ void entry(const std::filesystem::path& file, const std::string& body) {
   writeText(file, "[Desktop Entry]\nType=Application\n" + body);
 }
 
-TEST(DesktopEntries, StartupWMClassBeatsAFileNameAndEarlierFoldersWin) {
+// The name of a window's application: StartupWMClass beats a file name and earlier
+// folders win; the instance, the letter case, locales, escapes and entries installed later.
+TEST(DesktopEntries, NamesFollowTheEntriesAsADesktopReadsThem) {
   TempDir dir;
   const auto home = dir / "home/applications";
   const auto system = dir / "system/applications";
@@ -38,17 +40,14 @@ TEST(DesktopEntries, StartupWMClassBeatsAFileNameAndEarlierFoldersWin) {
   EXPECT_EQ(entries.nameFor("Actions", "actions"), "Main");
   EXPECT_EQ(entries.nameFor("Unknown", "unknown"), std::nullopt);
   EXPECT_EQ(entries.nameFor("", ""), std::nullopt);
-}
 
-TEST(DesktopEntries, InstanceLetterCaseLocalesEscapesAndEntriesInstalledLater) {
-  TempDir dir;
   const auto apps = dir / "applications";
   // Chromium's entry names its instance ("chromium"); the class is "Chromium".
   entry(apps / "chromium.desktop", "Name=Chromium Web Browser\nStartupWMClass=chromium\n");
   entry(apps / "kde/konsole.desktop", "Name=Konsole\n");
   entry(apps / "files.desktop", "Name=Files\nName[de]=Dateien\nName[de_AT]=Dateien AT\n");
   entry(apps / "notes.desktop", "Name=Notes\\sand\\sLists\n");
-  DesktopEntries entries({apps}, "");
+  entries = DesktopEntries({apps}, "");
   EXPECT_EQ(entries.nameFor("Chromium", "chromium (/tmp/profile)"), "Chromium Web Browser");
   EXPECT_EQ(entries.nameFor("kde-konsole", "x"), "Konsole");
   EXPECT_EQ(entries.nameFor("Files", ""), "Files");

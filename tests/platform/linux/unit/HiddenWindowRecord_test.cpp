@@ -9,7 +9,9 @@ namespace {
 
 using testing::TempDir;
 
-TEST(HiddenWindowRecord, SurvivesARestartWithPrivateModes) {
+// The record survives a restart with private modes. A failed write, or an application
+// name that is not UTF-8, changes nothing and blocks no later write.
+TEST(HiddenWindowRecord, SurvivesARestartWithPrivateModesAndARefusedWriteChangesNothing) {
   TempDir dir;
   const auto file = dir / "state/tervane-now" / HiddenWindowRecord::kFileName;
   {
@@ -25,33 +27,10 @@ TEST(HiddenWindowRecord, SurvivesARestartWithPrivateModes) {
   EXPECT_EQ(reloaded.windowsOf("XTerm"),
             (HiddenWindowRecord::Windows{0x400001, 0x400020, 0x500003}));
   EXPECT_EQ(reloaded.windowsOf("com.google.Chrome"), (HiddenWindowRecord::Windows{0xa00002}));
-
   ASSERT_TRUE(reloaded.forget("XTerm").ok());
   EXPECT_TRUE(HiddenWindowRecord(file).windowsOf("XTerm").empty());
   EXPECT_EQ(HiddenWindowRecord(file).all().size(), 1u);
-}
 
-TEST(HiddenWindowRecord, AFileOfTheWrongShapeIsAnEmptyRecordThatTheNextWriteRepairs) {
-  TempDir dir;
-  const auto file = dir / HiddenWindowRecord::kFileName;
-  for (const char* text :
-       {"not json", "[1,2]", "null", "42", "\"XTerm\"", R"({"XTerm": 5})", R"({"XTerm": [1, "2"]})",
-        R"({"XTerm": [-1]})", R"({"XTerm": [4294967296]})"}) {
-    testing::writeText(file, text);
-    std::filesystem::permissions(file, std::filesystem::perms(0644));
-    HiddenWindowRecord record(file);
-    EXPECT_TRUE(record.all().empty()) << text;
-    ASSERT_TRUE(record.add("Mail", {7}).ok()) << text;
-    EXPECT_EQ(HiddenWindowRecord(file).windowsOf("Mail"), HiddenWindowRecord::Windows{7}) << text;
-    EXPECT_EQ(testing::modeOf(file), 0600u) << text;
-  }
-}
-
-// A failed write, or an application name that is not UTF-8, changes nothing and blocks no
-// later write.
-TEST(HiddenWindowRecord, ARefusedWriteChangesNothing) {
-  TempDir dir;
-  const auto file = dir / HiddenWindowRecord::kFileName;
   AtomicWriteOptions failing;
   bool fail = false;
   failing.inject = [&](AtomicWriteStep step) -> std::optional<int> {
@@ -70,6 +49,22 @@ TEST(HiddenWindowRecord, ARefusedWriteChangesNothing) {
   EXPECT_TRUE(record.forget("Bad\xFF\xC3").ok());
   ASSERT_TRUE(record.add("XTerm", {3}).ok());
   EXPECT_EQ(HiddenWindowRecord(file).windowsOf("XTerm"), (HiddenWindowRecord::Windows{1, 3}));
+}
+
+TEST(HiddenWindowRecord, AFileOfTheWrongShapeIsAnEmptyRecordThatTheNextWriteRepairs) {
+  TempDir dir;
+  const auto file = dir / HiddenWindowRecord::kFileName;
+  for (const char* text :
+       {"not json", "[1,2]", "null", "42", "\"XTerm\"", R"({"XTerm": 5})", R"({"XTerm": [1, "2"]})",
+        R"({"XTerm": [-1]})", R"({"XTerm": [4294967296]})"}) {
+    testing::writeText(file, text);
+    std::filesystem::permissions(file, std::filesystem::perms(0644));
+    HiddenWindowRecord record(file);
+    EXPECT_TRUE(record.all().empty()) << text;
+    ASSERT_TRUE(record.add("Mail", {7}).ok()) << text;
+    EXPECT_EQ(HiddenWindowRecord(file).windowsOf("Mail"), HiddenWindowRecord::Windows{7}) << text;
+    EXPECT_EQ(testing::modeOf(file), 0600u) << text;
+  }
 }
 
 }  // namespace

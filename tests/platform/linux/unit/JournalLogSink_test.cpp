@@ -14,7 +14,7 @@ namespace {
 
 using testing::TempDir;
 
-TEST(JournalLogSink, SendsEveryFieldAndARefusedRecordGoesToTheFallback) {
+TEST(JournalLogSink, SendsEveryFieldARefusedRecordGoesToTheFallbackAndOnlyASocketIsAJournal) {
   std::vector<std::vector<std::string>> sent;
   auto fallback = std::make_shared<RecordingLogSink>();
   JournalLogSink sink(
@@ -48,9 +48,8 @@ TEST(JournalLogSink, SendsEveryFieldAndARefusedRecordGoesToTheFallback) {
   ASSERT_EQ(fallback->records().size(), 1u);
   EXPECT_EQ(fallback->records()[0].message, "picker timed out");
   EXPECT_EQ(fallback->records()[0].category, "join");
-}
 
-TEST(JournalLogSink, TheJournalIsChosenOnlyWhenItsSocketExists) {
+  // The journal is chosen only when its socket exists.
   TempDir dir;
   const auto socketPath = dir / "journal.socket";
   EXPECT_NE(dynamic_cast<StderrLogSink*>(makeSystemLogSink(socketPath).get()), nullptr);

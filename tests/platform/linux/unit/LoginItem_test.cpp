@@ -38,7 +38,7 @@ class LoginItemTest : public ::testing::Test {
   std::shared_ptr<RecordingLogSink> log_ = std::make_shared<RecordingLogSink>();
 };
 
-TEST_F(LoginItemTest, OnOffOnWritesAPrivateEntryRemovesItAndLeavesAnEntryThatIsOn) {
+TEST_F(LoginItemTest, OnOffOnWritesAPrivateEntryAndEntriesSwitchedOffOrNotOursReadAsOff) {
   LoginItem item(folder_, kProgram);
   EXPECT_FALSE(item.isOn());
 
@@ -63,17 +63,13 @@ TEST_F(LoginItemTest, OnOffOnWritesAPrivateEntryRemovesItAndLeavesAnEntryThatIsO
   fs::permissions(folder_, fs::perms(0755));
   ASSERT_TRUE(item.set(true));
   EXPECT_EQ(modeOf(folder_), 0755u);
-  writeText(item.entryPath(), readText(item.entryPath()) + "X-Marker=kept\n");
+  const std::string ours = readText(item.entryPath());
+  writeText(item.entryPath(), ours + "X-Marker=kept\n");
   EXPECT_TRUE(item.set(true));
   EXPECT_NE(readText(item.entryPath()).find("X-Marker=kept"), std::string::npos);
   EXPECT_TRUE(loginErrors().empty());
-}
 
-TEST_F(LoginItemTest, EntriesSwitchedOffOrNotOursReadAsOff) {
-  LoginItem item(folder_, kProgram);
-  ASSERT_TRUE(item.set(true));
-  const std::string ours = readText(item.entryPath());
-
+  // Entries switched off or not ours read as off.
   writeText(item.entryPath(), ours + "Hidden=true\n");
   EXPECT_FALSE(item.isOn());
   writeText(item.entryPath(),

@@ -58,7 +58,7 @@ TEST(WindowPlace, AMarkNamesThePlaceAndOnlyOurMarksAreRead) {
   }
 }
 
-TEST(TreeWindows, AWindowsPlaceIsItsWorkspaceAndItsNeighbour) {
+TEST(TreeWindows, AWindowsPlaceIsItsWorkspaceAndItsNeighbourAndSwaysGoByContainers) {
   // Workspace 1 tiles [Editor 10, Mail 11, Chat 12] and floats Notes 13; Music 14 is in
   // the scratchpad.
   const auto tree = nlohmann::json::parse(R"({"type": "root", "nodes": [
@@ -83,22 +83,19 @@ TEST(TreeWindows, AWindowsPlaceIsItsWorkspaceAndItsNeighbour) {
     EXPECT_EQ(std::pair(place.neighbour, place.before), std::pair(std::int64_t{neighbour}, before))
         << window;
   }
-}
 
-// Sway's views go by their containers, named by app id or, under XWayland, by X class.
-TEST(TreeWindows, SwaysWindowsGoByTheirContainers) {
-  const auto tree = nlohmann::json::parse(R"({"type": "root", "nodes": [
+  // Sway's views go by their containers, named by app id or, under XWayland, by X class.
+  const auto sway = treeWindows(nlohmann::json::parse(R"({"type": "root", "nodes": [
     {"type": "workspace", "name": "1", "nodes": [
       {"id": 7, "shell": "xdg_shell", "app_id": "foot", "name": "~", "pid": 40, "focused": true},
       {"id": 8, "shell": "xwayland", "app_id": null, "window": 99,
        "window_properties": {"class": "Gimp"}},
-      {"id": 9, "nodes": []}]}]})");
-  const auto windows = treeWindows(tree, WindowKey::container);
-  ASSERT_EQ(windows.size(), 2u);
-  EXPECT_EQ(std::tuple(windows.at(7).app, windows.at(7).pid, windows.at(7).focused),
+      {"id": 9, "nodes": []}]}]})"), WindowKey::container);
+  ASSERT_EQ(sway.size(), 2u);
+  EXPECT_EQ(std::tuple(sway.at(7).app, sway.at(7).pid, sway.at(7).focused),
             std::tuple(std::string("foot"), std::int64_t{40}, true));
-  EXPECT_EQ(windows.at(8).app, "Gimp");
-  EXPECT_EQ(windows.at(8).siblings, (std::vector<std::int64_t>{7, 8, 9}));
+  EXPECT_EQ(sway.at(8).app, "Gimp");
+  EXPECT_EQ(sway.at(8).siblings, (std::vector<std::int64_t>{7, 8, 9}));
 }
 
 }  // namespace
