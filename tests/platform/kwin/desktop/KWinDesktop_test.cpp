@@ -1,9 +1,6 @@
 // The KWin backend against a real headless KWin 5.27 (kwin_wayland --virtual, no X
-// server) on a private session bus, with three Qt Wayland windows of distinct app ids,
+// server) on a private session bus, with three GTK windows (zenity's) of distinct app ids,
 // read and waited for through one-off KWin scripts.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 #include <systemd/sd-bus.h>
 #include <wayland-client.h>
@@ -46,30 +43,26 @@ class KWinDesktop : public testing::WaylandDesktopTest<KWinPlatform> {
         {(dir_ / "bin" / "kwin_wayland").string(), "--virtual", "--no-lockscreen", "--socket",
          "wl-tervane", "--width", "1280", "--height", "800"},
         env_, -1, (dir_ / "kwin.log").string());
+    // KWin's Night Color takes its name once the workspace, with its scripting service, is up.
     auto waitKWin = ChildProcess::start(
-        {"gdbus", "wait", "--session", "--timeout", "20", "org.kde.KWin"}, env_);
+        {"gdbus", "wait", "--session", "--timeout", "20", "org.kde.NightColor"}, env_);
     ASSERT_EQ(waitKWin->wait(25), 0) << "KWin did not come up";
 
-    // A window shown means KWin's main loop runs, and with it the scripting service.
-    for (const char* app : {kAlpha, kBeta, kGamma}) launch(app);
-    KWinPlatform::Options options;
-    options.stateFolder = dir_ / "state";
-    usePlatform(options);
     // The test's own view of KWin, apart from the platform under test.
     auto query = KWinBus::open(dir_ / "query");
     ASSERT_TRUE(query);
     query_ = query.value();
+    for (const char* app : {kAlpha, kBeta, kGamma}) launch(app);
+    KWinPlatform::Options options;
+    options.stateFolder = dir_ / "state";
+    usePlatform(options);
   }
 
-  // A Qt window that says when KWin has shown it.
+  // A GTK window (foot stops on KWin's virtual screen, which has no physical size).
   void launch(const std::string& app) override {
-    int fds[2];
-    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
-    windows_[app] =
-        ChildProcess::start({TERVANE_TEST_WINDOW, app, std::to_string(fds[1])}, env_, fds[1]);
-    ::close(fds[1]);
-    EXPECT_EQ(testing::readLine(fds[0]), "shown") << app << " did not appear";
-    ::close(fds[0]);
+    windows_[app] = ChildProcess::start({"zenity", "--info", "--name=" + app, "--title=" + app},
+                                        env_, -1, (dir_ / (app + ".log")).string());
+    EXPECT_TRUE(waitWindow(ofApp(app), true)) << app;
   }
 
   // Runs `body` with `mine()`, the windows `w` for which `filter` holds; whether it replies
