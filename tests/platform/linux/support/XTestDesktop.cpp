@@ -410,26 +410,21 @@ std::unique_ptr<ChildProcess> WaylandBrowser::open(const std::filesystem::path& 
   const auto profile = folder / ("profile-" + page);
   std::filesystem::create_directories(profile);
   writeText(profile / "page.html", "<title>" + page + "</title>");
-  return ChildProcess::start(command(profile, "file://" + (profile / "page.html").string()), env,
-                             -1, (profile / "log").string());
+  const std::string url = "file://" + (profile / "page.html").string();
+  auto args = chromiumArguments(profile);
+  args.insert(args.end(), {"--ozone-platform=wayland", url});
+  if (kind == BrowserKind::firefox) {
+    args = {"env", "MOZ_ENABLE_WAYLAND=1", "firefox-esr", "-profile", profile.string(),
+            "-no-remote", url};
+  }
+  return ChildProcess::start(args, env, -1, (profile / "log").string());
 }
 
 std::string WaylandBrowser::log(const std::filesystem::path& folder, const std::string& page) {
   return readText(folder / ("profile-" + page) / "log");
 }
 
-const WaylandBrowser kWaylandBrowsers[2] = {
-    {"Chromium", BrowserKind::chrome,
-     [](const std::filesystem::path& profile, const std::string& url) {
-       auto args = chromiumArguments(profile);
-       args.insert(args.end(), {"--ozone-platform=wayland", url});
-       return args;
-     }},
-    {"Firefox", BrowserKind::firefox,
-     [](const std::filesystem::path& profile, const std::string& url) {
-       return std::vector<std::string>{"env", "MOZ_ENABLE_WAYLAND=1", "firefox-esr", "-profile",
-                                       profile.string(), "-no-remote", url};
-     }},
-};
+const WaylandBrowser kWaylandBrowsers[2] = {{"Chromium", BrowserKind::chrome},
+                                            {"Firefox", BrowserKind::firefox}};
 
 }  // namespace tervane::testing

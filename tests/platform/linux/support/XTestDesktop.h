@@ -60,12 +60,11 @@ std::unique_ptr<ChildProcess> footWindow(const std::string& app,
                                          const std::vector<std::string>& env,
                                          const std::string& log);
 
-// A browser of Debian's as a Wayland client, each window in a process and profile of its
-// own, showing `url`.
+// A browser of Debian's (Chromium or Firefox ESR) as a Wayland client, each window in a
+// process and profile of its own.
 struct WaylandBrowser {
   const char* name;
   BrowserKind kind;
-  std::vector<std::string> (*command)(const std::filesystem::path& profile, const std::string& url);
 
   // Opens a window on a local page titled `page`, with its profile and its output in
   // `folder`/profile-`page`.
