@@ -215,32 +215,26 @@ TEST_F(KWinDesktop, AScriptRunsWhenKWinGivesItANumberInUse) {
 // KWin's simulated user activity, standing in for a key press, resets the idle time.
 TEST_F(KWinDesktop, IdleTimeGoesUpAndResets) {
   testing::checkIdleTimeGoesUpAndResets([] {
-    struct Globals {
-      wl_seat* seat = nullptr;
-      org_kde_kwin_idle* kde = nullptr;
-    } globals;
-    static const wl_registry_listener listener = {
-        [](void* data, wl_registry* registry, std::uint32_t name, const char* interface,
-           std::uint32_t) {
-          auto* g = static_cast<Globals*>(data);
-          if (std::string(interface) == wl_seat_interface.name && !g->seat) {
-            g->seat =
-                static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
-          } else if (std::string(interface) == org_kde_kwin_idle_interface.name) {
-            g->kde = static_cast<org_kde_kwin_idle*>(
-                wl_registry_bind(registry, name, &org_kde_kwin_idle_interface, 1));
-          }
-        },
-        [](void*, wl_registry*, std::uint32_t) {}};
     wl_display* display = wl_display_connect(nullptr);
     ASSERT_NE(display, nullptr);
-    wl_registry_add_listener(wl_display_get_registry(display), &listener, &globals);
+    std::map<std::string, std::uint32_t> names;
+    static const wl_registry_listener listener = {
+        [](void* data, wl_registry*, std::uint32_t name, const char* interface, std::uint32_t) {
+          static_cast<std::map<std::string, std::uint32_t>*>(data)->emplace(interface, name);
+        },
+        [](void*, wl_registry*, std::uint32_t) {}};
+    wl_registry* registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &listener, &names);
     EXPECT_GE(wl_display_roundtrip(display), 0);
-    if (globals.seat && globals.kde) {
-      auto* timeout = org_kde_kwin_idle_get_idle_timeout(globals.kde, globals.seat, 60000);
-      org_kde_kwin_idle_timeout_simulate_user_activity(timeout);
-      EXPECT_GE(wl_display_roundtrip(display), 0);
-    }
+    const auto bind = [&](const wl_interface& interface) {
+      EXPECT_EQ(names.count(interface.name), 1u) << interface.name;
+      return wl_registry_bind(registry, names[interface.name], &interface, 1);
+    };
+    auto* seat = static_cast<wl_seat*>(bind(wl_seat_interface));
+    auto* idle = static_cast<org_kde_kwin_idle*>(bind(org_kde_kwin_idle_interface));
+    org_kde_kwin_idle_timeout_simulate_user_activity(
+        org_kde_kwin_idle_get_idle_timeout(idle, seat, 60000));
+    EXPECT_GE(wl_display_roundtrip(display), 0);
     wl_display_disconnect(display);
   });
 }

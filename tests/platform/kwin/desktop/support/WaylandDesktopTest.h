@@ -24,10 +24,10 @@
 namespace tervane::testing {
 
 // Until `done`, calling `handle` (false once its source is gone) each time `fd` is
-// readable; within 20 seconds. Whether `done`.
+// readable; within `seconds`. Whether `done`.
 inline bool pollUntil(int fd, const std::function<bool()>& handle,
-                      const std::function<bool()>& done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                      const std::function<bool()>& done, int seconds = 20) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   while (!done()) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
@@ -41,17 +41,12 @@ inline bool pollUntil(int fd, const std::function<bool()>& handle,
 
 // Handles the messages of `bus` until `done`, within 30 seconds; whether `done`.
 inline bool processUntil(sd_bus* bus, const std::function<bool()>& done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  for (;;) {
+  const auto processed = [&] {
     while (sd_bus_process(bus, nullptr) > 0) {
     }
-    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (done()) return true;
-    if (left.count() <= 0 || sd_bus_wait(bus, static_cast<std::uint64_t>(left.count())) < 0) {
-      return false;
-    }
-  }
+    return done();
+  };
+  return pollUntil(sd_bus_get_fd(bus), [] { return true; }, processed, 30);
 }
 
 // Opens windows "first" and "second" of `browser` and checks that the desktop moves it by
@@ -228,11 +223,10 @@ class WaylandDesktopTest : public ::testing::Test {
     for (const char* app : {"org.example.delta", "org.example.epsilon"}) launch(app);
     platform_.reset();
     auto& app = makeApp();
-    CrashDesktop crash;
-    crash.apps = {kAlpha, kBeta, kGamma, "org.example.delta", "org.example.epsilon"};
-    crash.minimizedByPerson = {kGamma};
-    crash.activate = [&](const std::string& app, bool sync) { bringForward(app, sync); };
-    crash.waitMinimized = [&](const std::string& app, bool away) { return waitAway(app, away); };
+    const CrashDesktop crash{{kAlpha, kBeta, kGamma, "org.example.delta", "org.example.epsilon"},
+                             {kGamma},
+                             [&](const std::string& app, bool sync) { bringForward(app, sync); },
+                             [&](const std::string& app, bool away) { return waitAway(app, away); }};
     ASSERT_TRUE(putAway(kGamma));
     runCrashRounds(app, crash);
   }
