@@ -187,15 +187,10 @@ class KWinBrowserTest : public KWinDesktop,
 // Without its companion the browser is seen and moved by its windows through KWin.
 TEST_P(KWinBrowserTest, IsMovedByItsWindows) {
   const std::string app = bundleId(GetParam().kind);
-  testing::checkBrowserOnDesktop(GetParam(), dir_.path(), env_,
-                                 {GetParam().kind,
-                                  surface().get(),
-                                  platform_->browserSurface().get(),
-                                  [&] { return away().at(app); },
-                                  {}},
-                                 [&](const std::string& title, bool present) {
-                                   return waitWindow(ofApp(app, title), present);
-                                 });
+  checkBrowser(GetParam(), [&] { return away().at(app); },
+               [&](const std::string& title, bool present) {
+                 return waitWindow(ofApp(app, title), present);
+               });
 }
 
 INSTANTIATE_TEST_SUITE_P(Debian, KWinBrowserTest, ::testing::ValuesIn(testing::kWaylandBrowsers),

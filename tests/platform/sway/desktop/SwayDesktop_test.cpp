@@ -247,19 +247,15 @@ TEST_P(SwayBrowserTest, IsMovedByItsWindows) {
       return appOf(entry.second) == app && match(entry.second);
     });
   };
-  testing::checkBrowserOnDesktop(
-      GetParam(), dir_.path(), env_,
-      {GetParam().kind,
-       surface().get(),
-       platform_->browserSurface().get(),
-       [&] { return !browser([](const auto& w) { return w.workspace != kScratchpadWorkspace; }); },
-       {},
-       false},
+  checkBrowser(
+      GetParam(),
+      [&] { return !browser([](const auto& w) { return w.workspace != kScratchpadWorkspace; }); },
       [&](const std::string& title, bool present) {
         return waitFor([&](const auto&) {
           return browser([&](const auto& w) { return w.title.starts_with(title); }) == present;
         });
-      });
+      },
+      false);
 }
 
 INSTANTIATE_TEST_SUITE_P(Debian, SwayBrowserTest, ::testing::ValuesIn(testing::kWaylandBrowsers),

@@ -49,26 +49,6 @@ inline bool processUntil(sd_bus* bus, const std::function<bool()>& done) {
   return pollUntil(sd_bus_get_fd(bus), [] { return true; }, processed, 30);
 }
 
-// Opens windows "first" and "second" of `browser` and checks that the desktop moves it by
-// its windows; `waitWindow(title, present)` waits for a window of it titled so, or none.
-inline void checkBrowserOnDesktop(const WaylandBrowser& browser, const std::filesystem::path& dir,
-                                  const std::vector<std::string>& env,
-                                  BrowserWindowsDesktop desktop,
-                                  const std::function<bool(const std::string&, bool)>& waitWindow) {
-  const auto open = [&](const std::string& page) {
-    auto process = browser.open(dir, page, env);
-    EXPECT_TRUE(waitWindow(page + " ", true)) << WaylandBrowser::log(dir, page);
-    return process;
-  };
-  auto first = open("first");
-  auto second = open("second");
-  desktop.closeSecond = [&] {
-    second.reset();
-    return waitWindow("second ", false);
-  };
-  checkBrowserMovedByItsWindows(desktop);
-}
-
 // Idle time goes up while nobody touches anything, and `pressKey` resets it.
 inline void checkIdleTimeGoesUpAndResets(const std::function<void()>& pressKey) {
   auto connected = kwin::WaylandIdle::connect(std::chrono::milliseconds(200));
@@ -143,6 +123,23 @@ class WaylandDesktopTest : public ::testing::Test {
   std::shared_ptr<AppSurfacing> surface() {
     return platform_->appSurface(
         std::make_shared<ActivationLog>(defaults_, clock_, *platform_->activationSource()));
+  }
+
+  // Opens windows "first" and "second" of `browser` and checks that the desktop moves it by
+  // its windows; `waitWindow(title, present)` waits for a window of it titled so, or none.
+  void checkBrowser(const WaylandBrowser& browser, const std::function<bool()>& allAway,
+                    const std::function<bool(const std::string&, bool)>& waitWindow,
+                    bool keepsOrderWhileAway = true) {
+    const auto open = [&](const std::string& page) {
+      auto process = browser.open(dir_.path(), page, env_);
+      EXPECT_TRUE(waitWindow(page + " ", true)) << WaylandBrowser::log(dir_.path(), page);
+      return process;
+    };
+    auto first = open("first");
+    auto second = open("second");
+    const auto closeSecond = [&] { second.reset(); return waitWindow("second ", false); };
+    checkBrowserMovedByItsWindows({browser.kind, surface().get(), platform_->browserSurface().get(),
+                                   allAway, closeSecond, keepsOrderWhileAway});
   }
 
   // Activating alpha comes back as an event naming it and makes it the frontmost.
