@@ -251,19 +251,17 @@ TEST_F(KWinDesktop, TheBeeIsAStatusNotifierItemWhoseClickOpensTheCard) {
     return sd_bus_message_append(reply, "b", 1);
   };
   static const sd_bus_vtable kWatcher[] = {
-      SD_BUS_VTABLE_START(0),
-      SD_BUS_METHOD("RegisterStatusNotifierItem", "s", "", +registerItem,
-                    SD_BUS_VTABLE_UNPRIVILEGED),
-      SD_BUS_PROPERTY("IsStatusNotifierHostRegistered", "b", +hostRegistered, 0, 0),
-      SD_BUS_VTABLE_END};
+    SD_BUS_VTABLE_START(0),
+    SD_BUS_METHOD("RegisterStatusNotifierItem", "s", "", +registerItem, SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_PROPERTY("IsStatusNotifierHostRegistered", "b", +hostRegistered, 0, 0),
+    SD_BUS_VTABLE_END};
   std::vector<std::string> items;
   sd_bus* watcher = nullptr;
   ASSERT_GE(sd_bus_open_user(&watcher), 0);
   const std::unique_ptr<sd_bus, decltype(&sd_bus_flush_close_unref)> closing(
       watcher, &sd_bus_flush_close_unref);
   ASSERT_GE(sd_bus_add_object_vtable(watcher, nullptr, "/StatusNotifierWatcher",
-                                     "org.kde.StatusNotifierWatcher", kWatcher, &items),
-            0);
+                                     "org.kde.StatusNotifierWatcher", kWatcher, &items), 0);
   ASSERT_GE(sd_bus_request_name(watcher, "org.kde.StatusNotifierWatcher", 0), 0);
 
   // The application asks the watcher while it starts, so the watcher answers meanwhile.

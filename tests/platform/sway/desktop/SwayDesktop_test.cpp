@@ -37,9 +37,7 @@ class SwayDesktop : public testing::WaylandDesktopTest<SwayPlatform> {
       constexpr int kUser = 4242;
       std::filesystem::permissions(dir_.path(), std::filesystem::perms::others_exec,
                                    std::filesystem::perm_options::add);
-      for (const char* folder : {"run", "home"}) {
-        ASSERT_EQ(::chown((dir_ / folder).c_str(), kUser, kUser), 0);
-      }
+      for (const char* f : {"run", "home"}) ASSERT_EQ(::chown((dir_ / f).c_str(), kUser, kUser), 0);
       sway.insert(sway.begin(), {"setpriv", "--reuid=" + std::to_string(kUser),
                                  "--regid=" + std::to_string(kUser), "--clear-groups"});
     }

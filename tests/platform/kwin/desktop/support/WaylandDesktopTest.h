@@ -222,8 +222,8 @@ class WaylandDesktopTest : public ::testing::Test {
     auto& app = makeApp();
     const CrashDesktop crash{{kAlpha, kBeta, kGamma, "org.example.delta", "org.example.epsilon"},
                              {kGamma},
-                             [&](const std::string& app, bool sync) { bringForward(app, sync); },
-                             [&](const std::string& app, bool away) { return waitAway(app, away); }};
+                             [&](const std::string& id, bool sync) { bringForward(id, sync); },
+                             [&](const std::string& id, bool away) { return waitAway(id, away); }};
     ASSERT_TRUE(putAway(kGamma));
     runCrashRounds(app, crash);
   }
