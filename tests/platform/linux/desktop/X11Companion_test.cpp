@@ -161,7 +161,6 @@ class BrowserTest : public ::testing::TestWithParam<RealBrowser> {
     EXPECT_EQ(run.status, 0) << run.err;
     return nlohmann::json::parse(run.out, nullptr, false);
   }
-  // Puts the window with the editor in front, and stages.
   void start(testing::AppUnderTest& app, xcb_window_t front) {
     ASSERT_EQ(desktop.run({"xdotool", "windowactivate", "--sync", std::to_string(front)}), 0);
     ASSERT_EQ(app.command({"capture", "write the report"}).status, 0);

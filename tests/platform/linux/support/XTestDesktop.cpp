@@ -250,7 +250,6 @@ void XTestDesktop::waitForWindowManagerLoop() {
   const char* name = "TERVANE_TEST_KICK";
   const auto kick = watcher_->reply(xcb_intern_atom_reply,
                                     xcb_intern_atom(watcher_->raw(), 0, std::strlen(name), name));
-  // 120 rounds of a quarter of a second.
   for (std::uint32_t round = 0; kick && round < 120; ++round) {
     xcb_change_property(watcher_->raw(), XCB_PROP_MODE_REPLACE, watcher_->root(), kick->atom,
                         XCB_ATOM_CARDINAL, 32, 1, &round);

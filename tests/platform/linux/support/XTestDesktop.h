@@ -96,7 +96,6 @@ class XTestDesktop {
   // Activates a window as a person would (asking again while another takes the focus);
   // whether it is then the active window.
   bool activate(xcb_window_t window);
-  // Runs an i3 command on this desktop's i3; its exit status.
   int i3(const std::string& command);
   ChildProcess& launch(const std::vector<std::string>& argv);
   // Starts an xterm with this class (and instance name), running `cat`, and gives its
