@@ -162,10 +162,6 @@ class GnomeDesktop : public testing::WaylandDesktopTest<GnomePlatform> {
     return testing::pollUntil(
         shell->fileDescriptor(), [] { return true; }, [&] { return shell->dispatch() && done(); });
   }
-  std::vector<std::string> appEnvironment() override {
-    return {"WAYLAND_DISPLAY=" + (dir_ / "run" / "wl-tervane").string(),
-            "DBUS_SESSION_BUS_ADDRESS=" + sessionAddress_};
-  }
   // The Shell gives the shield the focus.
   void expectShield(testing::AppUnderTest& app) override {
     EXPECT_TRUE(waitFor([](const auto& apps) {

@@ -35,7 +35,8 @@ class KWinDesktop : public testing::WaylandDesktopTest<KWinPlatform> {
     std::string address;
     bus_ = testing::startSessionBus({}, address);
     ASSERT_FALSE(address.empty()) << "dbus-daemon did not start";
-    env_.insert(env_.end(), {"DBUS_SESSION_BUS_ADDRESS=" + address, "WAYLAND_DISPLAY=wl-tervane",
+    env_.insert(env_.end(), {"DBUS_SESSION_BUS_ADDRESS=" + address,
+                             "WAYLAND_DISPLAY=" + (dir_ / "run" / "wl-tervane").string(),
                              "QT_QPA_PLATFORM=wayland", "KWIN_COMPOSE=Q"});
     for (const auto& entry : env_) ::putenv(const_cast<char*>(entry.c_str()));
     ::unsetenv("DISPLAY");
@@ -128,9 +129,6 @@ reply(out);
   }
   bool dispatchUntil(const std::function<bool()>& done) override {
     return platform_->bus()->waitUntil(done, std::chrono::seconds(10));
-  }
-  std::vector<std::string> appEnvironment() override {
-    return {"WAYLAND_DISPLAY=" + (dir_ / "run" / "wl-tervane").string()};
   }
   // Over the whole screen, above every window, on every virtual desktop, with the keyboard.
   void expectShield(testing::AppUnderTest& app) override {

@@ -114,9 +114,6 @@ class SwayDesktop : public testing::WaylandDesktopTest<SwayPlatform> {
     return testing::pollUntil(
         platform_->fileDescriptor(), [&] { return platform_->dispatch(); }, done);
   }
-  std::vector<std::string> appEnvironment() override {
-    return {"WAYLAND_DISPLAY=" + display_, "SWAYSOCK=" + socket_};
-  }
   // This application's window, full screen and focused.
   void expectShield(testing::AppUnderTest& app) override {
     EXPECT_TRUE(waitFor([&](const auto&) {

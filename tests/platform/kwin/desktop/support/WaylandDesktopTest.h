@@ -90,8 +90,6 @@ class WaylandDesktopTest : public ::testing::Test {
   virtual bool close(const std::string& app) = 0;
   // Handles the platform's events until `done`, within a bound.
   virtual bool dispatchUntil(const std::function<bool()>& done) = 0;
-  // What makes the application a client of this desktop.
-  virtual std::vector<std::string> appEnvironment() = 0;
   // Checks that the guard's shield, a window of `app`, is up over the screen.
   virtual void expectShield(AppUnderTest& app) = 0;
 
@@ -113,11 +111,11 @@ class WaylandDesktopTest : public ::testing::Test {
             "XDG_CONFIG_HOME=" + home + "/.config", "XDG_DATA_HOME=" + home + "/.local/share",
             "XDG_CACHE_HOME=" + home + "/.cache"};
   }
-  // The application on this desktop; its panels stay off screen unless `onScreen`.
+  // The application on this desktop, named by the variables this process was given (the
+  // display by its path); its panels stay off screen unless `onScreen`.
   AppUnderTest& makeApp(bool onScreen = false) {
-    auto environment = appEnvironment();
-    environment.push_back(onScreen ? "QT_QPA_PLATFORM=wayland" : "QT_QPA_PLATFORM=offscreen");
-    app_ = std::make_unique<AppUnderTest>(environment, TERVANE_NOW_TOOL);
+    const char* qpa = onScreen ? "QT_QPA_PLATFORM=wayland" : "QT_QPA_PLATFORM=offscreen";
+    app_ = std::make_unique<AppUnderTest>(std::vector<std::string>{qpa}, TERVANE_NOW_TOOL);
     return *app_;
   }
   std::shared_ptr<AppSurfacing> surface() {
