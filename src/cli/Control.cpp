@@ -65,9 +65,12 @@ ControlCommandLine::ControlCommandLine(CLI::App& app) {
       ->check(CLI::IsMember({"yes", "no"}));
   auto* status = add(ControlCommand::status, "Say what is open and why");
   status->add_flag("--json", json_, "Print the status as JSON");
-  status->add_option("--until", until_,
-                     "Answer once this holds: shield, stage, parked, running, closed or settled")
-      ->check(CLI::IsMember({"shield", "stage", "parked", "running", "closed", "settled"}));
+  status
+      ->add_option("--until", until_,
+                   "Answer once this holds: shield, stage, parked, running, closed, settled or "
+                   "companion")
+      ->check(CLI::IsMember(
+          {"shield", "stage", "parked", "running", "closed", "settled", "companion"}));
   add(ControlCommand::open, "Open the card of the running application");
   add(ControlCommand::keep, "Keep anyway: bring back an item the stage put away, and remember")
       ->add_option("item", item_, "The item's id, as status --json lists it")

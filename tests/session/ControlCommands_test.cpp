@@ -235,6 +235,15 @@ TEST_F(Control, StatusUntilAnswersWhenItsConditionHoldsOrRefusesAtTheLimit) {
   main->advance(ControlCommands::kUntilSeconds);
   ASSERT_EQ(replies.size(), 1u);
   EXPECT_FALSE(replies[0].ok) << "still not parked";
+
+  // A companion is waited for until one is heard to connect.
+  auto companions = json::array();
+  commands->setCompanionReport([&] { return companions; });
+  EXPECT_TRUE(run(until(ControlCondition::companion)).empty());
+  companions.push_back({{"browser", "chromium"}});
+  commands->companionsChanged();
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_TRUE(replies[0].ok);
 }
 
 TEST_F(Control, WindowsReadsABrowserOffTheMainThreadAsTheApplicationSeesIt) {

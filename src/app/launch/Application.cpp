@@ -24,6 +24,7 @@
 #include "app/tray/MenuBarController.h"
 #include "base/AtomicFile.h"
 #include "base/Log.h"
+#include "base/Signal.h"
 #include "base/StateFolder.h"
 #include "cli/BuildIdentity.h"
 #include "cli/DesktopChoice.h"
@@ -209,9 +210,15 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
   auto shared = std::make_shared<FileDefaults>(configFolder.value() / "shared.json");
 
   // The browsers' companions connect here; without it every browser is seen by its windows.
+  // Links open and close on the server's thread and are heard of on the main thread.
   std::shared_ptr<const companion::CompanionServer> companionServer;
-  auto companions =
-      companion::CompanionServer::start(paths.value().folder / companion::kSocketName);
+  auto companionLinks = std::make_shared<Signal<>>();
+  companion::CompanionServerOptions companionOptions;
+  companionOptions.linksChanged = [main, companionLinks](std::size_t) {
+    main->post([companionLinks] { companionLinks->emit(); });
+  };
+  auto companions = companion::CompanionServer::start(
+      paths.value().folder / companion::kSocketName, companionOptions);
   if (companions) {
     companionServer = std::move(companions).value();
   } else {
@@ -414,6 +421,7 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
                                                     [&delegate] { delegate.menuBar().openCard(); });
   commands->setBrowserReading(platform->browserSurface(), std::make_shared<QtOffMainRunner>(main));
   commands->setDesktop(rawValue(backend.value()));
+  Signal<>::Connection companionsHeard;
   if (auto companions = companionServer) {
     commands->setCompanionReport([companions] {
       auto list = nlohmann::json::array();
@@ -422,6 +430,8 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
       }
       return list;
     });
+    companionsHeard =
+        companionLinks->connect([c = commands.get()] { c->companionsChanged(); });
   }
   auto server = posix::ControlServer::start(std::move(lock).value(), paths.value(), main,
                                             posix::controlHandler(commands));

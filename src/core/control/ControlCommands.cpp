@@ -84,6 +84,8 @@ bool ControlCommands::holds(ControlCondition condition) const {
       return !stage;
     case ControlCondition::settled:
       return !model_->isTervaneMoving() && !model_->isStagingBrowsers();
+    case ControlCondition::companion:
+      return !companions().empty();
   }
   return false;
 }
@@ -147,6 +149,11 @@ void ControlCommands::replyOnceBack(Reply reply, std::string backText) {
     return;
   }
   statusUntil(ControlCondition::settled, [send = std::move(send)](const ControlReply&) { send(); });
+}
+
+json ControlCommands::companions() const {
+  auto list = companionReport_ ? companionReport_() : json::array();
+  return list.is_array() ? list : json::array();
 }
 
 ControlReply ControlCommands::done(bool ok, std::string message) const {
@@ -290,10 +297,9 @@ void ControlCommands::execute(const ControlRequest& request, Reply reply) {
       readWindows(request.item.value_or(""), std::move(reply));
       return;
     case ControlCommand::browsers: {
-      json companions = companionReport_ ? companionReport_() : json::array();
-      if (!companions.is_array()) companions = json::array();
-      reply(ControlReply{true, std::to_string(companions.size()) + " connected",
-                         json{{"companions", std::move(companions)}}});
+      auto list = companions();
+      reply(ControlReply{true, std::to_string(list.size()) + " connected",
+                         json{{"companions", std::move(list)}}});
       return;
     }
   }

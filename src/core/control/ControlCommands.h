@@ -52,6 +52,8 @@ class ControlCommands {
   void setCompanionReport(std::function<nlohmann::json()> report) {
     companionReport_ = std::move(report);
   }
+  // A companion connected or left: a status waiting for one may answer now. Main thread.
+  void companionsChanged() { checkWaiting(); }
 
   // What `windows` reads: the desktop's browsers, off the main thread. Without them it
   // refuses. A reply carries {"windows": [...], "windowsOnly": bool} or, refused, the
@@ -76,6 +78,7 @@ class ControlCommands {
   void statusUntil(ControlCondition condition, Reply reply);
   void replyOnceBack(Reply reply, std::string backText);
   void checkWaiting();
+  nlohmann::json companions() const;
   void recheckWhenMovesEnd();
   bool holds(ControlCondition condition) const;
   ControlReply done(bool ok, std::string message) const;

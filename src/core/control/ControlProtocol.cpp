@@ -31,13 +31,14 @@ constexpr std::array<Name, 13> kNames{{
     {ControlCommand::windows, "windows"},
 }};
 
-constexpr std::array<std::pair<ControlCondition, std::string_view>, 6> kConditions{{
+constexpr std::array<std::pair<ControlCondition, std::string_view>, 7> kConditions{{
     {ControlCondition::shield, "shield"},
     {ControlCondition::stage, "stage"},
     {ControlCondition::parked, "parked"},
     {ControlCondition::running, "running"},
     {ControlCondition::closed, "closed"},
     {ControlCondition::settled, "settled"},
+    {ControlCondition::companion, "companion"},
 }};
 
 Error malformed(std::string message) {
@@ -126,7 +127,7 @@ Result<ControlRequest> decodeRequest(std::string_view line) {
     const auto condition =
         it->is_string() ? controlConditionFromRaw(it->get<std::string>()) : std::nullopt;
     if (!condition) {
-      return malformed("The \"until\" must be shield, stage, parked, running, closed or settled.");
+      return malformed("The \"until\" must be shield, stage, parked, running, closed, settled or companion.");
     }
     request.until = condition;
   }

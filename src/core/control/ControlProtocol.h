@@ -44,8 +44,9 @@ std::optional<ControlCommand> controlCommandFromRaw(std::string_view raw);
 // What a status request may wait for before it answers, so that a script can follow the
 // application without polling: the shield asking, a stage open, parked, running, or none;
 // or settled: the application has finished moving windows itself, a stage's browser
-// windows included, so what comes forward now is the person's doing and meets the guard.
-enum class ControlCondition { shield, stage, parked, running, closed, settled };
+// windows included, so what comes forward now is the person's doing and meets the guard;
+// or companion: a browser's companion is connected, so its tabs are read.
+enum class ControlCondition { shield, stage, parked, running, closed, settled, companion };
 
 std::string rawValue(ControlCondition condition);
 std::optional<ControlCondition> controlConditionFromRaw(std::string_view raw);

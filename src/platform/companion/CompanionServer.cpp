@@ -194,10 +194,16 @@ struct CompanionServer::Loop {
   }
 
   void publish() {
-    std::lock_guard lock(linksMutex);
-    links.clear();
-    for (auto& o : open) links.push_back(o.link);
-    linksChanged.notify_all();
+    std::vector<std::shared_ptr<CompanionLink>> now;
+    for (auto& o : open) now.push_back(o.link);
+    const auto count = now.size();
+    {
+      std::lock_guard lock(linksMutex);
+      if (now == links) return;
+      links = std::move(now);
+      linksChanged.notify_all();
+    }
+    if (options.linksChanged) options.linksChanged(count);
   }
 
   void acceptAll() {

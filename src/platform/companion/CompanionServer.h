@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -60,6 +61,9 @@ class CompanionLink {
 
 struct CompanionServerOptions {
   double helloSeconds = 5;  // from connecting to the hello
+  // Called with the number of open links whenever one opens or closes: on the server's
+  // thread, or in `stop`.
+  std::function<void(std::size_t)> linksChanged;
 };
 
 class CompanionServer {

@@ -47,7 +47,7 @@ TEST(ControlProtocol, RequestDecodingIsStrict) {
       {"{\"command\":\"show\",\"item\":\"x\"}", "Only keep, stow and windows take an \"item\"."},
       {"{\"command\":\"windows\"}", "windows needs an \"item\"."},
       {"{\"command\":\"status\",\"until\":\"later\"}",
-       "The \"until\" must be shield, stage, parked, running, closed or settled."},
+       "The \"until\" must be shield, stage, parked, running, closed, settled or companion."},
       {"{\"command\":\"capture\",\"line\":\"\xff\"}", "The request is not JSON."},
   };
   for (const auto& [line, message] : cases) {

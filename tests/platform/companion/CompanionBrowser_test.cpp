@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 #include "companion/NativeFraming.h"
@@ -90,11 +92,24 @@ Answer extension(json windows, bool stubborn = false) {
 class Companion : public ::testing::Test {
  protected:
   void SetUp() override {
-    server = CompanionServer::start(dir / "companion", {0.5}).value();
+    server = CompanionServer::start(dir / "companion", {0.5, [this](std::size_t count) {
+                                                          std::lock_guard lock(heardMutex);
+                                                          heard = count;
+                                                          heardChange.notify_all();
+                                                        }})
+                 .value();
   }
-  void awaitLinks(std::size_t count) { ASSERT_TRUE(server->awaitLinks(count, 5)); }
+  // Waits until the server both holds and has told of `count` links.
+  void awaitLinks(std::size_t count) {
+    ASSERT_TRUE(server->awaitLinks(count, 5));
+    std::unique_lock lock(heardMutex);
+    ASSERT_TRUE(heardChange.wait_for(lock, std::chrono::seconds(5), [&] { return heard == count; }));
+  }
 
   testing::TempDir dir;
+  std::mutex heardMutex;
+  std::condition_variable heardChange;
+  std::size_t heard = 0;
   std::shared_ptr<CompanionServer> server;
 };
 

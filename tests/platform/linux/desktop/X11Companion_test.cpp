@@ -230,6 +230,9 @@ TEST_P(BrowserTest, AfterACrashShowEverythingBringsBackWhatTheCompanionMinimized
   app.launch();
   openWindows(app.runtimeFolder());
   const std::vector<std::string> behind{url("alpha", "/one"), url("beta", "/two")};
+  // The preview reads tabs through the application once the companion has connected.
+  const auto linked = app.command({"status", "--until", "companion"});
+  ASSERT_EQ(linked.status, 0) << linked.out << app.output();
   const auto previewed = preview(app);
   EXPECT_EQ(stowedUrls(previewed["stage"]), behind) << previewed.dump();
   EXPECT_EQ(previewed["because"].get<std::string>().find("I see only"), std::string::npos);
