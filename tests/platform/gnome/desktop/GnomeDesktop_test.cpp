@@ -79,7 +79,7 @@ class GnomeDesktop : public testing::WaylandDesktopTest<GnomePlatform> {
     env_.insert(env_.end(), {"DBUS_SESSION_BUS_ADDRESS=" + sessionAddress_,
                              "DBUS_SYSTEM_BUS_ADDRESS=" + systemAddress_,
                              "WAYLAND_DISPLAY=" + (dir_ / "run" / "wl-tervane").string()});
-    for (const auto& entry : env_) ::putenv(const_cast<char*>(entry.c_str()));
+    exportEnvironment();
     ::unsetenv("DISPLAY");
 
     auto installed = ChildProcess::start({TERVANE_NOW_TOOL, "desktop", "install"}, env_, -1,

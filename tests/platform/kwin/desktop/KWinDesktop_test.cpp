@@ -38,7 +38,7 @@ class KWinDesktop : public testing::WaylandDesktopTest<KWinPlatform> {
     env_.insert(env_.end(), {"DBUS_SESSION_BUS_ADDRESS=" + address,
                              "WAYLAND_DISPLAY=" + (dir_ / "run" / "wl-tervane").string(),
                              "QT_QPA_PLATFORM=wayland", "KWIN_COMPOSE=Q"});
-    for (const auto& entry : env_) ::putenv(const_cast<char*>(entry.c_str()));
+    exportEnvironment();
     ::unsetenv("DISPLAY");
     kwin_ = ChildProcess::start(
         {(dir_ / "bin" / "kwin_wayland").string(), "--virtual", "--no-lockscreen", "--socket",

@@ -63,7 +63,7 @@ class SwayDesktop : public testing::WaylandDesktopTest<SwayPlatform> {
     display_ = (dir_ / "run" / ready.substr(ready.find(' ') + 1)).string();
     env_ = {"XDG_RUNTIME_DIR=" + (dir_ / "client-run").string(), "WAYLAND_DISPLAY=" + display_,
             "SWAYSOCK=" + socket_};
-    for (const auto& entry : env_) ::putenv(const_cast<char*>(entry.c_str()));
+    exportEnvironment();
 
     query_ = std::make_unique<x11::Scratchpad>(I3Ipc::connect(socket_), x11::WindowKey::container);
     events_ = I3Ipc::connect(socket_);

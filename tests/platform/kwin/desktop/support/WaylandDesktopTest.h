@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <map>
 
@@ -92,6 +93,14 @@ class WaylandDesktopTest : public ::testing::Test {
   virtual bool dispatchUntil(const std::function<bool()>& done) = 0;
   // Checks that the guard's shield, a window of `app`, is up over the screen.
   virtual void expectShield(AppUnderTest& app) = 0;
+
+  // Makes `env_` this process's environment too (copied: `env_` ends with the test).
+  void exportEnvironment() {
+    for (const auto& entry : env_) {
+      const auto eq = entry.find('=');
+      ::setenv(entry.substr(0, eq).c_str(), entry.substr(eq + 1).c_str(), 1);
+    }
+  }
 
   // The platform under test, opened with `options`.
   void usePlatform(const typename Platform::Options& options) {
