@@ -8,12 +8,14 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMenu>
 #include <csignal>
 #include <cstdlib>
+#include <optional>
 
 #include "app/paint/AppFonts.h"
 #include "app/qt/FdWatcher.h"
@@ -63,6 +65,24 @@ void dispatchWhenWoken(const std::shared_ptr<Source>& source, std::shared_ptr<Ma
     });
   });
 }
+
+// While a popup of ours (the card) holds the keyboard, the X server gives every key to it
+// and none to the shortcuts' grabs on the root: the shortcuts are taken out of Qt's own
+// events before the popup sees them.
+class ShortcutsInOwnWindows final : public QAbstractNativeEventFilter {
+ public:
+  explicit ShortcutsInOwnWindows(x11::GlobalHotkeys& hotkeys) : hotkeys_(hotkeys) {}
+  bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+    if (type != "xcb_generic_event_t") return false;
+    const auto* event = static_cast<const xcb_key_press_event_t*>(message);
+    const auto kind = event->response_type & 0x7f;
+    if (kind != XCB_KEY_PRESS && kind != XCB_KEY_RELEASE) return false;
+    return hotkeys_.takeKey(kind == XCB_KEY_PRESS, event->detail, event->state);
+  }
+
+ private:
+  x11::GlobalHotkeys& hotkeys_;
+};
 
 // The signals that end the application arrive as reads on a descriptor, on the main
 // thread, so quitting runs the same path as the menu's Quit. They are blocked before any
@@ -355,7 +375,11 @@ int runApplication(int argc, char** argv, std::ostream& out, std::ostream& err) 
   AppDelegate delegate(std::move(e));
   // Declared after the delegate, so they go before the shortcuts they read.
   GlobalShortcuts globalShortcuts;
-  if (x) globalShortcuts.x11 = std::make_unique<x11::GlobalHotkeys>(x, delegate.shortcuts());
+  std::optional<ShortcutsInOwnWindows> shortcutsInOwnWindows;
+  if (x) {
+    globalShortcuts.x11 = std::make_unique<x11::GlobalHotkeys>(x, delegate.shortcuts());
+    app.installNativeEventFilter(&shortcutsInOwnWindows.emplace(*globalShortcuts.x11));
+  }
   if (kwinBus) {
     globalShortcuts.kde =
         std::make_unique<kwin::KWinGlobalShortcuts>(kwinBus, main, delegate.shortcuts());

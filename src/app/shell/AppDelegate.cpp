@@ -159,6 +159,8 @@ void AppDelegate::openCard() {
 }
 
 void AppDelegate::capture() {
+  // The card, a popup, would keep the keyboard from the panel.
+  if (menuBar_->isCardShown()) menuBar_->closeCard();
   capturePanel_.show(model_, *theme_);
 }
 void AppDelegate::start() {

@@ -275,29 +275,34 @@ void GlobalHotkeys::handle(const XEvent& event) {
     return;
   }
   if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) return;
-  const auto* key = reinterpret_cast<const xcb_key_press_event_t*>(event.get());
-  if (key->event != connection_->root()) return;
+  const auto* pressed = reinterpret_cast<const xcb_key_press_event_t*>(event.get());
+  if (pressed->event == connection_->root()) {
+    takeKey(type == XCB_KEY_PRESS, pressed->detail, pressed->state);
+  }
+}
 
-  if (type == XCB_KEY_RELEASE) {
-    const auto it = down_.find(key->detail);
-    if (it == down_.end()) return;
+bool GlobalHotkeys::takeKey(bool press, xcb_keycode_t keycode, std::uint16_t state) {
+  if (!press) {
+    const auto it = down_.find(keycode);
+    if (it == down_.end()) return false;
     const Shortcut shortcut = it->second;
     down_.erase(it);
     fire(shortcut, false);
-    return;
+    return true;
   }
-  if (down_.count(key->detail) != 0) return;  // a repeat of a key still held
-  const auto modifiers = hotkeys::significantModifiers(key->state, numLockMask_);
+  if (down_.count(keycode) != 0) return true;  // a repeat of a key still held
+  const auto modifiers = hotkeys::significantModifiers(state, numLockMask_);
   for (const auto& [shortcut, grab] : registered_) {
     if (grab.modifiers != modifiers) continue;
-    if (std::find(grab.keycodes.begin(), grab.keycodes.end(), key->detail) == grab.keycodes.end()) {
+    if (std::find(grab.keycodes.begin(), grab.keycodes.end(), keycode) == grab.keycodes.end()) {
       continue;
     }
     const Shortcut pressed = shortcut;
-    down_.emplace(key->detail, pressed);
+    down_.emplace(keycode, pressed);
     fire(pressed, true);
-    return;
+    return true;
   }
+  return false;
 }
 
 void GlobalHotkeys::fire(const Shortcut& shortcut, bool press) {

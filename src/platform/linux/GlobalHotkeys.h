@@ -58,6 +58,11 @@ class GlobalHotkeys {
   void onKeyUp(const ShortcutName& name, Action action);
   void onKeyDown(const ShortcutName& name, Action action);
 
+  // A key pressed or released: one our grabs on the root caught, or one that reached one of
+  // the application's own windows instead, as keys do while a popup of ours holds the
+  // keyboard. Whether it was (part of) a shortcut.
+  bool takeKey(bool press, xcb_keycode_t keycode, std::uint16_t state);
+
   // Whether `shortcut` is grabbed on the server now.
   bool isRegistered(const Shortcut& shortcut) const;
   // Whether the server gives one release for a held key.
